@@ -1,0 +1,16 @@
+# qel_library(NAME DIR): a static library of every .cpp in DIR (an interface library while the
+# folder has no source yet), with the tree's root as include directory.
+function(qel_library name dir)
+  file(GLOB src CONFIGURE_DEPENDS ${dir}/*.cpp)
+  list(FILTER src EXCLUDE REGEX "/main\\.cpp$")
+  if(src)
+    add_library(${name} STATIC ${src})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    set(kind PUBLIC)
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    set(kind INTERFACE)
+  endif()
+  target_link_libraries(${name} ${kind} ${ARGN})
+endfunction()

@@ -1,0 +1,22 @@
+// The 8-bit system code page. Text inside the program is UTF-8. Bytes from outside (the
+// language file, the meter's texts) are kept when they are valid UTF-8 and otherwise decoded as
+// GBK (code page 936), undecodable bytes replaced by U+FFFD.
+#pragma once
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// 8-bit bytes -> UTF-8 (valid UTF-8 is kept as it is).
+std::string FromCodePage(const std::string& bytes);
+
+// UTF-8 -> GBK bytes; characters GBK lacks become '?'.
+std::string ToGbk(const std::string& utf8);
+
+bool IsValidUtf8(const std::string& bytes);
+
+// The longest prefix of bytes that holds at most maxBytes bytes and does not end inside a
+// character (of UTF-8 when the bytes are valid UTF-8, else of GBK).
+std::string CutToBytes(const std::string& bytes, std::size_t maxBytes);
+
+}  // namespace platform

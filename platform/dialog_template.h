@@ -1,0 +1,81 @@
+// Dialog templates as data, and the builder that makes a window's controls from one.
+//
+// A template lists its controls in tab order with their numeric ids, kinds, styles, rectangles in
+// dialog units and captions (UTF-8). The builder creates each control as the plain wx control of
+// its kind, with the template's id, at the rectangle converted by ConvertDialogToPixels, in
+// template order, and creates hidden controls hidden. Attaching a custom class later swaps the
+// plain control in place (same id, rectangle, caption, tab position).
+#pragma once
+#include <string>
+#include <vector>
+
+#include <wx/gdicmn.h>
+
+class wxWindow;
+class wxDialog;
+
+namespace platform {
+
+enum class ControlKind {
+    PushButton,     // push button; Style::Default makes it the default button
+    GroupBox,
+    Text,           // static text; Style::Right / Style::Center / Style::VCenter align it
+    Edit,           // single-line edit
+    DropDownCombo,  // drop-down combo box with an edit field, not sorted
+    ListView,       // report-view list (platform::ReportList)
+    Progress,       // progress bar, range 0 to 100
+    IconStatic,     // static that shows an icon
+    BitmapStatic,   // static that shows a bitmap resource (imageId)
+    RadioButton,    // automatic radio button
+    Trackbar,       // slider
+};
+
+namespace Style {
+constexpr unsigned None = 0;
+constexpr unsigned Visible = 1u << 0;    // created shown
+constexpr unsigned TabStop = 1u << 1;
+constexpr unsigned Default = 1u << 2;    // default push button
+constexpr unsigned Multiline = 1u << 3;  // button caption may wrap
+constexpr unsigned Center = 1u << 4;     // centred caption
+constexpr unsigned Right = 1u << 5;      // right-aligned text
+constexpr unsigned VCenter = 1u << 6;    // vertically centred text
+constexpr unsigned Border = 1u << 7;
+constexpr unsigned AutoHScroll = 1u << 8;
+constexpr unsigned VScroll = 1u << 9;
+constexpr unsigned Group = 1u << 10;     // first of a radio group
+}  // namespace Style
+
+struct ControlTemplate {
+    int id;              // -1: no id of its own
+    ControlKind kind;
+    unsigned style;      // Style:: bits
+    int x, y, w, h;      // dialog units
+    std::string caption; // UTF-8; "" for none
+    int imageId = 0;     // BitmapStatic: bitmap resource; IconStatic: icon resource (0: none)
+};
+
+struct DialogTemplate {
+    int id;
+    std::string title;  // UTF-8
+    int w, h;           // dialog units
+    std::string fontFace;
+    int fontPoints;
+    std::vector<ControlTemplate> controls;  // tab order
+};
+
+// Templates of the program (resources/dialogs.cpp).
+const DialogTemplate* FindDialogTemplate(int id);
+
+// Sets the dialog's font, title and client size from the template and creates its controls in
+// template order. The dialog must already exist (Create called) with no controls of its own.
+void BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl);
+
+// The pixel rectangle of a template rectangle in this dialog.
+wxRect DialogUnitsToPixels(wxWindow* dialog, int x, int y, int w, int h);
+
+// Replaces control `id` of `dialog` by `replacement`, which must be created already with the
+// same parent: it takes the old control's id, rectangle, caption, visibility and tab position,
+// and the old control is destroyed. Returns false when there is no such control.
+bool SwapControl(wxWindow* dialog, int id, wxWindow* replacement);
+
+}  // namespace platform

@@ -1,0 +1,65 @@
+// The message-box service: every message of the program reaches the user through it.
+// The program installs wx dialogs; tests install the recording fake with scripted answers.
+// A box asked for on another thread is shown by the UI thread while the asking thread waits.
+#pragma once
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/winapi.h"
+
+class wxWindow;
+
+namespace platform {
+
+struct MessageBoxRequest {
+    wxWindow* owner = nullptr;  // nullptr: no owner window
+    std::string text;           // UTF-8
+    std::string caption;        // UTF-8
+    UINT style = MB_OK;         // MB_OK / MB_OKCANCEL | MB_ICON...
+};
+
+class IMessageBoxService {
+public:
+    virtual ~IMessageBoxService() = default;
+    // Runs on the UI thread; returns IDOK or IDCANCEL.
+    virtual int Show(const MessageBoxRequest& request) = 0;
+};
+
+// Installs the service (not owned; nullptr restores the wx one). Returns the previous one.
+IMessageBoxService* SetMessageBoxService(IMessageBoxService* service);
+IMessageBoxService& MessageBoxService();
+
+// Shows a box. On a worker thread the box is shown by the UI thread through Ui() while the caller
+// waits; abort (when given) gives the wait up and the result is IDCANCEL.
+int ShowMessageBox(wxWindow* owner, const std::string& text, const std::string& caption, UINT style,
+                   const std::atomic<bool>* abort = nullptr);
+
+// wx dialogs: wxMessageDialog with the caption, text, buttons and icon asked for.
+class WxMessageBoxService : public IMessageBoxService {
+public:
+    int Show(const MessageBoxRequest& request) override;
+};
+
+// Test fake: records every box and answers from a script (IDOK when the script is empty).
+class RecordingMessageBoxes : public IMessageBoxService {
+public:
+    RecordingMessageBoxes();   // installs itself
+    ~RecordingMessageBoxes() override;  // restores the previous service
+    int Show(const MessageBoxRequest& request) override;
+    void Script(std::initializer_list<int> answers);
+    std::vector<MessageBoxRequest> Boxes() const;
+    size_t Count() const;
+    MessageBoxRequest Last() const;
+    void Clear();
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<MessageBoxRequest> m_boxes;
+    std::deque<int> m_answers;
+    IMessageBoxService* m_previous;
+};
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+// A report-view list control: columns with headings and widths, rows of texts (item text and
+// subitems). A row keeps every subitem text it is given; the list shows those that have a column.
+// The operations carry the names the console's code uses.
+#pragma once
+#include <string>
+#include <vector>
+
+#include <wx/colour.h>
+#include <wx/font.h>
+#include <wx/scrolwin.h>
+
+namespace platform {
+
+// List column formats and extended styles.
+constexpr int LVCFMT_LEFT = 0x0000;
+constexpr int LVCFMT_RIGHT = 0x0001;
+constexpr int LVCFMT_CENTER = 0x0002;
+constexpr int LVCFMT_IMAGE = 0x0800;
+constexpr unsigned LVS_EX_GRIDLINES = 0x00000001;
+constexpr unsigned LVS_EX_FULLROWSELECT = 0x00000020;
+
+class ReportList : public wxScrolledCanvas {
+public:
+    ReportList() = default;
+    ReportList(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
+               long style = wxBORDER_SUNKEN);
+    bool Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
+                long style = wxBORDER_SUNKEN);
+
+    // Columns. InsertColumn places the column at min(index, count) and returns its index.
+    int InsertColumn(int index, const std::string& heading, int format = LVCFMT_LEFT, int width = -1);
+    bool DeleteColumn(int index);
+    int GetColumnCount() const;
+    bool SetColumnWidth(int index, int width);
+    int GetColumnWidth(int index) const;
+    std::string GetColumnHeading(int index) const;
+    int GetColumnFormat(int index) const;
+
+    // Rows. InsertItem places the row at min(index, count) and returns its index, -1 on failure.
+    int InsertItem(int index, const std::string& text);
+    bool SetItemText(int row, int subitem, const std::string& text);  // false: no such row
+    std::string GetItemText(int row, int subitem) const;              // "" when none
+    int GetItemCount() const;
+    bool DeleteItem(int row);
+    bool DeleteAllItems();
+
+    // Look.
+    bool SetBkColor(const wxColour& colour);
+    wxColour GetBkColor() const;
+    unsigned SetExtendedStyle(unsigned style);  // returns the previous style
+    unsigned GetExtendedStyle() const;
+    void SetListFont(const wxFont& font, bool redraw = true);
+
+protected:
+    struct Column {
+        std::string heading;
+        int format = LVCFMT_LEFT;
+        int width = 0;
+    };
+    std::vector<Column> m_columns;
+    std::vector<std::vector<std::string>> m_rows;  // [row][subitem]
+    wxColour m_bk = *wxWHITE;
+    unsigned m_exStyle = 0;
+
+    // Painting stages; a derived list draws cells its own way by overriding them.
+    virtual void PaintList(wxDC& dc);
+    virtual void PaintHeader(wxDC& dc, int y, int height);
+    virtual void PaintCell(wxDC& dc, int row, int subitem, const wxRect& rect);
+    int RowHeight() const;
+    int HeaderHeight() const;
+    void UpdateVirtualSize();
+
+private:
+    void OnPaint(wxPaintEvent& event);
+};
+
+}  // namespace platform

@@ -1,0 +1,24 @@
+// The system's serial ports: devices under /sys/class/tty that have a driver (ttyUSB, ttyACM,
+// ttyS with real hardware, ...), as device paths under /dev, sorted.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct SerialPortRoots {
+    std::string sysClassTty = "/sys/class/tty";
+    std::string dev = "/dev";
+    // Extra device paths listed first, as found (the demo's simulated meter, for example).
+    std::vector<std::string> extra;
+};
+
+// The roots used by the program; the demo and the tests change them.
+SerialPortRoots& SerialPortScanRoots();
+
+// Lists the ports. A ttyS device counts only when its driver is not the placeholder of the legacy
+// 8250 driver without hardware (its "type" file reads 0 or it has no "type" file while the driver
+// is serial8250). Paths are sorted naturally (ttyS2 before ttyS10).
+std::vector<std::string> EnumerateSerialPorts(const SerialPortRoots& roots);
+
+}  // namespace platform
