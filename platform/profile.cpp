@@ -1,0 +1,94 @@
+#include "platform/profile.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string_view>
+
+#include "platform/codepage.h"
+
+namespace platform {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    }
+    return true;
+}
+
+std::string_view Unquote(std::string_view v)
+{
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+        v.remove_prefix(1);
+        v.remove_suffix(1);
+    }
+    return v;
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+// The raw value of key in the first section named section, if there is one.
+std::optional<std::string_view> FindValue(std::string_view text, std::string_view section, std::string_view key)
+{
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    bool inSection = false;
+    bool sectionSeen = false;
+    while (!text.empty()) {
+        const std::size_t end = text.find_first_of("\r\n");
+        std::string_view line = Trim(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+
+        if (line.empty() || line.front() == ';') continue;
+        if (line.front() == '[') {
+            if (sectionSeen) return std::nullopt;  // only the first section of the name counts
+            const std::size_t close = line.find(']');
+            const std::string_view name =
+                Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+            inSection = EqualNoCase(name, section);
+            sectionSeen = inSection;
+            continue;
+        }
+        if (!inSection) continue;
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        if (EqualNoCase(Trim(line.substr(0, eq)), key)) return Unquote(Trim(line.substr(eq + 1)));
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, std::size_t bufferSize,
+                                    const std::string& path)
+{
+    const std::size_t maxBytes = bufferSize == 0 ? 0 : bufferSize - 1;
+    std::string raw = defaultValue;
+    if (const auto bytes = ReadFileBytes(path)) {
+        if (const auto value = FindValue(*bytes, Trim(section), Trim(key))) raw.assign(*value);
+    }
+    return FromCodePage(CutToBytes(raw, maxBytes));
+}
+
+}  // namespace platform
