@@ -1,0 +1,51 @@
+// The automation exceptions: a call that the spreadsheet application rejects throws one of them.
+// They pass through the report code uncaught; the application object catches the common base at
+// event dispatch and shows GetErrorMessage() in a stop box.
+#pragma once
+#include <exception>
+#include <string>
+
+#include "platform/automation.h"
+
+class CAutomationException : public std::exception {
+public:
+    // The text shown to the user (UTF-8).
+    virtual std::string GetErrorMessage() const = 0;
+    const char* what() const noexcept override;
+
+protected:
+    // Derived classes set the message once they are fully built.
+    void SetMessage(std::string message) { m_message = std::move(message); }
+
+private:
+    std::string m_message;
+};
+
+// A failing status code other than a server-described exception.
+class COleException : public CAutomationException {
+public:
+    explicit COleException(platform::HRESULT sc);
+    std::string GetErrorMessage() const override;
+
+    platform::HRESULT m_sc;
+};
+
+// The server rejected the call and described why (DISP_E_EXCEPTION with exception information).
+class COleDispatchException : public CAutomationException {
+public:
+    explicit COleDispatchException(const platform::EXCEPINFO& info);
+    COleDispatchException(std::string description, platform::WORD wCode = 0, platform::HRESULT scError = 0,
+                          std::string source = std::string());
+    std::string GetErrorMessage() const override;
+
+    platform::WORD m_wCode;
+    platform::HRESULT m_scError;
+    std::string m_strSource;
+    std::string m_strDescription;
+};
+
+// The text for a status code: its status text, or the generic internal-failure text.
+std::string AutomationStatusMessage(platform::HRESULT sc);
+
+// The text used when nothing better describes a failure.
+extern const char* const kAutomationGenericFailureText;
