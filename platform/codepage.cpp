@@ -1,6 +1,7 @@
 #include "platform/codepage.h"
 
 #include <cerrno>
+#include <initializer_list>
 #include <iconv.h>
 
 namespace platform {

@@ -1,7 +1,10 @@
 #include "platform/profile.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <optional>
 #include <string_view>
 
@@ -39,12 +42,31 @@ std::string_view Unquote(std::string_view v)
     return v;
 }
 
+// The whole file, or nothing when it is missing, no regular file or unreadable.
 std::optional<std::string> ReadFileBytes(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
+    // Non-blocking, so that a FIFO in the file's place cannot hang the reader; regular files
+    // read the same either way.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    std::optional<std::string> bytes;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        bytes.emplace();
+        char buf[4096];
+        for (;;) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n > 0) {
+                bytes->append(buf, static_cast<std::size_t>(n));
+            } else if (n == 0) {
+                break;
+            } else if (errno != EINTR) {
+                bytes.reset();
+                break;
+            }
+        }
+    }
+    ::close(fd);
     return bytes;
 }
 
