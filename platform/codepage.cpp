@@ -106,6 +106,11 @@ bool IsValidUtf8(const std::string& bytes)
 std::string FromCodePage(const std::string& bytes)
 {
     if (IsValidUtf8(bytes)) return bytes;
+    return DecodeGbk(bytes);
+}
+
+std::string DecodeGbk(const std::string& bytes)
+{
     Converter conv(Converter::kToUtf8);
     std::string out;
     out.reserve(bytes.size() * 3 / 2);
@@ -160,11 +165,20 @@ std::string ToGbk(const std::string& utf8)
 std::string CutToBytes(const std::string& bytes, std::size_t maxBytes)
 {
     if (bytes.size() <= maxBytes) return bytes;
-    if (IsValidUtf8(bytes)) {
-        std::size_t cut = maxBytes;
-        while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) --cut;
-        return bytes.substr(0, cut);
-    }
+    return IsValidUtf8(bytes) ? CutUtf8ToBytes(bytes, maxBytes) : CutGbkToBytes(bytes, maxBytes);
+}
+
+std::string CutUtf8ToBytes(const std::string& bytes, std::size_t maxBytes)
+{
+    if (bytes.size() <= maxBytes) return bytes;
+    std::size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) --cut;
+    return bytes.substr(0, cut);
+}
+
+std::string CutGbkToBytes(const std::string& bytes, std::size_t maxBytes)
+{
+    if (bytes.size() <= maxBytes) return bytes;
     std::size_t i = 0;
     while (i < bytes.size()) {
         std::size_t len = 1;

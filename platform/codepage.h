@@ -19,4 +19,10 @@ bool IsValidUtf8(const std::string& bytes);
 // character (of UTF-8 when the bytes are valid UTF-8, else of GBK).
 std::string CutToBytes(const std::string& bytes, std::size_t maxBytes);
 
+// The same with the encoding known. A short GBK text can happen to be valid UTF-8 too ("时" is
+// CA B1): where the whole source is known to be GBK, decode and cut it as GBK.
+std::string DecodeGbk(const std::string& bytes);
+std::string CutUtf8ToBytes(const std::string& bytes, std::size_t maxBytes);
+std::string CutGbkToBytes(const std::string& bytes, std::size_t maxBytes);
+
 }  // namespace platform

@@ -106,11 +106,14 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
                                     const std::string& path)
 {
     const std::size_t maxBytes = bufferSize == 0 ? 0 : bufferSize - 1;
-    std::string raw = defaultValue;
     if (const auto bytes = ReadFileBytes(path)) {
-        if (const auto value = FindValue(*bytes, Trim(section), Trim(key))) raw.assign(*value);
+        if (const auto value = FindValue(*bytes, Trim(section), Trim(key))) {
+            const std::string raw(*value);
+            if (IsValidUtf8(*bytes)) return CutUtf8ToBytes(raw, maxBytes);
+            return DecodeGbk(CutGbkToBytes(raw, maxBytes));
+        }
     }
-    return FromCodePage(CutToBytes(raw, maxBytes));
+    return FromCodePage(CutToBytes(defaultValue, maxBytes));
 }
 
 }  // namespace platform

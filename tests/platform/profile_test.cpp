@@ -67,6 +67,16 @@ TEST_F(ProfileFile, Utf8FileIsKept)
     }
 }
 
+TEST_F(ProfileFile, EncodingIsDecidedForTheWholeFile)
+{
+    // "时" in GBK (CA B1) is also valid UTF-8; in a GBK file it is read as GBK.
+    Write("[Section1]\nhour=\xCA\xB1\nconnect=" + kConnectGbk + "\n");
+    EXPECT_EQ(Read("Section1", "hour"), "\xE6\x97\xB6");
+    // In a UTF-8 file the same bytes are U+02B1.
+    Write("[Section1]\nhour=\xCA\xB1\nconnect=" + kConnectUtf8 + "\n");
+    EXPECT_EQ(Read("Section1", "hour"), "\xCA\xB1");
+}
+
 TEST_F(ProfileFile, ItemValues)
 {
     struct Case {

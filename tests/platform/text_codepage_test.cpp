@@ -149,6 +149,21 @@ TEST(CodePage, CutToBytesKeepsWholeCharacters)
     }
 }
 
+TEST(CodePage, KnownEncodingOverridesTheGuess)
+{
+    // "时" in GBK is CA B1, which is valid UTF-8 as well (U+02B1).
+    const std::string shiGbk = "\xCA\xB1";
+    ASSERT_TRUE(IsValidUtf8(shiGbk));
+    EXPECT_EQ(FromCodePage(shiGbk), shiGbk);
+    EXPECT_EQ(platform::DecodeGbk(shiGbk), "\xE6\x97\xB6");
+    EXPECT_EQ(platform::DecodeGbk("\xD6\xD0\xFF"), "\xE4\xB8\xAD" + kReplacement);
+
+    // The bytes of "中文" in UTF-8 read as GBK pairs: E4B8 ADE6 9687.
+    EXPECT_EQ(platform::CutUtf8ToBytes(kZhongWenUtf8, 4), kZhongWenUtf8.substr(0, 3));
+    EXPECT_EQ(platform::CutGbkToBytes(kZhongWenUtf8, 4), kZhongWenUtf8.substr(0, 4));
+    EXPECT_EQ(platform::CutGbkToBytes(kZhongWenUtf8, 3), kZhongWenUtf8.substr(0, 2));
+}
+
 TEST(CodePage, CutToBytesOfTwentyByteTexts)
 {
     // Ten two-byte GBK characters (20 bytes) into 19 bytes: nine characters.
