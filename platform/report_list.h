@@ -18,6 +18,9 @@ constexpr int LVCFMT_CENTER = 0x0002;
 constexpr int LVCFMT_IMAGE = 0x0800;
 constexpr unsigned LVS_EX_GRIDLINES = 0x00000001;
 constexpr unsigned LVS_EX_FULLROWSELECT = 0x00000020;
+// Special widths of SetColumnWidth: fit the cells' texts, or the cells' texts and the heading.
+constexpr int LVSCW_AUTOSIZE = -1;
+constexpr int LVSCW_AUTOSIZE_USEHEADER = -2;
 
 class ReportList : public wxScrolledCanvas {
 public:
@@ -27,7 +30,8 @@ public:
     bool Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
                 long style = wxBORDER_SUNKEN);
 
-    // Columns. InsertColumn places the column at min(index, count) and returns its index.
+    // Columns. InsertColumn places the column at min(index, count) and returns its index (-1 for a
+    // negative index); a negative width gives a width that fits the heading.
     int InsertColumn(int index, const std::string& heading, int format = LVCFMT_LEFT, int width = -1);
     bool DeleteColumn(int index);
     int GetColumnCount() const;
@@ -50,6 +54,13 @@ public:
     unsigned SetExtendedStyle(unsigned style);  // returns the previous style
     unsigned GetExtendedStyle() const;
     void SetListFont(const wxFont& font, bool redraw = true);
+    wxFont GetListFont() const;
+
+    // Geometry, in client coordinates of the scrolled list (for derived lists that select cells).
+    // GetSubItemRect: the cell's bounds, an empty rectangle when there is no such row or column.
+    wxRect GetSubItemRect(int row, int subitem) const;
+    // The cell under point; false (and -1, -1) over the header, empty space or no row.
+    bool SubItemHitTest(const wxPoint& point, int* row, int* subitem) const;
 
 protected:
     struct Column {
@@ -62,15 +73,22 @@ protected:
     wxColour m_bk = *wxWHITE;
     unsigned m_exStyle = 0;
 
-    // Painting stages; a derived list draws cells its own way by overriding them.
+    // Painting stages; a derived list draws cells its own way by overriding them. PaintList (the
+    // whole paint) fills the background, calls PaintCell for every visible cell (clipped to the
+    // area below the header; rect is the cell's bounds), draws the grid lines when
+    // LVS_EX_GRIDLINES is set, and last calls PaintHeader for the fixed header band.
     virtual void PaintList(wxDC& dc);
     virtual void PaintHeader(wxDC& dc, int y, int height);
     virtual void PaintCell(wxDC& dc, int row, int subitem, const wxRect& rect);
     int RowHeight() const;
     int HeaderHeight() const;
+    int TotalColumnWidth() const;
+    int TextWidth(const std::string& text) const;  // in the list font
+    wxPoint ScrollOffset() const;                    // pixels scrolled away, x and y
     void UpdateVirtualSize();
 
 private:
+    int DefaultColumnWidth(const std::string& heading) const;
     void OnPaint(wxPaintEvent& event);
 };
 

@@ -1,0 +1,193 @@
+// The dialog-template builder: makes the plain wx controls of a template inside a dialog.
+#include "platform/dialog_template.h"
+
+#include <initializer_list>
+
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/dialog.h>
+#include <wx/fontenum.h>
+#include <wx/gauge.h>
+#include <wx/image.h>
+#include <wx/radiobut.h>
+#include <wx/slider.h>
+#include <wx/statbmp.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "platform/report_list.h"
+#include "platform/resources.h"
+
+namespace platform {
+namespace {
+
+// The template's face when the machine has it, else the first CJK-capable face that is there
+// (the program's captions are Chinese), else the default GUI face.
+wxFont DialogFont(const std::string& face, int points)
+{
+    if (points <= 0) points = 9;
+    const wxString wanted = wxString::FromUTF8(face);
+    std::initializer_list<const char*> fallbacks = {
+        "WenQuanYi Micro Hei", "Noto Sans CJK SC", "Noto Sans CJK TC", "AR PL UMing CN",
+        "AR PL UMing TW", "Droid Sans Fallback",
+    };
+    wxString chosen;
+    if (!wanted.empty() && wxFontEnumerator::IsValidFacename(wanted)) {
+        chosen = wanted;
+    } else {
+        for (const char* f : fallbacks) {
+            if (wxFontEnumerator::IsValidFacename(f)) {
+                chosen = f;
+                break;
+            }
+        }
+    }
+    wxFontInfo info(points);
+    if (!chosen.empty()) info.FaceName(chosen);
+    return wxFont(info);
+}
+
+// A fully transparent bitmap, for image statics that have nothing to show yet.
+wxBitmap EmptyBitmap(int w, int h)
+{
+    wxImage image(w, h);
+    image.InitAlpha();
+    unsigned char* alpha = image.GetAlpha();
+    for (int i = 0; i < w * h; ++i) alpha[i] = 0;
+    return wxBitmap(image);
+}
+
+wxWindowID WxId(int id) { return id == -1 ? wxID_ANY : id; }
+
+wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c)
+{
+    const wxRect r = DialogUnitsToPixels(dialog, c.x, c.y, c.w, c.h);
+    const wxWindowID id = WxId(c.id);
+    const wxString caption = wxString::FromUTF8(c.caption);
+    switch (c.kind) {
+    case ControlKind::PushButton: {
+        auto* b = new wxButton(dialog, id, caption, r.GetPosition(), r.GetSize());
+        if (c.style & Style::Default) {
+            b->SetDefault();
+            dialog->SetDefaultItem(b);
+        }
+        return b;
+    }
+    case ControlKind::GroupBox:
+        return new wxStaticBox(dialog, id, caption, r.GetPosition(), r.GetSize());
+    case ControlKind::Text: {
+        long style = wxST_NO_AUTORESIZE;
+        if (c.style & Style::Right)
+            style |= wxALIGN_RIGHT;
+        else if (c.style & Style::Center)
+            style |= wxALIGN_CENTRE_HORIZONTAL;
+        else
+            style |= wxALIGN_LEFT;
+        return new wxStaticText(dialog, id, caption, r.GetPosition(), r.GetSize(), style);
+    }
+    case ControlKind::Edit:
+        // Single line and without wxTE_PROCESS_ENTER, so Enter reaches the default button.
+        // A GTK entry always draws its frame, with or without Style::Border.
+        return new wxTextCtrl(dialog, id, caption, r.GetPosition(), r.GetSize());
+    case ControlKind::DropDownCombo: {
+        // The template's height is the height of the dropped list; the control keeps its own.
+        auto* cb = new wxComboBox(dialog, id, caption, r.GetPosition(), wxSize(r.width, -1), 0,
+                                  nullptr, wxCB_DROPDOWN);
+        cb->SetSize(r.x, r.y, r.width, cb->GetBestSize().y);
+        return cb;
+    }
+    case ControlKind::ListView: {
+        auto* list = new ReportList(dialog, id, r.GetPosition(), r.GetSize());
+        if (!caption.empty()) list->SetLabel(caption);
+        return list;
+    }
+    case ControlKind::Progress:
+        return new wxGauge(dialog, id, 100, r.GetPosition(), r.GetSize(), wxGA_HORIZONTAL | wxGA_SMOOTH);
+    case ControlKind::IconStatic: {
+        wxBitmap bmp;
+        if (c.imageId != 0) {
+            wxIcon icon = LoadIconResource(c.imageId);
+            if (icon.IsOk()) bmp.CopyFromIcon(icon);
+        }
+        if (!bmp.IsOk()) bmp = EmptyBitmap(32, 32);
+        return new wxStaticBitmap(dialog, id, bmp, r.GetPosition(), r.GetSize());
+    }
+    case ControlKind::BitmapStatic: {
+        wxBitmap bmp = LoadBitmapResource(c.imageId);
+        if (!bmp.IsOk()) bmp = EmptyBitmap(r.width > 0 ? r.width : 32, r.height > 0 ? r.height : 32);
+        wxSize size = r.GetSize();
+        if (size.x <= 0 || size.y <= 0) size = bmp.GetSize();
+        return new wxStaticBitmap(dialog, id, bmp, r.GetPosition(), size);
+    }
+    case ControlKind::RadioButton:
+        return new wxRadioButton(dialog, id, caption, r.GetPosition(), r.GetSize(),
+                                 (c.style & Style::Group) ? wxRB_GROUP : 0);
+    case ControlKind::Trackbar:
+        return new wxSlider(dialog, id, 0, 0, 100, r.GetPosition(), r.GetSize(), wxSL_HORIZONTAL | wxSL_BOTH);
+    }
+    return nullptr;
+}
+
+// The direct child of `parent` with this id, other than `except`.
+wxWindow* FindChild(wxWindow* parent, int id, const wxWindow* except)
+{
+    for (wxWindow* child : parent->GetChildren()) {
+        if (child != except && child->GetId() == id) return child;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+wxRect DialogUnitsToPixels(wxWindow* dialog, int x, int y, int w, int h)
+{
+    const wxPoint pos = dialog->ConvertDialogToPixels(wxPoint(x, y));
+    const wxPoint size = dialog->ConvertDialogToPixels(wxPoint(w, h));
+    return wxRect(pos.x, pos.y, size.x, size.y);
+}
+
+void BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl)
+{
+    dialog->SetFont(DialogFont(tmpl.fontFace, tmpl.fontPoints));
+    dialog->SetTitle(wxString::FromUTF8(tmpl.title));
+    const wxPoint client = dialog->ConvertDialogToPixels(wxPoint(tmpl.w, tmpl.h));
+    dialog->SetClientSize(client.x, client.y);
+    for (const ControlTemplate& c : tmpl.controls) {
+        wxWindow* w = CreateControl(dialog, c);
+        if (w != nullptr && !(c.style & Style::Visible)) w->Hide();
+    }
+}
+
+bool SwapControl(wxWindow* dialog, int id, wxWindow* replacement)
+{
+    if (dialog == nullptr || replacement == nullptr || replacement->GetParent() != dialog) return false;
+    wxWindow* old = FindChild(dialog, id, replacement);
+    if (old == nullptr) return false;
+
+    const wxRect rect = old->GetRect();
+    const wxString label = old->GetLabel();
+    const bool shown = old->IsShown();
+    const bool enabled = old->IsEnabled();
+    wxTopLevelWindow* tlw = wxDynamicCast(dialog, wxTopLevelWindow);
+    const bool wasDefault = tlw != nullptr && tlw->GetDefaultItem() == old;
+
+    replacement->SetId(id);
+    replacement->SetSize(rect);
+    replacement->SetLabel(label);
+    replacement->Show(shown);
+    replacement->Enable(enabled);
+    replacement->MoveAfterInTabOrder(old);
+
+    if (wasDefault) tlw->SetDefaultItem(nullptr);
+    old->Destroy();
+    if (wasDefault) {
+        if (auto* b = wxDynamicCast(replacement, wxButton))
+            b->SetDefault();
+        else
+            tlw->SetDefaultItem(replacement);
+    }
+    return true;
+}
+
+}  // namespace platform
