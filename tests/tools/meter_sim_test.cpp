@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 #include "tests/tools/pty_client.h"
 #include "tools/sim/meter_sim.h"
