@@ -1,0 +1,26 @@
+// The spreadsheet application behind the ProgID "Excel.Application": an in-process automation
+// server whose objects (application, workbooks, workbook, sheets, worksheet, range, interior)
+// answer their members by dispatch id and work on real .xlsx files.
+#pragma once
+#include <string>
+
+#include "platform/automation.h"
+
+namespace spreadsheet {
+
+// The source named in the exception information of a failing call.
+inline constexpr const char* kApplicationName = "Spreadsheet";
+
+// Registers "Excel.Application" with platform::RegisterClassObject; each CreateInstance makes a
+// new application instance.
+void RegisterServer();
+
+// A new application instance (one reference for the caller).
+platform::IDispatch* CreateApplication();
+
+// The per-user folder (mode 0700) where a new, unsaved workbook is written as BookN.xlsx when
+// the application is made visible: $XDG_RUNTIME_DIR/qel, else /tmp/qel-<uid>. Created on demand;
+// throws XlsxError when it cannot be made safely.
+std::string HandOverFolder();
+
+}  // namespace spreadsheet
