@@ -1,0 +1,82 @@
+#include "console/QELApp.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+
+#include <wx/image.h>
+#include <wx/log.h>
+
+#include "console/QELDlg.h"
+#include "platform/message_box.h"
+#include "platform/ui_dispatcher.h"
+#include "report/automation_exception.h"
+#include "resources/resource_ids.h"
+#include "spreadsheet/server.h"
+
+bool CQELApp::OnInit()
+{
+    // The application's title comes from the program file's name, not from a name of its own.
+    SetAppName(AppTitle());
+    SetAppDisplayName(AppTitle());
+    wxInitAllImageHandlers();
+    ConnectDispatcher();
+    RegisterServices();
+    return true;
+}
+
+int CQELApp::OnRun()
+{
+    InitInstance();
+    return 0;
+}
+
+BOOL CQELApp::InitInstance()
+{
+    CQELDlg dlg(nullptr);
+    SetTopWindow(&dlg);
+    dlg.DoModal();
+    SetTopWindow(nullptr);
+    return FALSE;
+}
+
+void CQELApp::HandleEvent(wxEvtHandler* handler, wxEventFunction func, wxEvent& event) const
+{
+    CallGuarded([&] { wxApp::HandleEvent(handler, func, event); });
+}
+
+void CQELApp::CallGuarded(const std::function<void()>& fn)
+{
+    try {
+        fn();
+    } catch (const CAutomationException& e) {
+        platform::ShowMessageBox(nullptr, e.GetErrorMessage(), AppTitle(), MB_OK | MB_ICONSTOP);
+    }
+}
+
+std::string CQELApp::AppTitle()
+{
+    char buf[PATH_MAX + 1];
+    ssize_t n = readlink("/proc/self/exe", buf, PATH_MAX);
+    std::string path = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string("qel");
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    return name;
+}
+
+void CQELApp::ConnectDispatcher()
+{
+    platform::Ui().BindToCurrentThread();
+    platform::Ui().SetWaker([] {
+        if (wxTheApp != nullptr) wxTheApp->CallAfter([] { platform::Ui().RunPending(); });
+    });
+}
+
+void CQELApp::RegisterServices()
+{
+    resources::RegisterAll();
+    spreadsheet::RegisterServer();
+}
+

@@ -1,0 +1,192 @@
+// The main window of the console: one modal dialog that talks to the meter over a serial line,
+// uploads its records into the records table and turns them into a spreadsheet report.
+#pragma once
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+
+#include <wx/dialog.h>
+#include <wx/font.h>
+#include <wx/icon.h>
+#include <wx/menu.h>
+#include <wx/timer.h>
+
+#include "console/language_texts.h"
+#include "console/meter_protocol.h"
+#include "platform/report_list.h"
+#include "platform/winapi.h"
+#include "serial/SerialPort.h"
+
+class wxButton;
+class wxComboBox;
+class wxGauge;
+class wxStaticBitmap;
+
+// The report timer's id.
+constexpr UINT_PTR IDT_REPORT = 1;
+
+// A font description with the fields the records list's font is enlarged by.
+struct LOGFONT {
+    int lfHeight = 0;  // negative: character height in pixels
+    int lfWidth = 0;   // 0: the face's own width
+    wxFontFamily family = wxFONTFAMILY_DEFAULT;
+    wxFontStyle style = wxFONTSTYLE_NORMAL;
+    wxFontWeight weight = wxFONTWEIGHT_NORMAL;
+    wxString faceName;
+};
+
+class CQELDlg : public wxDialog, public ISerialOwner {
+public:
+    explicit CQELDlg(wxWindow* parent = nullptr);
+    ~CQELDlg() override;
+
+    // Creates the window from its template and initialises it (without showing it).
+    bool CreateDialogWindow();
+    // Creates the window, runs it modally and destroys the window; returns how it ended.
+    int DoModal();
+
+    // ---- start-up and window (console/QELDlg.cpp)
+    BOOL OnInitDialog();
+    // Members <-> controls; false when a value could not be read (its prompt was shown).
+    bool DoDataExchange(bool saveAndValidate);
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    void OnSysCommand(UINT id, LPARAM lParam);
+    void OnPaint(wxPaintEvent& event);
+    const wxIcon& OnQueryDragIcon() const { return m_hIcon; }
+    void OnContextMenu(wxContextMenuEvent& event);
+
+    // ---- frames and replies (console/QELDlg_frames.cpp)
+    void SendCommand(BYTE code);
+    void SendCommandData(const BYTE* data, BYTE count, BYTE code);
+    LRESULT OnSerialByte(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSerialNotify(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // ---- language (console/QELDlg_language.cpp)
+    void ReadLanguageFile(const std::string& path);
+    void ApplyLanguage();
+    void OnCbnCloseupLanguage();
+    void OnBnClickedChinese();
+    void OnBnClickedEnglish();
+
+    // ---- ports (console/QELDlg_ports.cpp)
+    void EnumSerialPorts();
+    void OnCbnDropdownComPort();
+    void OnBnClickedOpenCom();
+    void OnBnClickedConnect();
+    void OnBnClickedDisconnect();
+
+    // ---- upload and report timer (console/QELDlg_upload.cpp)
+    void OnBnClickedUpload();
+    void OnBnClickedExport();
+    void OnTimer(UINT_PTR id);
+
+    // ---- maintenance (console/QELDlg_maintenance.cpp)
+    void OnBnClickedDeleteAll();
+    void OnBnClickedTimeSet();
+    void OnBnClickedPowerCalibrate();
+    void OnBnDoubleclickedPowerCalibrate();
+    void OnBnClickedReset();
+    void OnBnClicked1310();
+    void OnBnClicked1490();
+    void OnBnClicked1550();
+    void OnBnClickedFtcal();
+
+    // ---- report (report/QELDlg_report.cpp, report/QELDlg_sheet.cpp)
+    void CreateReportFile();
+    void FillReport();
+    std::string MakeReportName();
+    void OnBnClickedSaveOrPrint();
+
+    // ---- window services used by the handlers
+    int MessageBox(const std::string& text, const std::string& caption, UINT style = MB_OK);
+    static int AfxMessageBox(const std::string& text, UINT style = MB_OK);
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs);
+    BOOL KillTimer(UINT_PTR id);
+    bool IsTimerRunning(UINT_PTR id) const;
+    void SetDlgItemText(int id, const std::string& text);
+    std::string GetDlgItemText(int id) const;
+    void EnableDlgItem(int id, bool enable);
+    bool IsDlgItemEnabled(int id) const;
+    // The path the current directory gives (a folder of any length); used by start-up.
+    static std::string CurrentDirectory();
+    // How the modal run ended when the window was not modal (tests).
+    int EndResult() const { return m_endResult; }
+
+    // ---- members, in declaration order
+    int m_portCount = 0;
+    int m_portCountListed = -1;  // no refill yet: the first drop-down fills the list
+    char m_portNames[20][30] = {};
+    CSerialPort m_serialPort;
+    wxIcon m_hIconPortOpen;
+    wxIcon m_hIconPortClosed;
+    wxIcon m_hIconMeterOn;
+    wxIcon m_hIconMeterOff;
+    bool m_portToggle = false;
+    signed char m_language = -48;
+    bool m_portOpened = false;
+    bool m_inFrame = false;
+    int m_rxCount = 0;
+    int m_dateField = 0;
+    int m_lastRecordNo = 0;
+    signed char m_reportState = 0;
+    char m_rxBuf[100] = {};
+    signed char m_wavelengthIndex = 0;  // 1310 nm until a wavelength is chosen
+    LanguageTextSet LanguageTexts;
+    std::string m_strTemplatePath;
+    std::string m_strReportPath;
+    std::string m_strReportName;
+    std::string m_strOutputDir;
+    std::string m_strMeterId;
+    std::string m_strLastNote;
+    float m_recordValues[9] = {};
+    signed char m_progressPos = 0;
+    float m_calValueSent = 0.0f;
+    LOGFONT m_listLogFont;
+    wxFont m_listFont;
+    UINT_PTR m_reportTimer = 0;
+    std::array<wxButton*, 20> m_buttons{};
+    wxComboBox* m_comboLanguage = nullptr;
+    wxStaticBitmap* m_iconMeter = nullptr;
+    platform::ReportList* m_listRecords = nullptr;
+    wxComboBox* m_comboPort = nullptr;
+    wxStaticBitmap* m_iconPort = nullptr;
+    float m_calValue = 0.0f;
+    char m_textBuf[20] = {};
+    wxIcon m_hIcon;
+    std::string m_strCompany;
+    std::string m_strSerialNo;
+    std::string m_strOperator;
+    std::string m_strModel;
+    std::string m_strNotes;
+    wxGauge* m_progress = nullptr;
+
+
+private:
+    void EndDialog(int result);
+    void OnInitDialogEvent(wxInitDialogEvent& event);
+    void OnButton(wxCommandEvent& event);
+    void OnComboDropdown(wxCommandEvent& event);
+    void OnComboCloseup(wxCommandEvent& event);
+    void OnRadio(wxCommandEvent& event);
+    void OnMenu(wxCommandEvent& event);
+    void OnCharHook(wxKeyEvent& event);
+    void OnClose(wxCloseEvent& event);
+    void OnWindowTimer(wxTimerEvent& event);
+    void OnCalibrateDoubleClick(wxMouseEvent& event);
+    void SetPortCaption(bool open);
+    void ShowNotOpenMessage();
+    // Asks the confirmation of the language (OK/Cancel under "QEL") and tests the port; true: send.
+    bool ConfirmForPort(const char* english, const std::string& chinese, const char* italian);
+    void SendCalibration(BYTE code);
+    bool PortIsOpen() const { return m_serialPort.m_portHandle.load() >= 0; }
+
+    std::map<UINT_PTR, std::unique_ptr<wxTimer>> m_windowTimers;
+    std::unique_ptr<wxMenu> m_systemMenu;  // the About entry, shown as a context menu
+    bool m_reportFileMade = false;  // the create step of this cycle made the report file
+    int m_endResult = 0;
+    wxWindow* m_parentAtConstruction = nullptr;
+    bool m_windowCreated = false;
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,115 @@
+// Port selection, open and close, connect and disconnect.
+#include <cstring>
+
+#include <wx/combobox.h>
+#include <wx/statbmp.h>
+
+#include "console/QELDlg.h"
+#include "platform/serial_ports.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+const char* ByLanguage(signed char language, const char* english, const std::string& chinese, const char* italian)
+{
+    switch (language) {
+    case 0: return english;
+    case 1: return chinese.c_str();
+    case 2: return italian;
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+void CQELDlg::EnumSerialPorts()
+{
+    // The table has 20 slots of 29 characters; a longer path would not fit and is left out, and
+    // ports beyond the 20th are not listed.
+    m_portCount = 0;
+    for (const std::string& path : platform::EnumerateSerialPorts(platform::SerialPortScanRoots())) {
+        if (m_portCount >= 20) break;
+        if (path.empty() || path.size() > 29) continue;
+        std::memset(m_portNames[m_portCount], 0, sizeof m_portNames[m_portCount]);
+        std::memcpy(m_portNames[m_portCount], path.data(), path.size());
+        ++m_portCount;
+    }
+}
+
+void CQELDlg::OnCbnDropdownComPort()
+{
+    if (PortIsOpen()) {
+        m_portToggle = false;
+        m_portOpened = false;
+        m_serialPort.RequestClose();
+    }
+    EnumSerialPorts();
+    if (m_portCount != m_portCountListed) {
+        m_portCountListed = m_portCount;
+        if (m_comboPort != nullptr) {
+            m_comboPort->Clear();
+            for (int i = 0; i < m_portCount; ++i) m_comboPort->Append(wxString::FromUTF8(m_portNames[i]));
+        }
+    }
+    SetPortCaption(false);
+    if (m_iconPort != nullptr && m_hIconPortClosed.IsOk()) m_iconPort->SetIcon(m_hIconPortClosed);
+}
+
+void CQELDlg::OnBnClickedOpenCom()
+{
+    const int index = m_comboPort != nullptr ? m_comboPort->GetSelection() : wxNOT_FOUND;
+    if (index == wxNOT_FOUND || index < 0 || index >= 20) {
+        if (const char* text = ByLanguage(m_language, "PLEASE SELSECT THE COM PORT!", LanguageTexts.selcomno,
+                                          "SELEZIONARE NUMERO DI PORTA!")) {
+            AfxMessageBox(text, MB_OK);
+        }
+        return;
+    }
+    m_portToggle = !m_portToggle;
+    if (m_portToggle) {
+        const std::string path(m_portNames[index], strnlen(m_portNames[index], sizeof m_portNames[index]));
+        if (m_serialPort.OpenPort(this, path, 38400, 'N', 8, 1, EV_RXCHAR | EV_RXFLAG, 512)) {
+            m_serialPort.StartMonitor();
+            SetPortCaption(true);
+            m_portOpened = true;
+            if (m_iconPort != nullptr && m_hIconPortOpen.IsOk()) m_iconPort->SetIcon(m_hIconPortOpen);
+        } else {
+            if (const char* text = ByLanguage(m_language, "COM CANN'T OPEN!", LanguageTexts.contopen,
+                                              "PORTA SERIALE NON APERTA!")) {
+                AfxMessageBox(text, MB_OK);
+            }
+            m_portToggle = false;
+        }
+    }
+    if (!m_portToggle) {
+        m_serialPort.RequestClose();
+        SetPortCaption(false);
+        if (m_iconPort != nullptr && m_hIconPortClosed.IsOk()) m_iconPort->SetIcon(m_hIconPortClosed);
+        m_portOpened = false;
+    }
+}
+
+void CQELDlg::ShowNotOpenMessage()
+{
+    if (const char* text = ByLanguage(m_language, "COM IS NOT OPEN!", LanguageTexts.comnotopen, "PORTA SERIALE NON APERTA!")) {
+        AfxMessageBox(text, MB_OK);
+    }
+}
+
+void CQELDlg::OnBnClickedConnect()
+{
+    if (PortIsOpen()) {
+        SendCommand(CMD_CONNECT);
+    } else {
+        ShowNotOpenMessage();
+    }
+}
+
+void CQELDlg::OnBnClickedDisconnect()
+{
+    if (PortIsOpen()) {
+        SendCommand(CMD_DISCONNECT);
+    } else {
+        ShowNotOpenMessage();
+    }
+}

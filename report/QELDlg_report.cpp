@@ -1,0 +1,127 @@
+// The automatic report: the create step copies the template to a time-stamped report file, the
+// fill step writes the report header and two rows per record into it and hands it to the user.
+#include <ctime>
+
+#include <wx/gauge.h>
+
+#include "console/QELDlg.h"
+#include "platform/automation.h"
+#include "report/excel.h"
+#include "resources/resource_ids.h"
+
+using platform::VARIANT;
+
+namespace {
+
+const char kProgId[] = "Excel.Application";
+const char kCaption[] = "Varo";
+
+}  // namespace
+
+std::string CQELDlg::MakeReportName()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return Format("%04d%02d%02d%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec);
+}
+
+void CQELDlg::CreateReportFile()
+{
+    m_reportFileMade = false;
+    UpdateData(TRUE);
+    if (platform::CoInitialize(nullptr) == platform::E_INVALIDARG) {
+        MessageBox("初始化EXCEL失败!!", kCaption, MB_OK);
+    }
+    _Application app;
+    if (!app.CreateDispatch(kProgId)) {
+        MessageBox("无法创建Excel应用!", kCaption, MB_OK);
+        return;
+    }
+    const VARIANT missing = VARIANT::Missing();
+
+    Workbooks books(app.get_Workbooks());
+    _Workbook book(books.Open(m_strTemplatePath, missing, missing, missing, missing, missing, missing, missing,
+                              missing, missing, missing, missing, missing, missing, missing));
+    Worksheets sheets(book.get_Worksheets());
+    _Worksheet sheet(sheets.get_Item(VARIANT::I2(1)));
+    Range range(sheet.get_Range(VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")));
+    range.Select();
+
+    m_strReportName = MakeReportName();
+    m_strReportPath = m_strOutputDir + m_strReportName + ".xlsx";
+
+    book.Save();
+    book.SaveCopyAs(VARIANT::Bstr(m_strReportPath));
+    book.Close(missing, VARIANT::Bstr(m_strTemplatePath), missing);
+    app.put_Visible(false);
+    books.Close();
+    app.Quit();
+
+    m_reportFileMade = true;
+    m_reportState = 3;
+}
+
+void CQELDlg::FillReport()
+{
+    UpdateData(TRUE);
+    if (platform::CoInitialize(nullptr) == platform::E_INVALIDARG) {
+        MessageBox("初始化EXCEL失败!!", kCaption, MB_OK);
+    }
+    _Application app;
+    if (!app.CreateDispatch(kProgId)) {
+        MessageBox("无法创建Excel应用!", kCaption, MB_OK);
+        return;
+    }
+    // Only the file that the create step just made is filled: an earlier report is never
+    // rewritten when that step did not finish.
+    if (!m_reportFileMade) return;
+    m_reportFileMade = false;
+    const VARIANT missing = VARIANT::Missing();
+
+    Workbooks books(app.get_Workbooks());
+    _Workbook book(books.Open(m_strReportPath, missing, missing, missing, missing, missing, missing, missing, missing,
+                              missing, missing, missing, missing, missing, missing));
+    Worksheets sheets(book.get_Worksheets());
+    _Worksheet sheet(sheets.get_Item(VARIANT::I2(1)));
+    Range range(sheet.get_Range(VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")));
+
+    const int n = m_listRecords != nullptr ? m_listRecords->GetItemCount() : 0;
+    auto cell = [&](int row, int column, const VARIANT& value) {
+        range.put_Item(VARIANT::I4(row), VARIANT::I4(column), value);
+    };
+    auto text = [&](int row, int subitem) {
+        return VARIANT::Bstr(m_listRecords != nullptr ? m_listRecords->GetItemText(row, subitem) : std::string());
+    };
+
+    cell(3, 2, VARIANT::Bstr(m_strOperator));
+    cell(4, 2, VARIANT::Bstr(m_strModel));
+    cell(3, 6, VARIANT::Bstr(m_strCompany));
+    cell(4, 6, VARIANT::Bstr(m_strNotes));
+    cell(5, 2, VARIANT::Bstr(m_strMeterId));
+    cell(5, 3, text(0, 13));
+
+    for (int i = 0; i < n; ++i) {
+        const int r = 11 + 2 * i;
+        cell(r, 1, VARIANT::I4(i + 1));
+        cell(r, 2, VARIANT::Bstr("1310nm"));
+        cell(r + 1, 2, VARIANT::Bstr("1550nm"));
+        for (int column = 3; column <= 7; ++column) {
+            const int pair = column - 3;  // C: subitems 1/2, D: 3/4, ... G: 9/10
+            cell(r, column, text(i, 1 + 2 * pair));
+            cell(r + 1, column, text(i, 2 + 2 * pair));
+        }
+        cell(r, 8, text(i, 11));
+        cell(r, 9, text(i, 12));
+    }
+
+    book.Save();
+    app.put_Visible(true);
+
+    m_reportState = 0;
+    m_progressPos = 100;
+    if (m_progress != nullptr) m_progress->SetValue(m_progressPos);
+    KillTimer(m_reportTimer);
+    EnableDlgItem(IDC_UPLOAD, true);
+}

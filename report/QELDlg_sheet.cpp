@@ -1,0 +1,144 @@
+// The save-or-print sheet: a formatted sheet in a new workbook, handed to the user to save or
+// print.
+#include "console/QELDlg.h"
+#include "platform/automation.h"
+#include "report/excel.h"
+#include "resources/resource_ids.h"
+
+using platform::VARIANT;
+
+namespace {
+
+constexpr int kCentre = -4108;
+constexpr int kRight = -4152;
+constexpr int kLeft = -4131;
+
+}  // namespace
+
+void CQELDlg::OnBnClickedSaveOrPrint()
+{
+    const signed char lang = m_language;
+    auto byLanguage = [&](const char* english, const std::string& chinese, const char* italian) {
+        switch (lang) {
+        case 0: AfxMessageBox(english, MB_OK); break;
+        case 1: AfxMessageBox(chinese, MB_OK); break;
+        case 2: AfxMessageBox(italian, MB_OK); break;
+        default: break;
+        }
+    };
+
+    // 1. No data: said, and the sheet is built all the same.
+    if (m_lastRecordNo == 0) byLanguage("NO DATA!", LanguageTexts.norecord, "NESSUN DATO!");
+
+    // 2. COM.
+    if (platform::CoInitialize(nullptr) == platform::E_INVALIDARG) AfxMessageBox(LanguageTexts.initfail, MB_OK);
+
+    // 3. The application.
+    _Application app;
+    if (!app.CreateDispatch("Excel.Application")) {
+        byLanguage("CANN'T CREAT Excel APPLATION!", LanguageTexts.contcreat, "APPLICAZIONE EXCEL NON PUO ESSERE CREATO!");
+        return;
+    }
+    const VARIANT missing = VARIANT::Missing();
+
+    // 4. A new workbook and its first sheet.
+    Workbooks books(app.get_Workbooks());
+    _Workbook book(books.Add(missing));
+    Worksheets sheets(book.get_Sheets());
+    _Worksheet sheet(sheets.get_Item(VARIANT::I4(1)));
+    Range range;
+    Interior interior;
+
+    auto select = [&](const char* from, const char* to) {
+        range.AttachDispatch(sheet.get_Range(VARIANT::Bstr(from), VARIANT::Bstr(to)));
+    };
+    auto cells = [&] { range.AttachDispatch(sheet.get_Cells()); };
+    auto put = [&](int row, int column, const VARIANT& value) {
+        range.put_Item(VARIANT::I4(row), VARIANT::I4(column), value);
+    };
+    auto align = [&](const char* from, const char* to, int horizontal) {
+        select(from, to);
+        range.put_HorizontalAlignment(VARIANT::I4(horizontal));
+        range.put_VerticalAlignment(VARIANT::I4(kCentre));
+    };
+    auto fill = [&](const char* from, const char* to, int colorIndex) {
+        select(from, to);
+        interior.AttachDispatch(range.get_Interior());
+        interior.put_ColorIndex(VARIANT::I4(colorIndex));
+    };
+    auto value = [&](const char* cell, int editId) {
+        range.AttachDispatch(sheet.get_Range(VARIANT::Bstr(cell), missing));
+        range.put_Value2(VARIANT::Bstr(GetDlgItemText(editId)));
+    };
+    const bool chinese = lang == 1;
+    const LanguageTextSet& t = LanguageTexts;
+
+    // 5. Layout: widths, merges, title and labels, wrap, alignments, fills, header values.
+    const struct {
+        const char* from;
+        const char* to;
+        int width;
+    } widths[] = {{"A1", "A100", 10}, {"B1", "B100", 10}, {"C1", "C100", 13}, {"D1", "D100", 13}, {"E1", "E100", 20}};
+    for (const auto& w : widths) {
+        select(w.from, w.to);
+        range.put_ColumnWidth(VARIANT::I4(w.width));
+    }
+    const char* merges[][2] = {{"A1", "E1"}, {"A2", "B2"}, {"A3", "B3"}, {"A4", "B4"}};
+    for (const auto& m : merges) {
+        select(m[0], m[1]);
+        range.Merge(VARIANT::I4(0));
+    }
+    if (chinese) {
+        cells();
+        put(1, 1, VARIANT::Bstr(t.report));
+        put(2, 1, VARIANT::Bstr(t.company));
+        put(3, 1, VARIANT::Bstr(t.qeltype));
+        put(4, 1, VARIANT::Bstr(t.qelno));
+        put(2, 4, VARIANT::Bstr(t.tester));
+        put(3, 4, VARIANT::Bstr(t.mark));
+    }
+    range.AttachDispatch(sheet.get_UsedRange());
+    range.put_WrapText(VARIANT::I4(1));
+    align("A1", "E1", kCentre);
+    align("A2", "B4", kRight);
+    align("D2", "D3", kRight);
+    align("C2", "C4", kLeft);
+    align("E2", "E3", kLeft);
+    fill("C2", "C4", 20);
+    fill("E2", "E3", 20);
+    fill("A6", "E6", 10);
+    value("C2", IDC_EDIT_COMPANY);
+    value("C3", IDC_EDIT_MODEL);
+    value("C4", IDC_EDIT_SERIALNO);
+    value("E2", IDC_EDIT_OPERATOR);
+    value("E3", IDC_EDIT_NOTES);
+    select("D6", "D106");
+    range.put_NumberFormat(VARIANT::Bstr("@"));
+    if (chinese) {
+        cells();
+        put(6, 1, VARIANT::Bstr(t.no));
+        put(6, 2, VARIANT::Bstr(t.lamda));
+        put(6, 3, VARIANT::Bstr(t.powerdbm));
+        put(6, 5, VARIANT::Bstr(t.timedata));
+        put(6, 4, VARIANT::Bstr(t.ref));
+        put(6, 6, VARIANT::Bstr(t.mark));
+    }
+
+    // 6. One row per record: the running number, then subitems 1 to 6.
+    if (m_lastRecordNo > 0) cells();
+    for (int j = 0; j < m_lastRecordNo; ++j) {
+        const int r = j + 7;
+        put(r, 1, VARIANT::I4(j + 1));
+        for (int s = 1; s <= 6; ++s) {
+            std::string text = m_listRecords != nullptr ? m_listRecords->GetItemText(j, s) : std::string();
+            put(r, 1 + s, VARIANT::Bstr(text));
+        }
+    }
+
+    // 7. Finish and hand the application to the user.
+    align("A6", "E1010", kCentre);
+    select("C6", "C106");
+    range.put_NumberFormat(VARIANT::Bstr("00.00"));
+    app.put_Visible(true);
+    app.put_UserControl(true);
+}

@@ -1,0 +1,236 @@
+// The reply parser: frame reception, every reply's action, and the rows of the records table.
+#include <gtest/gtest.h>
+#include <wx/gauge.h>
+
+#include "console/QELApp.h"
+#include "resources/resource_ids.h"
+#include "tests/support/console_fixture.h"
+#include "tests/support/meter_frames.h"
+#include "tests/support/test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+class Parser : public ::testing::Test {
+protected:
+    void SetUp() override { QEL_REQUIRE_DISPLAY(); }
+    ConsoleOptions Language(const std::string& item)
+    {
+        ConsoleOptions o;
+        o.languageFile = ShippedLanguageFile(item);
+        return o;
+    }
+};
+
+TEST_F(Parser, ConnectReplyStoresTheIdentificationAndGreets)
+{
+    ConsoleHarness h(Language("0"));
+    h.Feed({0x10, 0x05, 0x02, 0x01, 0x41, 0xA7, 0x01});
+    EXPECT_EQ(h.Dlg().m_strMeterId, "A");
+    ASSERT_EQ(h.Boxes().Count(), 1u);
+    EXPECT_EQ(h.Boxes().Last().text, "CONNECT SUCESS!");
+    EXPECT_EQ(h.Boxes().Last().caption, "QEL");
+    EXPECT_EQ(h.Boxes().Last().owner, &h.Dlg());
+    EXPECT_EQ(h.Boxes().Last().style & MB_ICONMASK, 0u);
+
+    // The same frame with a wrong checksum does nothing.
+    h.Dlg().m_strMeterId.clear();
+    h.Feed({0x10, 0x05, 0x02, 0x01, 0x41, 0xA6, 0x01});
+    EXPECT_EQ(h.Dlg().m_strMeterId, "");
+    EXPECT_EQ(h.Boxes().Count(), 1u);
+}
+
+TEST_F(Parser, RepliesShowTheirTextsByLanguage)
+{
+    struct Case {
+        const char* item;
+        unsigned char code;
+        const char* text;
+        const char* caption;  // nullptr: the application's title
+    } cases[] = {
+        {"0", 0x51, "CUT SUCESS!", "QEL"},
+        {"2", 0x51, "INTERRUZIONE RIUSCITA!", "QEL"},
+        {"1", 0x51, "断开成功!", "QEL"},
+        {"0", 0x0A, "DEL ALL!", "QEL"},
+        {"2", 0x0A, "删除成功!", "QEL"},
+        {"0", 0x0E, "TIME SET SUCESS!", "QEL"},
+        {"2", 0x0E, "IMPOSTAZIONE RIUSCITA!", "QEL"},
+        {"0", 0x27, "校准成功!", nullptr},
+        {"2", 0x14, "校准成功!", nullptr},
+        {"0", 0x12, "OK", nullptr},
+        {"x", 0x12, "OK", nullptr},
+        {"x", 0x27, "校准成功!", nullptr},
+        {"2", 0x02, "CONNESSIONE  RIUSCITA!", "QEL"},
+    };
+    for (const auto& c : cases) {
+        ConsoleHarness h(Language(c.item));
+        h.Feed(Reply(c.code, c.code == 0x02 ? Bytes{0} : Bytes{}));
+        ASSERT_EQ(h.Boxes().Count(), 1u) << c.item << " " << int(c.code);
+        EXPECT_EQ(h.Boxes().Last().text, c.text);
+        EXPECT_EQ(h.Boxes().Last().caption, c.caption ? std::string(c.caption) : CQELApp::AppTitle());
+    }
+    // No language: the replies with one text per language say nothing.
+    ConsoleHarness none(Language("x"));
+    for (unsigned char code : {0x02, 0x51, 0x0A, 0x0E}) none.Feed(Reply(code, code == 0x02 ? Bytes{0} : Bytes{}));
+    EXPECT_EQ(none.Boxes().Count(), 0u);
+}
+
+TEST_F(Parser, FramingHandlesStartBytesInsideFramesBadLengthsAndLostBytes)
+{
+    const Bytes connectA = {0x10, 0x05, 0x02, 0x01, 0x41, 0xA7, 0x01};
+    struct Case {
+        const char* name;
+        Bytes stream;
+        int greetings;  // connect replies acted on
+    } cases[] = {
+        {"garbage before a frame", Concat({{0x00, 0xFF, 0x01}, connectA}), 1},
+        {"0x10 as data", Reply(0x02, {0x01, 0x10}), 1},
+        {"0x10 in the checksum position", Reply(0x02, {0x01, 0xD8}), 1},
+        {"wrong checksum, then a good frame", Concat({{0x10, 0x05, 0x02, 0x01, 0x41, 0x00, 0x01}, connectA}), 1},
+        {"length 0", Concat({{0x10, 0x00}, connectA}), 1},
+        {"length 1", Concat({{0x10, 0x01, 0x02}, connectA}), 1},
+        {"length 2", Concat({{0x10, 0x02, 0x02, 0x00}, connectA}), 1},
+        {"negative length", Concat({{0x10, 0x90}, connectA}), 1},
+        {"length 99: larger than a frame can be", Concat({{0x10, 99, 0x02, 0x00}, connectA}), 1},
+        {"length 127", Concat({{0x10, 127}, connectA}), 1},
+        {"unknown code", Concat({Reply(0x29), connectA}), 1},
+        {"two frames", Concat({connectA, connectA}), 2},
+    };
+    for (const auto& c : cases) {
+        ConsoleHarness h(Language("0"));
+        h.Feed(c.stream);
+        EXPECT_EQ(static_cast<int>(h.Boxes().Count()), c.greetings) << c.name;
+        EXPECT_FALSE(h.Dlg().m_inFrame) << c.name;
+        EXPECT_EQ(h.Dlg().m_rxCount, 0) << c.name;
+    }
+
+    // A frame that lost a byte takes bytes of the next one and is dropped; the receiver finds
+    // its way back at a later start byte.
+    ConsoleHarness h(Language("0"));
+    Bytes lost = connectA;
+    lost.erase(lost.begin() + 4);
+    h.Feed(Concat({lost, connectA, connectA, connectA}));
+    EXPECT_GE(h.Boxes().Count(), 1u);
+    EXPECT_EQ(h.Dlg().m_strMeterId, "A");
+}
+
+TEST_F(Parser, ConnectTextIsCutToNineteenBytesAndNeverReadsPastTheFrame)
+{
+    ConsoleHarness h(Language("0"));
+    Bytes data = {25};
+    for (int i = 0; i < 25; ++i) data.push_back(static_cast<unsigned char>('a' + i));
+    h.Feed(Reply(0x02, data));
+    EXPECT_EQ(h.Dlg().m_strMeterId, "abcdefghijklmnopqrs");
+    // A length beyond the frame's own bytes takes what the frame holds.
+    h.Feed(Reply(0x02, {15, 'O', 'P', 'M'}));
+    EXPECT_EQ(h.Dlg().m_strMeterId.substr(0, 3), "OPM");
+    EXPECT_LE(h.Dlg().m_strMeterId.size(), 19u);
+    h.Feed(Reply(0x02, {0xF0, 'X'}));
+    EXPECT_EQ(h.Dlg().m_strMeterId, "");
+}
+
+TEST_F(Parser, RecordsFillRowsWithTheirTextsAndAdvanceTheBar)
+{
+    ConsoleHarness h(Language("1"));
+    auto& list = *h.Dlg().m_listRecords;
+    for (int n = 1; n <= 3; ++n) {
+        RecordSpec r;
+        r.number = n;
+        r.year = n == 2 ? 5 : 21;
+        r.note = n == 3 ? "sixteen-bytes-xx" : "note" + std::to_string(n);
+        h.Feed(RecordReply(r));
+        EXPECT_EQ(h.Dlg().m_progressPos, n);
+        EXPECT_EQ(h.Dlg().m_progress->GetValue(), n);
+    }
+    ASSERT_EQ(list.GetItemCount(), 3);
+    EXPECT_EQ(h.Dlg().m_lastRecordNo, 3);
+    const char* row0[14] = {"1", "-3.50", "-3.50", "-3.50", "-7.25", "-7.25", "-3.50", "1.5",
+                            "2.5", "3.5", "4.5", "0.125", "2021-12-20  09:05  ", "note1"};
+    for (int s = 0; s < 14; ++s) EXPECT_EQ(list.GetItemText(0, s), row0[s]) << "subitem " << s;
+    EXPECT_EQ(list.GetItemText(1, 12).substr(0, 5), "2005-");
+    EXPECT_EQ(list.GetItemText(2, 13), "sixteen-bytes-xx");
+    EXPECT_EQ(h.Dlg().m_strLastNote, "sixteen-bytes-xx");
+}
+
+TEST_F(Parser, RowsKeepEveryValueWhateverColumnsTheLanguageShows)
+{
+    for (const char* item : {"0", "2", "x"}) {
+        ConsoleHarness h(Language(item));
+        h.Feed(RecordReply(RecordSpec{}));
+        auto& list = *h.Dlg().m_listRecords;
+        ASSERT_EQ(list.GetItemCount(), 1) << item;
+        EXPECT_EQ(list.GetItemText(0, 12), "2021-12-20  09:05  ") << item;
+        EXPECT_EQ(list.GetItemText(0, 13), "N") << item;
+        EXPECT_EQ(list.GetItemText(0, 6), "-3.50") << item;
+    }
+}
+
+TEST_F(Parser, RecordNumbersBeyondTheTableAndRepeatedNumbersKeepTheirValues)
+{
+    ConsoleHarness h(Language("1"));
+    auto& list = *h.Dlg().m_listRecords;
+    RecordSpec r;
+    r.number = 3;
+    r.note = "third";
+    h.Feed(RecordReply(r));
+    ASSERT_EQ(list.GetItemCount(), 1);
+    EXPECT_EQ(list.GetItemText(0, 0), "3");
+    EXPECT_EQ(list.GetItemText(0, 13), "third");  // kept in the row inserted for it
+    EXPECT_EQ(list.GetItemText(0, 1), "-3.50");
+
+    ConsoleHarness twice(Language("1"));
+    RecordSpec a;
+    a.number = 1;
+    a.note = "first";
+    RecordSpec b = a;
+    b.note = "again";
+    twice.Feed(Concat({RecordReply(a), RecordReply(b)}));
+    auto& l2 = *twice.Dlg().m_listRecords;
+    ASSERT_EQ(l2.GetItemCount(), 2);
+    EXPECT_EQ(l2.GetItemText(0, 13), "again");  // the later one is inserted before
+    EXPECT_EQ(l2.GetItemText(1, 13), "first");
+}
+
+TEST_F(Parser, RecordNumbersOutsideOneTo127AreNotTabled)
+{
+    ConsoleHarness h(Language("1"));
+    for (int number : {0, 0x80, 0xFF}) {
+        RecordSpec r;
+        r.number = number;
+        h.Feed(RecordReply(r));
+    }
+    EXPECT_EQ(h.Dlg().m_listRecords->GetItemCount(), 0);
+    EXPECT_EQ(h.Dlg().m_lastRecordNo, 0);
+}
+
+TEST_F(Parser, BarStopsAtEightyAndUploadEndStartsTheReportOrSaysNoRecords)
+{
+    ConsoleHarness h(Language("0"));
+    for (int n = 1; n <= 100; ++n) {
+        RecordSpec r;
+        r.number = n;
+        h.Feed(RecordReply(r));
+    }
+    EXPECT_EQ(h.Dlg().m_progressPos, 80);
+    EXPECT_EQ(h.Dlg().m_listRecords->GetItemCount(), 100);
+
+    h.Feed(Reply(0x39, {1}));
+    EXPECT_EQ(h.Dlg().m_reportState, 1);
+    EXPECT_EQ(h.Dlg().m_reportTimer, IDT_REPORT);
+    EXPECT_TRUE(h.Dlg().IsTimerRunning(IDT_REPORT));
+    EXPECT_EQ(h.Dlg().m_progress->GetValue(), 80);
+    h.Dlg().KillTimer(IDT_REPORT);
+
+    ConsoleHarness empty(Language("2"));
+    empty.Dlg().EnableDlgItem(IDC_UPLOAD, false);
+    empty.Dlg().m_progressPos = 40;
+    empty.Feed(Reply(0x39, {0}));
+    ASSERT_EQ(empty.Boxes().Count(), 1u);
+    EXPECT_EQ(empty.Boxes().Last().text, "没有记录!");  // the file's text in every language
+    EXPECT_EQ(empty.Dlg().m_progressPos, 0);
+    EXPECT_FALSE(empty.Dlg().IsTimerRunning(IDT_REPORT));
+    EXPECT_FALSE(empty.Dlg().IsDlgItemEnabled(IDC_UPLOAD));
+}
+
+}  // namespace

@@ -1,0 +1,160 @@
+// Start-up and the main window: title, controls at their template places, paths, the About box,
+// the ways the run ends, and a screenshot of the window.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <wx/timer.h>
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+
+#include "console/QELApp.h"
+#include "console/AboutDlg.h"
+#include "platform/dialog_template.h"
+#include "resources/resource_ids.h"
+#include "tests/support/console_fixture.h"
+#include "tests/support/screenshot.h"
+#include "tests/support/test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override { QEL_REQUIRE_DISPLAY(); }
+};
+
+TEST_F(Startup, WindowHasItsTitleAndEveryControlAtItsTemplatePlace)
+{
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    EXPECT_EQ(d.GetTitle().utf8_string(), "QELV3.0");
+    const platform::DialogTemplate* t = platform::FindDialogTemplate(IDD_QEL_DIALOG);
+    ASSERT_NE(t, nullptr);
+    int shown = 0;
+    for (const auto& c : t->controls) {
+        if (c.id < 0) continue;
+        wxWindow* w = d.FindWindow(c.id);
+        ASSERT_NE(w, nullptr) << c.id;
+        const bool visible = (c.style & platform::Style::Visible) != 0;
+        EXPECT_EQ(w->IsShown(), visible) << c.id;
+        if (visible && c.kind != platform::ControlKind::DropDownCombo) {
+            ++shown;
+            EXPECT_EQ(w->GetRect(), platform::DialogUnitsToPixels(&d, c.x, c.y, c.w, c.h)) << c.id;
+        }
+    }
+    EXPECT_EQ(shown, 19);
+    // The controls the console works through are bound.
+    EXPECT_NE(d.m_listRecords, nullptr);
+    EXPECT_NE(d.m_comboPort, nullptr);
+    EXPECT_NE(d.m_comboLanguage, nullptr);
+    EXPECT_NE(d.m_progress, nullptr);
+    EXPECT_EQ(d.m_comboLanguage->GetCount(), 3u);
+    EXPECT_EQ(d.m_listRecords->GetBkColor(), wxColour(204, 204, 204));
+    for (int i = 0; i < 8; ++i) EXPECT_NE(d.m_buttons[static_cast<size_t>(i)], nullptr) << i;
+    EXPECT_EQ(d.m_buttons[5]->GetId(), IDC_EXIT);
+    EXPECT_TRUE(d.m_hIconPortOpen.IsOk());
+    EXPECT_TRUE(d.m_hIcon.IsOk());
+}
+
+TEST_F(Startup, PathsComeFromTheCurrentDirectory)
+{
+    ConsoleHarness h;
+    const std::string dir = CQELDlg::CurrentDirectory();
+    EXPECT_EQ(dir, h.Folder().Path());
+    EXPECT_EQ(h.Dlg().m_strTemplatePath, dir + "/savemode.xlsx");
+    EXPECT_EQ(h.Dlg().m_strOutputDir, dir + "/savefile/");
+}
+
+TEST_F(Startup, AVeryLongCurrentDirectoryIsReadWhole)
+{
+    TempDir base;
+    std::string deep = base.Path();
+    while (deep.size() < 600) {
+        deep += "/a-rather-long-folder-name-for-the-test";
+        ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+    }
+    char old[4096];
+    ASSERT_NE(getcwd(old, sizeof old), nullptr);
+    ASSERT_EQ(chdir(deep.c_str()), 0);
+    EXPECT_EQ(CQELDlg::CurrentDirectory(), deep);
+    ASSERT_EQ(chdir(old), 0);
+}
+
+TEST_F(Startup, AboutBoxOpensFromTheWindowMenuAndReturns)
+{
+    ConsoleHarness h;
+    bool seen = false;
+    std::string title;
+    // The About box is modal: close it from the event loop once it is up.
+    wxTheApp->CallAfter([&] {
+        for (wxWindow* w : wxTopLevelWindows) {
+            if (auto* about = dynamic_cast<CAboutDlg*>(w); about && about->IsModal()) {
+                seen = true;
+                title = about->GetTitle().utf8_string();
+                wxCommandEvent ok(wxEVT_BUTTON, IDOK);
+                ok.SetEventObject(about->FindWindow(IDOK));
+                about->ProcessWindowEvent(ok);
+            }
+        }
+    });
+    h.Dlg().OnSysCommand(IDM_ABOUTBOX, 0);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(title, "关于 QEL");
+    EXPECT_TRUE(h.Dlg().GetTitle() == "QELV3.0");
+}
+
+TEST_F(Startup, ExitEnterAndEscapeEndTheRun)
+{
+    struct Case {
+        const char* name;
+        int expected;
+    } cases[] = {{"EXIT", IDOK}, {"Enter in an edit box", IDOK}, {"Escape", IDCANCEL}};
+    for (const auto& c : cases) {
+        ConsoleHarness h;
+        CQELDlg& d = h.Dlg();
+        int result = -1;
+        wxTheApp->CallAfter([&] {
+            std::string name = c.name;
+            if (name == "EXIT") {
+                wxCommandEvent click(wxEVT_BUTTON, IDC_EXIT);
+                click.SetEventObject(d.FindWindow(IDC_EXIT));
+                d.ProcessWindowEvent(click);
+            } else {
+                auto* edit = dynamic_cast<wxTextCtrl*>(d.FindWindow(IDC_EDIT_COMPANY));
+                edit->SetFocus();
+                PumpEvents(100);
+                wxUIActionSimulator sim;
+                sim.Char(name == "Escape" ? WXK_ESCAPE : WXK_RETURN);
+            }
+        });
+        // A safety net: a run that did not end is ended with a value no case expects.
+        wxTimer guard;
+        guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            if (d.IsModal()) d.EndModal(-2);
+        });
+        guard.StartOnce(5000);
+        result = d.ShowModal();
+        guard.Stop();
+        EXPECT_EQ(result, c.expected) << c.name;
+    }
+}
+
+TEST_F(Startup, ScreenshotOfTheMainWindow)
+{
+    ConsoleHarness h;
+    h.Dlg().Show();
+    PumpEvents(300);
+    const std::string png = std::string(QEL_BINARY_DIR) + "/main-window.png";
+    ASSERT_TRUE(SaveWindowPng(&h.Dlg(), png));
+    wxImage shot(wxString::FromUTF8(png), wxBITMAP_TYPE_PNG);
+    ASSERT_TRUE(shot.IsOk());
+    EXPECT_EQ(shot.GetSize(), h.Dlg().GetSize());
+    h.Dlg().Hide();
+}
+
+}  // namespace

@@ -1,0 +1,167 @@
+#include "tests/support/console_fixture.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <wx/app.h>
+#include <wx/combobox.h>
+
+#include "console/QELApp.h"
+#include "platform/serial_ports.h"
+#include "platform/ui_dispatcher.h"
+#include "tests/support/test_support.h"
+
+namespace testing_support {
+
+const std::string kNoFile = "\x01no file";
+
+namespace {
+
+void RemoveTree(const std::string& path)
+{
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return;
+    if (S_ISDIR(st.st_mode)) {
+        if (DIR* d = opendir(path.c_str())) {
+            while (dirent* e = readdir(d)) {
+                std::string name = e->d_name;
+                if (name == "." || name == "..") continue;
+                RemoveTree(path + "/" + name);
+            }
+            closedir(d);
+        }
+        rmdir(path.c_str());
+    } else {
+        unlink(path.c_str());
+    }
+}
+
+}  // namespace
+
+TempDir::TempDir()
+{
+    std::string tmpl = "/tmp/qel-test-XXXXXX";
+    char* made = mkdtemp(tmpl.data());
+    m_path = made != nullptr ? made : "/tmp";
+}
+
+TempDir::~TempDir()
+{
+    if (m_path != "/tmp") RemoveTree(m_path);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> ListFolder(const std::string& path)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(path.c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string name = e->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(d);
+    }
+    return names;
+}
+
+std::string ShippedLanguageFile(const std::string& item)
+{
+    std::string text = ReadFile(std::string(QEL_SOURCE_DIR) + "/data/language.ini");
+    size_t at = text.find("Item=");
+    if (at == std::string::npos) return text;
+    size_t end = text.find_first_of("\r\n", at);
+    return text.substr(0, at) + "Item=" + item + text.substr(end);
+}
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        platform::Ui().WaitUntil(done, std::chrono::milliseconds(5));
+        if (wxTheApp != nullptr && HaveDisplay()) wxTheApp->Yield(true);
+    }
+    return true;
+}
+
+ConsoleHarness::ConsoleHarness(const ConsoleOptions& options)
+{
+    if (options.languageFile != kNoFile) WriteFile(m_dir.File("language.ini"), options.languageFile);
+    if (options.withTemplate) {
+        WriteFile(m_dir.File("savemode.xlsx"), ReadFile(std::string(QEL_SOURCE_DIR) + "/data/savemode.xlsx"));
+    }
+    if (options.withOutputDir) mkdir(m_dir.File("savefile").c_str(), 0755);
+    char buf[4096];
+    m_oldCwd = getcwd(buf, sizeof buf) != nullptr ? buf : "/";
+    if (chdir(m_dir.Path().c_str()) != 0) ADD_FAILURE() << "cannot enter " << m_dir.Path();
+    m_dlg = std::make_unique<CQELDlg>(nullptr);
+    if (!m_dlg->CreateDialogWindow()) ADD_FAILURE() << "the main window was not created";
+}
+
+ConsoleHarness::~ConsoleHarness()
+{
+    m_dlg.reset();
+    platform::Ui().RunPending();
+    if (chdir(m_oldCwd.c_str()) != 0) {
+    }
+}
+
+void ConsoleHarness::Feed(const std::vector<unsigned char>& bytes)
+{
+    for (unsigned char b : bytes) m_dlg->OnSerialByte(b, 0);
+}
+
+void ConsoleHarness::Call(const std::function<void()>& handler)
+{
+    CQELApp::CallGuarded(handler);
+}
+
+bool ConsoleHarness::OpenPort(const std::string& path)
+{
+    auto& roots = platform::SerialPortScanRoots();
+    roots.sysClassTty = m_dir.File("no-sys");  // never the machine's own ports
+    roots.extra = {path};
+    m_dlg->OnCbnDropdownComPort();
+    wxComboBox* combo = m_dlg->m_comboPort;
+    if (combo == nullptr) return false;
+    int index = combo->FindString(wxString::FromUTF8(path));
+    if (index == wxNOT_FOUND) return false;
+    combo->SetSelection(index);
+    m_dlg->OnBnClickedOpenCom();
+    return m_dlg->m_serialPort.m_portHandle.load() >= 0;
+}
+
+std::vector<std::string> ConsoleHarness::Texts() const
+{
+    std::vector<std::string> texts;
+    for (const auto& b : m_boxes.Boxes()) texts.push_back(b.text);
+    return texts;
+}
+
+}  // namespace testing_support

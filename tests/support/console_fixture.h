@@ -1,0 +1,73 @@
+// A working folder and a main dialog for the console's tests: the folder holds the files the
+// program runs with, the dialog is created in it (not shown), and message boxes and the opener
+// are recorded instead of shown.
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console/QELDlg.h"
+#include "platform/message_box.h"
+#include "platform/opener.h"
+
+namespace testing_support {
+
+// A temporary folder, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+std::vector<std::string> ListFolder(const std::string& path);
+
+// The shipped language file with its "Item" line replaced (Item=<item>); bytes in GBK.
+std::string ShippedLanguageFile(const std::string& item);
+
+// Runs the UI's pending work (dispatcher calls, wx events) until done() holds or the time is up.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+struct ConsoleOptions {
+    // Contents of language.ini; nullptr-like "\x01" (kNoFile) leaves the file out.
+    std::string languageFile = ShippedLanguageFile("0");
+    bool withTemplate = true;   // copies data/savemode.xlsx
+    bool withOutputDir = true;  // makes savefile/
+};
+extern const std::string kNoFile;
+
+class ConsoleHarness {
+public:
+    explicit ConsoleHarness(const ConsoleOptions& options = ConsoleOptions());
+    ~ConsoleHarness();
+
+    CQELDlg& Dlg() { return *m_dlg; }
+    platform::RecordingMessageBoxes& Boxes() { return m_boxes; }
+    platform::RecordingOpener& Opener() { return m_opener; }
+    const TempDir& Folder() const { return m_dir; }
+
+    // Feeds bytes to the reply parser as the serial link would.
+    void Feed(const std::vector<unsigned char>& bytes);
+    // Calls a handler as the application's event dispatch does (automation errors become boxes).
+    void Call(const std::function<void()>& handler);
+    // Selects the port at `path` in the port list (after a drop-down) and opens it.
+    bool OpenPort(const std::string& path);
+    std::vector<std::string> Texts() const;  // texts of the boxes shown so far
+
+private:
+    TempDir m_dir;
+    std::string m_oldCwd;
+    platform::RecordingMessageBoxes m_boxes;
+    platform::RecordingOpener m_opener;
+    std::unique_ptr<CQELDlg> m_dlg;
+};
+
+}  // namespace testing_support
