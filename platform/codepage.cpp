@@ -152,6 +152,7 @@ std::string ToGbk(const std::string& utf8)
         const int err = conv.Convert(&in, &left, out);
         if (err == 0) break;
         out.push_back('?');
+        if (err == EINVAL) break;  // a character cut off at the end
         // Skip the whole character GBK lacks (one byte when it is no valid UTF-8 at all).
         const std::size_t pos = static_cast<std::size_t>(in - utf8.data());
         std::size_t len = Utf8SequenceLength(utf8, pos);

@@ -16,9 +16,12 @@ struct SerialPortRoots {
 // The roots used by the program; the demo and the tests change them.
 SerialPortRoots& SerialPortScanRoots();
 
-// Lists the ports. A ttyS device counts only when its driver is not the placeholder of the legacy
-// 8250 driver without hardware (its "type" file reads 0 or it has no "type" file while the driver
-// is serial8250). Paths are sorted naturally (ttyS2 before ttyS10).
+// Lists the ports: the extra paths first (empty ones and repeats left out), then every entry of
+// sysClassTty with a "device" that has a "driver", as dev + "/" + name. A ttyS device counts only
+// when its driver is not the placeholder of the legacy 8250 driver without hardware (its "type"
+// file reads 0 or it has no "type" file while the driver is serial8250). The scanned paths are
+// sorted naturally (ttyS2 before ttyS10). A missing or unreadable folder gives no scanned paths.
+// No length limit is applied here: a caller with a fixed-size table skips what does not fit.
 std::vector<std::string> EnumerateSerialPorts(const SerialPortRoots& roots);
 
 }  // namespace platform

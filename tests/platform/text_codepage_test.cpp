@@ -102,6 +102,7 @@ TEST(CodePage, ToGbkEncodesAndMarksUnmappableCharacters)
     EXPECT_EQ(ToGbk("\xEA\xB0\x80" + kZhongWenUtf8), "?" + kZhongWenGbk);
     // Bytes that are no UTF-8 at all do not stop the conversion.
     EXPECT_EQ(ToGbk("x\xFF" "y"), "x?y");
+    EXPECT_EQ(ToGbk("x\xE4\xB8"), "x?");
 }
 
 TEST(CodePage, GbkRoundTrips)
