@@ -30,6 +30,11 @@
 // end byte is not 0x01 is dropped by one byte and the search for a start byte resumes right after it.
 // A candidate that stays incomplete while the line is quiet for 200 ms is dropped the same way, so a
 // stray 0x10 never holds up the commands behind it.
+//
+// Writing: when nobody reads the slave and the pty is full for 2 s, the rest of that reply is dropped.
+// A hang-up fault first lets the reader take what was already written (at most 2 s), as a real line
+// would have delivered it, then closes master and slave: the console sees POLLHUP, and the device
+// path is gone for good.
 #pragma once
 
 #include <array>
