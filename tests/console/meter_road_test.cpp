@@ -1,0 +1,135 @@
+// The console against the meter simulator over a real pseudo-terminal: connect, disconnect and
+// upload, with faults on the line.
+#include <gtest/gtest.h>
+
+#include "platform/serial_ports.h"
+#include "tests/support/console_fixture.h"
+#include "tests/support/test_support.h"
+#include "tools/sim/meter_sim.h"
+
+using namespace testing_support;
+
+namespace {
+
+class MeterRoad : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QEL_REQUIRE_DISPLAY();
+        saved = platform::SerialPortScanRoots();
+    }
+    void TearDown() override { platform::SerialPortScanRoots() = saved; }
+    platform::SerialPortRoots saved;
+};
+
+TEST_F(MeterRoad, ConnectGreetsAndKeepsTheIdentificationDisconnectSaysCut)
+{
+    meter_sim::Options options;
+    options.identification = "OPM-3 SN1234";
+    meter_sim::MeterSimulator sim(options);
+    ConsoleHarness h;
+    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    h.Dlg().OnBnClickedConnect();
+    ASSERT_TRUE(PumpUntil([&] { return h.Boxes().Count() >= 1; }));
+    EXPECT_EQ(h.Boxes().Last().text, "CONNECT SUCESS!");
+    EXPECT_EQ(h.Dlg().m_strMeterId, "OPM-3 SN1234");
+    h.Dlg().OnBnClickedDisconnect();
+    ASSERT_TRUE(PumpUntil([&] { return h.Boxes().Count() >= 2; }));
+    EXPECT_EQ(h.Boxes().Last().text, "CUT SUCESS!");
+    ASSERT_EQ(sim.CommandCount(), 2u);
+    EXPECT_EQ(sim.Commands()[0], (meter_sim::Bytes{0x10, 0x03, 0x01, 0xEC, 0x01}));
+    EXPECT_EQ(sim.Commands()[1], (meter_sim::Bytes{0x10, 0x03, 0x50, 0x9D, 0x01}));
+}
+
+TEST_F(MeterRoad, UploadOfThreeRecordsFillsThreeRowsAndStartsTheReport)
+{
+    meter_sim::Options options;
+    options.records = meter_sim::SampleRecords(3);
+    meter_sim::MeterSimulator sim(options);
+    ConsoleOptions chinese;
+    chinese.languageFile = ShippedLanguageFile("1");
+    ConsoleHarness h(chinese);
+    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    h.Dlg().OnBnClickedUpload();
+    EXPECT_FALSE(h.Dlg().IsDlgItemEnabled(1011));
+    ASSERT_TRUE(PumpUntil([&] { return h.Dlg().m_reportState == 1; }));
+    h.Dlg().KillTimer(IDT_REPORT);
+    auto& list = *h.Dlg().m_listRecords;
+    ASSERT_EQ(list.GetItemCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const auto& r = options.records[static_cast<size_t>(i)];
+        EXPECT_EQ(list.GetItemText(i, 0), std::to_string(r.number));
+        EXPECT_EQ(list.GetItemText(i, 3), Format("%.2f", r.values[0]));
+        EXPECT_EQ(list.GetItemText(i, 13), r.note.substr(0, 16));
+    }
+    EXPECT_EQ(h.Dlg().m_progressPos, 80);
+    EXPECT_EQ(h.Boxes().Count(), 0u);
+}
+
+TEST_F(MeterRoad, ABadFrameChangesNothingAndTheNextGoodOneIsHandled)
+{
+    struct Case {
+        const char* name;
+        meter_sim::Faults faults;
+        int rows;
+    };
+    meter_sim::Faults badsum;
+    badsum.badChecksumRecord = 2;
+    meter_sim::Faults garbage;
+    garbage.garbage = true;
+    std::vector<Case> cases = {{"bad checksum on record 2", badsum, 2}, {"garbage between frames", garbage, 3}};
+    for (const auto& c : cases) {
+        meter_sim::Options options;
+        options.records = meter_sim::SampleRecords(3);
+        options.faults = c.faults;
+        meter_sim::MeterSimulator sim(options);
+        ConsoleHarness h;
+        ASSERT_TRUE(h.OpenPort(sim.DevicePath())) << c.name;
+        h.Dlg().OnBnClickedUpload();
+        ASSERT_TRUE(PumpUntil([&] { return h.Dlg().m_reportState == 1; })) << c.name;
+        h.Dlg().KillTimer(IDT_REPORT);
+        EXPECT_EQ(h.Dlg().m_listRecords->GetItemCount(), c.rows) << c.name;
+        EXPECT_EQ(h.Dlg().m_lastRecordNo, 3) << c.name;
+    }
+}
+
+TEST_F(MeterRoad, ATruncatedRecordSwallowsTheNextFrameAndReceptionRecovers)
+{
+    meter_sim::Options options;
+    options.records = meter_sim::SampleRecords(4);
+    options.faults.truncateRecord = 2;
+    meter_sim::MeterSimulator sim(options);
+    ConsoleHarness h;
+    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    h.Dlg().OnBnClickedUpload();
+    ASSERT_TRUE(PumpUntil([&] { return h.Dlg().m_reportState == 1; }));
+    h.Dlg().KillTimer(IDT_REPORT);
+    // Record 2 is cut short and takes bytes of record 3 with it; both are lost, 1 and 4 arrive.
+    EXPECT_EQ(h.Dlg().m_listRecords->GetItemCount(), 2);
+    EXPECT_EQ(h.Dlg().m_listRecords->GetItemText(0, 0), "1");
+    EXPECT_EQ(h.Dlg().m_listRecords->GetItemText(1, 0), "4");
+}
+
+TEST_F(MeterRoad, AHangUpMidUploadIsReportedOnceAndTheWindowStaysUsable)
+{
+    meter_sim::Options options;
+    options.records = meter_sim::SampleRecords(5);
+    options.faults.hangupAfterRecords = 2;
+    meter_sim::MeterSimulator sim(options);
+    ConsoleHarness h;
+    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    h.Dlg().OnBnClickedUpload();
+    ASSERT_TRUE(sim.WaitForHangUp(std::chrono::seconds(3)));
+    ASSERT_TRUE(PumpUntil([&] { return h.Boxes().Count() >= 1; }));
+    PumpUntil([] { return false; }, 300);  // no further boxes pile up
+    EXPECT_EQ(h.Boxes().Count(), 1u);
+    EXPECT_EQ(h.Boxes().Last().caption, "Application Error");
+    // A hang-up may discard what the line still held; never more than was sent arrives.
+    EXPECT_LE(h.Dlg().m_listRecords->GetItemCount(), 2);
+    EXPECT_EQ(h.Dlg().m_reportState, 0);
+    // The user closes the dead port with the open/close button.
+    h.Dlg().OnBnClickedOpenCom();
+    EXPECT_TRUE(PumpUntil([&] { return h.Dlg().m_serialPort.m_portHandle.load() < 0; }, 3000));
+}
+
+}  // namespace

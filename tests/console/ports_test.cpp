@@ -1,0 +1,151 @@
+// Port selection, open and close, connect and disconnect, against simulated meters.
+#include <gtest/gtest.h>
+#include <wx/combobox.h>
+
+#include "console/QELApp.h"
+#include "platform/serial_ports.h"
+#include "resources/resource_ids.h"
+#include "tests/support/console_fixture.h"
+#include "tests/support/test_support.h"
+#include "tools/sim/meter_sim.h"
+
+using namespace testing_support;
+
+namespace {
+
+class Ports : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QEL_REQUIRE_DISPLAY();
+        auto& roots = platform::SerialPortScanRoots();
+        saved = roots;
+        roots.sysClassTty = sysRoot.Path();  // an empty tree: only the listed simulators
+        roots.extra.clear();
+    }
+    void TearDown() override { platform::SerialPortScanRoots() = saved; }
+    static std::vector<std::string> Listed(CQELDlg& d)
+    {
+        std::vector<std::string> names;
+        for (unsigned i = 0; i < d.m_comboPort->GetCount(); ++i) names.push_back(d.m_comboPort->GetString(i).utf8_string());
+        return names;
+    }
+    static bool WaitClosed(CQELDlg& d)
+    {
+        return PumpUntil([&] { return d.m_serialPort.m_portHandle.load() < 0; }, 3000);
+    }
+    platform::SerialPortRoots saved;
+    TempDir sysRoot;
+};
+
+TEST_F(Ports, DropDownFillsTheListWhenTheNumberOfPortsChanges)
+{
+    meter_sim::MeterSimulator a, b, c;
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    EXPECT_EQ(d.m_comboPort->GetCount(), 0u);
+
+    d.OnCbnDropdownComPort();  // no ports at all
+    EXPECT_EQ(d.m_comboPort->GetCount(), 0u);
+    d.OnBnClickedOpenCom();
+    ASSERT_EQ(h.Boxes().Count(), 1u);
+    EXPECT_EQ(h.Boxes().Last().text, "PLEASE SELSECT THE COM PORT!");
+    EXPECT_EQ(h.Boxes().Last().caption, CQELApp::AppTitle());
+    EXPECT_EQ(h.Boxes().Last().style & MB_ICONMASK, MB_ICONEXCLAMATION);
+
+    platform::SerialPortScanRoots().extra = {a.DevicePath(), b.DevicePath()};
+    d.OnCbnDropdownComPort();
+    EXPECT_EQ(Listed(d), (std::vector<std::string>{a.DevicePath(), b.DevicePath()}));
+    EXPECT_EQ(d.m_portCount, 2);
+
+    // Same number, another port: the list keeps the old name, the table has the new one.
+    platform::SerialPortScanRoots().extra = {a.DevicePath(), c.DevicePath()};
+    d.OnCbnDropdownComPort();
+    EXPECT_EQ(Listed(d), (std::vector<std::string>{a.DevicePath(), b.DevicePath()}));
+    d.m_comboPort->SetSelection(1);
+    d.OnBnClickedOpenCom();
+    ASSERT_GE(d.m_serialPort.m_portHandle.load(), 0);
+    EXPECT_EQ(d.m_serialPort.GetPortName(), c.DevicePath());
+
+    // A port removed drops out at the next drop-down, which also closes the open port.
+    platform::SerialPortScanRoots().extra = {a.DevicePath()};
+    d.OnCbnDropdownComPort();
+    EXPECT_EQ(Listed(d), (std::vector<std::string>{a.DevicePath()}));
+    EXPECT_FALSE(d.m_portOpened);
+    EXPECT_FALSE(d.m_portToggle);
+    EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "OPEN COM");
+    EXPECT_TRUE(WaitClosed(d));
+}
+
+TEST_F(Ports, OpenAndCloseToggleCaptionIconAndFlags)
+{
+    meter_sim::MeterSimulator sim;
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    EXPECT_TRUE(d.m_portOpened);
+    EXPECT_TRUE(d.m_portToggle);
+    EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "CLOSE COM");
+    EXPECT_EQ(h.Boxes().Count(), 0u);
+
+    d.OnBnClickedOpenCom();  // close
+    EXPECT_FALSE(d.m_portOpened);
+    EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "OPEN COM");
+    EXPECT_TRUE(WaitClosed(d));
+
+    d.OnBnClickedOpenCom();  // and open again
+    EXPECT_GE(d.m_serialPort.m_portHandle.load(), 0);
+    EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "CLOSE COM");
+}
+
+TEST_F(Ports, APortThatCannotBeOpenedIsSaidAndTheNextClickTriesAgain)
+{
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    const std::string missing = h.Folder().File("ttyUSB9");
+    EXPECT_FALSE(h.OpenPort(missing));
+    ASSERT_EQ(h.Boxes().Count(), 1u);
+    EXPECT_EQ(h.Boxes().Last().text, "COM CANN'T OPEN!");
+    EXPECT_FALSE(d.m_portToggle);
+    EXPECT_FALSE(d.m_portOpened);
+    d.OnBnClickedOpenCom();
+    EXPECT_EQ(h.Boxes().Count(), 2u);
+    EXPECT_EQ(h.Boxes().Last().text, "COM CANN'T OPEN!");
+}
+
+TEST_F(Ports, CommandsWithoutAnOpenPortSayNotOpenInTheLanguage)
+{
+    struct Case {
+        const char* item;
+        const char* text;
+    } cases[] = {{"0", "COM IS NOT OPEN!"}, {"1", "串口未打开!"}, {"2", "PORTA SERIALE NON APERTA!"}};
+    for (const auto& c : cases) {
+        ConsoleOptions o;
+        o.languageFile = ShippedLanguageFile(c.item);
+        ConsoleHarness h(o);
+        h.Dlg().OnBnClickedConnect();
+        h.Dlg().OnBnClickedDisconnect();
+        h.Dlg().OnBnClickedUpload();
+        ASSERT_EQ(h.Boxes().Count(), 3u) << c.item;
+        for (const auto& box : h.Boxes().Boxes()) EXPECT_EQ(box.text, c.text);
+    }
+    ConsoleOptions none;
+    none.languageFile = ShippedLanguageFile("9");
+    ConsoleHarness h(none);
+    h.Dlg().OnBnClickedConnect();
+    h.Dlg().OnBnClickedOpenCom();
+    EXPECT_EQ(h.Boxes().Count(), 0u);
+}
+
+TEST_F(Ports, WithoutALanguageOpeningWorksButTheCaptionStays)
+{
+    meter_sim::MeterSimulator sim;
+    ConsoleOptions none;
+    none.languageFile = kNoFile;
+    ConsoleHarness h(none);
+    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    EXPECT_EQ(h.Dlg().GetDlgItemText(IDC_OPEN_COM), "打開串口");
+    EXPECT_EQ(h.Boxes().Count(), 0u);
+}
+
+}  // namespace
