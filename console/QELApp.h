@@ -28,4 +28,3 @@ public:
     BOOL InitInstance();
 };
 
-wxDECLARE_APP(CQELApp);

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "console/language_keys.h"
+#include "console/language_texts.h"
 #include "platform/codepage.h"
 #include "platform/profile.h"
 
@@ -33,7 +33,8 @@ TEST(LanguageFile, IsGbkAndSelectsEnglish)
 TEST(LanguageFile, HoldsEveryKeyOnceWithAFittingChineseText)
 {
     std::set<std::string> seen;
-    for (const char* key : kLanguageKeys) {
+    for (size_t k = 0; k < LanguageTextSet::kCount; ++k) {
+        const char* key = LanguageTextSet::Key(k);
         ASSERT_NE(key, nullptr);
         EXPECT_TRUE(seen.insert(key).second) << "duplicate key " << key;
         // Read without cutting, to see the whole text the file holds.
