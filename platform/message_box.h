@@ -43,6 +43,9 @@ public:
     int Show(const MessageBoxRequest& request) override;
 };
 
+// The wxMessageDialog style for a box style: buttons (MB_OK, MB_OKCANCEL) and icon.
+long WxMessageStyle(UINT style);
+
 // Test fake: records every box and answers from a script (IDOK when the script is empty).
 class RecordingMessageBoxes : public IMessageBoxService {
 public:

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -56,6 +57,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;  // signalled when a call is queued, finished, or on Poke/abort
     std::deque<std::shared_ptr<Call>> m_queue;
+    std::uint64_t m_generation = 0;  // bumped when a call is queued, on Poke and NotifyAbort
     std::function<void()> m_waker;
     std::thread::id m_uiThread;
 };

@@ -1,0 +1,466 @@
+#include "serial/SerialPort.h"
+
+#include <fcntl.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+
+#include "platform/message_box.h"
+#include "platform/ui_dispatcher.h"
+
+namespace {
+
+constexpr UINT kMonitorExitCode = 100;
+
+void SignalEvent(int fd)
+{
+    if (fd < 0) return;
+    const std::uint64_t one = 1;
+    while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void ResetEvent(int fd)
+{
+    if (fd < 0) return;
+    std::uint64_t value;
+    while (::read(fd, &value, sizeof value) < 0 && errno == EINTR) {
+    }
+}
+
+// A manual-reset event: reset when it exists, else created non-signalled.
+bool PrepareEvent(int& fd)
+{
+    if (fd >= 0) {
+        ResetEvent(fd);
+        return true;
+    }
+    fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return fd >= 0;
+}
+
+void CloseEvent(int& fd)
+{
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+bool BaudConstant(unsigned baud, speed_t& speed)
+{
+    static const struct {
+        unsigned baud;
+        speed_t speed;
+    } table[] = {
+        {50, B50},         {75, B75},         {110, B110},       {134, B134},
+        {150, B150},       {200, B200},       {300, B300},       {600, B600},
+        {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+        {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+        {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+        {576000, B576000}, {921600, B921600}, {1000000, B1000000},
+    };
+    for (const auto& entry : table) {
+        if (entry.baud == baud) {
+            speed = entry.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Turns the line text "baud=%d parity=%c data=%d stop=%d" into raw termios settings.
+// False with errno = EINVAL for a text or a value the line cannot take.
+bool BuildLineSettings(const std::string& text, termios& settings)
+{
+    unsigned baud = 0, data = 0, stop = 0;
+    char parity = 0;
+    int consumed = 0;
+    if (std::sscanf(text.c_str(), "baud=%u parity=%c data=%u stop=%u%n", &baud, &parity, &data, &stop,
+                    &consumed) != 4 ||
+        static_cast<size_t>(consumed) != text.size()) {
+        errno = EINVAL;
+        return false;
+    }
+    speed_t speed;
+    if (!BaudConstant(baud, speed)) {
+        errno = EINVAL;
+        return false;
+    }
+    tcflag_t size;
+    switch (data) {
+    case 5: size = CS5; break;
+    case 6: size = CS6; break;
+    case 7: size = CS7; break;
+    case 8: size = CS8; break;
+    default: errno = EINVAL; return false;
+    }
+    tcflag_t parityBits;
+    switch (std::toupper(static_cast<unsigned char>(parity))) {
+    case 'N': parityBits = 0; break;
+    case 'E': parityBits = PARENB; break;
+    case 'O': parityBits = PARENB | PARODD; break;
+    case 'M': parityBits = PARENB | PARODD | CMSPAR; break;
+    case 'S': parityBits = PARENB | CMSPAR; break;
+    default: errno = EINVAL; return false;
+    }
+    if (stop != 1 && stop != 2) {
+        errno = EINVAL;
+        return false;
+    }
+
+    termios result = settings;
+    ::cfmakeraw(&result);
+    result.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    result.c_cflag |= size | parityBits | (stop == 2 ? CSTOPB : 0) | CLOCAL | CREAD;
+    result.c_cc[VMIN] = 1;
+    result.c_cc[VTIME] = 0;
+    if (::cfsetispeed(&result, speed) != 0 || ::cfsetospeed(&result, speed) != 0) {
+        errno = EINVAL;
+        return false;
+    }
+    settings = result;
+    return true;
+}
+
+}  // namespace
+
+CSerialPort::CSerialPort() : m_owner(std::make_shared<std::atomic<ISerialOwner*>>(nullptr))
+{
+    for (pollfd& entry : m_waitEvents) entry = pollfd{-1, POLLIN, 0};
+}
+
+CSerialPort::~CSerialPort()
+{
+    DetachOwner();
+    JoinMonitor(false);
+    ClosePortHandle();
+    CloseEvent(m_shutdownEvent);
+    CloseEvent(m_writeEvent);
+}
+
+void CSerialPort::DetachOwner() { m_owner->store(nullptr); }
+
+std::string CSerialPort::GetPortName() const { return m_portName; }
+
+void CSerialPort::ClosePortHandle()
+{
+    const int fd = m_portHandle.exchange(-1);
+    if (fd >= 0) {
+        ::ioctl(fd, TIOCNXCL);  // give the line up for the next opener
+        ::close(fd);
+    }
+}
+
+// Ends a monitor thread that is still alive. On the UI thread the wait runs queued calls, so a
+// notification the thread is waiting in completes instead of blocking it.
+void CSerialPort::JoinMonitor(bool runLeftovers)
+{
+    platform::UiDispatcher& ui = platform::Ui();
+    const bool onUi = ui.IsUiThread();
+    if (m_monitorAlive.load()) {
+        m_abort = true;
+        m_shutdownRequested = true;
+        SignalEvent(m_shutdownEvent);
+        ui.NotifyAbort();
+        if (onUi) ui.WaitUntil([this] { return !m_monitorAlive.load(); });
+    }
+    if (m_monitorThread.joinable()) m_monitorThread.join();
+    // Notifications the thread queued before it ended go to the owner they were meant for.
+    if (runLeftovers && onUi) ui.RunPending();
+}
+
+BOOL CSerialPort::OpenPort(ISerialOwner* owner, const std::string& portPath, UINT baud, char parity,
+                           UINT dataBits, UINT stopBits, DWORD eventMask, UINT writeBufferSize)
+{
+    JoinMonitor(true);
+
+    PrepareEvent(m_writeEvent);
+    PrepareEvent(m_shutdownEvent);
+    m_waitEvents[0] = pollfd{m_shutdownEvent, POLLIN, 0};
+    m_waitEvents[1] = pollfd{-1, POLLIN, 0};
+    m_waitEvents[2] = pollfd{m_writeEvent, POLLIN, 0};
+    m_shutdownRequested = false;
+    m_abort = false;
+    m_portFailed = false;
+    m_writeFailureShown = false;
+
+    m_owner->store(owner);
+    {
+        std::lock_guard<std::mutex> frame(m_frameLock);
+        m_writeBuffer = std::make_unique<char[]>(writeBufferSize);
+        m_sendBuffer = std::make_unique<char[]>(writeBufferSize);
+        m_writeLength = 0;
+    }
+    m_portName = portPath;
+    m_writeBufferSize = writeBufferSize;
+    m_eventMask = eventMask;
+
+    const char* failedCall = nullptr;
+    int failure = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        ClosePortHandle();
+
+        char lineText[96];
+        std::snprintf(lineText, sizeof lineText, "baud=%u parity=%c data=%u stop=%u", baud, parity, dataBits,
+                      stopBits);
+
+        const int fd = ::open(portPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return FALSE;
+        ::ioctl(fd, TIOCEXCL);  // no sharing; a file that is no terminal does not care
+        m_portHandle = fd;
+        m_waitEvents[1].fd = fd;
+
+        m_timeouts.ReadIntervalTimeout = 1000;
+        m_timeouts.ReadTotalTimeoutMultiplier = 1000;
+        m_timeouts.ReadTotalTimeoutConstant = 1000;
+        m_timeouts.WriteTotalTimeoutMultiplier = 1000;
+        m_timeouts.WriteTotalTimeoutConstant = 1000;
+
+        auto fail = [&](const char* call) {
+            failedCall = call;
+            failure = errno;
+        };
+        // Storing the time-outs ("SetCommTimeouts()") and the mask ("SetCommMask()") cannot fail.
+        if (::tcgetattr(fd, &m_lineSettings) != 0) {
+            fail("GetCommState()");
+        } else {
+            m_eventChar = 'q';
+            if (!BuildLineSettings(lineText, m_lineSettings)) {
+                fail("BuildCommDCB()");
+            } else if (::tcsetattr(fd, TCSANOW, &m_lineSettings) != 0) {
+                fail("SetCommState()");
+            } else {
+                int bits = TIOCM_RTS;
+                // A line without modem controls (a pseudo-terminal) has no RTS to raise.
+                if (::ioctl(fd, TIOCMBIS, &bits) != 0 && errno != ENOTTY && errno != EINVAL) {
+                    fail("SetCommState()");
+                }
+            }
+        }
+        ::tcflush(fd, TCIOFLUSH);
+    }
+    if (failedCall) {
+        errno = failure;
+        ReportCommError(failedCall);
+    }
+    return TRUE;
+}
+
+BOOL CSerialPort::StartMonitor()
+{
+    if (m_shutdownEvent < 0 || m_writeEvent < 0) return FALSE;  // never opened
+    if (m_monitorAlive.load()) return FALSE;                  // one monitor per open port
+    if (m_monitorThread.joinable()) m_monitorThread.join();   // one that already ended
+    {
+        // The line starts empty; purged here rather than in the thread, so that bytes arriving
+        // once StartMonitor has returned are never lost.
+        std::lock_guard<std::mutex> lock(m_lock);
+        const int fd = m_portHandle.load();
+        if (fd >= 0) ::tcflush(fd, TCIOFLUSH);
+    }
+    m_monitorAlive = true;
+    try {
+        m_monitorThread = std::thread([this] { MonitorThread(this); });
+    } catch (const std::system_error&) {
+        m_monitorAlive = false;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CSerialPort::RequestClose()
+{
+    if (m_shutdownEvent < 0) return FALSE;
+    m_shutdownRequested = true;
+    SignalEvent(m_shutdownEvent);
+    return TRUE;
+}
+
+void CSerialPort::QueueWrite(const char* bytes, int count)
+{
+    if (!bytes || count <= 0 || m_writeEvent < 0) return;
+    {
+        std::lock_guard<std::mutex> frame(m_frameLock);
+        if (!m_writeBuffer || static_cast<UINT>(count) > m_writeBufferSize) return;
+        std::memcpy(m_writeBuffer.get(), bytes, static_cast<size_t>(count));
+        m_writeLength = count;
+    }
+    SignalEvent(m_writeEvent);
+}
+
+void CSerialPort::QueueWriteText(const char* text)
+{
+    if (!text) return;
+    QueueWrite(text, static_cast<int>(std::strlen(text)));
+}
+
+BOOL CSerialPort::ResumeMonitor() { return TRUE; }
+
+BOOL CSerialPort::SuspendMonitor() { return TRUE; }
+
+UINT CSerialPort::GetWriteCapacity() const { return m_writeBufferSize; }
+
+DWORD CSerialPort::GetEventMask() const { return m_eventMask; }
+
+termios CSerialPort::GetLineSettings() const { return m_lineSettings; }
+
+void CSerialPort::ReportCommError(const char* call)
+{
+    const int error = errno;
+    const std::string text = std::string("WARNING:  ") + call + " Failed with the following error: \n" +
+                             std::system_category().message(error) + "\nPort: " + m_portName + "\n";
+    platform::ShowMessageBox(nullptr, text, "Application Error", MB_OK | MB_ICONSTOP, &m_abort);
+}
+
+void CSerialPort::Notify(UINT message, WPARAM wParam)
+{
+    auto owner = m_owner;
+    const LPARAM lParam = reinterpret_cast<LPARAM>(this);
+    platform::Ui().Invoke(
+        [owner, message, wParam, lParam] {
+            if (ISerialOwner* target = owner->load()) target->OnSerialNotify(message, wParam, lParam);
+        },
+        m_abort);
+}
+
+UINT CSerialPort::MonitorThread(void* param)
+{
+    auto* port = static_cast<CSerialPort*>(param);
+    port->m_monitorAlive = true;
+
+    const DWORD mask = port->m_eventMask;
+    const bool readsInput = (mask & (EV_RXCHAR | EV_RXFLAG)) != 0;
+    for (;;) {
+        std::array<pollfd, 3> events = port->m_waitEvents;
+        const int fd = port->m_portHandle.load();
+        // A port whose reads failed is not polled again: its hang-up would wake us forever.
+        events[1].fd = (fd >= 0 && !port->m_portFailed.load()) ? fd : -1;
+        events[1].events = readsInput ? POLLIN : 0;
+        for (pollfd& entry : events) entry.revents = 0;
+
+        const int ready = ::poll(events.data(), events.size(), -1);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            // Cannot wait at all: behave as on shutdown rather than spin.
+            events[0].revents = POLLIN;
+        }
+
+        if (events[0].revents) {
+            {
+                std::lock_guard<std::mutex> lock(port->m_lock);
+                port->ClosePortHandle();
+            }
+            port->m_monitorAlive = false;
+            platform::Ui().Poke();
+            return kMonitorExitCode;
+        }
+
+        if (events[1].revents) {
+            const short revents = events[1].revents;
+            if (readsInput && (revents & (POLLIN | POLLHUP | POLLERR))) ReadPendingBytes(port);
+            if ((revents & (POLLHUP | POLLERR | POLLNVAL)) && !port->m_portFailed.load() &&
+                !port->m_shutdownRequested.load()) {
+                port->m_portFailed = true;
+                errno = EIO;
+                port->ReportCommError("ReadFile()");
+            }
+            if (mask & EV_CTS) port->Notify(WM_SERIAL_CTS);
+            if (mask & EV_BREAK) port->Notify(WM_SERIAL_BREAK);
+            if (mask & EV_ERR) port->Notify(WM_SERIAL_ERR);
+            if (mask & EV_RING) port->Notify(WM_SERIAL_RING);
+            if (mask & EV_RXFLAG) port->Notify(WM_SERIAL_RXFLAG);
+            continue;
+        }
+
+        if (events[2].revents) WritePending(port);
+    }
+}
+
+void CSerialPort::ReadPendingBytes(CSerialPort* port)
+{
+    const bool deliver = (port->m_eventMask & EV_RXCHAR) != 0;
+    for (;;) {
+        // Once a shutdown is asked for, the bytes still arriving are not waited for.
+        if (port->m_shutdownRequested.load()) return;
+        unsigned char byte = 0;
+        ssize_t got;
+        int error = 0;
+        {
+            std::lock_guard<std::mutex> lock(port->m_lock);
+            const int fd = port->m_portHandle.load();
+            if (fd < 0) return;
+            got = ::read(fd, &byte, 1);
+            error = errno;
+        }
+        if (got == 1) {
+            if (deliver) port->Notify(WM_SERIAL_BYTE, byte);
+            continue;
+        }
+        if (got < 0 && error == EINTR) continue;
+        if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) return;
+        // End of file (the line hung up) or a failing device: reported once, then left alone.
+        port->m_portFailed = true;
+        errno = got == 0 ? EIO : error;
+        port->ReportCommError("ReadFile()");
+        return;
+    }
+}
+
+void CSerialPort::WritePending(CSerialPort* port)
+{
+    ResetEvent(port->m_writeEvent);
+
+    size_t length;
+    {
+        std::lock_guard<std::mutex> frame(port->m_frameLock);
+        length = port->m_writeLength > 0 ? static_cast<size_t>(port->m_writeLength) : 0;
+        if (length > 0) std::memcpy(port->m_sendBuffer.get(), port->m_writeBuffer.get(), length);
+    }
+
+    bool failed = false;
+    int error = 0;
+    {
+        std::lock_guard<std::mutex> lock(port->m_lock);
+        const int fd = port->m_portHandle.load();
+        if (fd >= 0) ::tcflush(fd, TCIOFLUSH);
+
+        const auto limit = std::chrono::milliseconds(port->m_timeouts.WriteTotalTimeoutConstant +
+                                                     port->m_timeouts.WriteTotalTimeoutMultiplier * length);
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        size_t written = 0;
+        while (written < length) {
+            const ssize_t n = ::write(fd, port->m_sendBuffer.get() + written, length - written);
+            if (n > 0) {
+                written += static_cast<size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                // The line is full: wait for room, within the write time-out, or a shutdown.
+                const auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+                if (left.count() <= 0) break;  // timed out: not reported
+                pollfd room[2] = {{fd, POLLOUT, 0}, {port->m_shutdownEvent, POLLIN, 0}};
+                if (::poll(room, 2, static_cast<int>(left.count())) > 0 && room[1].revents) break;
+                continue;
+            }
+            failed = true;
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+    }
+    if (failed && !port->m_writeFailureShown) {
+        port->m_writeFailureShown = true;
+        errno = error;
+        port->ReportCommError("WriteFile()");
+    }
+    port->Notify(WM_SERIAL_TXDONE);
+}

@@ -1,0 +1,105 @@
+// The serial link: one port device, configured raw, with one monitor thread that hands every
+// received byte to the owner on the UI thread and writes the single pending frame.
+#pragma once
+#include <poll.h>
+#include <termios.h>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/winapi.h"
+
+// Notifications, delivered synchronously on the UI thread (lParam: the CSerialPort).
+constexpr UINT WM_SERIAL_BREAK = WM_USER + 1;
+constexpr UINT WM_SERIAL_CTS = WM_USER + 2;
+constexpr UINT WM_SERIAL_ERR = WM_USER + 4;
+constexpr UINT WM_SERIAL_RING = WM_USER + 5;
+constexpr UINT WM_SERIAL_BYTE = WM_USER + 7;    // wParam: the received byte
+constexpr UINT WM_SERIAL_RXFLAG = WM_USER + 8;
+constexpr UINT WM_SERIAL_TXDONE = WM_USER + 9;
+
+class ISerialOwner {
+public:
+    virtual ~ISerialOwner() = default;
+    virtual LRESULT OnSerialNotify(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+};
+
+// Time-outs of the line, in milliseconds (the multipliers per byte).
+struct SerialTimeouts {
+    DWORD ReadIntervalTimeout = 0;
+    DWORD ReadTotalTimeoutMultiplier = 0;
+    DWORD ReadTotalTimeoutConstant = 0;
+    DWORD WriteTotalTimeoutMultiplier = 0;
+    DWORD WriteTotalTimeoutConstant = 0;
+};
+
+class CSerialPort {
+public:
+    CSerialPort();
+    virtual ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens the device and configures the line. FALSE only when the device cannot be opened (no
+    // box then); a configuration failure is shown in a box and the port still counts as open.
+    BOOL OpenPort(ISerialOwner* owner, const std::string& portPath, UINT baud, char parity,
+                  UINT dataBits, UINT stopBits, DWORD eventMask, UINT writeBufferSize);
+    BOOL StartMonitor();
+    // Asks the monitor thread to close the port and end; does not wait.
+    BOOL RequestClose();
+    // Makes the bytes the pending frame (it replaces one not yet written) and wakes the monitor.
+    // Nothing happens before the first OpenPort, or when count is not within 1..GetWriteCapacity().
+    void QueueWrite(const char* bytes, int count);
+    void QueueWriteText(const char* text);
+    BOOL ResumeMonitor();
+    BOOL SuspendMonitor();
+    UINT GetWriteCapacity() const;
+    DWORD GetEventMask() const;
+    termios GetLineSettings() const;
+    // The failure box for a failed port call, with errno's text; shown on the UI thread.
+    void ReportCommError(const char* call);
+    std::string GetPortName() const;
+    // Notifications that run from now on reach nobody.
+    void DetachOwner();
+
+    static UINT MonitorThread(void* param);
+    static void ReadPendingBytes(CSerialPort* port);
+    static void WritePending(CSerialPort* port);
+
+private:
+    int m_writeLength = 1;
+
+public:
+    std::atomic<int> m_portHandle{-1};  // the device's file descriptor; -1 when no port is open
+
+private:
+    std::thread m_monitorThread;
+    std::mutex m_lock;  // serialises the calls on the device
+    std::atomic<bool> m_monitorAlive{false};
+    int m_writeEvent = -1;     // eventfd: a frame waits to be written
+    int m_shutdownEvent = -1;  // eventfd: close the port and end (stays signalled)
+    std::array<pollfd, 3> m_waitEvents{};  // shutdown, port, write request
+    SerialTimeouts m_timeouts;
+    termios m_lineSettings{};
+    char m_eventChar = 0;
+    std::shared_ptr<std::atomic<ISerialOwner*>> m_owner;
+    std::string m_portName;
+    std::unique_ptr<char[]> m_writeBuffer;
+    DWORD m_eventMask = 0;
+    UINT m_writeBufferSize = 0;
+
+    std::unique_ptr<char[]> m_sendBuffer;  // the frame being written, copied from m_writeBuffer
+    std::mutex m_frameLock;                // guards m_writeBuffer and m_writeLength
+    std::atomic<bool> m_shutdownRequested{false};
+    std::atomic<bool> m_abort{false};  // a UI thread waits for the monitor: give up notifications
+    std::atomic<bool> m_portFailed{false};  // reading failed (hang-up): the port is not polled
+    bool m_writeFailureShown = false;       // monitor thread only
+
+    void Notify(UINT message, WPARAM wParam = 0);
+    void JoinMonitor(bool runLeftovers);
+    void ClosePortHandle();
+};

@@ -1,0 +1,125 @@
+// The message-box service: the registry, the recording fake, boxes asked for on a worker thread
+// and the wx styles of the box styles.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <wx/defs.h>
+
+#include "platform/message_box.h"
+#include "platform/ui_dispatcher.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::MessageBoxService;
+using platform::RecordingMessageBoxes;
+using platform::ShowMessageBox;
+
+TEST(MessageBoxes, RecordingFakeInstallsAndRestores)
+{
+    platform::IMessageBoxService* before = &MessageBoxService();
+    {
+        RecordingMessageBoxes outer;
+        EXPECT_EQ(&MessageBoxService(), &outer);
+        {
+            RecordingMessageBoxes inner;
+            EXPECT_EQ(&MessageBoxService(), &inner);
+        }
+        EXPECT_EQ(&MessageBoxService(), &outer);
+    }
+    EXPECT_EQ(&MessageBoxService(), before);
+}
+
+TEST(MessageBoxes, NullServiceRestoresTheWxOne)
+{
+    platform::IMessageBoxService* wx = &MessageBoxService();
+    RecordingMessageBoxes fake;
+    platform::IMessageBoxService* previous = platform::SetMessageBoxService(nullptr);
+    EXPECT_EQ(previous, &fake);
+    EXPECT_EQ(&MessageBoxService(), wx);
+    platform::SetMessageBoxService(&fake);  // the fake's destructor restores the wx one again
+}
+
+TEST(MessageBoxes, RecordsEveryBoxAndAnswersFromTheScript)
+{
+    RecordingMessageBoxes boxes;
+    boxes.Script({IDCANCEL, IDOK});
+    EXPECT_EQ(ShowMessageBox(nullptr, "first", "QEL", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(ShowMessageBox(nullptr, "second", "QEL", MB_OKCANCEL | MB_ICONQUESTION), IDOK);
+    EXPECT_EQ(ShowMessageBox(nullptr, "third", "Varo", MB_OK), IDOK) << "empty script answers IDOK";
+    ASSERT_EQ(boxes.Count(), 3u);
+    const auto all = boxes.Boxes();
+    EXPECT_EQ(all[0].text, "first");
+    EXPECT_EQ(all[1].style, MB_OKCANCEL | MB_ICONQUESTION);
+    EXPECT_EQ(all[2].caption, "Varo");
+    EXPECT_EQ(boxes.Last().text, "third");
+    EXPECT_EQ(boxes.Last().owner, nullptr);
+    boxes.Clear();
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(boxes.Last().text, "");
+}
+
+TEST(MessageBoxes, WorkerBoxIsShownByTheUiThread)
+{
+    RecordingMessageBoxes boxes;
+    boxes.Script({IDCANCEL});
+    std::atomic<int> answer{0};
+    std::thread worker([&] {
+        answer = ShowMessageBox(nullptr, "from the worker", "Application Error", MB_OK | MB_ICONSTOP);
+        platform::Ui().Poke();
+    });
+    EXPECT_TRUE(platform::Ui().WaitUntil([&] { return answer.load() != 0; }, 10s));
+    worker.join();
+    EXPECT_EQ(answer.load(), IDCANCEL);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().text, "from the worker");
+    EXPECT_EQ(boxes.Last().style, MB_OK | MB_ICONSTOP);
+}
+
+TEST(MessageBoxes, AbortedWorkerBoxAnswersCancel)
+{
+    RecordingMessageBoxes boxes;
+    boxes.Script({IDOK});
+    std::atomic<bool> abort{false};
+    std::atomic<bool> queued{false};
+    platform::Ui().SetWaker([&] { queued = true; });
+    int answer = 0;
+    std::thread worker([&] { answer = ShowMessageBox(nullptr, "never answered", "QEL", MB_OKCANCEL, &abort); });
+    while (!queued.load()) std::this_thread::sleep_for(1ms);
+    abort = true;
+    platform::Ui().NotifyAbort();
+    worker.join();
+    platform::Ui().SetWaker(nullptr);
+    EXPECT_EQ(answer, IDCANCEL);
+    EXPECT_EQ(platform::Ui().RunPending(), 1);  // the box left behind runs without its asker
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+struct StyleCase {
+    UINT style;
+    long buttons;
+    long icon;
+};
+
+class WxStyle : public ::testing::TestWithParam<StyleCase> {};
+
+TEST_P(WxStyle, ButtonsAndIcon)
+{
+    const StyleCase c = GetParam();
+    const long style = platform::WxMessageStyle(c.style);
+    const long iconBits = wxICON_ERROR | wxICON_QUESTION | wxICON_EXCLAMATION | wxICON_INFORMATION | wxICON_NONE;
+    EXPECT_EQ(style & (wxOK | wxCANCEL), c.buttons);
+    EXPECT_EQ(style & iconBits, c.icon);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, WxStyle,
+    ::testing::Values(StyleCase{MB_OK, wxOK, wxICON_NONE}, StyleCase{MB_OKCANCEL, wxOK | wxCANCEL, wxICON_NONE},
+                      StyleCase{MB_OK | MB_ICONSTOP, wxOK, wxICON_ERROR},
+                      StyleCase{MB_OKCANCEL | MB_ICONQUESTION, wxOK | wxCANCEL, wxICON_QUESTION},
+                      StyleCase{MB_OK | MB_ICONEXCLAMATION, wxOK, wxICON_EXCLAMATION},
+                      StyleCase{MB_OK | MB_ICONINFORMATION, wxOK, wxICON_INFORMATION}));
+
+}  // namespace

@@ -1,0 +1,745 @@
+// The serial link over pseudo-terminal pairs: the test holds the master side as the peer.
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/message_box.h"
+#include "platform/ui_dispatcher.h"
+#include "serial/SerialPort.h"
+#include "tests/support/pty.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::PtyPair;
+
+constexpr DWORD kConsoleMask = EV_RXCHAR | EV_RXFLAG;
+
+struct Note {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    std::thread::id thread;
+};
+
+class RecordingOwner : public ISerialOwner {
+public:
+    LRESULT OnSerialNotify(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        notes.push_back({message, wParam, lParam, std::this_thread::get_id()});
+        if (hook) hook(message, wParam);
+        return 0;
+    }
+    size_t Count(UINT message) const
+    {
+        size_t n = 0;
+        for (const Note& note : notes) n += note.message == message;
+        return n;
+    }
+    std::string Bytes() const
+    {
+        std::string bytes;
+        for (const Note& note : notes)
+            if (note.message == WM_SERIAL_BYTE) bytes += static_cast<char>(note.wParam);
+        return bytes;
+    }
+    bool LastIs(UINT message) const { return !notes.empty() && notes.back().message == message; }
+
+    std::vector<Note> notes;
+    std::function<void(UINT, WPARAM)> hook;
+};
+
+// Runs notifications until done() holds; done may also depend on state outside the dispatcher.
+bool Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!platform::Ui().WaitUntil(done, 10ms)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    }
+    return true;
+}
+
+// Reads what the port wrote to the peer while notifications keep running (the monitor thread
+// waits in them and would write nothing meanwhile).
+std::string ReadPeer(PtyPair& pty, size_t count, std::chrono::milliseconds timeout = 5s)
+{
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
+        platform::Ui().RunPending();
+        got += pty.Read(count - got.size(), 10ms);
+    }
+    return got;
+}
+
+// Everything the port wrote to the peer until it stayed quiet for the given time.
+std::string ReadPeerUntilQuiet(PtyPair& pty, std::chrono::milliseconds quiet = 200ms)
+{
+    std::string got;
+    auto quietUntil = std::chrono::steady_clock::now() + quiet;
+    while (std::chrono::steady_clock::now() < quietUntil) {
+        platform::Ui().RunPending();
+        const std::string more = pty.Read(4096, 10ms);
+        if (!more.empty()) {
+            got += more;
+            quietUntil = std::chrono::steady_clock::now() + quiet;
+        }
+    }
+    return got;
+}
+
+// Runs queued notifications for a while, so that one that should not come has the chance to.
+void Settle(std::chrono::milliseconds time = 200ms)
+{
+    platform::Ui().WaitUntil([] { return false; }, time);
+}
+
+std::string FailureText(const std::string& call, int error, const std::string& port)
+{
+    return "WARNING:  " + call + " Failed with the following error: \n" + std::strerror(error) + "\nPort: " + port +
+           "\n";
+}
+
+// Blocks until the process's dispatcher has a queued call, without running it.
+class QueuedCallWatch {
+public:
+    QueuedCallWatch()
+    {
+        platform::Ui().SetWaker([this] { m_queued = true; });
+    }
+    ~QueuedCallWatch() { platform::Ui().SetWaker(nullptr); }
+    bool Wait(std::chrono::milliseconds timeout = 5s)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!m_queued.load()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(1ms);
+        }
+        return true;
+    }
+
+private:
+    std::atomic<bool> m_queued{false};
+};
+
+class SerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(pty.Ok()); }
+
+    BOOL Open(DWORD mask = kConsoleMask, UINT writeBufferSize = 512)
+    {
+        return port.OpenPort(&owner, pty.SlavePath(), 38400, 'N', 8, 1, mask, writeBufferSize);
+    }
+    void OpenAndMonitor(DWORD mask = kConsoleMask, UINT writeBufferSize = 512)
+    {
+        ASSERT_TRUE(Open(mask, writeBufferSize));
+        ASSERT_TRUE(port.StartMonitor());
+    }
+    void Send(const std::string& frame) { port.QueueWrite(frame.data(), static_cast<int>(frame.size())); }
+    LPARAM Self() const { return reinterpret_cast<LPARAM>(&port); }
+
+    // Declared first, destroyed last: boxes of the port's destruction are still recorded.
+    platform::RecordingMessageBoxes boxes;
+    PtyPair pty;
+    RecordingOwner owner;
+    CSerialPort port;
+};
+
+// ---- receiving ----
+
+TEST_F(SerialPortTest, EveryByteArrivesInOrderWithOneNotificationAndRxflagEndsEachBatch)
+{
+    OpenAndMonitor();
+    std::string sent;
+    for (int batch = 0; batch < 4; ++batch) {
+        std::string bytes;
+        for (int i = 0; i < 64; ++i) bytes += static_cast<char>(batch * 64 + i);  // every value 0..255
+        ASSERT_TRUE(pty.Write(bytes));
+        sent += bytes;
+        ASSERT_TRUE(Pump([&] { return owner.Bytes().size() == sent.size() && owner.LastIs(WM_SERIAL_RXFLAG); }))
+            << "batch " << batch;
+    }
+    Settle();
+    EXPECT_EQ(owner.Bytes(), sent);
+    ASSERT_FALSE(owner.notes.empty());
+    EXPECT_EQ(owner.notes.front().message, WM_SERIAL_BYTE);
+    EXPECT_TRUE(owner.LastIs(WM_SERIAL_RXFLAG));
+    for (size_t i = 0; i < owner.notes.size(); ++i) {
+        const Note& note = owner.notes[i];
+        EXPECT_TRUE(note.message == WM_SERIAL_BYTE || note.message == WM_SERIAL_RXFLAG) << i;
+        EXPECT_EQ(note.lParam, Self());
+        EXPECT_EQ(note.thread, std::this_thread::get_id()) << "notifications run on the UI thread";
+        if (note.message == WM_SERIAL_RXFLAG) {
+            EXPECT_EQ(note.wParam, 0u);
+            ASSERT_GT(i, 0u);
+            EXPECT_EQ(owner.notes[i - 1].message, WM_SERIAL_BYTE) << "RXFLAG only after a batch of bytes";
+        }
+    }
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+// After each wake on the port, the configured mask decides the notifications, in a fixed order.
+struct MaskCase {
+    const char* name;
+    DWORD mask;
+    bool bytesDelivered;
+    std::vector<UINT> tail;  // after the bytes of each wake
+};
+
+class SerialPortMask : public SerialPortTest, public ::testing::WithParamInterface<MaskCase> {};
+
+TEST_P(SerialPortMask, NotificationsFollowTheMask)
+{
+    const MaskCase& c = GetParam();
+    OpenAndMonitor(c.mask);
+    ASSERT_TRUE(pty.Write("qz"));
+    if (c.tail.empty()) {
+        ASSERT_TRUE(Pump([&] { return owner.Bytes() == "qz"; }));
+    } else {
+        const UINT last = c.tail.back();
+        ASSERT_TRUE(Pump([&] { return owner.LastIs(last) && owner.Bytes().size() == (c.bytesDelivered ? 2u : 0u); }));
+    }
+    Settle();
+    // Each wake: its bytes, then exactly the tail.
+    size_t i = 0, wakes = 0;
+    while (i < owner.notes.size()) {
+        while (i < owner.notes.size() && owner.notes[i].message == WM_SERIAL_BYTE) ++i;
+        if (c.tail.empty()) break;
+        for (UINT expected : c.tail) {
+            ASSERT_LT(i, owner.notes.size());
+            EXPECT_EQ(owner.notes[i].message, expected) << "note " << i;
+            ++i;
+        }
+        ++wakes;
+    }
+    EXPECT_EQ(i, owner.notes.size());
+    EXPECT_EQ(owner.Bytes(), c.bytesDelivered ? "qz" : "");
+    if (!c.tail.empty()) {
+        EXPECT_GE(wakes, 1u);
+    }
+    EXPECT_EQ(PtyPair::InputPending(pty.SlaveFd()), 0u) << "the bytes were read";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, SerialPortMask,
+    ::testing::Values(MaskCase{"CharsOnly", EV_RXCHAR, true, {}},
+                      MaskCase{"Console", EV_RXCHAR | EV_RXFLAG, true, {WM_SERIAL_RXFLAG}},
+                      MaskCase{"FlagOnly", EV_RXFLAG, false, {WM_SERIAL_RXFLAG}},
+                      MaskCase{"Everything",
+                               EV_RXCHAR | EV_RXFLAG | EV_CTS | EV_BREAK | EV_ERR | EV_RING | EV_DSR | EV_TXEMPTY,
+                               true,
+                               {WM_SERIAL_CTS, WM_SERIAL_BREAK, WM_SERIAL_ERR, WM_SERIAL_RING, WM_SERIAL_RXFLAG}}),
+    [](const ::testing::TestParamInfo<MaskCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SerialPortTest, DetachedOwnerHearsNothing)
+{
+    OpenAndMonitor();
+    port.DetachOwner();
+    ASSERT_TRUE(pty.Write("abc"));
+    Send("x");
+    EXPECT_EQ(ReadPeer(pty, 1), "x") << "the link still works";
+    Settle(300ms);
+    EXPECT_EQ(PtyPair::InputPending(pty.SlaveFd()), 0u) << "the bytes were read";
+    EXPECT_TRUE(owner.notes.empty());
+}
+
+// ---- line settings ----
+
+struct LineCase {
+    UINT baud;
+    char parity;
+    UINT dataBits;
+    UINT stopBits;
+    speed_t speed;
+    tcflag_t size;
+    tcflag_t parityBits;
+};
+
+class SerialPortLine : public SerialPortTest, public ::testing::WithParamInterface<LineCase> {};
+
+TEST_P(SerialPortLine, LineIsRawWithTheAskedSettings)
+{
+    const LineCase& c = GetParam();
+    ASSERT_TRUE(port.OpenPort(&owner, pty.SlavePath(), c.baud, c.parity, c.dataBits, c.stopBits, kConsoleMask, 512));
+    EXPECT_EQ(boxes.Count(), 0u) << boxes.Last().text;
+    termios applied{};
+    ASSERT_EQ(tcgetattr(pty.SlaveFd(), &applied), 0);
+    const termios kept = port.GetLineSettings();
+    // A pseudo-terminal always reports 8 data bits without parity: those are checked on the
+    // settings the port keeps.
+    EXPECT_EQ(kept.c_cflag & CSIZE, c.size);
+    EXPECT_EQ(kept.c_cflag & (PARENB | PARODD | CMSPAR), c.parityBits);
+    for (const termios* t : std::initializer_list<const termios*>{&applied, &kept}) {
+        EXPECT_EQ(cfgetispeed(t), c.speed);
+        EXPECT_EQ(cfgetospeed(t), c.speed);
+        EXPECT_EQ((t->c_cflag & CSTOPB) != 0, c.stopBits == 2);
+        EXPECT_EQ(t->c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+        EXPECT_EQ(t->c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+        EXPECT_EQ(t->c_iflag & (IXON | IXOFF | ICRNL | INLCR | ISTRIP), 0u);
+        EXPECT_EQ(t->c_oflag & OPOST, 0u);
+        EXPECT_EQ(t->c_cc[VMIN], 1);
+        EXPECT_EQ(t->c_cc[VTIME], 0);
+    }
+    EXPECT_EQ(port.GetEventMask(), kConsoleMask);
+    EXPECT_EQ(port.GetWriteCapacity(), 512u);
+    EXPECT_EQ(port.GetPortName(), pty.SlavePath());
+}
+
+INSTANTIATE_TEST_SUITE_P(All, SerialPortLine,
+                         ::testing::Values(LineCase{38400, 'N', 8, 1, B38400, CS8, 0},
+                                           LineCase{9600, 'E', 7, 2, B9600, CS7, PARENB},
+                                           LineCase{115200, 'O', 8, 1, B115200, CS8, PARENB | PARODD},
+                                           LineCase{1200, 'n', 5, 1, B1200, CS5, 0},
+                                           LineCase{19200, 'S', 6, 2, B19200, CS6, PARENB | CMSPAR}));
+
+TEST_F(SerialPortTest, RawLinePassesControlBytesBothWays)
+{
+    OpenAndMonitor();
+    const std::string control("\x03\x04\x0a\x0d\x11\x13\x1a\x7f\x00", 9);
+    ASSERT_TRUE(pty.Write(control));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes().size() == control.size(); }));
+    EXPECT_EQ(owner.Bytes(), control);
+    Send(control);
+    EXPECT_EQ(ReadPeer(pty, control.size()), control);
+    EXPECT_EQ(ReadPeerUntilQuiet(pty), "") << "no output processing";
+}
+
+// ---- writing ----
+
+TEST_F(SerialPortTest, EachQueuedFrameIsWrittenAndFollowedByTxdone)
+{
+    OpenAndMonitor();
+    const std::string frames[] = {std::string("\x10\x03\x01\xec\x01", 5),
+                                  std::string("\x10\x07\x0d\x18\x05\x11\x0c\x00\xb4\x01", 10)};
+    for (size_t i = 0; i < 2; ++i) {
+        Send(frames[i]);
+        EXPECT_EQ(ReadPeer(pty, frames[i].size()), frames[i]);
+        ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == i + 1; }));
+    }
+    Settle();
+    EXPECT_EQ(owner.Count(WM_SERIAL_TXDONE), 2u);
+    EXPECT_EQ(ReadPeerUntilQuiet(pty), "");
+    EXPECT_EQ(owner.notes.back().lParam, Self());
+}
+
+// Two frames handed over before the monitor thread looks: only the second goes out, once.
+enum class Handover { BeforeTheMonitorStarts, WhileTheMonitorWaitsInANotification };
+
+class SerialPortHandover : public SerialPortTest, public ::testing::WithParamInterface<Handover> {};
+
+TEST_P(SerialPortHandover, LaterFrameReplacesTheEarlierOne)
+{
+    const std::string first("\x10\x03\x38\xb5\x01", 5);
+    const std::string second("\x10\x03\x01\xec\x01", 5);
+    if (GetParam() == Handover::BeforeTheMonitorStarts) {
+        ASSERT_TRUE(Open());
+        Send(first);
+        Send(second);
+        ASSERT_TRUE(port.StartMonitor());
+    } else {
+        OpenAndMonitor();
+        bool armed = true;
+        owner.hook = [&, armed](UINT message, WPARAM) mutable {
+            if (message != WM_SERIAL_BYTE || !armed) return;
+            armed = false;
+            Send(first);
+            Send(second);
+        };
+        ASSERT_TRUE(pty.Write("!"));
+    }
+    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1; }));
+    EXPECT_EQ(ReadPeerUntilQuiet(pty, 300ms), second);
+    Settle();
+    EXPECT_EQ(owner.Count(WM_SERIAL_TXDONE), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, SerialPortHandover,
+                         ::testing::Values(Handover::BeforeTheMonitorStarts,
+                                           Handover::WhileTheMonitorWaitsInANotification));
+
+// A mask without received characters leaves bytes in the line: the write's purge discards them.
+TEST_F(SerialPortTest, WritePurgesBytesNotYetRead)
+{
+    OpenAndMonitor(EV_CTS);
+    ASSERT_TRUE(pty.Write("stale"));
+    ASSERT_TRUE(PtyPair::WaitInputPending(port.m_portHandle.load(), 5));
+    Send("go");
+    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1; }));
+    EXPECT_EQ(PtyPair::InputPending(port.m_portHandle.load()), 0u);
+    EXPECT_EQ(ReadPeer(pty, 2), "go");
+    EXPECT_EQ(owner.Bytes(), "");
+}
+
+// Bytes waiting when a write is also asked for are taken first: port event before write request.
+TEST_F(SerialPortTest, PortEventIsTakenBeforeTheWriteRequest)
+{
+    OpenAndMonitor();
+    bool armed = true;
+    owner.hook = [&](UINT message, WPARAM) {
+        if (message != WM_SERIAL_RXFLAG || !armed) return;
+        armed = false;
+        ASSERT_TRUE(pty.Write("B"));
+        ASSERT_TRUE(PtyPair::WaitInputPending(port.m_portHandle.load(), 1));
+        Send("W");
+    };
+    ASSERT_TRUE(pty.Write("A"));
+    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1; }));
+    std::vector<std::pair<UINT, WPARAM>> seen;
+    for (const Note& note : owner.notes) seen.emplace_back(note.message, note.wParam);
+    const std::vector<std::pair<UINT, WPARAM>> expected = {
+        {WM_SERIAL_BYTE, 'A'}, {WM_SERIAL_RXFLAG, 0}, {WM_SERIAL_BYTE, 'B'}, {WM_SERIAL_RXFLAG, 0}, {WM_SERIAL_TXDONE, 0}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(ReadPeer(pty, 1), "W");
+}
+
+struct BoundsCase {
+    const char* name;
+    int count;
+    bool written;
+};
+
+class SerialPortWriteBounds : public SerialPortTest, public ::testing::WithParamInterface<BoundsCase> {};
+
+TEST_P(SerialPortWriteBounds, OnlyFramesThatFitTheBufferAreWritten)
+{
+    const BoundsCase& c = GetParam();
+    OpenAndMonitor(kConsoleMask, 16);
+    std::string frame(64, '\0');
+    for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<char>('a' + i % 26);
+    port.QueueWrite(frame.data(), c.count);
+    if (c.written) {
+        ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1; }));
+        EXPECT_EQ(ReadPeerUntilQuiet(pty), frame.substr(0, static_cast<size_t>(c.count)));
+    } else {
+        Settle(300ms);
+        EXPECT_EQ(owner.Count(WM_SERIAL_TXDONE), 0u);
+        EXPECT_EQ(ReadPeerUntilQuiet(pty), "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, SerialPortWriteBounds,
+                         ::testing::Values(BoundsCase{"Zero", 0, false}, BoundsCase{"Negative", -1, false},
+                                           BoundsCase{"OneOverCapacity", 17, false},
+                                           BoundsCase{"FarOverCapacity", 64, false}, BoundsCase{"One", 1, true},
+                                           BoundsCase{"WholeCapacity", 16, true}),
+                         [](const ::testing::TestParamInfo<BoundsCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SerialPortTest, QueueWriteTextSendsTheTextWithoutItsNul)
+{
+    OpenAndMonitor();
+    port.QueueWriteText("");
+    port.QueueWriteText(nullptr);
+    Settle(100ms);
+    EXPECT_EQ(owner.Count(WM_SERIAL_TXDONE), 0u);
+    port.QueueWriteText("AT\r");
+    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1; }));
+    EXPECT_EQ(ReadPeerUntilQuiet(pty), "AT\r");
+}
+
+TEST_F(SerialPortTest, FrameQueuedBeforeAnyOpenIsNeverWritten)
+{
+    Send("early");
+    OpenAndMonitor();
+    Settle(300ms);
+    EXPECT_EQ(ReadPeerUntilQuiet(pty), "");
+    EXPECT_EQ(owner.Count(WM_SERIAL_TXDONE), 0u);
+}
+
+// ---- closing and reopening ----
+
+TEST_F(SerialPortTest, RequestCloseTakesEffectOnlyWhenTheMonitorHandlesIt)
+{
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(port.RequestClose());
+    Settle(100ms);
+    EXPECT_GE(port.m_portHandle.load(), 0) << "no monitor has handled the shutdown yet";
+    ASSERT_TRUE(port.StartMonitor());
+    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+}
+
+// The monitor waits in a notification when it is asked to close and to write: it closes the
+// port only after the notification, and the shutdown wins over the write request.
+TEST_F(SerialPortTest, ShutdownIsTakenBeforeTheWriteRequest)
+{
+    OpenAndMonitor();
+    int handleInsideNotification = -2;
+    owner.hook = [&](UINT message, WPARAM) {
+        if (message != WM_SERIAL_BYTE || handleInsideNotification != -2) return;
+        Send("never");
+        EXPECT_TRUE(port.RequestClose());
+        std::this_thread::sleep_for(50ms);
+        handleInsideNotification = port.m_portHandle.load();
+    };
+    ASSERT_TRUE(pty.Write("x"));
+    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    EXPECT_GE(handleInsideNotification, 0);
+    Settle();
+    EXPECT_EQ(owner.Count(WM_SERIAL_TXDONE), 0u);
+    EXPECT_EQ(ReadPeerUntilQuiet(pty), "");
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(SerialPortTest, ReopenWorksOnTheSameAndOnAnotherLine)
+{
+    OpenAndMonitor();
+    ASSERT_TRUE(pty.Write("1"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "1"; }));
+    EXPECT_TRUE(port.RequestClose());
+    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+
+    OpenAndMonitor();  // the same line again
+    ASSERT_TRUE(pty.Write("2"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "12"; }));
+    Send("a");
+    EXPECT_EQ(ReadPeer(pty, 1), "a");
+
+    PtyPair other;
+    ASSERT_TRUE(other.Ok());
+    // Still monitored: the open ends the old monitor first.
+    ASSERT_TRUE(port.OpenPort(&owner, other.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    ASSERT_TRUE(port.StartMonitor());
+    EXPECT_EQ(port.GetPortName(), other.SlavePath());
+    ASSERT_TRUE(other.Write("3"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "123"; }));
+    Send("b");
+    EXPECT_EQ(ReadPeer(other, 1), "b");
+    EXPECT_EQ(ReadPeerUntilQuiet(pty), "") << "the first line is no longer written";
+    ASSERT_TRUE(pty.Write("4"));
+    Settle();
+    EXPECT_EQ(owner.Bytes(), "123") << "nor read";
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+// Opening again while the old monitor waits in a notification: the wait lets the notification
+// run (to the owner it was meant for) instead of deadlocking.
+TEST_F(SerialPortTest, OpenWhileTheOldMonitorWaitsInANotification)
+{
+    OpenAndMonitor();
+    {
+        QueuedCallWatch watch;
+        ASSERT_TRUE(pty.Write("z"));
+        ASSERT_TRUE(watch.Wait());
+        PtyPair other;
+        RecordingOwner second;
+        ASSERT_TRUE(port.OpenPort(&second, other.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+        EXPECT_EQ(owner.Bytes(), "z");
+        EXPECT_TRUE(second.notes.empty());
+        port.DetachOwner();
+    }
+    Settle(100ms);
+}
+
+TEST_F(SerialPortTest, DestroyingWhileTheMonitorWaitsInANotification)
+{
+    auto doomed = std::make_unique<CSerialPort>();
+    ASSERT_TRUE(doomed->OpenPort(&owner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    ASSERT_TRUE(doomed->StartMonitor());
+    {
+        QueuedCallWatch watch;
+        ASSERT_TRUE(pty.Write("z"));
+        ASSERT_TRUE(watch.Wait());
+        doomed.reset();  // must neither deadlock nor deliver to the owner any more
+    }
+    platform::Ui().RunPending();
+    Settle(100ms);
+    EXPECT_TRUE(owner.notes.empty());
+}
+
+TEST_F(SerialPortTest, DestructionClosesTheLine)
+{
+    auto doomed = std::make_unique<CSerialPort>();
+    ASSERT_TRUE(doomed->OpenPort(&owner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    ASSERT_TRUE(doomed->StartMonitor());
+    const int fd = doomed->m_portHandle.load();
+    ASSERT_GE(fd, 0);
+    doomed.reset();
+    EXPECT_EQ(fcntl(fd, F_GETFD), -1) << "descriptor closed";
+    EXPECT_TRUE(owner.notes.empty());
+}
+
+TEST(SerialPortLifetime, NeverOpenedObjectDoesNothingAndIsDestroyedCleanly)
+{
+    platform::RecordingMessageBoxes boxes;
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    {
+        CSerialPort port;
+        EXPECT_EQ(port.m_portHandle.load(), -1);
+        port.QueueWrite("abc", 3);
+        port.QueueWriteText("abc");
+        EXPECT_FALSE(port.StartMonitor());
+        EXPECT_FALSE(port.RequestClose());
+        EXPECT_EQ(port.GetWriteCapacity(), 0u);
+        EXPECT_TRUE(port.ResumeMonitor());
+        EXPECT_TRUE(port.SuspendMonitor());
+    }
+    for (int fd : {0, 1, 2, pipeFds[0], pipeFds[1]}) EXPECT_NE(fcntl(fd, F_GETFD), -1) << "fd " << fd;
+    EXPECT_EQ(boxes.Count(), 0u);
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+}
+
+// ---- failures ----
+
+class SerialPortMissing : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(SerialPortMissing, OpenFailsWithoutABox)
+{
+    platform::RecordingMessageBoxes boxes;
+    RecordingOwner owner;
+    CSerialPort port;
+    EXPECT_FALSE(port.OpenPort(&owner, GetParam(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    EXPECT_EQ(port.m_portHandle.load(), -1);
+    EXPECT_EQ(boxes.Count(), 0u);
+    port.QueueWrite("abc", 3);  // buffer made, no line: harmless
+    EXPECT_EQ(port.m_portHandle.load(), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, SerialPortMissing,
+                         ::testing::Values("/dev/qel-no-such-port", "", "/nonexistent-folder/ttyUSB0", "/tmp"));
+
+// A file that opens but is no terminal: one box naming the first failing call, still open.
+class SerialPortNotATerminal : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(SerialPortNotATerminal, OneGetCommStateBoxAndStillOpen)
+{
+    std::string path = GetParam();
+    char tempPath[] = "/tmp/qel-serial-XXXXXX";
+    int tempFd = -1;
+    if (path.empty()) {
+        tempFd = mkstemp(tempPath);
+        ASSERT_GE(tempFd, 0);
+        path = tempPath;
+    }
+    platform::RecordingMessageBoxes boxes;
+    {
+        CSerialPort port;
+        EXPECT_TRUE(port.OpenPort(nullptr, path, 38400, 'N', 8, 1, kConsoleMask, 512));
+        EXPECT_GE(port.m_portHandle.load(), 0);
+        ASSERT_EQ(boxes.Count(), 1u);
+        const platform::MessageBoxRequest box = boxes.Last();
+        EXPECT_EQ(box.text, FailureText("GetCommState()", ENOTTY, path));
+        EXPECT_EQ(box.caption, "Application Error");
+        EXPECT_EQ(box.style, MB_OK | MB_ICONSTOP);
+        EXPECT_EQ(box.owner, nullptr);
+    }
+    EXPECT_EQ(boxes.Count(), 1u);
+    if (tempFd >= 0) {
+        close(tempFd);
+        unlink(tempPath);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, SerialPortNotATerminal,
+                         ::testing::Values("/dev/null", std::string(),  // empty: a fresh regular file
+                                           "/dev" + std::string(200, '/') + "null"));
+
+struct BadLineCase {
+    const char* name;
+    UINT baud;
+    char parity;
+    UINT dataBits;
+    UINT stopBits;
+};
+
+class SerialPortBadLine : public SerialPortTest, public ::testing::WithParamInterface<BadLineCase> {};
+
+TEST_P(SerialPortBadLine, UnsupportedSettingFailsBuildCommDcb)
+{
+    const BadLineCase& c = GetParam();
+    EXPECT_TRUE(port.OpenPort(&owner, pty.SlavePath(), c.baud, c.parity, c.dataBits, c.stopBits, kConsoleMask, 512));
+    EXPECT_GE(port.m_portHandle.load(), 0) << "the port counts as open";
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().text, FailureText("BuildCommDCB()", EINVAL, pty.SlavePath()));
+}
+
+INSTANTIATE_TEST_SUITE_P(All, SerialPortBadLine,
+                         ::testing::Values(BadLineCase{"Baud", 12345, 'N', 8, 1}, BadLineCase{"BaudZero", 0, 'N', 8, 1},
+                                           BadLineCase{"Parity", 38400, 'X', 8, 1},
+                                           BadLineCase{"ParityNul", 38400, '\0', 8, 1},
+                                           BadLineCase{"DataNine", 38400, 'N', 9, 1},
+                                           BadLineCase{"DataFour", 38400, 'N', 4, 1},
+                                           BadLineCase{"StopThree", 38400, 'N', 8, 3},
+                                           BadLineCase{"StopZero", 38400, 'N', 8, 0}),
+                         [](const ::testing::TestParamInfo<BadLineCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SerialPortTest, FailureBoxKeepsLongTextsWhole)
+{
+    ASSERT_TRUE(Open());
+    const std::string call(400, 'C');
+    errno = EPIPE;
+    port.ReportCommError(call.c_str());
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().text, FailureText(call, EPIPE, pty.SlavePath()));
+}
+
+double ProcessCpuMilliseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}
+
+// The peer hangs up mid-stream: one box, the dead line is not polled again (no box storm, no
+// spinning), a write then fails once, and the port still closes normally.
+TEST_F(SerialPortTest, HangUpIsReportedOnceAndNotPolledAgain)
+{
+    OpenAndMonitor();
+    ASSERT_TRUE(pty.Write("ab"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "ab"; }));
+    ASSERT_TRUE(pty.Write("cd"));
+    pty.CloseMaster();
+    ASSERT_TRUE(Pump([&] { return boxes.Count() == 1; }));
+    EXPECT_EQ(boxes.Last().text, FailureText("ReadFile()", EIO, pty.SlavePath()));
+    EXPECT_EQ(boxes.Last().caption, "Application Error");
+    EXPECT_EQ(boxes.Last().style, MB_OK | MB_ICONSTOP);
+
+    // A monitor spinning on the dead line would burn the whole time on a core.
+    const double before = ProcessCpuMilliseconds();
+    Settle(400ms);
+    const double spent = ProcessCpuMilliseconds() - before;
+    EXPECT_LT(spent, 200.0) << "the monitor keeps waking on the dead line";
+    EXPECT_EQ(boxes.Count(), 1u);
+
+    Send("x");
+    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1; }));
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.Last().text, FailureText("WriteFile()", EIO, pty.SlavePath()));
+    Send("y");
+    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 2; }));
+    Settle();
+    EXPECT_EQ(boxes.Count(), 2u) << "a write failure is reported once";
+
+    EXPECT_GE(port.m_portHandle.load(), 0);
+    EXPECT_TRUE(port.RequestClose());
+    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+}
+
+TEST_F(SerialPortTest, LineIsExclusiveWhileOpen)
+{
+    if (geteuid() == 0) GTEST_SKIP() << "root may open an exclusive line";
+    ASSERT_TRUE(Open());
+    CSerialPort second;
+    EXPECT_FALSE(second.OpenPort(nullptr, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    EXPECT_TRUE(port.RequestClose());
+    ASSERT_TRUE(port.StartMonitor());
+    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    EXPECT_TRUE(second.OpenPort(nullptr, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512))
+        << "closing gives the line up";
+}
+
+}  // namespace
