@@ -1,6 +1,8 @@
 // The dialog-template builder: makes the plain wx controls of a template inside a dialog.
 #include "platform/dialog_template.h"
 
+#include <dlfcn.h>
+
 #include <initializer_list>
 
 #include <wx/button.h>
@@ -60,6 +62,63 @@ wxBitmap EmptyBitmap(int w, int h)
 
 wxWindowID WxId(int id) { return id == -1 ? wxID_ANY : id; }
 
+// Room a button leaves its label: its frame and part of its padding on both sides.
+constexpr int kButtonLabelInset = 6;
+
+// Centres the lines of a GTK button's label. The toolkit is in the process already (wx runs on
+// it) but its headers are not part of the build, so the few calls are looked up at run time;
+// without them the lines stay left-aligned.
+void CentreButtonLines(wxButton* button)
+{
+    using GetChild = void* (*)(void*);
+    using TypeGetter = unsigned long (*)();
+    using IsA = int (*)(void*, unsigned long);
+    using SetJustify = void (*)(void*, int);
+    static const auto getChild = reinterpret_cast<GetChild>(dlsym(RTLD_DEFAULT, "gtk_bin_get_child"));
+    static const auto labelType = reinterpret_cast<TypeGetter>(dlsym(RTLD_DEFAULT, "gtk_label_get_type"));
+    static const auto isA = reinterpret_cast<IsA>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
+    static const auto setJustify = reinterpret_cast<SetJustify>(dlsym(RTLD_DEFAULT, "gtk_label_set_justify"));
+    constexpr int kJustifyCenter = 2;  // GTK_JUSTIFY_CENTER
+    if (!getChild || !labelType || !isA || !setJustify || button->GetHandle() == nullptr) return;
+    void* child = getChild(button->GetHandle());
+    if (child != nullptr && isA(child, labelType())) setJustify(child, kJustifyCenter);
+}
+
+// A push button whose caption wraps onto more lines when it is wider than the button, as a
+// multiline button does; GetLabel gives the caption as it was set.
+class WrappingButton : public wxButton {
+public:
+    WrappingButton(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos, const wxSize& size)
+        : wxButton(parent, id, label, pos, size), m_caption(label)
+    {
+        Rewrap();
+        Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+            Rewrap();
+            e.Skip();
+        });
+    }
+    void SetLabel(const wxString& label) override
+    {
+        m_caption = label;
+        Rewrap();
+    }
+    wxString GetLabel() const override { return m_caption; }
+
+private:
+    void Rewrap()
+    {
+        const std::string wrapped = WrapCaption(
+            m_caption.utf8_string(), GetSize().x - kButtonLabelInset,
+            [this](const std::string& s) { return GetTextExtent(wxString::FromUTF8(s)).x; });
+        const wxString label = wxString::FromUTF8(wrapped);
+        if (label != wxButton::GetLabel()) {
+            wxButton::SetLabel(label);
+            CentreButtonLines(this);
+        }
+    }
+    wxString m_caption;
+};
+
 wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c)
 {
     const wxRect r = DialogUnitsToPixels(dialog, c.x, c.y, c.w, c.h);
@@ -67,7 +126,9 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c)
     const wxString caption = wxString::FromUTF8(c.caption);
     switch (c.kind) {
     case ControlKind::PushButton: {
-        auto* b = new wxButton(dialog, id, caption, r.GetPosition(), r.GetSize());
+        wxButton* b = (c.style & Style::Multiline)
+                          ? new WrappingButton(dialog, id, caption, r.GetPosition(), r.GetSize())
+                          : new wxButton(dialog, id, caption, r.GetPosition(), r.GetSize());
         if (c.style & Style::Default) {
             b->SetDefault();
             dialog->SetDefaultItem(b);
@@ -139,6 +200,52 @@ wxWindow* FindChild(wxWindow* parent, int id, const wxWindow* except)
 }
 
 }  // namespace
+
+std::string WrapCaption(const std::string& caption, int width,
+                        const std::function<int(const std::string&)>& measure)
+{
+    if (width <= 0 || caption.empty()) return caption;
+    std::string out;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t nl = caption.find('\n', start);
+        const std::string para = caption.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+        if (measure(para) <= width) {
+            out += para;
+        } else {
+            std::string cur;
+            std::size_t i = 0;
+            while (i < para.size()) {
+                std::size_t n = 1;  // one UTF-8 character
+                while (i + n < para.size() && (static_cast<unsigned char>(para[i + n]) & 0xC0) == 0x80) ++n;
+                const std::string ch = para.substr(i, n);
+                i += n;
+                if (cur.empty() || measure(cur + ch) <= width) {
+                    cur += ch;
+                    continue;
+                }
+                if (ch == " ") {  // the blank at a break is dropped
+                    out += cur + '\n';
+                    cur.clear();
+                    continue;
+                }
+                const std::size_t blank = cur.rfind(' ');
+                if (blank != std::string::npos && blank > 0) {
+                    out += cur.substr(0, blank) + '\n';
+                    cur = cur.substr(blank + 1) + ch;
+                } else {
+                    out += cur + '\n';
+                    cur = ch;
+                }
+            }
+            out += cur;
+        }
+        if (nl == std::string::npos) break;
+        out += '\n';
+        start = nl + 1;
+    }
+    return out;
+}
 
 wxRect DialogUnitsToPixels(wxWindow* dialog, int x, int y, int w, int h)
 {

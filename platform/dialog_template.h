@@ -6,6 +6,7 @@
 // template order, and creates hidden controls hidden. Attaching a custom class later swaps the
 // plain control in place (same id, rectangle, caption, tab position).
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,5 +78,12 @@ wxRect DialogUnitsToPixels(wxWindow* dialog, int x, int y, int w, int h);
 // same parent: it takes the old control's id, rectangle, caption, visibility and tab position,
 // and the old control is destroyed. Returns false when there is no such control.
 bool SwapControl(wxWindow* dialog, int id, wxWindow* replacement);
+
+// Breaks a caption into lines no wider than `width` (as `measure` gives widths): at the last blank
+// that fits, else between characters (texts without blanks, such as Chinese). Existing line
+// breaks stay; a caption that fits comes back unchanged. Multiline push buttons show their
+// captions this way, also captions set later with SetLabel; their GetLabel gives the caption as set.
+std::string WrapCaption(const std::string& caption, int width,
+                        const std::function<int(const std::string&)>& measure);
 
 }  // namespace platform

@@ -1,4 +1,6 @@
 // The dialog templates as data and the builder that makes their controls.
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <memory>
 #include <set>
@@ -231,6 +233,37 @@ TEST(DialogTemplates, MainWindowHiddenControls)
         }
 }
 
+// ---- captions of multiline buttons ----
+
+TEST(WrapCaption, BreaksAtBlanksElseBetweenCharacters)
+{
+    // Every character (a UTF-8 sequence) is 10 pixels wide.
+    auto measure = [](const std::string& s) {
+        int n = 0;
+        for (unsigned char c : s)
+            if ((c & 0xC0) != 0x80) ++n;
+        return n * 10;
+    };
+    struct Case {
+        const char* caption;
+        int width;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"OPEN COM", 100, "OPEN COM"},                                 // fits
+        {"連接  ", 60, "連接  "},                                      // fits with its blanks
+        {"CHIUDERE COMUNICAZIONE", 130, "CHIUDERE\nCOMUNICAZIONE"},    // at the blank
+        {"APRI COMUNICAZIONE", 100, "APRI\nCOMUNICAZI\nONE"},          // a word wider than the line
+        {"A B C D E F", 50, "A B C\nD E F"},                            // the blank at the break goes
+        {"恢復出廠設定", 40, "恢復出廠\n設定"},                       // no blanks: between characters
+        {"ONE\nTWO THREE", 50, "ONE\nTWO\nTHREE"},                     // given breaks stay
+        {"WIDE", 0, "WIDE"},                                           // no room at all: unchanged
+        {"", 10, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::WrapCaption(c.caption, c.width, measure), c.expected) << c.caption;
+}
+
 // ---- the builder ----
 
 // A dialog built from a template; destroyed with the test.
@@ -386,6 +419,46 @@ TEST_F(DialogBuilder, ExitIsTheDefaultButtonAndEditsLeaveEnterToIt)
     auto* gauge = wxDynamicCast(b.dialog->FindWindow(IDC_PROGRESS), wxGauge);
     ASSERT_NE(gauge, nullptr);
     EXPECT_EQ(gauge->GetRange(), 100);
+}
+
+TEST_F(DialogBuilder, EnterActivatesExit)
+{
+    // Enter in a single-line edit without wxTE_PROCESS_ENTER activates the window's default
+    // widget (the toolkit call below); that widget must be EXIT. The call is made directly, not
+    // through a simulated key: tests running beside this one on the display may hold the focus.
+    BuiltDialog b(IDD_QEL_DIALOG);
+    int clicked = 0;
+    b.dialog->Bind(wxEVT_BUTTON, [&](wxCommandEvent& e) {
+        if (e.GetId() == IDC_EXIT) ++clicked;
+    });
+    b.dialog->Show();
+    testing_support::PumpEvents(100);
+    using ActivateDefault = int (*)(void*);
+    const auto activateDefault =
+        reinterpret_cast<ActivateDefault>(dlsym(RTLD_DEFAULT, "gtk_window_activate_default"));
+    ASSERT_NE(activateDefault, nullptr);
+    b.dialog->FindWindow(IDC_EDIT_COMPANY)->SetFocus();
+    EXPECT_TRUE(activateDefault(b.dialog->GetHandle()));
+    // A button activated from the keyboard reports its click a moment later.
+    for (int i = 0; i < 100 && clicked == 0; ++i) testing_support::PumpEvents(20);
+    EXPECT_EQ(clicked, 1);
+    b.dialog->Hide();
+}
+
+TEST_F(DialogBuilder, MultilineButtonsWrapLongCaptions)
+{
+    BuiltDialog b(IDD_QEL_DIALOG);
+    auto* open = wxDynamicCast(b.dialog->FindWindow(IDC_OPEN_COM), wxButton);
+    ASSERT_NE(open, nullptr);
+    open->SetLabel("CHIUDERE COMUNICAZIONE");
+    EXPECT_EQ(open->GetLabel(), "CHIUDERE COMUNICAZIONE");  // as set
+    EXPECT_NE(open->wxButton::GetLabel().Find('\n'), wxNOT_FOUND);  // shown on two lines
+    open->SetLabel("OPEN COM");
+    EXPECT_EQ(open->wxButton::GetLabel(), "OPEN COM");
+    // EXIT is no multiline button: its caption stays one line.
+    auto* exit = wxDynamicCast(b.dialog->FindWindow(IDC_EXIT), wxButton);
+    exit->SetLabel("CHIUDERE COMUNICAZIONE LUNGHISSIMA");
+    EXPECT_EQ(exit->wxButton::GetLabel().Find('\n'), wxNOT_FOUND);
 }
 
 TEST_F(DialogBuilder, RadioGroupsAreSeparate)
