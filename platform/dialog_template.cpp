@@ -65,23 +65,46 @@ wxWindowID WxId(int id) { return id == -1 ? wxID_ANY : id; }
 // Room a button leaves its label: its frame and part of its padding on both sides.
 constexpr int kButtonLabelInset = 6;
 
-// Centres the lines of a GTK button's label. The toolkit is in the process already (wx runs on
-// it) but its headers are not part of the build, so the few calls are looked up at run time;
-// without them the lines stay left-aligned.
-void CentreButtonLines(wxButton* button)
-{
+// A few toolkit calls for what wx does not offer: centring the lines of a button's label and
+// centring a static text vertically. The toolkit is in the process already (wx runs on it) but
+// its headers are not part of the build, so the calls are looked up at run time; without them
+// the controls keep the toolkit's defaults.
+struct Toolkit {
     using GetChild = void* (*)(void*);
     using TypeGetter = unsigned long (*)();
     using IsA = int (*)(void*, unsigned long);
     using SetJustify = void (*)(void*, int);
-    static const auto getChild = reinterpret_cast<GetChild>(dlsym(RTLD_DEFAULT, "gtk_bin_get_child"));
-    static const auto labelType = reinterpret_cast<TypeGetter>(dlsym(RTLD_DEFAULT, "gtk_label_get_type"));
-    static const auto isA = reinterpret_cast<IsA>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
-    static const auto setJustify = reinterpret_cast<SetJustify>(dlsym(RTLD_DEFAULT, "gtk_label_set_justify"));
+    using SetAlign = void (*)(void*, float);
+    GetChild binGetChild = reinterpret_cast<GetChild>(dlsym(RTLD_DEFAULT, "gtk_bin_get_child"));
+    TypeGetter labelType = reinterpret_cast<TypeGetter>(dlsym(RTLD_DEFAULT, "gtk_label_get_type"));
+    IsA isA = reinterpret_cast<IsA>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
+    SetJustify labelSetJustify = reinterpret_cast<SetJustify>(dlsym(RTLD_DEFAULT, "gtk_label_set_justify"));
+    SetAlign labelSetYAlign = reinterpret_cast<SetAlign>(dlsym(RTLD_DEFAULT, "gtk_label_set_yalign"));
+
+    static const Toolkit& Get()
+    {
+        static const Toolkit toolkit;
+        return toolkit;
+    }
+    bool IsLabel(void* widget) const
+    {
+        return widget != nullptr && labelType != nullptr && isA != nullptr && isA(widget, labelType());
+    }
+};
+
+void CentreButtonLines(wxButton* button)
+{
     constexpr int kJustifyCenter = 2;  // GTK_JUSTIFY_CENTER
-    if (!getChild || !labelType || !isA || !setJustify || button->GetHandle() == nullptr) return;
-    void* child = getChild(button->GetHandle());
-    if (child != nullptr && isA(child, labelType())) setJustify(child, kJustifyCenter);
+    const Toolkit& tk = Toolkit::Get();
+    if (!tk.binGetChild || !tk.labelSetJustify || button->GetHandle() == nullptr) return;
+    void* child = tk.binGetChild(button->GetHandle());
+    if (tk.IsLabel(child)) tk.labelSetJustify(child, kJustifyCenter);
+}
+
+void CentreTextVertically(wxStaticText* text)
+{
+    const Toolkit& tk = Toolkit::Get();
+    if (tk.labelSetYAlign && tk.IsLabel(text->GetHandle())) tk.labelSetYAlign(text->GetHandle(), 0.5f);
 }
 
 // A push button whose caption wraps onto more lines when it is wider than the button, as a
@@ -145,7 +168,9 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c)
             style |= wxALIGN_CENTRE_HORIZONTAL;
         else
             style |= wxALIGN_LEFT;
-        return new wxStaticText(dialog, id, caption, r.GetPosition(), r.GetSize(), style);
+        auto* text = new wxStaticText(dialog, id, caption, r.GetPosition(), r.GetSize(), style);
+        if (c.style & Style::VCenter) CentreTextVertically(text);
+        return text;
     }
     case ControlKind::Edit:
         // Single line and without wxTE_PROCESS_ENTER, so Enter reaches the default button.
