@@ -456,6 +456,17 @@ void Styles::Load(pugi::xml_document doc)
         fills.append_attribute("count") = 2;
         m_dirty = true;
     }
+    pugi::xml_node fonts = m_root.child("fonts");
+    if (!fonts || !fonts.child("font")) {
+        fonts = Section("fonts");
+        pugi::xml_node font = fonts.append_child("font");
+        font.append_child("sz").append_attribute("val") = 11;
+        font.append_child("name").append_attribute("val") = "Calibri";
+        SetAttr(fonts, "count", "1");
+        m_dirty = true;
+    }
+    int fontIndex = 0;
+    for (pugi::xml_node font : fonts.children("font")) m_fontByKey.emplace(Key(font), fontIndex++);
     int fillIndex = 0;
     for (pugi::xml_node fill : fills.children("fill")) m_fillByKey.emplace(Key(fill), fillIndex++);
     pugi::xml_node xfs = m_root.child("cellXfs");
@@ -520,6 +531,32 @@ int Styles::FillId(const std::string& rgb)
     return id;
 }
 
+int Styles::FontId(int base, const StyleChange& change)
+{
+    pugi::xml_node fonts = Section("fonts");
+    pugi::xml_node source = fonts.child("font");
+    for (int i = 0; i < base && source; ++i) source = source.next_sibling("font");
+    if (!source) source = fonts.child("font");
+    pugi::xml_document scratch;
+    pugi::xml_node font = scratch.append_copy(source);
+    if (change.kind == StyleChange::Kind::Bold) {
+        font.remove_child("b");
+        if (change.value == "1") font.prepend_child("b");
+    } else {
+        pugi::xml_node size = font.child("sz");
+        if (!size) size = font.prepend_child("sz");
+        SetAttr(size, "val", change.value);
+    }
+    const std::string key = Key(font);
+    if (const auto it = m_fontByKey.find(key); it != m_fontByKey.end()) return it->second;
+    fonts.append_copy(font);
+    const int id = static_cast<int>(std::distance(fonts.children("font").begin(), fonts.children("font").end())) - 1;
+    SetAttr(fonts, "count", std::to_string(id + 1));
+    m_fontByKey.emplace(key, id);
+    m_dirty = true;
+    return id;
+}
+
 int Styles::Derive(int xfIndex, const StyleChange& change)
 {
     if (xfIndex < 0 || xfIndex >= XfCount()) xfIndex = 0;
@@ -536,9 +573,13 @@ int Styles::Derive(int xfIndex, const StyleChange& change)
     };
     switch (change.kind) {
     case StyleChange::Kind::NumberFormat:
-        SetAttr(xf, "numFmtId", std::to_string(NumberFormatId(change.value)));
-        SetAttr(xf, "applyNumberFormat", "1");
+    {
+        const int numFmt = NumberFormatId(change.value);
+        SetAttr(xf, "numFmtId", std::to_string(numFmt));
+        if (numFmt == 0) xf.remove_attribute("applyNumberFormat");
+        else SetAttr(xf, "applyNumberFormat", "1");
         break;
+    }
     case StyleChange::Kind::Horizontal:
     case StyleChange::Kind::Vertical:
     case StyleChange::Kind::Wrap: {
@@ -547,13 +588,27 @@ int Styles::Derive(int xfIndex, const StyleChange& change)
                            : change.kind == StyleChange::Kind::Vertical ? "vertical"
                                                                          : "wrapText";
         SetOrRemove(a, attr, change.kind == StyleChange::Kind::Wrap && change.value == "0" ? "" : change.value);
-        if (!a.first_attribute()) xf.remove_child(a);
-        SetAttr(xf, "applyAlignment", "1");
+        if (a.first_attribute()) {
+            SetAttr(xf, "applyAlignment", "1");
+        } else {
+            xf.remove_child(a);
+            xf.remove_attribute("applyAlignment");
+        }
         break;
     }
     case StyleChange::Kind::Fill:
-        SetAttr(xf, "fillId", std::to_string(change.value.empty() ? 0 : FillId(change.value)));
-        SetAttr(xf, "applyFill", "1");
+        if (change.value.empty()) {
+            SetAttr(xf, "fillId", "0");
+            xf.remove_attribute("applyFill");
+        } else {
+            SetAttr(xf, "fillId", std::to_string(FillId(change.value)));
+            SetAttr(xf, "applyFill", "1");
+        }
+        break;
+    case StyleChange::Kind::Bold:
+    case StyleChange::Kind::FontSize:
+        SetAttr(xf, "fontId", std::to_string(FontId(IntAttr(xf, "fontId", 0), change)));
+        SetAttr(xf, "applyFont", "1");
         break;
     }
     const std::string key = Key(xf);

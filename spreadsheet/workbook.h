@@ -32,9 +32,11 @@ using AlignValue = std::string;
 
 // One change of a cell's format; a new cell format combines the cell's format with it.
 struct StyleChange {
-    enum class Kind { NumberFormat, Horizontal, Vertical, Wrap, Fill };
+    enum class Kind { NumberFormat, Horizontal, Vertical, Wrap, Fill, Bold, FontSize };
     Kind kind;
-    std::string value;  // format code, alignment value, "1"/"0" for wrap, "RRGGBB" or "" for fill
+    // format code, alignment value, "1"/"0" for wrap and bold, "RRGGBB" or "" for fill, the
+    // font size in points
+    std::string value;
 };
 
 class Worksheet {
@@ -111,6 +113,7 @@ private:
     pugi::xml_node Section(const char* name);
     int NumberFormatId(const std::string& code);
     int FillId(const std::string& rgb);
+    int FontId(int base, const StyleChange& change);
     std::string Key(pugi::xml_node node) const;
 
     pugi::xml_document m_doc;
@@ -118,6 +121,7 @@ private:
     std::vector<pugi::xml_node> m_xfs;
     std::unordered_map<std::string, int> m_xfByKey;
     std::unordered_map<std::string, int> m_fillByKey;
+    std::unordered_map<std::string, int> m_fontByKey;
     std::map<int, std::string> m_numFmts;  // custom id -> code
     std::map<std::pair<int, std::string>, int> m_derived;
     bool m_dirty = false;

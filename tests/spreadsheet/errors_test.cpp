@@ -1,0 +1,239 @@
+// Files the server cannot use: each call fails with the automation exception, a description that
+// names the file, and nothing written beside it.
+#include <functional>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/spreadsheet/spreadsheet_fixture.h"
+#include "tests/support/xlsx_readback.h"
+
+namespace sheet_test {
+namespace {
+
+namespace id = spreadsheet::dispid;
+
+struct Outcome {
+    HRESULT hr = 0;
+    std::string description;
+};
+
+Outcome OpenFile(const std::string& path)
+{
+    Ref app(spreadsheet::CreateApplication());
+    Ref books = Get(app.get(), id::kWorkbooks);
+    CallResult r = Invoke(books.get(), id::kOpen, platform::DISPATCH_METHOD, OpenArgs(path));
+    return {r.hr, r.excep.description};
+}
+
+Outcome SaveCopy(const std::string& source, const std::string& target)
+{
+    Session s = OpenBook(source);
+    CallResult r = Invoke(s.book.get(), id::kSaveCopyAs, platform::DISPATCH_METHOD, {S(target)});
+    return {r.hr, r.excep.description};
+}
+
+Outcome SaveInPlace(const std::string& path)
+{
+    Session s = OpenBook(path);
+    PutCell(s.sheet.get(), 9, 9, S("changed"));
+    CallResult r = Invoke(s.book.get(), id::kSave, platform::DISPATCH_METHOD);
+    return {r.hr, r.excep.description};
+}
+
+// Runs the call as a user without rights on the test's files: as root, in a child process that
+// gives up its rights (root reads and writes anything); else in this process.
+Outcome AsUnprivileged(const std::function<Outcome()>& call)
+{
+    if (::geteuid() != 0) return call();
+    int fds[2];
+    if (::pipe(fds) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        Outcome o;
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) o = call();
+        else o.description = "cannot drop privileges";
+        const std::string msg = std::to_string(o.hr) + "\n" + o.description;
+        (void)!::write(fds[1], msg.data(), msg.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string msg;
+    char buf[512];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0) msg.append(buf, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const std::size_t nl = msg.find('\n');
+    if (nl == std::string::npos) return {0, "child failed"};
+    return {static_cast<HRESULT>(std::stol(msg.substr(0, nl))), msg.substr(nl + 1)};
+}
+
+class Errors : public TempFolder {
+protected:
+    void ExpectFailure(const Outcome& o, const std::string& path, const std::string& reason)
+    {
+        EXPECT_EQ(o.hr, platform::DISP_E_EXCEPTION) << o.description;
+        EXPECT_NE(o.description.find(path), std::string::npos) << o.description;
+        EXPECT_NE(o.description.find(reason), std::string::npos) << o.description;
+    }
+};
+
+struct BadFile {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    const char* reason;
+};
+
+TEST_F(Errors, OpenRejectsFilesThatAreNoWorkbook)
+{
+    const std::vector<BadFile> cases = {
+        {"missing.xlsx", [](const std::string&) {}, "does not exist"},
+        {"nofolder/missing.xlsx", [](const std::string&) {}, "the folder"},
+        {"text.xlsx", [](const std::string& p) { WriteFileBytes(p, "name,value\n1,2\n"); }, "not a valid .xlsx"},
+        {"empty.xlsx", [](const std::string& p) { WriteFileBytes(p, ""); }, "not a valid .xlsx"},
+        {"folder.xlsx", [](const std::string& p) { std::filesystem::create_directory(p); }, "is a folder"},
+        {"plainzip.xlsx", [](const std::string& p) { WritePackage(p, {{"readme.txt", "hello"}}); }, "not a valid .xlsx"},
+        {"nosheet.xlsx",
+         [](const std::string& p) {
+             WritePackage(p, {{"[Content_Types].xml", "<Types/>"},
+                              {"_rels/.rels",
+                               "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" "
+                               "Target=\"xl/workbook.xml\"/></Relationships>"},
+                              {"xl/workbook.xml", "<workbook><sheets/></workbook>"},
+                              {"xl/_rels/workbook.xml.rels", "<Relationships/>"}});
+         },
+         "no sheet"},
+        {"brokenxml.xlsx",
+         [](const std::string& p) {
+             WritePackage(p, {{"[Content_Types].xml", "<Types/>"},
+                              {"_rels/.rels",
+                               "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" "
+                               "Target=\"xl/workbook.xml\"/></Relationships>"},
+                              {"xl/workbook.xml", "<workbook><sheets>"}});
+         },
+         "not well-formed"},
+        {"truncated.xlsx",
+         [](const std::string& p) {
+             const std::string src = std::string(QEL_SOURCE_DIR) + "/data/savemode.xlsx";
+             const std::string bytes = ReadFileBytes(src);
+             WriteFileBytes(p, bytes.substr(0, bytes.size() / 2));
+         },
+         "not a valid .xlsx"},
+    };
+    for (const BadFile& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Path(c.name);
+        c.make(path);
+        const auto listing = Listing();
+        ExpectFailure(OpenFile(path), path, c.reason);
+        EXPECT_EQ(Listing(), listing);
+    }
+}
+
+TEST_F(Errors, SaveCopyIntoAMissingFolderWritesNothing)
+{
+    const std::string source = Path("book.xlsx");
+    WriteForeignWorkbook(source);
+    const std::string target = Path("nofolder/copy.xlsx");
+    const auto listing = Listing();
+    ExpectFailure(SaveCopy(source, target), target, "the folder");
+    EXPECT_EQ(Listing(), listing);
+}
+
+TEST_F(Errors, LockedWorkbookOpensButIsNotOverwritten)
+{
+    const std::string path = Path("report.xlsx");
+    WriteForeignWorkbook(path);
+    WriteFileBytes(Path(".~lock.report.xlsx#"), "someone,host,/home/someone,10.12.2024 10:00,file:///home/someone;\n");
+    const std::string before = ReadFileBytes(path);
+    const auto listing = Listing();
+
+    // Opening reads only: it is allowed.
+    EXPECT_EQ(OpenFile(path).hr, platform::S_OK);
+    ExpectFailure(SaveInPlace(path), path, "lock file");
+    // A copy onto the locked file fails the same way; a copy elsewhere works.
+    const std::string other = Path("other.xlsx");
+    WriteForeignWorkbook(other);
+    const auto withOther = Listing();
+    ExpectFailure(SaveCopy(other, path), path, "open in a desktop spreadsheet");
+    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_EQ(Listing(), withOther);
+    EXPECT_EQ(SaveCopy(path, Path("free.xlsx")).hr, platform::S_OK);
+    (void)listing;
+}
+
+TEST_F(Errors, UnreadableFileIsReported)
+{
+    const std::string path = Path("secret.xlsx");
+    WriteForeignWorkbook(path);
+    ::chmod(path.c_str(), 0);
+    ::chmod(m_dir.c_str(), 0755);
+    ExpectFailure(AsUnprivileged([&] { return OpenFile(path); }), path, "permission denied");
+}
+
+TEST_F(Errors, UnwritableFolderAndFileAreReportedAndLeftAlone)
+{
+    const std::string source = Path("book.xlsx");
+    WriteForeignWorkbook(source);
+    const std::string readOnly = Path("readonly.xlsx");
+    WriteForeignWorkbook(readOnly);
+    ::chmod(source.c_str(), 0644);
+    ::chmod(readOnly.c_str(), 0444);
+    ::chmod(m_dir.c_str(), 0555);
+    const std::string before = ReadFileBytes(readOnly);
+    const auto listing = Listing();
+    const std::string target = Path("copy.xlsx");
+    ExpectFailure(AsUnprivileged([&] { return SaveCopy(source, target); }), target, "permission denied");
+    ExpectFailure(AsUnprivileged([&] { return SaveInPlace(readOnly); }), readOnly, "permission denied");
+    EXPECT_EQ(Listing(), listing);
+    EXPECT_EQ(ReadFileBytes(readOnly), before);
+}
+
+TEST_F(Errors, SaveOfANeverSavedWorkbookAndCallsOnAClosedOne)
+{
+    Session s = NewBook();
+    CallResult save = Invoke(s.book.get(), id::kSave, platform::DISPATCH_METHOD);
+    EXPECT_EQ(save.hr, platform::DISP_E_EXCEPTION);
+    EXPECT_NE(save.excep.description.find("never been saved"), std::string::npos) << save.excep.description;
+
+    Method(s.app.get(), id::kQuit);  // closes without saving
+    CallResult afterQuit = Invoke(s.book.get(), id::kSaveCopyAs, platform::DISPATCH_METHOD, {S(Path("x.xlsx"))});
+    EXPECT_EQ(afterQuit.hr, platform::DISP_E_EXCEPTION);
+    EXPECT_NE(afterQuit.excep.description.find("closed"), std::string::npos) << afterQuit.excep.description;
+    CallResult cell = Invoke(s.sheet.get(), id::kCells, platform::DISPATCH_PROPERTYGET);
+    EXPECT_EQ(cell.hr, platform::DISP_E_EXCEPTION);
+    EXPECT_FALSE(std::filesystem::exists(Path("x.xlsx")));
+}
+
+TEST_F(Errors, CloseSavesOnlyWhenAsked)
+{
+    const std::string path = Path("book.xlsx");
+    WriteForeignWorkbook(path);
+    const std::string before = ReadFileBytes(path);
+    {
+        Session s = OpenBook(path);
+        PutCell(s.sheet.get(), 1, 1, S("dropped"));
+        Method(s.book.get(), id::kClose, {Missing(), S(path), Missing()});
+    }
+    EXPECT_EQ(ReadFileBytes(path), before);
+    {
+        Session s = OpenBook(path);
+        PutCell(s.sheet.get(), 1, 1, S("kept"));
+        Method(s.book.get(), id::kClose, {VARIANT::Bool(true), Missing(), Missing()});
+    }
+    EXPECT_EQ(testing_support::CsvField(testing_support::ReadSheetWithLibreOffice(path), 0, 0), "kept");
+    // A new workbook closed with saving goes to the file name given.
+    {
+        Session s = NewBook();
+        PutCell(s.sheet.get(), 1, 1, S("new"));
+        Method(s.book.get(), id::kClose, {VARIANT::Bool(true), S(Path("named.xlsx")), Missing()});
+    }
+    EXPECT_EQ(testing_support::CsvField(testing_support::ReadSheetWithLibreOffice(Path("named.xlsx")), 0, 0), "new");
+}
+
+}  // namespace
+}  // namespace sheet_test
