@@ -1,6 +1,8 @@
 // The serial link over pseudo-terminal pairs: the test holds the master side as the peer.
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -729,17 +731,36 @@ TEST_F(SerialPortTest, HangUpIsReportedOnceAndNotPolledAgain)
     ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
 }
 
-TEST_F(SerialPortTest, LineIsExclusiveWhileOpen)
+// Whether a second opener gets the line, tried by an unprivileged process (root may always open
+// an exclusive line). Returns its OpenPort result, or -1 when the trial itself failed.
+int OpenAsAnotherUser(const std::string& path)
 {
-    if (geteuid() == 0) GTEST_SKIP() << "root may open an exclusive line";
+    if (geteuid() != 0) {
+        CSerialPort second;
+        return second.OpenPort(nullptr, path, 38400, 'N', 8, 1, kConsoleMask, 512);
+    }
+    if (chmod(path.c_str(), 0666) != 0) return -1;
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+        // Only the device matters here: no box may be shown from the child.
+        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        _exit(fd >= 0 ? 1 : 0);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) > 1) return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST_F(SerialPortTest, LineIsExclusiveWhileOpenAndGivenUpOnClose)
+{
     ASSERT_TRUE(Open());
-    CSerialPort second;
-    EXPECT_FALSE(second.OpenPort(nullptr, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    EXPECT_EQ(OpenAsAnotherUser(pty.SlavePath()), 0) << "the open line is not shared";
     EXPECT_TRUE(port.RequestClose());
     ASSERT_TRUE(port.StartMonitor());
     ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
-    EXPECT_TRUE(second.OpenPort(nullptr, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512))
-        << "closing gives the line up";
+    EXPECT_EQ(OpenAsAnotherUser(pty.SlavePath()), 1) << "closing gives the line up";
 }
 
 }  // namespace
