@@ -412,6 +412,67 @@ bool ParsePlainNumber(std::string_view text, double& value)
     return true;
 }
 
+std::string ShiftFormula(std::string_view formula, int rows, int cols)
+{
+    auto isWord = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; };
+    std::string out;
+    std::size_t i = 0;
+    while (i < formula.size()) {
+        const char c = formula[i];
+        if (c == '"' || c == '\'') {  // texts and quoted sheet names are copied as they are
+            std::size_t j = i + 1;
+            while (j < formula.size()) {
+                if (formula[j] == c) {
+                    if (j + 1 < formula.size() && formula[j + 1] == c) { j += 2; continue; }
+                    break;
+                }
+                ++j;
+            }
+            j = std::min(j + 1, formula.size());
+            out.append(formula.substr(i, j - i));
+            i = j;
+            continue;
+        }
+        const bool boundary = i == 0 || !isWord(formula[i - 1]);
+        if (boundary && (c == '$' || std::isalpha(static_cast<unsigned char>(c)))) {
+            // [$]letters[$]digits, not followed by a name character or "(".
+            std::size_t j = i;
+            const bool colAbs = formula[j] == '$';
+            if (colAbs) ++j;
+            const std::size_t lettersAt = j;
+            while (j < formula.size() && std::isalpha(static_cast<unsigned char>(formula[j]))) ++j;
+            const std::size_t letters = j - lettersAt;
+            const bool rowAbs = j < formula.size() && formula[j] == '$';
+            if (rowAbs) ++j;
+            const std::size_t digitsAt = j;
+            while (j < formula.size() && std::isdigit(static_cast<unsigned char>(formula[j]))) ++j;
+            const bool follows = j < formula.size() && (isWord(formula[j]) || formula[j] == '(');
+            const int col = ParseColumnName(formula.substr(lettersAt, letters));
+            if (letters > 0 && letters <= 3 && j > digitsAt && !follows && col > 0) {
+                long row = std::strtol(std::string(formula.substr(digitsAt, j - digitsAt)).c_str(), nullptr, 10);
+                const int newCol = colAbs ? col : col + cols;
+                const long newRow = rowAbs ? row : row + rows;
+                if (newCol < 1 || newCol > kMaxColumns || newRow < 1 || newRow > kMaxRows) {
+                    out += "#REF!";
+                } else {
+                    out += (colAbs ? "$" : "") + ColumnName(newCol) + (rowAbs ? "$" : "") + std::to_string(newRow);
+                }
+                i = j;
+                continue;
+            }
+            // A name or function: copy the whole word.
+            std::size_t k = i + (colAbs ? 1 : 0);
+            while (k < formula.size() && isWord(formula[k])) ++k;
+            out.append(formula.substr(i, std::max<std::size_t>(k - i, 1)));
+            i = std::max(k, i + 1);
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
 double ColumnWidthForCharacters(double characters)
 {
     // The stored width adds the cell padding to the characters of the default font's digit
@@ -719,6 +780,7 @@ pugi::xml_node Worksheet::CellNode(int row, int col)
     }
     Row& entry = rowIt->second;
     if (const auto c = entry.cells.find(col); c != entry.cells.end()) return c->second;
+    entry.node.remove_attribute("spans");  // a hint that may no longer hold
     const auto next = entry.cells.upper_bound(col);
     pugi::xml_node cell = next == entry.cells.end() ? entry.node.append_child("c")
                                                     : entry.node.insert_child_before("c", next->second);
@@ -742,8 +804,49 @@ pugi::xml_node Worksheet::CellNode(int row, int col)
 
 void Worksheet::ResetValue(pugi::xml_node cell)
 {
+    if (pugi::xml_node formula = cell.child("f")) {
+        m_book.NoteFormulaRemoved();
+        if (std::string_view(formula.attribute("t").value()) == "shared" && formula.attribute("ref"))
+            HandOverSharedFormula(cell, formula);
+    }
     while (pugi::xml_node child = cell.first_child()) cell.remove_child(child);
     cell.remove_attribute("t");
+}
+
+// The cell that holds a shared formula is being overwritten: the first cell that shares it
+// becomes its holder, with the formula as it reads there.
+void Worksheet::HandOverSharedFormula(pugi::xml_node master, pugi::xml_node formula)
+{
+    CellRect area;
+    int row0 = 0, col0 = 0;
+    if (!ParseRangeRef(formula.attribute("ref").value(), area) ||
+        !ParseCellRef(master.attribute("r").value(), row0, col0))
+        return;
+    const std::string si = formula.attribute("si").value();
+    pugi::xml_node heir;
+    int heirRow = 0, heirCol = 0;
+    CellRect rest;
+    for (auto it = m_rows.lower_bound(area.row1); it != m_rows.end() && it->first <= area.row2; ++it) {
+        for (auto c = it->second.cells.lower_bound(area.col1); c != it->second.cells.end() && c->first <= area.col2; ++c) {
+            pugi::xml_node f = c->second.child("f");
+            if (c->second == master || !f || std::string_view(f.attribute("t").value()) != "shared" ||
+                si != f.attribute("si").value())
+                continue;
+            if (!heir) {
+                heir = c->second;
+                heirRow = it->first;
+                heirCol = c->first;
+                rest = {heirRow, heirCol, heirRow, heirCol};
+            }
+            rest.row2 = std::max(rest.row2, it->first);
+            rest.col1 = std::min(rest.col1, c->first);
+            rest.col2 = std::max(rest.col2, c->first);
+        }
+    }
+    if (!heir) return;
+    pugi::xml_node f = heir.child("f");
+    f.text().set(ShiftFormula(formula.text().get(), heirRow - row0, heirCol - col0).c_str());
+    SetAttr(f, "ref", RangeName(rest));
 }
 
 void Worksheet::Touch(bool valueChanged)
@@ -1215,6 +1318,7 @@ void Workbook::NoteChange(bool valueChanged)
 
 std::string Workbook::Build()
 {
+    if (m_formulaRemoved) DropCalculationChain();
     if (m_valuesChanged) {
         // Formula results may be stale now: drop them and have the reader recalculate.
         for (SheetEntry& entry : m_sheets)
@@ -1274,6 +1378,37 @@ std::string Workbook::Build()
     zip_error_fini(&error);
     if (out.empty()) throw XlsxError("The workbook cannot be packed.");
     return out;
+}
+
+// The calculation chain lists the formula cells; once one is overwritten it is out of date, and
+// readers rebuild it when it is missing.
+void Workbook::DropCalculationChain()
+{
+    m_formulaRemoved = false;
+    const std::string relsPart = RelsPartFor(m_workbookPart);
+    pugi::xml_document rels = ParseXml(PartBytes(relsPart), relsPart);
+    pugi::xml_node root = rels.child("Relationships");
+    std::string chain;
+    for (pugi::xml_node rel : root.children("Relationship")) {
+        if (EndsWith(rel.attribute("Type").value(), "/calcChain")) {
+            chain = ResolveTarget(m_workbookPart, rel.attribute("Target").value());
+            root.remove_child(rel);
+            break;
+        }
+    }
+    if (chain.empty()) return;
+    SetPart(relsPart, DocumentBytes(rels));
+    pugi::xml_document types = ParseXml(PartBytes("[Content_Types].xml"), "[Content_Types].xml");
+    pugi::xml_node typesRoot = types.child("Types");
+    for (pugi::xml_node over : typesRoot.children("Override")) {
+        if (over.attribute("PartName").value() == "/" + chain) {
+            typesRoot.remove_child(over);
+            break;
+        }
+    }
+    SetPart("[Content_Types].xml", DocumentBytes(types));
+    m_parts.erase(chain);
+    std::erase(m_order, chain);
 }
 
 void Workbook::SaveTo(const std::string& path)

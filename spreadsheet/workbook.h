@@ -83,6 +83,7 @@ private:
     pugi::xml_node FindCell(int row, int col) const;
     pugi::xml_node CellNode(int row, int col);  // creates the row and cell when missing
     void ResetValue(pugi::xml_node cell);
+    void HandOverSharedFormula(pugi::xml_node master, pugi::xml_node formula);
     void Touch(bool valueChanged);
     pugi::xml_node Child(const char* name);     // creates it at its place in the sheet
     void CheckRect(const CellRect& rect) const;
@@ -154,6 +155,7 @@ public:
     Styles& CellStyles();
     std::string SharedString(int index) const;
     void NoteChange(bool valueChanged);
+    void NoteFormulaRemoved() { m_formulaRemoved = true; }
 
 private:
     Workbook() = default;
@@ -179,6 +181,8 @@ private:
     mutable std::optional<std::vector<std::string>> m_sharedStrings;
     bool m_modified = false;
     bool m_valuesChanged = false;
+    bool m_formulaRemoved = false;
+    void DropCalculationChain();
 };
 
 // Helpers shared with the automation objects.
@@ -186,6 +190,9 @@ private:
 bool ParsePlainNumber(std::string_view text, double& value);
 // The stored width of a column that shows the given number of characters.
 double ColumnWidthForCharacters(double characters);
+// A formula with its relative A1 references moved by rows and columns (as a formula copied
+// from one cell to another).
+std::string ShiftFormula(std::string_view formula, int rows, int cols);
 std::string ParentFolder(const std::string& path);
 std::string FileName(const std::string& path);
 std::string LockFileFor(const std::string& path);
