@@ -561,6 +561,23 @@ TEST_F(SerialPortTest, DestroyingWhileTheMonitorWaitsInANotification)
     EXPECT_TRUE(owner.notes.empty());
 }
 
+// Destroyed by a thread that does not run notifications: the abort releases the monitor, and
+// the notification it left queued runs after the object is gone, reaching nobody.
+TEST_F(SerialPortTest, NotificationLeftQueuedOutlivesThePort)
+{
+    auto doomed = std::make_unique<CSerialPort>();
+    ASSERT_TRUE(doomed->OpenPort(&owner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    ASSERT_TRUE(doomed->StartMonitor());
+    {
+        QueuedCallWatch watch;
+        ASSERT_TRUE(pty.Write("z"));
+        ASSERT_TRUE(watch.Wait());
+        std::thread([&] { doomed.reset(); }).join();
+    }
+    EXPECT_EQ(platform::Ui().RunPending(), 1);
+    EXPECT_TRUE(owner.notes.empty());
+}
+
 TEST_F(SerialPortTest, DestructionClosesTheLine)
 {
     auto doomed = std::make_unique<CSerialPort>();
