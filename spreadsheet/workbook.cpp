@@ -1123,7 +1123,7 @@ std::unique_ptr<Workbook> Workbook::Load(const std::string& path)
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(data.data(), data.size(), 0, &error);
-    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error) : nullptr;
+    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
     if (!archive) {
         if (source) zip_source_free(source);
         zip_error_fini(&error);
