@@ -1,6 +1,7 @@
 // Entry point of every test program: initialises wx (with a GTK application when a display is
 // there, else the base library only), sends log messages to stderr so that none opens a modal
 // box, binds the UI dispatcher to the test's main thread and runs the tests.
+#include <cstdio>
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 
 #include "platform/ui_dispatcher.h"
 #include "resources/resource_ids.h"
+#include "spreadsheet/server.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -34,20 +36,31 @@ int main(int argc, char** argv)
     const char* display = std::getenv("DISPLAY");
     g_display = display != nullptr && *display != '\0';
     bool started = false;
+    // Log messages go to stderr from the start: a message of a failed start-up must never wait
+    // in a log window for a box that nobody closes.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
     if (g_display) {
-        wxApp::SetInstance(new TestApp);
-        started = wxEntryStart(argc, argv);
-        if (started && wxTheApp) wxTheApp->CallOnInit();
-        if (!started) g_display = false;
-    }
-    if (!started) {
+        // Many test programs start at once on one virtual display; a connection it refuses at
+        // that moment is tried again rather than taken for a missing display.
+        for (int attempt = 0; attempt < 50 && !started; ++attempt) {
+            wxApp::SetInstance(new TestApp);
+            started = wxEntryStart(argc, argv);
+            if (!started) wxMilliSleep(100);
+        }
+        if (!started) {
+            std::fprintf(stderr, "cannot open the display %s\n", display);
+            return 2;
+        }
+        if (wxTheApp) wxTheApp->CallOnInit();
+    } else {
         started = wxInitialize();
     }
     if (!started) return 2;
-    delete wxLog::SetActiveTarget(new wxLogStderr);
+    delete wxLog::SetActiveTarget(new wxLogStderr);  // the application may have made its own
     wxInitAllImageHandlers();
     platform::Ui().BindToCurrentThread();
     resources::RegisterAll();
+    spreadsheet::RegisterServer();
     int rc = RUN_ALL_TESTS();
     // Leave without tearing GTK down: some tests leave windows whose destruction at exit is noisy.
     std::fflush(nullptr);
