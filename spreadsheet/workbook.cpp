@@ -727,6 +727,25 @@ Worksheet::Worksheet(Workbook& book, std::string partName, pugi::xml_document do
 
 pugi::xml_node Worksheet::Child(const char* name) { return OrderedChild(m_root, name, WorksheetOrder()); }
 
+void Worksheet::SetPageSetup(bool landscape, bool fitToWidth)
+{
+    pugi::xml_node sheetPr = Child("sheetPr");
+    pugi::xml_node fit = sheetPr.child("pageSetUpPr");
+    if (!fit) fit = sheetPr.append_child("pageSetUpPr");
+    SetAttr(fit, "fitToPage", fitToWidth ? "1" : "0");
+    pugi::xml_node margins = Child("pageMargins");
+    const char* names[] = {"left", "right", "top", "bottom", "header", "footer"};
+    const char* values[] = {"0.5", "0.5", "0.6", "0.6", "0.3", "0.3"};
+    for (int i = 0; i < 6; ++i) {
+        if (!margins.attribute(names[i])) SetAttr(margins, names[i], values[i]);
+    }
+    pugi::xml_node setup = Child("pageSetup");
+    SetAttr(setup, "orientation", landscape ? "landscape" : "portrait");
+    SetAttr(setup, "fitToWidth", "1");
+    SetAttr(setup, "fitToHeight", "0");
+    Touch(false);
+}
+
 void Worksheet::Index()
 {
     int lastRow = 0;

@@ -58,6 +58,8 @@ public:
     void Merge(const CellRect& rect, bool across);
     void ApplyStyle(const CellRect& rect, const StyleChange& change);
     void Select(const CellRect& rect);
+    // Print layout: orientation, and the sheet scaled to one page wide (any number of pages tall).
+    void SetPageSetup(bool landscape, bool fitToWidth);
     // The block from the first to the last cell that exists (values or formats) or is merged;
     // A1 for an empty sheet.
     CellRect UsedRange() const;

@@ -26,7 +26,7 @@ void Build(spreadsheet::Worksheet& sheet)
     constexpr int kFirstRecordRow = 11;
     constexpr int kLastRecordRow = 400;
 
-    const double widths[9] = {8, 12, 14, 16, 16, 11, 11, 11, 20};
+    const double widths[9] = {18, 12, 14, 16, 16, 11, 11, 11, 20};
     for (int c = 0; c < 9; ++c) sheet.SetColumnWidth(c + 1, c + 1, widths[c]);
 
     // Title.
@@ -73,6 +73,7 @@ void Build(spreadsheet::Worksheet& sheet)
     sheet.ApplyStyle({kFirstRecordRow, 8, kLastRecordRow, 8}, {Kind::NumberFormat, "0.000"});
     sheet.ApplyStyle({kFirstRecordRow, 1, kLastRecordRow, 1}, {Kind::NumberFormat, "0"});
     sheet.Select({1, 1, 1, 1});
+    sheet.SetPageSetup(true, true);
 }
 
 }  // namespace
