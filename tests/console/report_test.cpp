@@ -1,0 +1,306 @@
+// The automatic report: the export button and the report timer build a report from the
+// template; LibreOffice and openpyxl read it back.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <wx/gauge.h>
+
+#include "console/QELApp.h"
+#include "platform/automation.h"
+#include "resources/resource_ids.h"
+#include "spreadsheet/server.h"
+#include "tests/support/console_fixture.h"
+#include "tests/support/meter_frames.h"
+#include "tests/support/test_support.h"
+#include "tests/support/xlsx_readback.h"
+#include "tools/sim/meter_sim.h"
+
+using namespace testing_support;
+
+namespace {
+
+// Records what the window showed when the report was handed to the user.
+class WatchingOpener : public platform::RecordingOpener {
+public:
+    std::function<void()> onOpen;
+    bool Open(const std::string& path) override
+    {
+        if (onOpen) onOpen();
+        return RecordingOpener::Open(path);
+    }
+};
+
+class Report : public ::testing::Test {
+protected:
+    void SetUp() override { QEL_REQUIRE_DISPLAY(); }
+    void TearDown() override { spreadsheet::RegisterServer(); }
+
+    static void TypeHeader(CQELDlg& d)
+    {
+        d.SetDlgItemText(IDC_EDIT_COMPANY, "Fibre Works Ltd");
+        d.SetDlgItemText(IDC_EDIT_MODEL, "OPM-3");
+        d.SetDlgItemText(IDC_EDIT_SERIALNO, "SERIAL-SECRET-42");
+        d.SetDlgItemText(IDC_EDIT_OPERATOR, "王工程师");
+        d.SetDlgItemText(IDC_EDIT_NOTES, "span 3");
+    }
+    static void FeedRecords(ConsoleHarness& h, int n)
+    {
+        for (int i = 1; i <= n; ++i) {
+            RecordSpec r;
+            r.number = i;
+            r.values[0] = -3.5f - i;
+            r.values[1] = -20.0f - i;
+            r.note = "note " + std::to_string(i);
+            h.Feed(RecordReply(r));
+        }
+    }
+    static std::string OnlyReport(const ConsoleHarness& h)
+    {
+        auto files = ListFolder(h.Folder().File("savefile"));
+        return files.size() == 1 ? h.Folder().File("savefile/" + files[0]) : std::string();
+    }
+};
+
+TEST_F(Report, ExportWritesHeaderAndTwoRowsPerRecordReadBackByLibreOffice)
+{
+    ConsoleOptions o;
+    o.languageFile = ShippedLanguageFile("0");  // English: the table still keeps dates and notes
+    ConsoleHarness h(o);
+    CQELDlg& d = h.Dlg();
+    h.Feed(Reply(0x02, {4, 'O', 'P', 'M', '3'}));
+    FeedRecords(h, 3);
+    TypeHeader(d);
+    d.EnableDlgItem(IDC_UPLOAD, false);
+    h.Boxes().Clear();
+
+    h.Call([&] { d.OnBnClickedExport(); });
+    EXPECT_EQ(h.Boxes().Count(), 0u) << (h.Boxes().Count() ? h.Boxes().Last().text : "");
+    const std::string path = OnlyReport(h);
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path, d.m_strReportPath);
+    EXPECT_EQ(d.m_strReportPath, d.m_strOutputDir + d.m_strReportName + ".xlsx");
+    EXPECT_EQ(d.m_strReportName.size(), 14u);
+    ASSERT_EQ(h.Opener().paths.size(), 1u);
+    EXPECT_EQ(h.Opener().paths[0], path);
+    EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+    EXPECT_EQ(d.m_progressPos, 100);
+    EXPECT_EQ(d.m_reportState, 0);
+
+    auto rows = ReadSheetWithLibreOffice(path);
+    EXPECT_EQ(CsvField(rows, 2, 1), "王工程师");       // B3
+    EXPECT_EQ(CsvField(rows, 3, 1), "OPM-3");          // B4
+    EXPECT_EQ(CsvField(rows, 2, 5), "Fibre Works Ltd");  // F3
+    EXPECT_EQ(CsvField(rows, 3, 5), "span 3");         // F4
+    EXPECT_EQ(CsvField(rows, 4, 1), "OPM3");           // B5
+    EXPECT_EQ(CsvField(rows, 4, 2), "note 1");         // C5
+    for (int i = 0; i < 3; ++i) {
+        const size_t r = 10 + 2 * static_cast<size_t>(i);
+        EXPECT_EQ(CsvField(rows, r, 0), std::to_string(i + 1));
+        EXPECT_EQ(CsvField(rows, r, 1), "1310nm");
+        EXPECT_EQ(CsvField(rows, r + 1, 1), "1550nm");
+        EXPECT_EQ(CsvField(rows, r + 1, 0), "");
+        for (int col = 3; col <= 7; ++col) {
+            const int pair = col - 3;
+            EXPECT_EQ(CsvField(rows, r, static_cast<size_t>(col - 1)), d.m_listRecords->GetItemText(i, 1 + 2 * pair)) << r << col;
+            EXPECT_EQ(CsvField(rows, r + 1, static_cast<size_t>(col - 1)), d.m_listRecords->GetItemText(i, 2 + 2 * pair));
+        }
+        EXPECT_EQ(CsvField(rows, r, 7), d.m_listRecords->GetItemText(i, 11));
+        EXPECT_EQ(CsvField(rows, r, 8), d.m_listRecords->GetItemText(i, 12));
+        EXPECT_EQ(CsvField(rows, r + 1, 7), "");
+    }
+    EXPECT_EQ(CsvField(rows, 16, 0), "");  // nothing below the last record
+    for (const auto& row : rows) {
+        for (const auto& field : row) EXPECT_EQ(field.find("SERIAL-SECRET"), std::string::npos);
+    }
+
+    // openpyxl: the running number is a number, the wavelength a text.
+    std::string types = RunOpenpyxl(
+        "ws = wb.worksheets[0]\n"
+        "print(ws['A11'].data_type, ws['A11'].value, ws['B11'].data_type, ws['B12'].value)\n"
+        "print(any('SERIAL-SECRET' in str(c.value) for row in ws.iter_rows() for c in row))\n",
+        path);
+    EXPECT_EQ(types, "n 1 s 1550nm\nFalse\n");
+}
+
+TEST_F(Report, AnEmptyTableGivesTheHeaderOnly)
+{
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    TypeHeader(d);
+    h.Call([&] { d.OnBnClickedExport(); });
+    const std::string path = OnlyReport(h);
+    ASSERT_FALSE(path.empty());
+    auto rows = ReadSheetWithLibreOffice(path);
+    EXPECT_EQ(CsvField(rows, 2, 1), "王工程师");
+    EXPECT_EQ(CsvField(rows, 4, 2), "");
+    EXPECT_EQ(CsvField(rows, 10, 0), "");
+    EXPECT_EQ(CsvField(rows, 10, 1), "");
+    EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+}
+
+TEST_F(Report, TimerRoadFromTheSimulatorToTheOpenedReport)
+{
+    meter_sim::Options options;
+    options.records = meter_sim::SampleRecords(3);
+    meter_sim::MeterSimulator sim(options);
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    WatchingOpener opener;
+    int barAtOpen = -1;
+    opener.onOpen = [&] { barAtOpen = d.m_progress->GetValue(); };
+    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    d.OnBnClickedUpload();
+    EXPECT_EQ(d.m_progress->GetValue(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return d.m_reportState == 1; }));
+    EXPECT_EQ(d.m_progress->GetValue(), 80);
+    d.KillTimer(IDT_REPORT);  // the ticks are given by hand below
+
+    std::vector<int> bars;
+    std::vector<int> states;
+    for (int tick = 0; tick < 3; ++tick) {
+        h.Call([&] { d.OnTimer(IDT_REPORT); });
+        bars.push_back(d.m_progress->GetValue());
+        states.push_back(d.m_reportState);
+    }
+    EXPECT_EQ(bars, (std::vector<int>{85, 90, 100}));
+    EXPECT_EQ(states, (std::vector<int>{2, 4, 0}));
+    EXPECT_EQ(barAtOpen, 95);
+    ASSERT_EQ(opener.paths.size(), 1u);
+    EXPECT_EQ(opener.paths[0], d.m_strReportPath);
+    EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+    EXPECT_EQ(h.Boxes().Count(), 0u);
+}
+
+TEST_F(Report, TheRealTimerRunsTheReportWithinFourSeconds)
+{
+    meter_sim::Options options;
+    options.records = meter_sim::SampleRecords(2);
+    meter_sim::MeterSimulator sim(options);
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    d.OnBnClickedUpload();
+    ASSERT_TRUE(PumpUntil([&] { return d.IsDlgItemEnabled(IDC_UPLOAD); }, 10000));
+    EXPECT_FALSE(d.IsTimerRunning(IDT_REPORT));
+    EXPECT_EQ(h.Opener().paths.size(), 1u);
+    EXPECT_FALSE(OnlyReport(h).empty());
+}
+
+TEST_F(Report, NoRecordsSaySoAndLeaveTheButtonDisabled)
+{
+    meter_sim::MeterSimulator sim;  // no records stored
+    ConsoleHarness h;
+    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    h.Dlg().OnBnClickedUpload();
+    ASSERT_TRUE(PumpUntil([&] { return h.Boxes().Count() >= 1; }));
+    EXPECT_EQ(h.Boxes().Last().text, "没有记录!");
+    EXPECT_EQ(h.Dlg().m_progressPos, 0);
+    EXPECT_FALSE(h.Dlg().IsDlgItemEnabled(IDC_UPLOAD));
+    EXPECT_FALSE(h.Dlg().IsTimerRunning(IDT_REPORT));
+}
+
+TEST_F(Report, AMissingTemplateFailsAtTheSecondTickAndTheTimerGoesOn)
+{
+    ConsoleOptions o;
+    o.withTemplate = false;
+    ConsoleHarness h(o);
+    CQELDlg& d = h.Dlg();
+    FeedRecords(h, 2);
+    d.EnableDlgItem(IDC_UPLOAD, false);
+    h.Feed(Reply(0x39, {1}));
+    d.KillTimer(IDT_REPORT);
+    std::vector<int> bars;
+    for (int tick = 0; tick < 5; ++tick) {
+        h.Call([&] { d.OnTimer(IDT_REPORT); });
+        bars.push_back(d.m_progressPos);
+        if (tick == 1) {
+            ASSERT_EQ(h.Boxes().Count(), 1u);
+            EXPECT_EQ(h.Boxes().Last().caption, CQELApp::AppTitle());
+            EXPECT_EQ(h.Boxes().Last().style & MB_ICONMASK, MB_ICONSTOP);
+            EXPECT_NE(h.Boxes().Last().text.find("savemode.xlsx"), std::string::npos) << h.Boxes().Last().text;
+        }
+    }
+    EXPECT_EQ(bars, (std::vector<int>{85, 90, 95, 100, 100}));
+    EXPECT_EQ(h.Boxes().Count(), 1u);
+    EXPECT_EQ(d.m_reportState, 0);
+    EXPECT_FALSE(d.IsDlgItemEnabled(IDC_UPLOAD));
+    EXPECT_TRUE(ListFolder(h.Folder().File("savefile")).empty());
+}
+
+TEST_F(Report, AMissingOutputFolderRewritesTheTemplateAndFailsAtTheCopy)
+{
+    ConsoleOptions o;
+    o.withOutputDir = false;
+    ConsoleHarness h(o);
+    CQELDlg& d = h.Dlg();
+    const std::string before = ReadFile(d.m_strTemplatePath);
+    h.Call([&] { d.OnBnClickedExport(); });
+    ASSERT_EQ(h.Boxes().Count(), 1u);  // the fill step is skipped with the rest of the handler
+    EXPECT_EQ(h.Boxes().Last().style & MB_ICONMASK, MB_ICONSTOP);
+    EXPECT_NE(h.Boxes().Last().text.find("savefile"), std::string::npos) << h.Boxes().Last().text;
+    EXPECT_FALSE(FileExists(d.m_strReportPath));
+    EXPECT_EQ(d.m_strReportPath.rfind(d.m_strOutputDir, 0), 0u);
+    EXPECT_NE(ReadFile(d.m_strTemplatePath), before);  // saved in place, with the selection
+    EXPECT_EQ(ListFolder(h.Folder().Path()).size(), 2u);  // language.ini and savemode.xlsx, no stray file
+}
+
+TEST_F(Report, WithoutTheSpreadsheetApplicationEachStepSaysSoUnderVaro)
+{
+    platform::RegisterClassObject("Excel.Application", [](platform::IDispatch** out) {
+        *out = nullptr;
+        return platform::CO_E_SERVER_EXEC_FAILURE;
+    });
+    ConsoleHarness h;
+    h.Call([&] { h.Dlg().OnBnClickedExport(); });
+    ASSERT_EQ(h.Boxes().Count(), 2u);
+    for (const auto& box : h.Boxes().Boxes()) {
+        EXPECT_EQ(box.text, "无法创建Excel应用!");
+        EXPECT_EQ(box.caption, "Varo");
+        EXPECT_EQ(box.style & MB_ICONMASK, 0u);
+    }
+    EXPECT_TRUE(ListFolder(h.Folder().File("savefile")).empty());
+}
+
+TEST_F(Report, AFailedCreateStepNeverLetsTheFillRewriteAnEarlierReport)
+{
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    FeedRecords(h, 1);
+    h.Call([&] { d.OnBnClickedExport(); });
+    const std::string first = OnlyReport(h);
+    ASSERT_FALSE(first.empty());
+    const std::string firstBytes = ReadFile(first);
+
+    // The next create step cannot start the application; the fill step then must not reopen
+    // and rewrite the first report, even though the application is back by then.
+    int calls = 0;
+    platform::RegisterClassObject("Excel.Application", [&calls](platform::IDispatch** out) {
+        if (calls++ == 0) {
+            *out = nullptr;
+            return platform::CO_E_SERVER_EXEC_FAILURE;
+        }
+        spreadsheet::RegisterServer();
+        return platform::CreateInstance("Excel.Application", out);
+    });
+    FeedRecords(h, 2);
+    h.Opener().paths.clear();
+    h.Call([&] { d.OnBnClickedExport(); });
+    EXPECT_EQ(ReadFile(first), firstBytes);
+    EXPECT_TRUE(h.Opener().paths.empty());
+}
+
+TEST_F(Report, ALockedTemplateIsReportedAndNothingIsWritten)
+{
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    WriteFile(h.Folder().File(".~lock.savemode.xlsx#"), "someone,host,/home/someone,10.12.2026 09:00,\n");
+    const std::string before = ReadFile(d.m_strTemplatePath);
+    h.Call([&] { d.OnBnClickedExport(); });
+    ASSERT_EQ(h.Boxes().Count(), 1u);
+    EXPECT_EQ(h.Boxes().Last().style & MB_ICONMASK, MB_ICONSTOP);
+    EXPECT_EQ(ReadFile(d.m_strTemplatePath), before);
+    EXPECT_TRUE(ListFolder(h.Folder().File("savefile")).empty());
+}
+
+}  // namespace
