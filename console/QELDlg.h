@@ -22,6 +22,7 @@ class wxButton;
 class wxComboBox;
 class wxGauge;
 class wxStaticBitmap;
+class _Application;
 
 // The report timer's id.
 constexpr UINT_PTR IDT_REPORT = 1;
@@ -179,6 +180,9 @@ private:
     // Asks the confirmation of the language (OK/Cancel under "QEL") and tests the port; true: send.
     bool ConfirmForPort(const char* english, const std::string& chinese, const char* italian);
     void SendCalibration(BYTE code);
+    // The first steps of both report steps: members refreshed, COM, the spreadsheet application;
+    // false (after its message) when the application cannot be created.
+    bool StartReportStep(_Application& app);
     bool PortIsOpen() const { return m_serialPort.m_portHandle.load() >= 0; }
 
     std::map<UINT_PTR, std::unique_ptr<wxTimer>> m_windowTimers;

@@ -27,18 +27,24 @@ std::string CQELDlg::MakeReportName()
                   local.tm_min, local.tm_sec);
 }
 
-void CQELDlg::CreateReportFile()
+bool CQELDlg::StartReportStep(_Application& app)
 {
-    m_reportFileMade = false;
     UpdateData(TRUE);
     if (platform::CoInitialize(nullptr) == platform::E_INVALIDARG) {
         MessageBox("初始化EXCEL失败!!", kCaption, MB_OK);
     }
-    _Application app;
     if (!app.CreateDispatch(kProgId)) {
         MessageBox("无法创建Excel应用!", kCaption, MB_OK);
-        return;
+        return false;
     }
+    return true;
+}
+
+void CQELDlg::CreateReportFile()
+{
+    m_reportFileMade = false;
+    _Application app;
+    if (!StartReportStep(app)) return;
     const VARIANT missing = VARIANT::Missing();
 
     Workbooks books(app.get_Workbooks());
@@ -65,15 +71,8 @@ void CQELDlg::CreateReportFile()
 
 void CQELDlg::FillReport()
 {
-    UpdateData(TRUE);
-    if (platform::CoInitialize(nullptr) == platform::E_INVALIDARG) {
-        MessageBox("初始化EXCEL失败!!", kCaption, MB_OK);
-    }
     _Application app;
-    if (!app.CreateDispatch(kProgId)) {
-        MessageBox("无法创建Excel应用!", kCaption, MB_OK);
-        return;
-    }
+    if (!StartReportStep(app)) return;
     // Only the file that the create step just made is filled: an earlier report is never
     // rewritten when that step did not finish.
     if (!m_reportFileMade) return;
