@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,12 +166,26 @@ void HandOver(BookState& state)
     if (path.empty()) {
         const std::string folder = HandOverFolder();
         path = folder + "/" + state.name + ".xlsx";
-        // A book of an earlier run still open on the desktop keeps its file: take the next name.
-        while (::access(LockFileFor(path).c_str(), F_OK) == 0) {
+        // The name is reserved by creating its file: a book of this or of another running program
+        // (still open on the desktop, or just handed over) keeps its file, and the next name is taken.
+        for (;;) {
+            if (::access(LockFileFor(path).c_str(), F_OK) != 0) {
+                int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+                if (fd >= 0) {
+                    ::close(fd);
+                    break;
+                }
+                if (errno != EEXIST) throw XlsxError("The workbook \"" + path + "\" cannot be written: " + std::strerror(errno) + ".");
+            }
             state.name = "Book" + std::to_string(++g_bookCounter);
             path = folder + "/" + state.name + ".xlsx";
         }
-        state.book->SaveTo(path);
+        try {
+            state.book->SaveTo(path);
+        } catch (...) {
+            ::unlink(path.c_str());
+            throw;
+        }
     }
     if (!Opener().Open(path))
         throw XlsxError("The workbook \"" + path + "\" could not be handed to the desktop.");

@@ -264,8 +264,41 @@ TEST_F(Layout, NewWorkbooksAreNumberedAndAFailedHandOverIsReported)
         const std::size_t at = p.rfind("/Book");
         return std::stoi(p.substr(at + 5));
     };
-    EXPECT_EQ(number(opener.paths[1]), number(opener.paths[0]) + 1);
+    EXPECT_GT(number(opener.paths[1]), number(opener.paths[0]));
     EXPECT_TRUE(std::filesystem::exists(opener.paths[0]));
+
+    // Another running program has handed over the next books already: their files are kept and
+    // this one takes a name of its own.
+    const std::string folder = spreadsheet::HandOverFolder();
+    std::vector<std::string> others;
+    for (int n = number(opener.paths[1]) + 1; n <= number(opener.paths[1]) + 3; ++n) {
+        others.push_back(folder + "/Book" + std::to_string(n) + ".xlsx");
+        if (!std::filesystem::exists(others.back())) {
+            std::FILE* f = std::fopen(others.back().c_str(), "w");
+            ASSERT_NE(f, nullptr);
+            std::fputs("another program's book", f);
+            std::fclose(f);
+        }
+    }
+    const std::string before = [&] {
+        std::FILE* f = std::fopen(others[0].c_str(), "r");
+        char buf[64] = {};
+        size_t n = f ? std::fread(buf, 1, sizeof buf - 1, f) : 0;
+        if (f) std::fclose(f);
+        return std::string(buf, n);
+    }();
+    {
+        Session d = NewBook();
+        Put(d.app.get(), id::kVisible, {VARIANT::Bool(true)});
+    }
+    ASSERT_EQ(opener.paths.size(), 3u);
+    for (const std::string& other : others) EXPECT_NE(opener.paths[2], other);
+    std::FILE* f = std::fopen(others[0].c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    char buf[64] = {};
+    size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    EXPECT_EQ(std::string(buf, n), before);
 
     opener.result = false;
     Session c = NewBook();
