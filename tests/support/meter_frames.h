@@ -10,8 +10,12 @@ using Bytes = std::vector<unsigned char>;
 
 inline Bytes Reply(unsigned char code, const Bytes& data = {})
 {
-    Bytes f = {0x10, static_cast<unsigned char>(data.size() + 3), code};
-    f.insert(f.end(), data.begin(), data.end());
+    Bytes f;
+    f.reserve(data.size() + 5);
+    f.push_back(0x10);
+    f.push_back(static_cast<unsigned char>(data.size() + 3));
+    f.push_back(code);
+    for (unsigned char b : data) f.push_back(b);
     unsigned sum = 0;
     for (unsigned char b : f) sum += b;
     f.push_back(static_cast<unsigned char>(0x100 - (sum & 0xFF)));

@@ -38,8 +38,12 @@ inline bool ChecksumOk(const Bytes& frame, std::size_t at = 0) {
 
 // A frame made the long way round: the checksum is what makes the byte sum come to zero.
 inline Bytes Frame(int code, Bytes data = {}) {
-    Bytes f{0x10, static_cast<std::uint8_t>(data.size() + 3), static_cast<std::uint8_t>(code)};
-    f.insert(f.end(), data.begin(), data.end());
+    Bytes f;
+    f.reserve(data.size() + 5);
+    f.push_back(0x10);
+    f.push_back(static_cast<std::uint8_t>(data.size() + 3));
+    f.push_back(static_cast<std::uint8_t>(code));
+    for (auto b : data) f.push_back(b);
     unsigned sum = 0;
     for (auto b : f) sum += b;
     f.push_back(static_cast<std::uint8_t>((256 - sum % 256) % 256));

@@ -41,6 +41,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -85,13 +86,20 @@ struct SimClock {
     bool operator==(const SimClock&) const = default;
 };
 
+// The stray bytes of the garbage fault unless others are given (no 0x10 among them).
+inline Bytes DefaultGarbage()
+{
+    static constexpr std::uint8_t kBytes[] = {0x00, 0xFF, 0x55, 0xAA, 0x01, 0xEE};
+    return Bytes(std::begin(kBytes), std::end(kBytes));
+}
+
 // Faults injected into the replies; they hold for every upload until changed.
 struct Faults {
     int badChecksumRecord = 0;  // k >= 1: the k-th record frame of an upload carries a wrong checksum
     int truncateRecord = 0;     // k >= 1: the k-th record frame is cut short by truncateBytes bytes
     int truncateBytes = 10;     // how many bytes are missing from the end of that frame (1..63)
     bool garbage = false;       // garbageBytes are written before every reply frame
-    Bytes garbageBytes = {0x00, 0xFF, 0x55, 0xAA, 0x01, 0xEE};
+    Bytes garbageBytes = DefaultGarbage();
     int hangupAfterRecords = -1;  // k >= 0: an upload sends k records, then master and slave close
     std::chrono::milliseconds replyDelay{0};  // waited before each reply to a command
 };
