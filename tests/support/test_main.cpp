@@ -10,6 +10,7 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include "console/QELApp.h"
 #include "platform/ui_dispatcher.h"
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"
@@ -17,7 +18,9 @@
 
 namespace {
 
-class TestApp : public wxApp {
+// The program's application object, without its start-up: events are dispatched as in the
+// program (an automation error that a handler lets through becomes a stop box).
+class TestApp : public CQELApp {
 public:
     bool OnInit() override { return true; }
 };

@@ -1,0 +1,76 @@
+// The application object: an automation exception that a handler lets through is shown under
+// the application's title with a stop icon, and the rest of the handler is skipped.
+#include <gtest/gtest.h>
+#include <wx/event.h>
+
+#include "console/QELApp.h"
+#include "platform/message_box.h"
+#include "report/automation_exception.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+class Throwing : public wxEvtHandler {
+public:
+    void OnEvent(wxCommandEvent&)
+    {
+        before = true;
+        if (code == 0) throw COleDispatchException("The file \"/x/savemode.xlsx\" does not exist.");
+        throw COleException(code);
+        after = true;  // never reached
+    }
+    platform::HRESULT code = 0;
+    bool before = false;
+    bool after = false;
+};
+
+TEST(Application, EventDispatchShowsAnAutomationErrorInAStopBoxUnderTheTitle)
+{
+    struct Case {
+        platform::HRESULT code;
+        std::string text;
+    } cases[] = {
+        {0, "The file \"/x/savemode.xlsx\" does not exist."},
+        {platform::E_OUTOFMEMORY, platform::StatusText(platform::E_OUTOFMEMORY)},
+        {static_cast<platform::HRESULT>(0x80001234), kAutomationGenericFailureText},
+    };
+    QEL_REQUIRE_DISPLAY();  // the application object exists with the window system only
+    ASSERT_NE(dynamic_cast<CQELApp*>(wxTheApp), nullptr);
+    for (const auto& c : cases) {
+        platform::RecordingMessageBoxes boxes;
+        Throwing handler;
+        handler.code = c.code;
+        handler.Bind(wxEVT_BUTTON, &Throwing::OnEvent, &handler);
+        wxCommandEvent event(wxEVT_BUTTON, 1012);
+        handler.ProcessEvent(event);
+        EXPECT_TRUE(handler.before);
+        EXPECT_FALSE(handler.after);
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.Last().text, c.text);
+        EXPECT_FALSE(c.text.empty());
+        EXPECT_EQ(boxes.Last().caption, CQELApp::AppTitle());
+        EXPECT_EQ(boxes.Last().style, MB_OK | MB_ICONSTOP);
+        EXPECT_EQ(boxes.Last().owner, nullptr);
+    }
+}
+
+TEST(Application, GuardedCallsShowTheErrorAndOtherCallsRunThrough)
+{
+    platform::RecordingMessageBoxes boxes;
+    int steps = 0;
+    CQELApp::CallGuarded([&] { ++steps; });
+    CQELApp::CallGuarded([&] {
+        ++steps;
+        throw COleDispatchException("locked");
+    });
+    EXPECT_EQ(steps, 2);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().text, "locked");
+}
+
+TEST(Application, TitleIsTheProgramFileNameWithoutExtension)
+{
+    EXPECT_EQ(CQELApp::AppTitle(), "test_console");
+}
+
+}  // namespace
