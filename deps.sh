@@ -2,8 +2,8 @@
 # Installs the Debian packages the console needs to build, run and test; only what is missing.
 set -euo pipefail
 PKGS_BUILD="g++ cmake ninja-build pkg-config libwxgtk3.2-dev libzip-dev libpugixml-dev libcanberra-dev libgtest-dev libgmock-dev"
-PKGS_RUN="xdg-utils fonts-wqy-microhei"
-PKGS_TEST="xvfb xauth socat libreoffice-calc-nogui python3 python3-openpyxl"
+PKGS_RUN="xdg-utils fonts-wqy-microhei xvfb xauth"
+PKGS_TEST="socat libreoffice-calc-nogui python3 python3-openpyxl"
 want="$PKGS_BUILD $PKGS_RUN"
 case "${1:-all}" in
   run) ;;

@@ -4,7 +4,7 @@
 # display, drives an upload itself and prints the path of the report it made.
 set -euo pipefail
 cd "$(dirname "$0")"
-./deps.sh all
+./deps.sh run
 BUILD=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" --target qel qel-demo qel-meter-sim
