@@ -56,6 +56,8 @@ public:
     void OnPaint(wxPaintEvent& event);
     const wxIcon& OnQueryDragIcon() const { return m_hIcon; }
     void OnContextMenu(wxContextMenuEvent& event);
+    // The window menu's entries (the About entry), shown as the client area's context menu.
+    const wxMenu* SystemMenu() const { return m_systemMenu.get(); }
 
     // ---- frames and replies (console/QELDlg_frames.cpp)
     void SendCommand(BYTE code);

@@ -85,9 +85,16 @@ TEST_F(Startup, AVeryLongCurrentDirectoryIsReadWhole)
     ASSERT_EQ(chdir(old), 0);
 }
 
-TEST_F(Startup, AboutBoxOpensFromTheWindowMenuAndReturns)
+TEST_F(Startup, AboutBoxOpensFromTheContextMenuAndReturns)
 {
     ConsoleHarness h;
+    const wxMenu* menu = h.Dlg().SystemMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->GetMenuItemCount(), 1u);
+    const wxMenuItem* item = menu->FindItemByPosition(0);
+    EXPECT_EQ(item->GetId(), IDM_ABOUTBOX);
+    EXPECT_EQ(item->GetItemLabel().utf8_string(), "关于 QEL(&A)...");
+
     bool seen = false;
     std::string title;
     // The About box is modal: close it from the event loop once it is up.
@@ -102,10 +109,13 @@ TEST_F(Startup, AboutBoxOpensFromTheWindowMenuAndReturns)
             }
         }
     });
-    h.Dlg().OnSysCommand(IDM_ABOUTBOX, 0);
+    // Choosing the entry of the context menu.
+    wxCommandEvent choose(wxEVT_MENU, IDM_ABOUTBOX);
+    h.Dlg().ProcessWindowEvent(choose);
     EXPECT_TRUE(seen);
     EXPECT_EQ(title, "关于 QEL");
-    EXPECT_TRUE(h.Dlg().GetTitle() == "QELV3.0");
+    EXPECT_EQ(h.Boxes().Count(), 0u);
+    EXPECT_EQ(h.Dlg().GetTitle().utf8_string(), "QELV3.0");
 }
 
 TEST_F(Startup, ExitEnterAndEscapeEndTheRun)
