@@ -234,3 +234,38 @@ TEST_F(Parser, BarStopsAtEightyAndUploadEndStartsTheReportOrSaysNoRecords)
 }
 
 }  // namespace
+
+namespace {
+
+// Random bytes with many start bytes among them: the receiver never holds more than one frame's
+// bytes, and once the noise is over it finds the good frames that follow.
+TEST_F(Parser, SurvivesArbitraryBytesAndFindsTheGoodFramesAfterThem)
+{
+    ConsoleHarness h(Language("1"));
+    CQELDlg& d = h.Dlg();
+    std::uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<unsigned char>(seed >> 24);
+    };
+    for (int round = 0; round < 200; ++round) {
+        Bytes noise;
+        const int n = next() % 120;
+        for (int i = 0; i < n; ++i) noise.push_back(next() % 4 == 0 ? 0x10 : next());
+        h.Feed(noise);
+        ASSERT_GE(d.m_rxCount, 0);
+        ASSERT_LT(d.m_rxCount, 100);
+    }
+    // Whatever frame the noise left open, 100 end bytes complete it; good frames then follow.
+    h.Boxes().Clear();
+    d.m_listRecords->DeleteAllItems();
+    h.Feed(Bytes(100, 0x01));
+    RecordSpec r;
+    r.number = 1;
+    r.note = "after noise";
+    h.Feed(Concat({RecordReply(r), RecordReply(r)}));
+    ASSERT_GE(d.m_listRecords->GetItemCount(), 1);
+    EXPECT_EQ(d.m_listRecords->GetItemText(0, 13), "after noise");
+}
+
+}  // namespace
