@@ -23,12 +23,13 @@ void CQELDlg::SendCommandData(const BYTE* data, BYTE count, BYTE code)
 namespace {
 
 // A text of a reply: n bytes from position `from` of the frame, at most `limit` bytes, cut at the
-// first NUL and on a character boundary, never reading past the frame.
-std::string FrameText(const char* frame, int frameLength, int from, int n, int limit)
+// first NUL and on a character boundary, never reading past the frame's data (which end where its
+// checksum stands).
+std::string FrameText(const char* frame, int dataEnd, int from, int n, int limit)
 {
     if (n < 0) n = 0;
     if (n > limit) n = limit;
-    if (from + n > frameLength) n = frameLength > from ? frameLength - from : 0;
+    if (from + n > dataEnd) n = dataEnd > from ? dataEnd - from : 0;
     std::string bytes(frame + from, static_cast<size_t>(n));
     size_t nul = bytes.find('\0');
     if (nul != std::string::npos) bytes.resize(nul);
@@ -83,7 +84,7 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
     switch (code) {
     case RSP_CONNECTED: {
         const int n = static_cast<signed char>(m_rxBuf[3]);
-        std::string text = FrameText(m_rxBuf, length, 4, n, static_cast<int>(sizeof m_textBuf) - 1);
+        std::string text = FrameText(m_rxBuf, L, 4, n, static_cast<int>(sizeof m_textBuf) - 1);
         std::strncpy(m_textBuf, text.c_str(), sizeof m_textBuf - 1);
         m_textBuf[sizeof m_textBuf - 1] = '\0';
         m_strMeterId = text;
@@ -109,7 +110,7 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
         if (row >= 0) {
             for (int s = 0; s < 12; ++s) m_listRecords->SetItemText(row, s + 1, texts[static_cast<size_t>(s)]);
         }
-        std::string note = FrameText(m_rxBuf, length, 45, static_cast<signed char>(m_rxBuf[44]), 16);
+        std::string note = platform::FromCodePage(platform::CutToBytes(record.note, 16));
         std::strncpy(m_textBuf, note.c_str(), sizeof m_textBuf - 1);
         m_textBuf[sizeof m_textBuf - 1] = '\0';
         m_strLastNote = note;

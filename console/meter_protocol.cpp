@@ -39,10 +39,12 @@ MeterRecord ParseRecord(const BYTE* frame, int length)
         BYTE raw[4] = {at(8 + 4 * v), at(9 + 4 * v), at(10 + 4 * v), at(11 + 4 * v)};
         std::memcpy(&r.values[v], raw, 4);  // IEEE single, least significant byte first
     }
+    // The note lies within bytes 45 to 60 and before the checksum, whatever its length byte says.
     int n = static_cast<signed char>(at(44));
     if (n < 0) n = 0;
     if (n > 16) n = 16;
-    for (int i = 0; i < n; ++i) {
+    const int dataEnd = static_cast<signed char>(at(1));
+    for (int i = 0; i < n && 45 + i < dataEnd; ++i) {
         BYTE c = at(45 + i);
         if (c == 0) break;
         r.note.push_back(static_cast<char>(c));

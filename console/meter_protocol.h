@@ -46,11 +46,11 @@ std::vector<BYTE> BuildFrame(BYTE code, const BYTE* data, int count);
 struct MeterRecord {
     signed char year, month, day, hour, minute;
     float values[9];
-    std::string note;   // the note's bytes, at most 16, ended at a NUL
+    std::string note;   // the note's bytes as sent: at most 16, ended at a NUL
     signed char number;
 };
 
-// Reads a record from a complete record frame (at least RECORD_FRAME_LENGTH - 2 bytes).
+// Reads a record from a complete record frame of `length` bytes; bytes past the frame read as 0.
 MeterRecord ParseRecord(const BYTE* frame, int length);
 
 // The larger of a and b; b when they are equal or not comparable.

@@ -110,6 +110,11 @@ TEST(RecordRow, ParsedAtFixedPositionsWithNoteCutAtSixteenBytesAndNul)
     EXPECT_EQ(ParseRecord(frame.data(), 64).note, "ab");
     frame[44] = 0xF0;  // negative: no note
     EXPECT_EQ(ParseRecord(frame.data(), 64).note, "");
+    // A frame shorter than a record ends its note before its checksum.
+    frame[44] = 16;
+    frame[47] = 'c';
+    frame[1] = 50;
+    EXPECT_EQ(ParseRecord(frame.data(), 52).note, "abcde");
 }
 
 }  // namespace
