@@ -50,10 +50,8 @@ TEST_F(MeterRoad, UploadOfThreeRecordsFillsThreeRowsAndStartsTheReport)
     chinese.languageFile = ShippedLanguageFile("1");
     ConsoleHarness h(chinese);
     ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
-    h.Dlg().OnBnClickedUpload();
+    ASSERT_TRUE(h.UploadAndWait());
     EXPECT_FALSE(h.Dlg().IsDlgItemEnabled(1011));
-    ASSERT_TRUE(PumpUntil([&] { return h.Dlg().m_reportState == 1; }));
-    h.Dlg().KillTimer(IDT_REPORT);
     auto& list = *h.Dlg().m_listRecords;
     ASSERT_EQ(list.GetItemCount(), 3);
     for (int i = 0; i < 3; ++i) {
@@ -85,9 +83,7 @@ TEST_F(MeterRoad, ABadFrameChangesNothingAndTheNextGoodOneIsHandled)
         meter_sim::MeterSimulator sim(options);
         ConsoleHarness h;
         ASSERT_TRUE(h.OpenPort(sim.DevicePath())) << c.name;
-        h.Dlg().OnBnClickedUpload();
-        ASSERT_TRUE(PumpUntil([&] { return h.Dlg().m_reportState == 1; })) << c.name;
-        h.Dlg().KillTimer(IDT_REPORT);
+        ASSERT_TRUE(h.UploadAndWait()) << c.name;
         EXPECT_EQ(h.Dlg().m_listRecords->GetItemCount(), c.rows) << c.name;
         EXPECT_EQ(h.Dlg().m_lastRecordNo, 3) << c.name;
     }
@@ -101,9 +97,7 @@ TEST_F(MeterRoad, ATruncatedRecordSwallowsTheNextFrameAndReceptionRecovers)
     meter_sim::MeterSimulator sim(options);
     ConsoleHarness h;
     ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
-    h.Dlg().OnBnClickedUpload();
-    ASSERT_TRUE(PumpUntil([&] { return h.Dlg().m_reportState == 1; }));
-    h.Dlg().KillTimer(IDT_REPORT);
+    ASSERT_TRUE(h.UploadAndWait());
     // Record 2 is cut short and takes bytes of record 3 with it; both are lost, 1 and 4 arrive.
     EXPECT_EQ(h.Dlg().m_listRecords->GetItemCount(), 2);
     EXPECT_EQ(h.Dlg().m_listRecords->GetItemText(0, 0), "1");
@@ -130,6 +124,31 @@ TEST_F(MeterRoad, AHangUpMidUploadIsReportedOnceAndTheWindowStaysUsable)
     // The user closes the dead port with the open/close button.
     h.Dlg().OnBnClickedOpenCom();
     EXPECT_TRUE(PumpUntil([&] { return h.Dlg().m_serialPort.m_portHandle.load() < 0; }, 3000));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MeterRoad, UploadClickEmptiesTheTableZeroesTheBarAndDisablesItself)
+{
+    meter_sim::Options options;
+    options.records = meter_sim::SampleRecords(2);
+    meter_sim::MeterSimulator sim(options);
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    d.m_listRecords->InsertItem(0, "old");
+    d.m_lastRecordNo = 9;
+    d.m_progressPos = 50;
+    d.OnBnClickedUpload();
+    EXPECT_EQ(d.m_listRecords->GetItemCount(), 0);
+    EXPECT_EQ(d.m_lastRecordNo, 0);
+    EXPECT_EQ(d.m_progress->GetValue(), 0);
+    EXPECT_FALSE(d.IsDlgItemEnabled(1011));
+    ASSERT_TRUE(PumpUntil([&] { return d.m_reportState == 1; }));
+    d.KillTimer(IDT_REPORT);
+    EXPECT_EQ(sim.Commands().back(), (meter_sim::Bytes{0x10, 0x03, 0x38, 0xB5, 0x01}));
 }
 
 }  // namespace

@@ -150,11 +150,8 @@ TEST_F(Report, TimerRoadFromTheSimulatorToTheOpenedReport)
     int barAtOpen = -1;
     opener.onOpen = [&] { barAtOpen = d.m_progress->GetValue(); };
     ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
-    d.OnBnClickedUpload();
-    EXPECT_EQ(d.m_progress->GetValue(), 0);
-    ASSERT_TRUE(PumpUntil([&] { return d.m_reportState == 1; }));
+    ASSERT_TRUE(h.UploadAndWait());  // the ticks are given by hand below
     EXPECT_EQ(d.m_progress->GetValue(), 80);
-    d.KillTimer(IDT_REPORT);  // the ticks are given by hand below
 
     std::vector<int> bars;
     std::vector<int> states;

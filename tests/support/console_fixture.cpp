@@ -157,6 +157,14 @@ bool ConsoleHarness::OpenPort(const std::string& path)
     return m_dlg->m_serialPort.m_portHandle.load() >= 0;
 }
 
+bool ConsoleHarness::UploadAndWait(int timeoutMs)
+{
+    m_dlg->OnBnClickedUpload();
+    const bool ended = PumpUntil([&] { return m_dlg->m_reportState == 1; }, timeoutMs);
+    m_dlg->KillTimer(IDT_REPORT);
+    return ended;
+}
+
 std::vector<std::string> ConsoleHarness::Texts() const
 {
     std::vector<std::string> texts;

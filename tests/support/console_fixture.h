@@ -60,6 +60,9 @@ public:
     void Call(const std::function<void()>& handler);
     // Selects the port at `path` in the port list (after a drop-down) and opens it.
     bool OpenPort(const std::string& path);
+    // Clicks upload and waits until the meter's end of upload has started the report (the report
+    // timer is then stopped, so a test steps the report itself). False when that did not come.
+    bool UploadAndWait(int timeoutMs = 5000);
     std::vector<std::string> Texts() const;  // texts of the boxes shown so far
 
 private:
