@@ -1,6 +1,7 @@
 // The console against the meter simulator over a real pseudo-terminal: connect, disconnect and
 // upload, with faults on the line.
 #include <gtest/gtest.h>
+#include <wx/gauge.h>
 
 #include "platform/serial_ports.h"
 #include "tests/support/console_fixture.h"
