@@ -1,0 +1,148 @@
+// The owner-drawn menu family: a menu whose items the program draws. Each item carries a
+// KiroMenuData record with its UTF-16 caption and its image; popups are KiroMenu objects of
+// their own, owned by the menu that holds them; all menus of the process share one image list
+// keyed by command id, the popup registry and the look settings.
+//
+// UI thread only: the process-wide state is plain static data without locks.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/cmenu.h"
+#include "platform/image_list.h"
+#include "platform/menu_model.h"
+
+class wxDC;
+
+using COLORREF = DWORD;  // 0x00BBGGRR, as platform/gdi.h has it
+
+// The record of one menu item, made and deleted by the menu only.
+struct KiroMenuData {
+    KiroMenuData() = default;
+    ~KiroMenuData();
+    KiroMenuData(const KiroMenuData&) = delete;
+    KiroMenuData& operator=(const KiroMenuData&) = delete;
+
+    // Frees the old caption; null leaves no caption, else an owned copy is kept.
+    void SetWideCaption(const WCHAR* text);
+    // 8-bit text (UTF-8, or the system code page's bytes) as the caption; null clears it.
+    void SetCaption(const char* text);
+    // The caption as UTF-8; empty when there is none.
+    std::string GetCaption() const;
+
+    WCHAR* m_caption = nullptr;     // owned, null: no caption
+    int m_imageIndex = -1;          // index in m_ownImages (0 when the item has its own image)
+    int m_globalImageIndex = -1;    // index in KiroMenu::s_images, -1 when none
+    int m_ownImageId = -1;          // -1: no own image; else the bitmap id it came from (0: copied)
+    UINT m_flags = 0;               // the MF_ flags the item was put into the menu with
+    UINT_PTR m_commandId = 0;       // command id; a popup item's HMENU; 0 for a separator
+    int m_synced = 0;               // claim mark while records are resynchronised
+    CImageList* m_ownImages = nullptr;  // owned list holding the item's own image
+};
+
+// The item query record of the painters: all zero but its size.
+struct MenuItemInfo : MENUITEMINFOW {
+    MenuItemInfo() { cbSize = sizeof(MENUITEMINFOW); }
+};
+
+class KiroMenu : public CMenu {
+public:
+    KiroMenu() = default;
+    ~KiroMenu() override;
+
+    const char* GetRuntimeClassName() const override { return "KiroMenu"; }
+
+    // Releases everything the menu owns (records, popup objects, its own check-mark images)
+    // and destroys its handle; the result is that of destroying the handle, FALSE without one.
+    // The loaded mark, image size, background and check-mark ids stay.
+    virtual BOOL DestroyMenu();
+
+    // The menu object of the popup at the position: the popup's KiroMenu when the family made
+    // it, a temporary CMenu for any other popup; null when the position holds no popup.
+    CMenu* GetSubMenu(int position) const;
+
+    // --- process-wide look ---------------------------------------------------------------
+    // The operating-system class: 0 9x before version 4, 1 a later NT system, 2 other 9x,
+    // 3 9x 4.10, 4 9x 4.90, 5 NT 4.x, 6 NT 5.0, 7 NT 5.1.
+    static int DetectShellType();
+    // One draw mode for every system: 1 flat, any other value classic.
+    static void SetDrawMode(int mode);
+    static BOOL IsRecognisedShell();
+    static BOOL IsClassicTheme();  // read once per process
+    static BOOL IsXpThemed();
+    static int GetActiveDrawMode();
+    static BOOL IsFlatDrawMode();
+    static BOOL GetActiveSelectDisabled();
+
+    // --- colours and glyphs ----------------------------------------------------------------
+    static COLORREF BlendTowardWhite(COLORREF colour, double factor);
+    static COLORREF ScaleTowardBlack(COLORREF colour, double factor);
+    void DrawCheckGlyph(wxDC& dc, int x, int y, COLORREF colour);
+    void DrawRadioGlyph(wxDC& dc, int x, int y, COLORREF colour);
+
+    // --- settings of this menu -------------------------------------------------------------
+    void SetImageSize(int width, int height);
+    void SetImageBackground(COLORREF colour);
+    void ClearImageBackground();
+    BOOL GetDibDisabledImages() const;
+    void SetDibDisabledImages();
+    void ClearDibDisabledImages();
+
+    // --- records across the popup tree -----------------------------------------------------
+    // The menu holding a plain item with the command, and its position there; null and -1.
+    KiroMenu* FindOwner(UINT commandId, int& position);
+    // As FindOwner, skipping every (menus[j], positions[j]) pair.
+    KiroMenu* FindNextOwner(UINT commandId, int& position, std::vector<KiroMenu*>& menus,
+                            std::vector<int>& positions);
+    KiroMenuData* FindRecordByCommand(UINT commandId);
+    KiroMenuData* FindRecordByCaption(const WCHAR* caption);
+    // Pads the text before the tab of each caption so the accelerators line up. The width
+    // function measures a UTF-8 text in the menu font; the overload without one measures with
+    // the system's menu font.
+    void AlignAccelerators();
+    void AlignAccelerators(const std::function<int(const std::string&)>& textWidth);
+    // A new record with the caption, flags and command id, put on the item with ModifyMenu.
+    KiroMenuData* AttachNewRecord(UINT position, UINT flags, UINT_PTR commandId,
+                                  const std::string& caption);
+    // Rebuilds m_items from the menu's items: one record per position, in position order.
+    void Resync();
+    static void ResyncMenu(CMenu* menu);
+    void SetSyncMarks(int value);
+    KiroMenuData* ClaimRecord(UINT_PTR commandId);
+    void DeleteUnsyncedRecords();
+
+    // --- members -----------------------------------------------------------------------------
+    std::vector<KiroMenuData*> m_items;   // owned; record i belongs to position i
+    std::vector<HMENU> m_popupHandles;    // popups held; their KiroMenu objects are owned
+    int m_imageWidth = 16;
+    int m_imageHeight = 15;
+    COLORREF m_imageBackground = 0x00C0C0C0;  // RGB(192, 192, 192)
+    BOOL m_hasImageBackground = FALSE;
+    BOOL m_dibDisabledImages = FALSE;
+    CImageList* m_checkMarkImages = nullptr;  // 0: checked, 1: checked under the highlight
+    BOOL m_checkMarkImagesBorrowed = FALSE;   // the parent's; never deleted here
+    int m_checkMarkSelectedId = -1;
+    int m_checkMarkId = -1;
+    BOOL m_loaded = FALSE;
+
+    // --- process-wide state (built at static construction, in this order) -----------------
+    static CImageList s_images;
+    static std::vector<int> s_imageCommandIds;
+    static int s_shellType;
+    static std::vector<HMENU> s_popupHandles;
+    static int s_drawModeXp;
+    static int s_drawModeOther;
+    static const BOOL s_selectDisabledClassic;
+    static const BOOL s_selectDisabledFlat;
+    static const BOOL s_flatImageEffects;
+    static BOOL s_themeRead;
+    static BOOL s_classicTheme;
+
+private:
+    BOOL ReleaseMenu();
+    KiroMenu* KiroSubMenu(int position) const;
+    KiroMenu* FindOwnerSkipping(UINT commandId, int& position, const std::vector<KiroMenu*>* menus,
+                                const std::vector<int>* positions);
+};
