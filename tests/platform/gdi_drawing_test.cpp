@@ -1,0 +1,207 @@
+// Frames, edges, lines, the focus rectangle and state drawing, checked pixel by pixel.
+#include <gtest/gtest.h>
+
+#include "platform/gdi.h"
+#include "tests/support/pixel_canvas.h"
+
+using testing_support::PixelCanvas;
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+
+class GdiDrawing : public ::testing::Test {
+protected:
+    void SetUp() override { platform::UseFixedSystemColors(true); }
+    void TearDown() override
+    {
+        platform::RestoreFixedSystemColors();
+        platform::UseFixedSystemColors(false);
+    }
+};
+
+TEST_F(GdiDrawing, FillAndFrameCoverExactlyTheirPixels)
+{
+    PixelCanvas c(20, 20);
+    platform::FillSolidRect(c.dc(), wxRect(2, 3, 5, 4), kRed);
+    platform::FrameRect(c.dc(), wxRect(10, 10, 6, 5), kBlue);
+    platform::FillSolidRect(c.dc(), wxRect(0, 0, 0, 5), kBlue);  // empty: nothing
+    c.Finish();
+    EXPECT_EQ(c.InkBox(), wxRect(2, 3, 14, 12));
+    EXPECT_EQ(c.Count(wxRect(2, 3, 5, 4), kRed), 20);
+    EXPECT_EQ(c.Count(wxRect(0, 0, 20, 20), kRed), 20);
+    // Frame: 2 * 6 + 2 * 3 pixels, the inside untouched.
+    EXPECT_EQ(c.Count(wxRect(10, 10, 6, 5), kBlue), 18);
+    EXPECT_EQ(c.Count(wxRect(11, 11, 4, 3), kWhite), 12);
+    EXPECT_EQ(c.At(15, 14), kBlue);
+    EXPECT_EQ(c.At(16, 14), kWhite);
+}
+
+TEST_F(GdiDrawing, Draw3dRectGivesTheFarCornersToTheSecondColour)
+{
+    PixelCanvas c(10, 10);
+    platform::Draw3dRect(c.dc(), wxRect(1, 1, 5, 4), kRed, kBlue);
+    c.Finish();
+    struct { int x, y; COLORREF want; } cases[] = {
+        {1, 1, kRed},  {4, 1, kRed},  {5, 1, kBlue},  // top-right corner: second colour
+        {1, 3, kRed},  {1, 4, kBlue},                 // bottom-left corner: second colour
+        {5, 4, kBlue}, {3, 4, kBlue}, {5, 2, kBlue},
+        {2, 2, kWhite}, {6, 1, kWhite}, {1, 5, kWhite},
+    };
+    for (const auto& k : cases) EXPECT_EQ(c.At(k.x, k.y), k.want) << k.x << "," << k.y;
+}
+
+TEST_F(GdiDrawing, LinesLeaveOutTheirEndPoint)
+{
+    struct Case {
+        int x0, y0, x1, y1;
+        wxRect ink;  // expected bounding box
+        int count;
+    } cases[] = {
+        {2, 5, 8, 5, wxRect(2, 5, 6, 1), 6},   // rightwards: x = 2..7
+        {8, 5, 2, 5, wxRect(3, 5, 6, 1), 6},   // leftwards: x = 8..3
+        {4, 1, 4, 9, wxRect(4, 1, 1, 8), 8},   // down
+        {4, 9, 4, 1, wxRect(4, 2, 1, 8), 8},   // up
+        {1, 1, 5, 5, wxRect(1, 1, 4, 4), 4},   // diagonal: (1,1)..(4,4)
+        {3, 3, 3, 3, wxRect(), 0},             // no length: nothing
+    };
+    for (const Case& k : cases) {
+        PixelCanvas c(12, 12);
+        platform::DrawLine(c.dc(), k.x0, k.y0, k.x1, k.y1, kRed);
+        c.Finish();
+        EXPECT_EQ(c.InkBox(), k.ink) << k.x0 << "," << k.y0 << " -> " << k.x1 << "," << k.y1;
+        EXPECT_EQ(c.Count(wxRect(0, 0, 12, 12), kRed), k.count);
+    }
+}
+
+TEST_F(GdiDrawing, PenMovesAndDrawsConnectedLines)
+{
+    PixelCanvas c(10, 10);
+    platform::LinePen pen(c.dc(), kRed);
+    pen.MoveTo(1, 8);
+    pen.LineTo(1, 1);
+    pen.LineTo(8, 1);
+    c.Finish();
+    EXPECT_EQ(c.At(1, 8), kRed);   // the start point is drawn
+    EXPECT_EQ(c.At(1, 1), kRed);   // the corner: the second line's start
+    EXPECT_EQ(c.At(7, 1), kRed);
+    EXPECT_EQ(c.At(8, 1), kWhite); // the last end point is not
+    EXPECT_EQ(c.Count(wxRect(0, 0, 10, 10), kRed), 14);
+}
+
+TEST_F(GdiDrawing, EdgesTakeTheSystemColoursOfEachRing)
+{
+    const COLORREF light = platform::SysColor(COLOR_3DLIGHT), dark = platform::SysColor(COLOR_3DDKSHADOW);
+    const COLORREF hi = platform::SysColor(COLOR_BTNHIGHLIGHT), shadow = platform::SysColor(COLOR_BTNSHADOW);
+    struct Case {
+        UINT edge, flags;
+        COLORREF outerTL, outerBR, innerTL, innerBR;
+    } cases[] = {
+        {EDGE_RAISED, BF_RECT, light, dark, hi, shadow},
+        {EDGE_SUNKEN, BF_RECT, shadow, hi, dark, light},
+        {EDGE_ETCHED, BF_RECT, shadow, hi, hi, shadow},
+        {EDGE_BUMP, BF_RECT, light, dark, dark, light},
+        {EDGE_RAISED, BF_RECT | BF_SOFT, hi, dark, light, shadow},
+        {EDGE_SUNKEN, BF_RECT | BF_FLAT, shadow, shadow, platform::SysColor(COLOR_BTNFACE),
+         platform::SysColor(COLOR_BTNFACE)},
+    };
+    for (const Case& k : cases) {
+        PixelCanvas c(12, 12);
+        wxRect r(1, 1, 10, 10);
+        EXPECT_TRUE(platform::DrawEdge(c.dc(), r, k.edge, k.flags));
+        EXPECT_EQ(r, wxRect(1, 1, 10, 10)) << "without BF_ADJUST the rectangle stays";
+        c.Finish();
+        SCOPED_TRACE(testing::Message() << "edge " << k.edge << " flags " << k.flags);
+        EXPECT_EQ(c.At(1, 5), k.outerTL);
+        EXPECT_EQ(c.At(5, 1), k.outerTL);
+        EXPECT_EQ(c.At(10, 5), k.outerBR);
+        EXPECT_EQ(c.At(5, 10), k.outerBR);
+        EXPECT_EQ(c.At(2, 5), k.innerTL);
+        EXPECT_EQ(c.At(5, 2), k.innerTL);
+        EXPECT_EQ(c.At(9, 5), k.innerBR);
+        EXPECT_EQ(c.At(5, 9), k.innerBR);
+        EXPECT_EQ(c.At(5, 5), kWhite);  // no BF_MIDDLE: the inside untouched
+    }
+}
+
+TEST_F(GdiDrawing, EdgeAdjustMiddleAndPartialSides)
+{
+    PixelCanvas c(30, 12);
+    wxRect r(1, 1, 10, 10);
+    platform::DrawEdge(c.dc(), r, EDGE_SUNKEN, BF_RECT | BF_ADJUST | BF_MIDDLE);
+    EXPECT_EQ(r, wxRect(3, 3, 6, 6));
+    wxRect top(15, 1, 10, 10);
+    platform::DrawEdge(c.dc(), top, BDR_RAISEDINNER, BF_TOP | BF_ADJUST);
+    EXPECT_EQ(top, wxRect(15, 2, 10, 9));
+    c.Finish();
+    EXPECT_EQ(c.At(5, 5), platform::SysColor(COLOR_BTNFACE));
+    EXPECT_EQ(c.At(17, 1), platform::SysColor(COLOR_BTNHIGHLIGHT));
+    EXPECT_EQ(c.At(15, 5), kWhite);  // no left side
+    EXPECT_EQ(c.At(17, 10), kWhite); // no bottom side
+}
+
+TEST_F(GdiDrawing, FocusRectangleIsDottedAlongTheInside)
+{
+    PixelCanvas c(20, 20);
+    const wxRect r(3, 4, 11, 7);
+    platform::DrawFocusRect(c.dc(), r, kRed);
+    c.Finish();
+    int dots = 0;
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            const bool onFrame = r.Contains(x, y) && (x == r.x || y == r.y || x == r.GetRight() || y == r.GetBottom());
+            const COLORREF want = (onFrame && (x + y) % 2 == 0) ? kRed : kWhite;
+            ASSERT_EQ(c.At(x, y), want) << x << "," << y;
+            if (want == kRed) ++dots;
+        }
+    }
+    EXPECT_GT(dots, 10);
+}
+
+// A 4 x 3 image: red ink, one white pixel, one fully transparent pixel.
+wxImage SmallImage()
+{
+    wxImage img(4, 3);
+    img.SetRGB(wxRect(0, 0, 4, 3), 255, 0, 0);
+    img.InitAlpha();
+    img.SetRGB(1, 1, 255, 255, 255);
+    img.SetAlpha(2, 2, 0);
+    return img;
+}
+
+TEST_F(GdiDrawing, StateDrawingNormalAndEmbossed)
+{
+    const COLORREF bg = RGB(0, 128, 0);
+    const COLORREF hi = platform::SysColor(COLOR_BTNHIGHLIGHT), shadow = platform::SysColor(COLOR_BTNSHADOW);
+    {
+        PixelCanvas c(10, 10, bg);
+        platform::DrawState(c.dc(), SmallImage(), 2, 2, 0, 0, DSS_NORMAL);
+        c.Finish();
+        EXPECT_EQ(c.At(2, 2), kRed);
+        EXPECT_EQ(c.At(3, 3), kWhite);
+        EXPECT_EQ(c.At(4, 4), bg);  // transparent pixel
+        EXPECT_EQ(c.InkBox(bg), wxRect(2, 2, 4, 3));
+    }
+    {
+        PixelCanvas c(10, 10, bg);
+        platform::DrawState(c.dc(), SmallImage(), 2, 2, 0, 0, DSS_DISABLED);
+        c.Finish();
+        EXPECT_EQ(c.At(2, 2), shadow);     // ink in the shadow colour in place
+        EXPECT_EQ(c.At(6, 5), hi);         // ink (3, 2) shifted by (1, 1) in the highlight
+        EXPECT_EQ(c.At(6, 2), bg);
+        EXPECT_EQ(c.At(3, 3), hi);         // white is no ink: only the highlight of ink (0, 0) lands there
+        EXPECT_EQ(c.At(4, 4), bg);         // transparent, and its upper-left neighbour is white: nothing
+    }
+}
+
+TEST_F(GdiDrawing, StateDrawingClipsToTheExtent)
+{
+    PixelCanvas c(10, 10);
+    platform::DrawState(c.dc(), SmallImage(), 1, 1, 2, 2, DSS_NORMAL);
+    c.Finish();
+    EXPECT_EQ(c.InkBox(), wxRect(1, 1, 2, 2));
+}
+
+}  // namespace
