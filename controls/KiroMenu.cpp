@@ -44,8 +44,6 @@ bool SameWide(const WCHAR* a, const WCHAR* b) {
     return n == WideLength(b) && std::equal(a, a + n, b);
 }
 
-wxColour ToWx(COLORREF c) { return wxColour(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -217,7 +215,7 @@ void KiroMenu::DrawCheckGlyph(wxDC& dc, int x, int y, COLORREF colour) {
     const wxPen oldPen = dc.GetPen();
     const wxBrush oldBrush = dc.GetBrush();
     dc.SetPen(*wxTRANSPARENT_PEN);
-    dc.SetBrush(wxBrush(ToWx(colour)));
+    dc.SetBrush(wxBrush(platform::ToColour(colour)));
     for (int k = 0; k < 7; ++k) dc.DrawRectangle(x + k, y + kTop[k], 1, 3);
     dc.SetPen(oldPen);
     dc.SetBrush(oldBrush);
@@ -226,8 +224,8 @@ void KiroMenu::DrawCheckGlyph(wxDC& dc, int x, int y, COLORREF colour) {
 void KiroMenu::DrawRadioGlyph(wxDC& dc, int x, int y, COLORREF colour) {
     const wxPen oldPen = dc.GetPen();
     const wxBrush oldBrush = dc.GetBrush();
-    dc.SetPen(wxPen(ToWx(colour), 1));
-    dc.SetBrush(wxBrush(ToWx(colour)));
+    dc.SetPen(wxPen(platform::ToColour(colour), 1));
+    dc.SetBrush(wxBrush(platform::ToColour(colour)));
     dc.DrawEllipse(x, y, 6, 6);  // the bounding box (x, y) .. (x + 6, y + 6), its far edges left out
     dc.SetPen(oldPen);
     dc.SetBrush(oldBrush);

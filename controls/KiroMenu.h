@@ -11,12 +11,9 @@
 #include <vector>
 
 #include "platform/cmenu.h"
+#include "platform/gdi.h"
 #include "platform/image_list.h"
 #include "platform/menu_model.h"
-
-class wxDC;
-
-using COLORREF = DWORD;  // 0x00BBGGRR, as platform/gdi.h has it
 
 // The record of one menu item, made and deleted by the menu only.
 struct KiroMenuData {
@@ -118,7 +115,7 @@ public:
     std::vector<HMENU> m_popupHandles;    // popups held; their KiroMenu objects are owned
     int m_imageWidth = 16;
     int m_imageHeight = 15;
-    COLORREF m_imageBackground = 0x00C0C0C0;  // RGB(192, 192, 192)
+    COLORREF m_imageBackground = RGB(192, 192, 192);
     BOOL m_hasImageBackground = FALSE;
     BOOL m_dibDisabledImages = FALSE;
     CImageList* m_checkMarkImages = nullptr;  // 0: checked, 1: checked under the highlight

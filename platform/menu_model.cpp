@@ -292,6 +292,8 @@ BOOL ModifyMenu(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, const
     Place place;
     if (!Locate(menu, position, flags, place)) return FALSE;
     HMENU oldSub = (place.item().flags & MF_POPUP) ? place.item().subMenu : nullptr;
+    const HBITMAP_HANDLE checked = place.item().checkedBitmap;
+    const HBITMAP_HANDLE unchecked = place.item().uncheckedBitmap;
     Item item;
     if ((flags & MF_POPUP) && reinterpret_cast<HMENU>(idOrPopup) == oldSub) {
         // The item keeps opening its submenu: that one is no cycle.
@@ -312,8 +314,8 @@ BOOL ModifyMenu(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, const
         }
     }
     Item& target = Find(place.menu)->items[place.index];
-    item.checkedBitmap = target.checkedBitmap;
-    item.uncheckedBitmap = target.uncheckedBitmap;
+    item.checkedBitmap = checked;
+    item.uncheckedBitmap = unchecked;
     target = std::move(item);
     if (oldSub && oldSub != target.subMenu) DestroyTree(oldSub);
     return TRUE;
