@@ -157,6 +157,38 @@ constexpr UINT ODS_HOTLIGHT = 0x0040;
 constexpr UINT ODS_NOACCEL = 0x0100;
 constexpr UINT ODS_NOFOCUSRECT = 0x0200;
 
+// A rectangle by its edges, right and bottom exclusive, as the drawing code of owner-drawn controls
+// computes with it; converts to and from wxRect.
+struct CRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    CRect() = default;
+    CRect(int l, int t, int r, int b) : left(l), top(t), right(r), bottom(b) {}
+    explicit CRect(const wxRect& r) : left(r.x), top(r.y), right(r.x + r.width), bottom(r.y + r.height) {}
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    bool IsRectEmpty() const { return right <= left || bottom <= top; }
+    wxRect ToWx() const { return wxRect(left, top, right - left, bottom - top); }
+    void OffsetRect(int dx, int dy)
+    {
+        left += dx;
+        right += dx;
+        top += dy;
+        bottom += dy;
+    }
+    void DeflateRect(int dx, int dy)
+    {
+        left += dx;
+        right -= dx;
+        top += dy;
+        bottom -= dy;
+    }
+    void InflateRect(int dx, int dy) { DeflateRect(-dx, -dy); }
+    bool operator==(const CRect& o) const
+    {
+        return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
+    }
+};
+
 // The record of one owner-draw request.
 struct DRAWITEMSTRUCT {
     UINT CtlType = 0;
