@@ -316,15 +316,20 @@ KiroMenuData* KiroMenu::FindRecordByCaption(const WCHAR* caption) {
 }
 
 void KiroMenu::AlignAccelerators() {
+    // Fonts need the toolkit. Without a GUI application there is no menu font: every character
+    // counts as one unit, which lines the accelerators up in a fixed-pitch font.
+    if (!(wxTheApp && wxTheApp->IsGUI())) {
+        AlignAccelerators([](const std::string& text) {
+            return static_cast<int>(platform::Utf8ToUtf16(text).size());
+        });
+        return;
+    }
     // The menu font, measured off screen: a graphics context over an image needs no window.
     wxImage canvas(1, 1);
-    std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(canvas));
+    wxGraphicsContext* gc = wxGraphicsContext::Create(canvas);
     if (!gc) return;
-    wxGCDC dc(gc.release());
-    // The system's font needs the toolkit; without a GUI application a plain sans font stands in.
-    const bool gui = wxTheApp && wxTheApp->IsGUI();
-    dc.SetFont(gui ? wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT)
-                   : wxFont(wxFontInfo(9).Family(wxFONTFAMILY_SWISS)));
+    wxGCDC dc(gc);
+    dc.SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
     AlignAccelerators([&dc](const std::string& text) {
         return dc.GetTextExtent(wxString::FromUTF8(text)).GetWidth();
     });

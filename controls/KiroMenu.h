@@ -97,7 +97,7 @@ public:
     KiroMenuData* FindRecordByCaption(const WCHAR* caption);
     // Pads the text before the tab of each caption so the accelerators line up. The width
     // function measures a UTF-8 text in the menu font; the overload without one measures with
-    // the system's menu font.
+    // the system's menu font (without a GUI application, in characters).
     void AlignAccelerators();
     void AlignAccelerators(const std::function<int(const std::string&)>& textWidth);
     // A new record with the caption, flags and command id, put on the item with ModifyMenu.

@@ -1,0 +1,50 @@
+// Builds owner-drawn menu trees for the menu family's tests the way the family puts items and
+// popups into a menu: every item owner-drawn with its record as item data, record i at position
+// i, each popup a KiroMenu on the heap owned by its parent and registered as the family's popup.
+#pragma once
+#include <string>
+
+#include "controls/KiroMenu.h"
+
+namespace menu_tree {
+
+inline KiroMenuData* AddItem(KiroMenu& menu, UINT id, const char* caption, UINT extraFlags = 0) {
+    auto* record = new KiroMenuData;
+    record->SetCaption(caption);
+    record->m_flags = MF_OWNERDRAW | extraFlags;
+    record->m_commandId = id;
+    menu.AppendMenu(record->m_flags, id, static_cast<const void*>(record));
+    menu.m_items.push_back(record);
+    return record;
+}
+
+inline KiroMenuData* AddSeparator(KiroMenu& menu) {
+    auto* record = new KiroMenuData;
+    record->m_flags = MF_OWNERDRAW | MF_SEPARATOR;
+    menu.AppendMenu(record->m_flags, 0, static_cast<const void*>(record));
+    menu.m_items.push_back(record);
+    return record;
+}
+
+// A popup of the family under `parent`; Popup is KiroMenu or a class derived from it.
+template <class Popup = KiroMenu>
+Popup* AddPopup(KiroMenu& parent, const char* caption) {
+    auto* popup = new Popup;
+    popup->CreatePopupMenu();
+    popup->m_checkMarkId = parent.m_checkMarkId;
+    popup->m_checkMarkSelectedId = parent.m_checkMarkSelectedId;
+    popup->m_checkMarkImages = parent.m_checkMarkImages;
+    popup->m_checkMarkImagesBorrowed = TRUE;
+    const auto handle = reinterpret_cast<UINT_PTR>(popup->m_hMenu);
+    auto* record = new KiroMenuData;
+    record->SetCaption(caption);
+    record->m_flags = MF_POPUP | MF_OWNERDRAW;
+    record->m_commandId = handle;
+    parent.AppendMenu(record->m_flags, handle, static_cast<const void*>(record));
+    parent.m_items.push_back(record);
+    parent.m_popupHandles.push_back(popup->m_hMenu);
+    KiroMenu::s_popupHandles.push_back(popup->m_hMenu);
+    return popup;
+}
+
+}  // namespace menu_tree
