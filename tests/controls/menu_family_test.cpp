@@ -268,11 +268,17 @@ TEST(KiroMenuObject, CheckMarkImagesAreDeletedOnceByTheirOwner) {
     EXPECT_EQ(popup->m_checkMarkSelectedId, 302);
     EXPECT_EQ(CImageList::LiveCount(), lists + 1);
 
-    // A popup released on its own keeps the borrowed list and its pointer to it.
-    ASSERT_TRUE(inner->DestroyMenu());
-    EXPECT_EQ(inner->m_checkMarkImages, menu.m_checkMarkImages);
+    // A menu that borrows the list and goes on its own leaves the list alone.
+    {
+        KiroMenu borrower;
+        ASSERT_TRUE(borrower.CreatePopupMenu());
+        borrower.m_checkMarkImages = menu.m_checkMarkImages;
+        borrower.m_checkMarkImagesBorrowed = TRUE;
+        EXPECT_TRUE(borrower.DestroyMenu());
+        EXPECT_EQ(borrower.m_checkMarkImages, menu.m_checkMarkImages);  // the pointer stays
+    }
     EXPECT_EQ(CImageList::LiveCount(), lists + 1);
-    EXPECT_EQ(menu.m_checkMarkImages->GetImageCount(), 0);  // still usable
+    EXPECT_NE(menu.m_checkMarkImages->GetSafeHandle(), 0u);  // still usable
 
     EXPECT_TRUE(menu.DestroyMenu());
     EXPECT_EQ(menu.m_checkMarkImages, nullptr);
