@@ -41,8 +41,9 @@ BOOL CMenu::DestroyMenu() {
 BOOL CMenu::Attach(HMENU menu) {
     if (m_hMenu || !platform::IsMenu(menu)) return FALSE;
     m_hMenu = menu;
+    // A temporary object someone may still hold stays until DeleteTempMap; FromHandle gives
+    // the permanent one from now on.
     Permanent()[menu] = this;
-    Temporary().erase(menu);
     return TRUE;
 }
 
