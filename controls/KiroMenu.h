@@ -54,7 +54,7 @@ public:
     // Releases everything the menu owns (records, popup objects, its own check-mark images)
     // and destroys its handle; the result is that of destroying the handle, FALSE without one.
     // The loaded mark, image size, background and check-mark ids stay.
-    virtual BOOL DestroyMenu();
+    BOOL DestroyMenu() override;
 
     // The menu object of the popup at the position: the popup's KiroMenu when the family made
     // it, a temporary CMenu for any other popup; null when the position holds no popup.

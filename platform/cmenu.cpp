@@ -25,7 +25,7 @@ public:
 }  // namespace
 
 CMenu::~CMenu() {
-    if (m_hMenu) DestroyMenu();
+    if (m_hMenu) CMenu::DestroyMenu();
 }
 
 BOOL CMenu::CreateMenu() { return m_hMenu ? FALSE : Attach(platform::CreateMenu()); }

@@ -36,7 +36,9 @@ public:
     BOOL CreateMenu();
     BOOL CreatePopupMenu();
     // Destroys the attached menu (and its submenus) and detaches; FALSE when there is none.
-    BOOL DestroyMenu();
+    // Virtual, so a menu class that owns more than its handle releases it also when it is
+    // destroyed through a CMenu pointer.
+    virtual BOOL DestroyMenu();
     BOOL Attach(HMENU menu);  // FALSE when this object holds a menu already or menu is invalid
     HMENU Detach();
 

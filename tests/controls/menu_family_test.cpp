@@ -208,6 +208,18 @@ TEST(KiroMenuObject, TheDestructorReleasesTheTree) {
     EXPECT_EQ(platform::LiveMenuCount(), menus);
 }
 
+TEST(KiroMenuObject, DestroyedThroughTheBaseItReleasesItsPopups) {
+    CountedMenu::deleted = 0;
+    KiroMenu menu;
+    ASSERT_TRUE(menu.CreateMenu());
+    menu_tree::AddItem(menu, 1, "Item");
+    menu_tree::AddPopup<CountedMenu>(menu, "Popup");
+    CMenu& base = menu;
+    EXPECT_TRUE(base.DestroyMenu());
+    EXPECT_EQ(CountedMenu::deleted, 1);
+    EXPECT_TRUE(menu.m_items.empty());
+}
+
 TEST(KiroMenuObject, AMenuThatIsItselfRegisteredAsPopupIsForgotten) {
     KiroMenu menu;
     ASSERT_TRUE(menu.CreatePopupMenu());
