@@ -15,7 +15,7 @@ constexpr int kEmptyTextWidth = 41;  // an empty cell's text counts as this wide
 constexpr int kHighlightInset = 4;   // highlight and editor start this far right of the label's left
 constexpr int kHighlightExtra = 6;   // the highlight is this much wider than the text
 constexpr int kTextInset = 6;        // cell text starts this far right of the label's left
-constexpr int kEditorSlack = 16;     // the editor is this much wider than its text
+constexpr int kEditorSlack = 8;      // room for the caret beyond the text and the field's padding
 constexpr int kEditorMinWidth = 24;
 
 }  // namespace
@@ -253,7 +253,8 @@ void CEditListCtrl::SizeEditor()
     if (!IsEditingLabel()) return;
     const wxRect label = GetCellLabelRect(m_editRow, 0);
     const int textWidth = m_editor.GetTextExtent(m_editor.GetValue()).x;
-    const int width = std::max(kEditorMinWidth, textWidth + kEditorSlack);
+    // Room for the text, the field's own padding and the caret, however the theme pads it.
+    const int width = std::max(kEditorMinWidth, m_editor.GetSizeFromTextSize(textWidth).x + kEditorSlack);
     m_editor.SetSize(label.x, label.y, width, label.height);
 }
 
