@@ -197,7 +197,16 @@ bool CQELDlg::DoDataExchange(bool save)
     // Controls bound by subclassing.
     m_comboLanguage = dynamic_cast<wxComboBox*>(FindWindow(IDC_COMBO_LANGUAGE));
     m_iconMeter = dynamic_cast<wxStaticBitmap*>(FindWindow(IDC_ICON_METER));
-    m_listRecords = dynamic_cast<platform::ReportList*>(FindWindow(IDC_LIST_RECORDS));
+    m_listRecords = dynamic_cast<CEditListCtrl*>(FindWindow(IDC_LIST_RECORDS));
+    if (m_listRecords == nullptr && FindWindow(IDC_LIST_RECORDS) != nullptr) {
+        // The template's plain list becomes the editable records list, in its place.
+        auto* list = new CEditListCtrl(this, wxID_ANY, wxDefaultPosition, wxDefaultSize);
+        if (platform::SwapControl(this, IDC_LIST_RECORDS, list)) {
+            m_listRecords = list;
+        } else {
+            list->Destroy();
+        }
+    }
     m_comboPort = dynamic_cast<wxComboBox*>(FindWindow(IDC_COMBO_PORT));
     m_iconPort = dynamic_cast<wxStaticBitmap*>(FindWindow(IDC_ICON_PORT));
 

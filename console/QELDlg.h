@@ -14,6 +14,7 @@
 
 #include "console/language_texts.h"
 #include "console/meter_protocol.h"
+#include "controls/EditListCtrl.h"
 #include "platform/report_list.h"
 #include "platform/winapi.h"
 #include "serial/SerialPort.h"
@@ -151,7 +152,7 @@ public:
     std::array<wxButton*, 20> m_buttons{};
     wxComboBox* m_comboLanguage = nullptr;
     wxStaticBitmap* m_iconMeter = nullptr;
-    platform::ReportList* m_listRecords = nullptr;
+    CEditListCtrl* m_listRecords = nullptr;
     wxComboBox* m_comboPort = nullptr;
     wxStaticBitmap* m_iconPort = nullptr;
     float m_calValue = 0.0f;

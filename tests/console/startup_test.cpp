@@ -50,6 +50,8 @@ TEST_F(Startup, WindowHasItsTitleAndEveryControlAtItsTemplatePlace)
     EXPECT_EQ(shown, 19);
     // The controls the console works through are bound.
     EXPECT_NE(d.m_listRecords, nullptr);
+    EXPECT_EQ(d.FindWindow(IDC_LIST_RECORDS), d.m_listRecords);  // the editable list in the template's place
+    EXPECT_TRUE(d.m_listRecords->HasEditLabelsStyle());
     EXPECT_NE(d.m_comboPort, nullptr);
     EXPECT_NE(d.m_comboLanguage, nullptr);
     EXPECT_NE(d.m_progress, nullptr);

@@ -82,7 +82,9 @@ TEST(ImageList, HandlesAreNeverReusedAndCountedWhileAlive) {
         ASSERT_TRUE(list.Create(16, 15, ILC_MASK, 1, 1));
         EXPECT_TRUE(seen.insert(list.GetSafeHandle()).second);
         EXPECT_EQ(CImageList::LiveCount(), live + 1);
-        if (i % 2) EXPECT_TRUE(list.DeleteImageList());
+        if (i % 2) {
+            EXPECT_TRUE(list.DeleteImageList());
+        }
     }
     EXPECT_EQ(CImageList::LiveCount(), live);
 }
