@@ -424,7 +424,7 @@ DWORD CButtonNX::SetBitmapImages(const wxImage& bitmap, COLORREF transparent, co
     }
     ButtonBitmap& b0 = m_bitmaps[0];
     b0.hBitmap = bitmap.Copy();
-    b0.hBitmap.ClearAlpha();
+    if (b0.hBitmap.HasAlpha()) b0.hBitmap.ClearAlpha();
     b0.transparentColor = transparent;
     b0.width = bitmap.GetWidth();
     b0.height = bitmap.GetHeight();
@@ -442,7 +442,7 @@ DWORD CButtonNX::SetBitmapImages(const wxImage& bitmap, COLORREF transparent, co
         secondKey = transparent;
     } else if (second.IsOk()) {
         secondImage = second.Copy();
-        secondImage.ClearAlpha();
+        if (secondImage.HasAlpha()) secondImage.ClearAlpha();
     }
     b0.hMask = MakeBitmapMask(b0.hBitmap, b0.width, b0.height, transparent);
     if (!b0.hMask.IsOk()) {
