@@ -244,12 +244,10 @@ void CButtonNX::PaintParentBackground(wxDC& dc)
     wxWindow* parent = GetParent();
     const wxSize client = GetClientSize();
     if (!m_bgBitmap.IsOk() && parent != nullptr && client.x > 0 && client.y > 0) {
-        // The parent's pixels under the button, as the screen shows them now.
-        const wxRect at(GetPosition(), client);
-        wxClientDC parentDC(parent);
-        wxBitmap copy = parentDC.GetAsBitmap(&at);
-        if (!copy.IsOk()) {
-            copy = wxBitmap(client.x, client.y);
+        // GTK 3 window DCs cannot be read back: the copy is the parent's background as it paints
+        // it (its background colour). CaptureBackground takes real pixels from a DC given.
+        wxBitmap copy(client.x, client.y);
+        {
             wxMemoryDC mem(copy);
             mem.SetBackground(wxBrush(parent->GetBackgroundColour()));
             mem.Clear();
