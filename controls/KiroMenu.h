@@ -110,6 +110,28 @@ public:
     KiroMenuData* ClaimRecord(UINT_PTR commandId);
     void DeleteUnsyncedRecords();
 
+    // --- removing items and finding popups --------------------------------------------------
+    // An item by position (MF_BYPOSITION) or by command id, searched through the popup tree.
+    // Its record goes with it; a popup entry takes its whole popup along (items, records,
+    // registry entries and object). The result is that of RemoveMenu (resp. DeleteMenu).
+    BOOL RemoveItem(UINT item, UINT flags);
+    BOOL DeleteItem(UINT item, UINT flags);
+    // The item whose record has the caption, and with neighbours 1 or 2 the item before it,
+    // with 3 the two items before it. The position found, or -1 (nothing taken out).
+    int RemoveItemByCaption(const char* caption, int neighbours);
+    int RemoveItemByCaption(const WCHAR* caption, int neighbours);
+    int DeleteItemByCaption(const char* caption, int neighbours);
+    int DeleteItemByCaption(const WCHAR* caption, int neighbours);
+    // The family popup of the first record with the caption in the tree; null when none.
+    KiroMenu* FindPopupByCaption(const char* caption);
+    KiroMenu* FindPopupByCaption(const WCHAR* caption);
+    // The popup of the first plain text entry whose menu string is the text; null when none.
+    CMenu* FindPopupByText(const char* text);
+    // The index of the first record with exactly the caption; -1 when none, and when every
+    // item of the menu is a popup.
+    int FindItemPosition(const char* caption);
+    int FindItemPosition(const WCHAR* caption);
+
     // --- members -----------------------------------------------------------------------------
     std::vector<KiroMenuData*> m_items;   // owned; record i belongs to position i
     std::vector<HMENU> m_popupHandles;    // popups held; their KiroMenu objects are owned
@@ -139,6 +161,8 @@ public:
 
 private:
     BOOL ReleaseMenu();
+    BOOL TakeOutItem(UINT item, UINT flags, bool destroy);
+    int TakeOutItemByCaption(const WCHAR* caption, int neighbours, bool destroy);
     KiroMenu* KiroSubMenu(int position) const;
     KiroMenu* FindOwnerSkipping(UINT commandId, int& position, const std::vector<KiroMenu*>* menus,
                                 const std::vector<int>* positions);
