@@ -165,10 +165,19 @@ BOOL CQELDlg::OnInitDialog()
     m_progressPos = 0;
     if (m_progress != nullptr) m_progress->SetValue(m_progressPos);
 
-    // 11. The icon buttons.
-    static const int kButtonIds[8] = {IDC_UPLOAD, IDC_EXPORT,   IDC_DELETE_ALL,      IDC_SAVE_PRINT,
-                                      IDC_TIME_SET, IDC_EXIT, IDC_POWER_CALIBRATE, IDC_RESET};
-    for (int i = 0; i < 8; ++i) m_buttons[i] = dynamic_cast<wxButton*>(FindWindow(kButtonIds[i]));
+    // 11. The icon buttons: one icon each, in the 3-D look.
+    static const struct {
+        int control;
+        int icon;
+    } kButtons[8] = {{IDC_UPLOAD, IDI_UPLOAD},     {IDC_EXPORT, IDI_EXPORT}, {IDC_DELETE_ALL, IDI_DELETE_ALL},
+                     {IDC_SAVE_PRINT, IDI_SAVE_PRINT}, {IDC_TIME_SET, IDI_TIME_SET}, {IDC_EXIT, IDI_EXIT},
+                     {IDC_POWER_CALIBRATE, IDI_CALIBRATE}, {IDC_RESET, IDI_RESET}};
+    for (size_t i = 0; i < 8; ++i) {
+        m_buttons[i] = AttachButtonNX(this, kButtons[i].control);
+        if (m_buttons[i] == nullptr) continue;
+        m_buttons[i]->SetIcons(kButtons[i].icon, 0);
+        m_buttons[i]->SetFlatLook(FALSE, TRUE);
+    }
 
     // 12. The records table's look: grey background, a font 1.2 times the list's own.
     if (m_listRecords != nullptr) {

@@ -14,6 +14,7 @@
 
 #include "console/language_texts.h"
 #include "console/meter_protocol.h"
+#include "controls/ButtonNX.h"
 #include "controls/EditListCtrl.h"
 #include "platform/report_list.h"
 #include "platform/winapi.h"
@@ -149,7 +150,7 @@ public:
     LOGFONT m_listLogFont;
     wxFont m_listFont;
     UINT_PTR m_reportTimer = 0;
-    std::array<wxButton*, 20> m_buttons{};
+    std::array<CButtonNX*, 20> m_buttons{};  // 0 to 7 attached at start-up, 8 to 19 never
     wxComboBox* m_comboLanguage = nullptr;
     wxStaticBitmap* m_iconMeter = nullptr;
     CEditListCtrl* m_listRecords = nullptr;

@@ -57,8 +57,20 @@ TEST_F(Startup, WindowHasItsTitleAndEveryControlAtItsTemplatePlace)
     EXPECT_NE(d.m_progress, nullptr);
     EXPECT_EQ(d.m_comboLanguage->GetCount(), 3u);
     EXPECT_EQ(d.m_listRecords->GetBkColor(), wxColour(204, 204, 204));
-    for (int i = 0; i < 8; ++i) EXPECT_NE(d.m_buttons[static_cast<size_t>(i)], nullptr) << i;
-    EXPECT_EQ(d.m_buttons[5]->GetId(), IDC_EXIT);
+    // The eight icon buttons, in the template's places, each with its one icon in the 3-D look.
+    const int controls[8] = {IDC_UPLOAD, IDC_EXPORT, IDC_DELETE_ALL, IDC_SAVE_PRINT, IDC_TIME_SET, IDC_EXIT,
+                             IDC_POWER_CALIBRATE, IDC_RESET};
+    for (size_t i = 0; i < 8; ++i) {
+        CButtonNX* b = d.m_buttons[i];
+        ASSERT_NE(b, nullptr) << i;
+        EXPECT_EQ(d.FindWindow(controls[i]), b) << i;
+        EXPECT_TRUE(b->m_icons[0].hIcon.IsOk()) << i;
+        EXPECT_EQ(b->m_icons[0].width, 32u) << i;
+        EXPECT_FALSE(b->m_icons[1].hIcon.IsOk()) << i;
+        EXPECT_FALSE(b->m_flat) << i;
+    }
+    for (size_t i = 8; i < 20; ++i) EXPECT_EQ(d.m_buttons[i], nullptr);
+    EXPECT_EQ(d.GetDefaultItem(), d.m_buttons[5]);
     EXPECT_TRUE(d.m_hIconPortOpen.IsOk());
     EXPECT_TRUE(d.m_hIcon.IsOk());
 }
