@@ -15,6 +15,17 @@
 #include "platform/image_list.h"
 #include "platform/menu_model.h"
 
+class CToolBar;
+struct BITMAPINFOHEADER;
+
+// Hatch styles of a colour swatch (KiroMenu::CreateSwatchBitmap); -1 is a solid fill.
+constexpr int HS_HORIZONTAL = 0;
+constexpr int HS_VERTICAL = 1;
+constexpr int HS_FDIAGONAL = 2;
+constexpr int HS_BDIAGONAL = 3;
+constexpr int HS_CROSS = 4;
+constexpr int HS_DIAGCROSS = 5;
+
 // The record of one menu item, made and deleted by the menu only.
 struct KiroMenuData {
     KiroMenuData() = default;
@@ -132,6 +143,60 @@ public:
     int FindItemPosition(const char* caption);
     int FindItemPosition(const WCHAR* caption);
 
+    // --- item images ---------------------------------------------------------------------------
+    // Bitmaps are wxImage pixels. "Copies are made" while the flat look is in force (and the
+    // flat image effects are on): an image entering a list is then followed by its faded and its
+    // shadow copy.
+    // Gives each button's command that the menu holds its own list of the bitmap's images (the
+    // button's image number as m_imageIndex) and makes the item owner-drawn with its record.
+    void SetToolbarItemImages(CToolBar* toolbar, UINT bitmapId);
+    // TRUE when the toolbar resource has a button for the command; a button image number above 0
+    // is stored in *imageOffset, which otherwise keeps what the caller put there.
+    BOOL GetToolbarImageOffset(UINT commandId, UINT toolbarId, int* imageOffset);
+    // Adds the bitmap resource's images (a strip is cut at the list's image width), masked with
+    // the transparent colour; with copies, the faded and shadow copies of image 0 after them.
+    BOOL AddBitmapToImageList(CImageList* list, UINT bitmapId);
+    // A bitmap resource with exactly 16 colours, its colour table mapped to the system colours;
+    // an invalid image for any other.
+    static wxImage LoadSysColorBitmap(UINT bitmapId);
+    static std::uint16_t DibColorCount(const BITMAPINFOHEADER* header);
+    // Puts image `index` of the list into s_images as the command's image (in place of the one
+    // it has); its index there, -1 when the list has no such image.
+    int AddToGlobalImageList(CImageList* list, int index, UINT commandId);
+    int FindGlobalImage(UINT commandId);  // first index in s_images held for it, -1 when none
+    BOOL HasImageCopies(int index);       // faded copy at index + 1, shadow copy at index + 2
+    // Image `index` of the list at the menu's image size, its transparent parts in the button
+    // face colour (the button face throughout when the list has no such image). TRUE.
+    BOOL GetImageBitmap(CImageList* list, int index, wxImage* bitmap);
+    // The image into the (re-created) target at 0, with copies the faded at 1 and the shadow at
+    // 2; FALSE, with nothing created, for a null list, a negative index or an image the source
+    // does not have.
+    BOOL CopyImageToList(CImageList* source, int index, CImageList* target);
+    void FadeBitmap(wxImage* bitmap);    // every pixel but the button face blended toward white
+    void ShadowBitmap(wxImage* bitmap);  // every pixel but the button face in the shadow colour
+    // The disabled picture of the area (srcX, srcY, width, height) of the bitmap, painted at
+    // (x, y) over the background colour: the figure (neither button face nor highlight colour)
+    // in the shadow colour with its highlight edge one pixel right and below. Overwrites the
+    // bitmap's area (0, 0, width, height): pass a scratch copy.
+    void DrawEmbossedImage(wxDC& dc, int x, int y, int width, int height, wxImage* bitmap, int srcX, int srcY,
+                           COLORREF background);
+    // The same from a one-bit picture of the area (dark pixels are the figure); the bitmap stays.
+    void DrawEmbossedImageDib(wxDC& dc, int x, int y, int width, int height, const wxImage& bitmap, int srcX,
+                              int srcY, COLORREF background);
+    BOOL DrawClassicCheckBox(wxDC& dc, const CRect& rect, BOOL selected, BOOL radio);
+    BOOL DrawFlatCheckBox(wxDC& dc, const CRect& rect, BOOL radio, const COLORREF& frameColour);
+    // A bitmapWidth by bitmapHeight image showing a width by height rectangle (centred on the
+    // menu background when the sizes differ) framed in border, filled with fill: solid for
+    // hatchStyle -1, else hatched (HS_*).
+    void CreateSwatchBitmap(wxImage* bitmap, int width, int height, int bitmapWidth, int bitmapHeight,
+                            COLORREF fill, COLORREF border, int hatchStyle);
+    // The number of leading top-level entries of a loaded menu that have no record.
+    int GetMenuBarOffset();
+    // Puts the record captions back on the top-level popup entries (as plain text entries).
+    void SyncMenuBarPopups();
+    // m_imageBackground when set, else the current button face colour.
+    COLORREF ImageTransparentColour() const;
+
     // --- members -----------------------------------------------------------------------------
     std::vector<KiroMenuData*> m_items;   // owned; record i belongs to position i
     std::vector<HMENU> m_popupHandles;    // popups held; their KiroMenu objects are owned
@@ -161,6 +226,7 @@ public:
 
 private:
     BOOL ReleaseMenu();
+    void RecolourFigure(wxImage* bitmap, const std::function<COLORREF(COLORREF)>& colourOf);
     BOOL TakeOutItem(UINT item, UINT flags, bool destroy);
     int TakeOutItemByCaption(const WCHAR* caption, int neighbours, bool destroy);
     KiroMenu* KiroSubMenu(int position) const;
