@@ -26,6 +26,12 @@ constexpr int HS_BDIAGONAL = 3;
 constexpr int HS_CROSS = 4;
 constexpr int HS_DIAGCROSS = 5;
 
+// WM_MENUCHAR results: the high word tells the menu what to do with the low word's position.
+constexpr LRESULT MNC_IGNORE = 0;
+constexpr LRESULT MNC_CLOSE = 1;
+constexpr LRESULT MNC_EXECUTE = 2;
+constexpr LRESULT MNC_SELECT = 3;
+
 // The record of one menu item, made and deleted by the menu only.
 struct KiroMenuData {
     KiroMenuData() = default;
@@ -143,6 +149,23 @@ public:
     int FindItemPosition(const char* caption);
     int FindItemPosition(const WCHAR* caption);
 
+    // --- measuring and drawing ----------------------------------------------------------------
+    // The owner-draw requests of the menu's items. DRAWITEMSTRUCT carries the item's device
+    // context in hDC, the menu's handle in hwndItem and the item's record in itemData. DrawItem
+    // paints flat when the flat draw mode is in force and the device has no palette, else
+    // classic; an item without a record is painted plain, without image or caption.
+    void DrawItem(DRAWITEMSTRUCT* item) override;
+    void MeasureItem(MEASUREITEMSTRUCT* item) override;
+    void DrawItemClassic(DRAWITEMSTRUCT* item);
+    void DrawItemFlat(DRAWITEMSTRUCT* item);
+    static BOOL IsPaletteDevice(const wxDC& dc);  // 8 bits per pixel or fewer
+    // WM_MENUCHAR: the first position whose caption holds "&" and the character (case aside),
+    // with MNC_EXECUTE in the high word; 0 when none, for a menu of another class and for a
+    // menu type without MF_POPUP.
+    static LRESULT FindMenuChar(UINT ch, UINT flags, CMenu* menu);
+    static BOOL IsOwnedPopup(CMenu* menu);  // the handle is one of s_popupHandles
+    static BOOL IsOwnedPopup(HMENU menu);
+
     // --- item images ---------------------------------------------------------------------------
     // Bitmaps are wxImage pixels. "Copies are made" while the flat look is in force (and the
     // flat image effects are on): an image entering a list is then followed by its faded and its
@@ -229,6 +252,7 @@ private:
     void RecolourFigure(wxImage* bitmap, const std::function<COLORREF(COLORREF)>& colourOf);
     BOOL TakeOutItem(UINT item, UINT flags, bool destroy);
     int TakeOutItemByCaption(const WCHAR* caption, int neighbours, bool destroy);
+    void DrawDisabledImage(wxDC& dc, CImageList* list, int index, int x, int y, COLORREF background);
     KiroMenu* KiroSubMenu(int position) const;
     KiroMenu* FindOwnerSkipping(UINT commandId, int& position, const std::vector<KiroMenu*>* menus,
                                 const std::vector<int>* positions);
