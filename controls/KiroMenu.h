@@ -220,6 +220,74 @@ public:
     // m_imageBackground when set, else the current button face colour.
     COLORREF ImageTransparentColour() const;
 
+    // --- loading a menu and editing items ----------------------------------------------------
+    // Captions come as 8-bit text (converted as KiroMenuData::SetCaption does) or UTF-16; a null
+    // caption leaves a new record without one and keeps that of a modified one. Every item added
+    // is owner-drawn with its record; command id 0 makes an owner-drawn separator. For a popup
+    // (MF_POPUP) the id is the popup's handle. A toolbar id of 0 or more takes the item's image
+    // from that toolbar resource into s_images; a negative one the image s_images holds for the
+    // command, if any. A bitmap (wxImage) enters through a list of the menu's image size.
+    // The menu template resource (standard form, version 0): the top level as plain text
+    // entries, popups of owner-drawn items. FALSE, with the menu unchanged, when the resource is
+    // missing or cannot be read whole.
+    virtual BOOL LoadMenu(const char* resourceName);
+    BOOL LoadMenu(UINT resourceId);
+    BOOL AppendItem(const char* caption, UINT flags, UINT_PTR id, int toolbarId);
+    BOOL AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, int toolbarId);
+    // With an image list: the item gets image `index` of it as an image of its own.
+    BOOL AppendItem(const char* caption, UINT flags, UINT_PTR id, CImageList* images, int index);
+    BOOL AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, CImageList* images, int index);
+    BOOL AppendItem(UINT flags, UINT_PTR id, const char* caption, int toolbarId);
+    BOOL AppendItem(UINT flags, UINT_PTR id, const WCHAR* caption, int toolbarId);
+    BOOL AppendItem(UINT flags, UINT_PTR id, const char* caption, CImageList* images, int index);
+    BOOL AppendItem(UINT flags, UINT_PTR id, const WCHAR* caption, CImageList* images, int index);
+    BOOL AppendItem(UINT flags, UINT_PTR id, const char* caption, const wxImage* bitmap);
+    BOOL AppendItem(UINT flags, UINT_PTR id, const WCHAR* caption, const wxImage* bitmap);
+    // A new popup of the family, owned by this menu.
+    KiroMenu* AppendPopup(const char* caption);
+    KiroMenu* AppendPopup(const WCHAR* caption);
+    // The position is a position with MF_BYPOSITION (-1 or past the end: at the end), else the
+    // command id of the item to insert before, anywhere in the tree (FALSE when none has it).
+    // With an image list, the image goes into s_images.
+    BOOL InsertItem(UINT position, const char* caption, UINT flags, UINT_PTR id, int toolbarId);
+    BOOL InsertItem(UINT position, const WCHAR* caption, UINT flags, UINT_PTR id, int toolbarId);
+    BOOL InsertItem(UINT position, const char* caption, UINT flags, UINT_PTR id, CImageList* images, int index);
+    BOOL InsertItem(UINT position, const WCHAR* caption, UINT flags, UINT_PTR id, CImageList* images, int index);
+    BOOL InsertItem(UINT position, UINT flags, UINT_PTR id, const char* caption, int toolbarId);
+    BOOL InsertItem(UINT position, UINT flags, UINT_PTR id, const WCHAR* caption, int toolbarId);
+    BOOL InsertItem(UINT position, UINT flags, UINT_PTR id, const char* caption, CImageList* images, int index);
+    BOOL InsertItem(UINT position, UINT flags, UINT_PTR id, const WCHAR* caption, CImageList* images, int index);
+    BOOL InsertItem(UINT position, UINT flags, UINT_PTR id, const char* caption, const wxImage* bitmap);
+    BOOL InsertItem(UINT position, UINT flags, UINT_PTR id, const WCHAR* caption, const wxImage* bitmap);
+    // Every item of the tree with the command gets the caption and the image (in s_images);
+    // the result is that of modifying the first such item (FALSE when none has it; a record is
+    // left at the end of m_items then).
+    BOOL ModifyItem(const char* caption, UINT id, int toolbarId);
+    BOOL ModifyItem(const WCHAR* caption, UINT id, int toolbarId);
+    BOOL ModifyItem(const char* caption, UINT id, CImageList* images, int index);
+    BOOL ModifyItem(const WCHAR* caption, UINT id, CImageList* images, int index);
+    BOOL ModifyItem(const char* caption, UINT id, const wxImage* bitmap);
+    BOOL ModifyItem(const WCHAR* caption, UINT id, const wxImage* bitmap);
+    // The record with findCaption gets the caption and the bitmap resource as its own image
+    // (none for a negative id); the menu item is not touched. FALSE when no record has it.
+    BOOL ModifyItem(const char* caption, const char* findCaption, int bitmapId);
+    BOOL ModifyItem(const WCHAR* caption, const WCHAR* findCaption, int bitmapId);
+    // A colour swatch (CreateSwatchBitmap, the menu's image size unless swatchSize) as the image.
+    BOOL ModifyItemSwatch(const char* caption, UINT id, COLORREF fill, COLORREF border, int hatchStyle,
+                          const wxSize* swatchSize);
+    BOOL ModifyItemSwatch(const WCHAR* caption, UINT id, COLORREF fill, COLORREF border, int hatchStyle,
+                          const wxSize* swatchSize);
+    // The record's caption (UTF-8) by position (MF_BYPOSITION) or by command id in the tree.
+    BOOL GetItemText(UINT item, std::string& text, UINT flags);
+    BOOL SetItemText(UINT item, const std::string& text, UINT flags);
+    // The two check-mark bitmap resources into a list of the menu's own; nothing changes when
+    // either id is 0 or less, no list is kept when either cannot be loaded.
+    void SetCheckMarkImages(UINT checkMarkId, UINT selectedCheckMarkId);
+    // The toolbar resource's images for the items of its commands (the menu's image size grows
+    // to the toolbar's); FALSE when the toolbar or its bitmap cannot be loaded.
+    BOOL LoadToolbarImages(UINT toolbarId);
+    BOOL LoadToolbarImages(const UINT* toolbarIds, int count);  // TRUE when every one loaded
+
     // --- members -----------------------------------------------------------------------------
     std::vector<KiroMenuData*> m_items;   // owned; record i belongs to position i
     std::vector<HMENU> m_popupHandles;    // popups held; their KiroMenu objects are owned
@@ -250,6 +318,11 @@ public:
 private:
     BOOL ReleaseMenu();
     void RecolourFigure(wxImage* bitmap, const std::function<COLORREF(COLORREF)>& colourOf);
+    static UINT ApplyFlagRule(UINT flags, UINT_PTR id);
+    static KiroMenuData* NewRecord(const WCHAR* caption);
+    void SetToolbarSourceImage(KiroMenuData* record, UINT commandId, int toolbarId);
+    BOOL FillFromBitmap(CImageList& list, const wxImage& bitmap);
+    BOOL ModifyEveryItem(const WCHAR* caption, UINT id, const std::function<void(KiroMenuData*)>& setImage);
     BOOL TakeOutItem(UINT item, UINT flags, bool destroy);
     int TakeOutItemByCaption(const WCHAR* caption, int neighbours, bool destroy);
     void DrawDisabledImage(wxDC& dc, CImageList* list, int index, int x, int y, COLORREF background);

@@ -193,7 +193,9 @@ TEST_F(MenuImages, TransparentPixelsOfLoadedBitmaps)
         ASSERT_EQ(list.GetImageCount(), 1);
         const wxImage image = list.GetImage(0);
         EXPECT_EQ(Transparent(image, 0, 0), c.greyTransparent);
-        if (c.bits != 4) EXPECT_EQ(Transparent(image, 1, 0), c.faceTransparent);
+        if (c.bits != 4) {
+            EXPECT_EQ(Transparent(image, 1, 0), c.faceTransparent);
+        }
         EXPECT_FALSE(Transparent(image, 5, 5));
     }
 }
