@@ -12,6 +12,7 @@
 #include "platform/menu_popup.h"
 #include "tests/controls/menu_tree.h"
 #include "tests/support/pixel_canvas.h"
+#include "tests/support/screenshot.h"
 #include "tests/support/test_support.h"
 
 using platform::MenuPopup;
@@ -331,6 +332,43 @@ TEST_F(MenuPopupTest, AFamilyMenuIsMeasuredAndPaintedByItsOwnPainter) {
         owner->menuCharAnswer = [&family](UINT ch, UINT flags, HMENU) { return KiroMenu::FindMenuChar(ch, flags, &family); };
         platform::SetMenuTrackingHook([](MenuPopup& p) { p.MenuChar('o'); });
         EXPECT_EQ(platform::TrackPopupMenu(family.m_hMenu, 0x0182, 10, 10, owner), 31);
+    }
+    KiroMenu::s_shellType = shell;
+    KiroMenu::s_drawModeXp = xp;
+    KiroMenu::s_drawModeOther = other;
+}
+
+TEST_F(MenuPopupTest, ScreenshotOfAFamilyPopupOnScreen) {
+    QEL_REQUIRE_DISPLAY();
+    const int shell = KiroMenu::s_shellType, xp = KiroMenu::s_drawModeXp, other = KiroMenu::s_drawModeOther;
+    KiroMenu::s_shellType = 2;
+    KiroMenu::SetDrawMode(1);
+    {
+        KiroMenu family;
+        family.CreatePopupMenu();
+        menu_tree::AddItem(family, 31, "&Open\tCtrl+O");
+        menu_tree::AddItem(family, 32, "&Save");
+        menu_tree::AddSeparator(family);
+        menu_tree::AddItem(family, 33, "E&xit", MF_GRAYED);
+        platform::CheckMenuItem(family.m_hMenu, 32, MF_CHECKED);
+        wxImage shot;
+        wxRect selected;
+        platform::SetMenuTrackingHook([&](MenuPopup& p) {
+            p.Select(0);
+            selected = p.GetItemRect(0);
+            testing_support::PumpEvents(300);
+            shot = testing_support::CaptureWindow(&p);
+            testing_support::SaveWindowPng(&p, std::string(QEL_BINARY_DIR) + "/menu_popup_screenshot.png");
+            p.Cancel();
+        });
+        EXPECT_EQ(platform::TrackPopupMenu(family.m_hMenu, platform::TPM_RETURNCMD, 60, 60, owner), 0);
+        ASSERT_TRUE(shot.IsOk());
+        // The flat look's pale selection box, framed in the highlight colour, on the screen.
+        const COLORREF hc = platform::SysColor(COLOR_HIGHLIGHT);
+        const COLORREF sc = KiroMenu::BlendTowardWhite(hc, 0.85);
+        auto at = [&shot](int x, int y) { return RGB(shot.GetRed(x, y), shot.GetGreen(x, y), shot.GetBlue(x, y)); };
+        EXPECT_EQ(at(selected.x, selected.y), hc);
+        EXPECT_EQ(at(selected.GetRight() - 3, selected.y + 3), sc);
     }
     KiroMenu::s_shellType = shell;
     KiroMenu::s_drawModeXp = xp;
