@@ -459,10 +459,8 @@ LRESULT KiroMenu::FindMenuChar(UINT ch, UINT flags, CMenu* menu) {
     const int count = kiro->GetMenuItemCount();
     if (count != static_cast<int>(kiro->m_items.size())) kiro->Resync();
     for (int i = 0; i < kiro->GetMenuItemCount(); ++i) {
-        // The item's text by position: its record's caption, when it has a record.
-        const auto index = static_cast<std::size_t>(i);
-        if (index >= kiro->m_items.size() || !kiro->m_items[index]) continue;
-        const std::string text = kiro->m_items[index]->GetCaption();
+        std::string text;
+        if (!kiro->GetItemText(static_cast<UINT>(i), text, MF_BYPOSITION)) continue;
         if (wxString::FromUTF8(text).Upper().Find(key) != wxNOT_FOUND)
             return static_cast<LRESULT>((static_cast<DWORD>(MNC_EXECUTE) << 16) | static_cast<DWORD>(i & 0xFFFF));
     }
