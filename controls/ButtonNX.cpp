@@ -75,7 +75,7 @@ void CButtonNX::Init()
 {
     ResetColors(FALSE);
     SetPressOffsetStyle(0, FALSE);
-    std::memset(m_linkTarget, 0, sizeof m_linkTarget);
+    SetLinkTarget(nullptr);
     FreeImages(FALSE);
     m_menuNotify = MenuNotify{};
     m_sounds[0] = ButtonSound{};
@@ -98,21 +98,44 @@ bool CButtonNX::Create(wxWindow* parent, wxWindowID id, const wxString& label, c
     Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) {
         m_mouseDown = false;
         Refresh();
+        OnCancelMode();
+    });
+    Bind(wxEVT_SET_CURSOR, [this](wxSetCursorEvent& event) {
+        if (OnSetCursor()) event.SetCursor(m_hoverCursor);
+        else event.Skip();
+    });
+    Bind(wxEVT_SYS_COLOUR_CHANGED, [this](wxSysColourChangedEvent& event) {
+        event.Skip();  // the window's own handling as well
+        OnSysColorChange();
     });
     Bind(wxEVT_KEY_DOWN, &CButtonNX::OnKey, this);
     Bind(wxEVT_KEY_UP, &CButtonNX::OnKey, this);
     Bind(wxEVT_SET_FOCUS, &CButtonNX::OnFocus, this);
     Bind(wxEVT_KILL_FOCUS, &CButtonNX::OnFocus, this);
     Bind(wxEVT_BUTTON, &CButtonNX::OnClicked, this);
+    BindTopLevel();
     return true;
+}
+
+void CButtonNX::BindTopLevel()
+{
+    // The hover ends when the window's top-level window is deactivated.
+    m_topLevel = wxGetTopLevelParent(this);
+    if (m_topLevel != nullptr && m_topLevel != this)
+        m_topLevel->Bind(wxEVT_ACTIVATE, &CButtonNX::OnTopLevelActivate, this);
+    else
+        m_topLevel = nullptr;
 }
 
 CButtonNX::~CButtonNX()
 {
+    if (m_topLevel != nullptr) m_topLevel->Unbind(wxEVT_ACTIVATE, &CButtonNX::OnTopLevelActivate, this);
     FreeImages(TRUE);
     m_hoverCursor = wxCursor();
     if (m_menu.GetSafeHmenu() != nullptr) m_menu.DestroyMenu();
     m_bgBitmap = wxBitmap();
+    delete m_toolTip;
+    m_toolTip = nullptr;
 }
 
 void CButtonNX::Repaint(BOOL repaint)
@@ -498,8 +521,7 @@ UINT CButtonNX::CurrentItemState() const
 
 void CButtonNX::PaintWindow(wxDC& dc)
 {
-    if (wxTopLevelWindow* tlw = wxDynamicCast(wxGetTopLevelParent(this), wxTopLevelWindow))
-        m_defaultButton = tlw->GetDefaultItem() == this;
+    SyncDefaultRole();
     dc.SetFont(GetFont());
     dc.SetTextForeground(*wxBLACK);
     dc.SetTextBackground(*wxWHITE);
@@ -722,22 +744,6 @@ void CButtonNX::SetLabel(const wxString& label)
     Refresh();
 }
 
-wxWindow* CButtonNX::SetDefault()
-{
-    m_defaultButton = TRUE;
-    wxWindow* old = wxButton::SetDefault();
-    if (old != nullptr && old != this) old->Refresh();
-    Refresh();
-    return old;
-}
-
-void CButtonNX::EndHover()
-{
-    if (m_flat && m_hover) {
-        m_hover = FALSE;
-        Repaint(TRUE);
-    }
-}
 
 void CButtonNX::OnMouse(wxMouseEvent& event)
 {
@@ -755,17 +761,11 @@ void CButtonNX::OnMouse(wxMouseEvent& event)
             m_mouseInside = inside;
             if (m_mouseDown) Refresh();
         }
-        // Hover tracking of the flat look: not begun with the left button held down.
-        if (m_flat && inside && !m_hover && !event.LeftIsDown()) {
-            m_hover = TRUE;
-            Repaint(TRUE);
-        } else if (!inside) {
-            EndHover();
-        }
+        OnMouseMove(event.LeftIsDown() ? MK_LBUTTON : 0, event.GetPosition());
     } else if (type == wxEVT_LEAVE_WINDOW) {
         m_mouseInside = false;
         if (m_mouseDown) Refresh();
-        EndHover();
+        OnMouseLeave(0, 0);
     }
     event.Skip();
 }
@@ -783,7 +783,7 @@ void CButtonNX::OnFocus(wxFocusEvent& event)
 {
     if (event.GetEventType() == wxEVT_KILL_FOCUS) {
         m_keyDown = false;
-        EndHover();
+        OnKillFocus();
     }
     Refresh();
     event.Skip();
@@ -791,31 +791,10 @@ void CButtonNX::OnFocus(wxFocusEvent& event)
 
 void CButtonNX::OnClicked(wxCommandEvent& event)
 {
-    // The click goes on to the parent's handler.
     m_mouseDown = false;
     m_keyDown = false;
     Refresh();
+    // The button's own click handling, then the parent's handler.
+    if (event.GetEventObject() == this && OnBnClicked()) return;
     event.Skip();
-}
-
-// ---------------------------------------------------------------- attaching
-
-CButtonNX* AttachButtonNX(wxWindow* dialog, int id)
-{
-    if (dialog == nullptr) return nullptr;
-    wxButton* old = nullptr;
-    for (wxWindow* child : dialog->GetChildren()) {
-        if (child->GetId() == id && dynamic_cast<CButtonNX*>(child) == nullptr) {
-            old = wxDynamicCast(child, wxButton);
-            if (old != nullptr) break;
-        }
-    }
-    if (old == nullptr) return nullptr;
-    auto* button = new CButtonNX(dialog, wxID_ANY, old->GetLabel(), old->GetPosition(), old->GetSize());
-    button->SetFont(old->GetFont());
-    if (!platform::SwapControl(dialog, id, button)) {
-        button->Destroy();
-        return nullptr;
-    }
-    return button;
 }

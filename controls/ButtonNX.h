@@ -11,7 +11,14 @@
 //
 // The button owns its images: setters copy what they are given; every image setter first drops
 // all images of both kinds.
+//
+// Behaviour (ButtonNX_behaviour.cpp): attaching a dialog control (check-box and default-button
+// roles), a double click taken as a second press, hover tracking in the flat look, tooltip, hover
+// cursor, hover and click sounds, check-box toggling, link target, and the style and state
+// messages. A click runs the button's own handling first and then goes on to the parent as
+// wxEVT_BUTTON.
 #pragma once
+#include <functional>
 #include <string>
 
 #include <wx/button.h>
@@ -21,9 +28,47 @@
 
 #include "controls/KiroMenu.h"
 #include "platform/gdi.h"
+#include "platform/sound.h"
 #include "platform/winapi.h"
 
 class wxToolTip;
+
+// Button types and styles (the low five bits of a button's style word are its type).
+constexpr DWORD BS_PUSHBUTTON = 0x00000000;
+constexpr DWORD BS_DEFPUSHBUTTON = 0x00000001;
+constexpr DWORD BS_CHECKBOX = 0x00000002;
+constexpr DWORD BS_AUTOCHECKBOX = 0x00000003;
+constexpr DWORD BS_RADIOBUTTON = 0x00000004;
+constexpr DWORD BS_3STATE = 0x00000005;
+constexpr DWORD BS_AUTO3STATE = 0x00000006;
+constexpr DWORD BS_GROUPBOX = 0x00000007;
+constexpr DWORD BS_AUTORADIOBUTTON = 0x00000009;
+constexpr DWORD BS_OWNERDRAW = 0x0000000B;
+constexpr DWORD BS_TYPEMASK = 0x0000001F;
+// Button messages handled by number (CButtonNX::WindowProc).
+constexpr UINT WM_GETDLGCODE = 0x0087;
+constexpr UINT BM_GETCHECK = 0x00F0;
+constexpr UINT BM_SETCHECK = 0x00F1;
+constexpr UINT BM_SETSTYLE = 0x00F4;
+constexpr WPARAM BST_UNCHECKED = 0;
+constexpr WPARAM BST_CHECKED = 1;
+constexpr WPARAM BST_INDETERMINATE = 2;
+// Dialog codes.
+constexpr UINT DLGC_DEFPUSHBUTTON = 0x0010;
+constexpr UINT DLGC_UNDEFPUSHBUTTON = 0x0020;
+constexpr UINT DLGC_BUTTON = 0x2000;
+// Activation states.
+constexpr UINT WA_INACTIVE = 0;
+constexpr UINT WA_ACTIVE = 1;
+constexpr UINT WA_CLICKACTIVE = 2;
+// Mouse key flags.
+constexpr UINT MK_LBUTTON = 0x0001;
+// Tooltip styles.
+constexpr DWORD TTS_ALWAYSTIP = 0x01;
+constexpr DWORD TTS_NOPREFIX = 0x02;
+constexpr DWORD TTS_BALLOON = 0x40;
+// The system's hand cursor, for CButtonNX::SetHoverCursor.
+constexpr int IDC_HAND = 32649;
 
 class CButtonNX : public wxButton {
 public:
@@ -59,7 +104,7 @@ public:
     struct ButtonSound {
         char fileName[260] = {};
         const char* sound = nullptr;
-        void* hModule = nullptr;
+        platform::HMODULE hModule = nullptr;
         DWORD flags = 0;
     };
 
@@ -114,14 +159,92 @@ public:
     virtual void PaintCaption(wxDC& dc, const std::string& caption, const CRect& itemRect, CRect& captionRect,
                               BOOL pressed, BOOL disabled);
 
-    // ---- state the painting reads
+    // ---- behaviour (0 done; 1 a cursor resource cannot be loaded; 5 a sound file name longer
+    // than 259 bytes)
+    // Converts the attached control into an owner-drawn button. style: the control's button
+    // style word (ButtonStyleOf); any type with the BS_CHECKBOX bit makes a check box,
+    // BS_DEFPUSHBUTTON the default button.
+    void PreSubclassWindow(DWORD style);
+    // The button style word of a dialog control: BS_PUSHBUTTON or BS_DEFPUSHBUTTON (the dialog's
+    // default item) for a push button, BS_AUTOCHECKBOX or BS_AUTO3STATE for a check box,
+    // BS_AUTORADIOBUTTON for a radio button; BS_PUSHBUTTON for anything else.
+    static DWORD ButtonStyleOf(wxWindow* control);
+    // The button's style word now: its type is BS_OWNERDRAW once attached.
+    DWORD GetButtonStyle() const { return m_buttonStyle; }
+
+    // Check box only: m_checked = 1 when checked is non-zero, else 0.
+    DWORD SetCheckState(BOOL checked, BOOL repaint = TRUE);
+    int GetCheckState() const { return m_checked; }
+    // The button's check messages: BST_CHECKED and BST_INDETERMINATE check a check box.
+    void SetCheck(int check) { WindowProc(BM_SETCHECK, static_cast<WPARAM>(check), 0); }
+    int GetCheck() { return static_cast<int>(WindowProc(BM_GETCHECK, 0, 0)); }
     BOOL IsDefaultButton() const { return m_defaultButton; }
+    DWORD SetTrackAlways(BOOL always);
+
+    // Tooltip: one tool (the button, id 1) whose text the later calls replace; inactive until
+    // activated. Text is 8-bit (UTF-8 or the system code page); null does nothing.
+    void SetTipText(const char* text, BOOL activate = FALSE);
+    // A string resource; a missing or empty string does nothing.
+    void SetTipText(int stringId, BOOL activate = FALSE);
+    void ActivateTip(BOOL activate);
+    // The balloon style, for a tooltip created after the call.
+    DWORD UseBalloonTip();
+    bool TipHasTool() const { return m_tipHasTool; }
+    bool IsTipActive() const { return m_tipActive; }
+    // The tip text of the tool (empty without one), and the style the tooltip was created with.
+    wxString GetTipText() const;
+    DWORD GetTipCreationStyle() const { return m_tipCreatedStyle; }
+
+    // The cursor shown over the button: a cursor resource, or the system hand for IDC_HAND when
+    // the program has no cursor of that id; 0 removes it (0 at once, no repaint). 1 when no
+    // cursor could be loaded: the button then has none.
+    DWORD SetHoverCursor(int cursorId, BOOL repaint = TRUE);
+    // Opened through platform::Opener() on a click; null or "" is no link. Cut to 259 bytes,
+    // never inside a character.
+    DWORD SetLinkTarget(const char* url);
+    DWORD SetMenuNotify(wxWindow* hWnd, UINT message, LPARAM lParam);
+    // The hover sound (clickSound FALSE) or the click sound: a file name when module is null
+    // (copied; a name longer than 259 bytes is refused with 5 and leaves no sound), else a
+    // resource name or platform::MakeIntResource id of module (not copied: it must outlive the
+    // button). Null sound removes the sound.
+    DWORD SetSounds(const char* sound, platform::HMODULE module, BOOL clickSound, BOOL async);
+
+    // ---- message handlers (the window's events call them; tests may call them directly)
+    // The messages handled by number: BM_SETSTYLE, BM_SETCHECK, BM_GETCHECK, WM_GETDLGCODE; 0 for
+    // any other.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    BOOL OnSetCursor();
+    void OnKillFocus();
+    // flags: MK_LBUTTON when the left button is down; point in client coordinates.
+    void OnMouseMove(UINT flags, const wxPoint& point);
+    void OnSysColorChange();
+    // The click: focus, click sound, then toggle / drop-down menu / link. FALSE: the click goes
+    // on to the parent.
+    BOOL OnBnClicked();
+    void OnActivate(UINT state);
+    void OnEnable(BOOL enable);
+    void OnCancelMode();
+    UINT OnGetDlgCode();
+    LRESULT OnSetStyleMsg(WPARAM wParam, LPARAM lParam);
+    LRESULT OnMouseLeave(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSetCheckMsg(WPARAM wParam, LPARAM lParam);
+    LRESULT OnGetCheckMsg(WPARAM wParam, LPARAM lParam);
+    // Ends the hover of the flat look (repainted).
+    void EndHover();
+
+    // Desktop queries of the hover tracking; tests replace them. The window under a screen point
+    // (of this program's windows), and whether the program has an active window.
+    static std::function<wxWindow*(const wxPoint&)> s_windowFromPoint;
+    static std::function<bool()> s_hasActiveWindow;
+
+    // ---- state the painting reads
     // The owner-draw state of the window as it is now (ODS_SELECTED, ODS_FOCUS, ODS_DISABLED).
     UINT CurrentItemState() const;
 
     // wxButton
     void SetLabel(const wxString& label) override;
     wxWindow* SetDefault() override;
+    bool Enable(bool enable = true) override;
 
     // Non-virtual helpers of the painting and of the image setters.
     void PlaceImage(BOOL hasCaption, const CRect& itemRect, CRect& captionRect, BOOL pressed, DWORD imageWidth,
@@ -154,7 +277,7 @@ public:
     BOOL m_menuShown = FALSE;
     KiroMenu m_menu;
     wxCursor m_hoverCursor;
-    wxToolTip* m_toolTip = nullptr;  // owned by the window once set
+    wxToolTip* m_toolTip = nullptr;  // owned by the button; the window shows its text while active
     // The copy of the parent's background (the memory DC and its former bitmap of the old
     // drawing model have no counterpart: a bitmap is drawn as it is).
     wxBitmap m_bgBitmap;
@@ -175,13 +298,22 @@ private:
     DWORD SetBitmapImages(const wxImage& bitmap, COLORREF transparent, const wxImage& second, int secondKind,
                           COLORREF secondTransparent);
     int ChooseImage(BOOL pressed, bool haveSecond) const;
-    void EndHover();
+    void CreateTip();
+    void ApplyTip();
+    void SyncDefaultRole();
+    void BindTopLevel();
 
     // Window events that keep the paint state current.
     void OnMouse(wxMouseEvent& event);
     void OnKey(wxKeyEvent& event);
     void OnFocus(wxFocusEvent& event);
     void OnClicked(wxCommandEvent& event);
+    void OnTopLevelActivate(wxActivateEvent& event);
+
+protected:
+    // Every event of the button passes here first: the tooltip is created, and a double click is
+    // turned into a press, so a double click works as two clicks and nobody sees it as one.
+    bool TryBefore(wxEvent& event) override;
 
 public:
     // The paint of the native widget (called from the toolkit's draw signal).
@@ -191,6 +323,13 @@ private:
     bool m_mouseDown = false;    // left button pressed on the button and not released
     bool m_mouseInside = false;
     bool m_keyDown = false;      // space held while focused
+    DWORD m_buttonStyle = BS_PUSHBUTTON;  // the window's button style word
+    bool m_tipHasTool = false;
+    bool m_tipActive = false;
+    DWORD m_tipCreatedStyle = 0;
+    wxRect m_tipRect;                     // the client rectangle when the tool was added
+    wxWindow* m_seenDefault = nullptr;    // the dialog's default item at the last look
+    wxWindow* m_topLevel = nullptr;       // whose activation ends the hover
 };
 
 // Replaces the dialog's plain push button `id` by a CButtonNX in place (same id, rectangle,
