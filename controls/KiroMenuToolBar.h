@@ -8,12 +8,8 @@ public:
     KiroMenuToolBar() = default;
     ~KiroMenuToolBar() override;
 
-    // TRUE when the RT_TOOLBAR resource and the RT_BITMAP resource of the same name or id were
-    // loaded; the image size is kept from the moment the buttons were set.
-    BOOL LoadToolBar(const char* resourceName);
-    BOOL LoadToolBar(UINT resourceId) { return LoadToolBar(platform::MakeIntResource(resourceId)); }
-    // TRUE when the RT_BITMAP resource (system colours mapped) became the toolbar's bitmap.
-    BOOL LoadBitmap(const char* resourceName);
+    // CToolBar::LoadToolBar loads the resource; the image size is kept from the moment the
+    // buttons were set, also when the bitmap then fails.
     void GetImageSize(int& width, int& height) const
     {
         width = m_buttonImageWidth;
@@ -22,4 +18,11 @@ public:
 
     int m_buttonImageWidth = 0;
     int m_buttonImageHeight = 0;
+
+protected:
+    void OnToolbarImageSize(int width, int height) override
+    {
+        m_buttonImageWidth = width;
+        m_buttonImageHeight = height;
+    }
 };

@@ -102,30 +102,6 @@ bool CopiesAreMade() { return KiroMenu::IsFlatDrawMode() && KiroMenu::s_flatImag
 
 KiroMenuToolBar::~KiroMenuToolBar() = default;
 
-BOOL KiroMenuToolBar::LoadToolBar(const char* resourceName)
-{
-    const platform::ResourceEntry* entry = platform::FindResourceByName(platform::ResType::Toolbar, resourceName);
-    if (entry == nullptr) return FALSE;
-    const std::optional<platform::ToolbarResource> toolbar = platform::ReadToolbarResource(*entry);
-    if (!toolbar) return FALSE;
-    if (!SetButtons(toolbar->commandIds.data(), static_cast<int>(toolbar->commandIds.size()))) return FALSE;
-    SetSizes(wxSize(toolbar->imageWidth + 7, toolbar->imageHeight + 7),
-             wxSize(toolbar->imageWidth, toolbar->imageHeight));
-    m_buttonImageWidth = toolbar->imageWidth;
-    m_buttonImageHeight = toolbar->imageHeight;
-    return LoadBitmap(resourceName);
-}
-
-BOOL KiroMenuToolBar::LoadBitmap(const char* resourceName)
-{
-    const platform::ResourceEntry* entry = platform::FindResourceByName(platform::ResType::Bitmap, resourceName);
-    if (entry == nullptr) return FALSE;
-    const wxImage bitmap = platform::LoadSysColorBitmap(*entry);
-    if (!bitmap.IsOk() || !SetBitmap(bitmap)) return FALSE;
-    m_hRsrcImageWell = entry;
-    return TRUE;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Bitmaps into image lists
 

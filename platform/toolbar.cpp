@@ -130,6 +130,7 @@ BOOL CToolBar::LoadToolBar(const char* resourceName)
     if (!SetButtons(toolbar->commandIds.data(), static_cast<int>(toolbar->commandIds.size()))) return FALSE;
     SetSizes(wxSize(toolbar->imageWidth + 7, toolbar->imageHeight + 7),
              wxSize(toolbar->imageWidth, toolbar->imageHeight));
+    OnToolbarImageSize(toolbar->imageWidth, toolbar->imageHeight);
     return LoadBitmap(resourceName);
 }
 

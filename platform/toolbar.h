@@ -98,6 +98,12 @@ public:
     BOOL SetSizes(wxSize button, wxSize image);
     BOOL SetBitmap(const wxImage& bitmap);
 
+protected:
+    // Told the resource's image size as LoadToolBar sets the sizes, before the bitmap is loaded.
+    virtual void OnToolbarImageSize(int /*width*/, int /*height*/) {}
+
+public:
+
     int GetCount() const { return static_cast<int>(m_buttons.size()); }
     UINT GetItemID(int index) const;
     // The index of the first button with the command; -1 when none has it.
