@@ -319,6 +319,8 @@ private:
     BOOL ReleaseMenu();
     void RecolourFigure(wxImage* bitmap, const std::function<COLORREF(COLORREF)>& colourOf);
     static UINT ApplyFlagRule(UINT flags, UINT_PTR id);
+    // A popup item's submenu joins the popups of this menu and of the process.
+    void NotePopup(UINT flags, UINT_PTR id);
     static KiroMenuData* NewRecord(const WCHAR* caption);
     void SetToolbarSourceImage(KiroMenuData* record, UINT commandId, int toolbarId);
     BOOL FillFromBitmap(CImageList& list, const wxImage& bitmap);

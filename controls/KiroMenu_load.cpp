@@ -183,13 +183,17 @@ BOOL KiroMenu::LoadMenu(const char* resourceName)
 // ---------------------------------------------------------------------------------------------
 // Appending
 
+void KiroMenu::NotePopup(UINT flags, UINT_PTR id)
+{
+    if ((flags & MF_POPUP) == 0) return;
+    s_popupHandles.push_back(reinterpret_cast<HMENU>(id));
+    m_popupHandles.push_back(reinterpret_cast<HMENU>(id));
+}
+
 BOOL KiroMenu::AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, int toolbarId)
 {
     flags = ApplyFlagRule(flags, id);
-    if (flags & MF_POPUP) {
-        s_popupHandles.push_back(reinterpret_cast<HMENU>(id));
-        m_popupHandles.push_back(reinterpret_cast<HMENU>(id));
-    }
+    NotePopup(flags, id);
     KiroMenuData* record = NewRecord(caption);
     m_items.push_back(record);
     const auto command = static_cast<UINT>(id);
@@ -207,10 +211,7 @@ BOOL KiroMenu::AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, int too
 BOOL KiroMenu::AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, CImageList* images, int index)
 {
     flags = ApplyFlagRule(flags, id);
-    if (flags & MF_POPUP) {
-        s_popupHandles.push_back(reinterpret_cast<HMENU>(id));
-        m_popupHandles.push_back(reinterpret_cast<HMENU>(id));
-    }
+    NotePopup(flags, id);
     KiroMenuData* record = NewRecord(caption);
     m_items.push_back(record);
     if (images) {
@@ -290,9 +291,8 @@ BOOL KiroMenu::InsertItem(UINT position, const WCHAR* caption, UINT flags, UINT_
     if (flags & MF_POPUP) {
         offset = m_loaded ? GetMenuBarOffset() : 0;
         if (position != static_cast<UINT>(-1) && static_cast<int>(position) < offset) offset = 0;
-        s_popupHandles.push_back(reinterpret_cast<HMENU>(id));
-        m_popupHandles.push_back(reinterpret_cast<HMENU>(id));
     }
+    NotePopup(flags, id);
     const auto count = static_cast<UINT>(std::max(GetMenuItemCount(), 0));
     if (position == static_cast<UINT>(-1) || position >= count) position = count;
     KiroMenuData* record = NewRecord(caption);
@@ -319,10 +319,7 @@ BOOL KiroMenu::InsertItem(UINT position, const WCHAR* caption, UINT flags, UINT_
         return owner->InsertItem(static_cast<UINT>(at), caption, flags | MF_BYPOSITION, id, images, index);
     }
     flags = ApplyFlagRule(flags, id);
-    if (flags & MF_POPUP) {
-        s_popupHandles.push_back(reinterpret_cast<HMENU>(id));
-        m_popupHandles.push_back(reinterpret_cast<HMENU>(id));
-    }
+    NotePopup(flags, id);
     const auto count = static_cast<UINT>(std::max(GetMenuItemCount(), 0));
     if (position == static_cast<UINT>(-1) || position >= count) position = count;
     KiroMenuData* record = NewRecord(caption);
