@@ -28,6 +28,7 @@
 
 #include "controls/KiroMenu.h"
 #include "platform/gdi.h"
+#include "platform/menu_popup.h"
 #include "platform/sound.h"
 #include "platform/winapi.h"
 
@@ -70,7 +71,18 @@ constexpr DWORD TTS_BALLOON = 0x40;
 // The system's hand cursor, for CButtonNX::SetHoverCursor.
 constexpr int IDC_HAND = 32649;
 
-class CButtonNX : public wxButton {
+// The message a button sends before its drop-down menu opens (CButtonNX::SetMenuNotify): a
+// command event processed at once by the window given, with the id = the message number,
+// GetClientData() = the popup's menu object (CMenu*, whose items the receiver may change) and
+// GetExtraLong() = the lParam given. Bind it with the message number as id.
+wxDECLARE_EVENT(wxEVT_BUTTONNX_MENU_NOTIFY, wxCommandEvent);
+
+// The tracking flags of the drop-down menu: under the button's lower-left corner, the command
+// returned.
+constexpr UINT kDropDownTrackFlags = platform::TPM_LEFTALIGN | platform::TPM_TOPALIGN | platform::TPM_RIGHTBUTTON |
+                                     platform::TPM_NONOTIFY | platform::TPM_RETURNCMD;
+
+class CButtonNX : public wxButton, public platform::MenuOwner {
 public:
     // Indices of m_colors.
     enum StateColor : BYTE { HotBack = 0, HotText = 1, IdleBack = 2, IdleText = 3, FocusBack = 4, FocusText = 5 };
@@ -202,6 +214,14 @@ public:
     // Opened through platform::Opener() on a click; null or "" is no link. Cut to 259 bytes,
     // never inside a character.
     DWORD SetLinkTarget(const char* url);
+    // The drop-down menu: the first popup of menu resource menuId (0: no menu), in the menu
+    // family's draw mode drawMode (for every menu of the family), with the images of toolbar
+    // toolbarId (0: none) at the size and transparent colour given. A click shows it under the
+    // button; the chosen command is posted to owner as wxEVT_MENU. 1 when the menu or the
+    // toolbar's images cannot be loaded (the button then has no menu), else 0.
+    DWORD AttachMenu(UINT menuId, wxWindow* owner, int drawMode, UINT toolbarId, int imageWidth, int imageHeight,
+                     COLORREF imageBackground, BOOL repaint = TRUE);
+    // Sent (wxEVT_BUTTONNX_MENU_NOTIFY) to hWnd before the drop-down menu opens; null: none.
     DWORD SetMenuNotify(wxWindow* hWnd, UINT message, LPARAM lParam);
     // The hover sound (clickSound FALSE) or the click sound: a file name when module is null
     // (copied; a name longer than 259 bytes is refused with 5 and leaves no sound), else a
@@ -229,6 +249,11 @@ public:
     LRESULT OnMouseLeave(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetCheckMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnGetCheckMsg(WPARAM wParam, LPARAM lParam);
+    // The drop-down popup's requests while it is tracked: items of the menu family's popups are
+    // measured and searched by the family; others take the default handling (false / 0).
+    bool OnMeasureItem(MEASUREITEMSTRUCT* request);
+    LRESULT OnMenuChar(UINT ch, UINT flags, HMENU menu) override;
+    bool OnMenuMeasureItem(MEASUREITEMSTRUCT* request, HMENU menu) override;
     // Ends the hover of the flat look (repainted).
     void EndHover();
 
@@ -299,6 +324,7 @@ private:
                           COLORREF secondTransparent);
     int ChooseImage(BOOL pressed, bool haveSecond) const;
     void CreateTip();
+    void ShowDropDown();
     void ApplyTip();
     void SyncDefaultRole();
     void BindTopLevel();

@@ -12,6 +12,8 @@
 #include "platform/opener.h"
 #include "platform/resources.h"
 
+wxDEFINE_EVENT(wxEVT_BUTTONNX_MENU_NOTIFY, wxCommandEvent);
+
 std::function<wxWindow*(const wxPoint&)> CButtonNX::s_windowFromPoint = [](const wxPoint& screen) {
     return wxFindWindowAtPoint(screen);
 };
@@ -365,10 +367,85 @@ BOOL CButtonNX::OnBnClicked()
     if (m_checkBox) {
         m_checked = m_checked ? 0 : 1;
         Repaint(TRUE);
+    } else if (m_menu.GetSafeHmenu() != nullptr) {
+        ShowDropDown();
     } else if (m_linkTarget[0] != '\0') {
         platform::Opener().Open(m_linkTarget);  // nothing is reported when it cannot be opened
     }
     return FALSE;  // the parent hears of the click as well
+}
+
+// ---------------------------------------------------------------- drop-down menu
+
+DWORD CButtonNX::AttachMenu(UINT menuId, wxWindow* owner, int drawMode, UINT toolbarId, int imageWidth,
+                            int imageHeight, COLORREF imageBackground, BOOL repaint)
+{
+    if (m_menu.GetSafeHmenu() != nullptr) {
+        m_menu.DestroyMenu();
+        m_menuOwner = nullptr;
+        m_menuShown = FALSE;
+    }
+    if (menuId != 0) {
+        KiroMenu::SetDrawMode(drawMode);
+        if (!m_menu.LoadMenu(menuId)) return 1;
+        if (toolbarId != 0) {
+            m_menu.SetImageBackground(imageBackground);
+            m_menu.SetImageSize(imageWidth, imageHeight);
+            if (!m_menu.LoadToolbarImages(toolbarId)) {
+                m_menu.DestroyMenu();
+                return 1;
+            }
+        }
+        m_menuOwner = owner;
+    }
+    Repaint(repaint);
+    return 0;
+}
+
+void CButtonNX::ShowDropDown()
+{
+    const wxRect rect = GetHandle() != nullptr && IsShownOnScreen() ? GetScreenRect() : GetRect();
+    m_menuShown = TRUE;  // drawn pressed while the menu is open
+    Repaint(TRUE);
+    CMenu* popup = m_menu.GetSubMenu(0);
+    if (m_menuNotify.hWnd != nullptr) {
+        // At once, so the receiver can change the popup's items before it is shown.
+        wxCommandEvent notify(wxEVT_BUTTONNX_MENU_NOTIFY, static_cast<int>(m_menuNotify.message));
+        notify.SetEventObject(this);
+        notify.SetClientData(popup);
+        notify.SetExtraLong(static_cast<long>(m_menuNotify.lParam));
+        m_menuNotify.hWnd->GetEventHandler()->ProcessEvent(notify);
+    }
+    // A loaded menu without a popup has nothing to drop down.
+    const int command = popup != nullptr ? platform::TrackPopupMenu(popup->GetSafeHmenu(), kDropDownTrackFlags,
+                                                                     rect.GetLeft(), rect.GetBottom() + 1, this)
+                                         : 0;
+    m_menuShown = FALSE;
+    Repaint(TRUE);
+    if (command != 0 && m_menuOwner != nullptr) {
+        // Posted, as a menu command of the owner.
+        auto* chosen = new wxCommandEvent(wxEVT_MENU, command & 0xFFFF);
+        chosen->SetEventObject(m_menuOwner);
+        m_menuOwner->GetEventHandler()->QueueEvent(chosen);
+    }
+}
+
+bool CButtonNX::OnMeasureItem(MEASUREITEMSTRUCT* request)
+{
+    if (request == nullptr || request->CtlType != ODT_MENU) return false;
+    auto* menu = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(request->itemID));
+    if (!platform::IsMenu(menu) || !KiroMenu::IsOwnedPopup(menu)) return false;
+    m_menu.MeasureItem(request);
+    return true;
+}
+
+bool CButtonNX::OnMenuMeasureItem(MEASUREITEMSTRUCT* request, HMENU) { return OnMeasureItem(request); }
+
+LRESULT CButtonNX::OnMenuChar(UINT ch, UINT flags, HMENU menu)
+{
+    CMenu* object = CMenu::FromHandle(menu);
+    if (object != nullptr && KiroMenu::IsOwnedPopup(object)) return KiroMenu::FindMenuChar(ch, flags, object);
+    return 0;
 }
 
 // ---------------------------------------------------------------- attaching a dialog control

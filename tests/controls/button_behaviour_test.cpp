@@ -21,6 +21,8 @@
 #include "platform/opener.h"
 #include "platform/resources.h"
 #include "platform/sound.h"
+#include "tests/controls/menu_resources.h"
+#include "tests/support/pixel_canvas.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/test_support.h"
 
@@ -636,6 +638,229 @@ TEST_F(ButtonBehaviour, LinkTargetIsCutOnACharacterBoundary)
         for (std::size_t i = c.kept; i < sizeof button->m_linkTarget; ++i)
             ASSERT_EQ(button->m_linkTarget[i], '\0') << "all the rest is zero";
     }
+}
+
+// ---------------------------------------------------------------- drop-down menu
+
+constexpr UINT kDropMenu = 9801, kNoPopupMenu = 9802, kMissingMenu = 9899, kToolbar = 9810, kNoBitmapToolbar = 9811;
+constexpr UINT kFirst = 9821, kSecond = 9822, kDeep = 9824, kAdded = 9825;
+constexpr UINT kNotifyMessage = WM_USER + 40;
+
+void RegisterMenus()
+{
+    static bool done = false;
+    if (done) return;
+    done = true;
+    using menu_resources::Register;
+    using platform::ResType;
+    // Drop: First, Second, More > Deep.
+    Register(ResType::Menu, kDropMenu,
+             menu_resources::MenuTemplate({
+                 {MF_POPUP | MF_END, 0, u"Drop"},
+                 {MF_STRING, kFirst, u"&First"},
+                 {MF_STRING, kSecond, u"&Second"},
+                 {MF_POPUP | MF_END, 0, u"&More"},
+                 {MF_END, kDeep, u"Deep"},
+             }));
+    Register(ResType::Menu, kNoPopupMenu, menu_resources::MenuTemplate({{MF_END, kFirst, u"Plain"}}));
+    Register(ResType::Toolbar, kToolbar, menu_resources::Toolbar(16, 15, {kFirst, 0, kSecond}));
+    Register(ResType::Bitmap, kToolbar, menu_resources::ToolbarStrip(16, 15, {RGB(255, 0, 0), RGB(0, 0, 255)}));
+    Register(ResType::Toolbar, kNoBitmapToolbar, menu_resources::Toolbar(16, 15, {kFirst}));
+}
+
+class ButtonDropDown : public ButtonBehaviour {
+public:
+    void SetUp() override
+    {
+        xp = KiroMenu::s_drawModeXp;
+        other = KiroMenu::s_drawModeOther;
+        ButtonBehaviour::SetUp();
+        if (dialog == nullptr) return;
+        RegisterMenus();
+        dialog->Bind(wxEVT_MENU, [this](wxCommandEvent& e) { posted.push_back(e.GetId()); });
+    }
+    void TearDown() override
+    {
+        platform::SetMenuTrackingHook({});
+        ButtonBehaviour::TearDown();
+        KiroMenu::s_images.DeleteImageList();
+        KiroMenu::s_imageCommandIds.clear();
+        KiroMenu::s_drawModeXp = xp;
+        KiroMenu::s_drawModeOther = other;
+    }
+    int xp = 0, other = 0;
+    std::vector<int> posted;
+};
+
+TEST_F(ButtonDropDown, AttachMenuLoadsReplacesAndRemoves)
+{
+    const struct {
+        const char* what;
+        UINT menu, toolbar;
+        DWORD result;
+        bool hasMenu;
+    } cases[] = {
+        {"menu", kDropMenu, 0, 0, true},
+        {"missing menu", kMissingMenu, 0, 1, false},
+        {"menu with toolbar images", kDropMenu, kToolbar, 0, true},
+        {"toolbar without its bitmap", kDropMenu, kNoBitmapToolbar, 1, false},
+        {"missing toolbar", kDropMenu, 9898, 1, false},
+        {"0 removes the menu", 0, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(button->AttachMenu(kDropMenu, before, 0, 0, 16, 15, RGB(192, 192, 192), FALSE), 0u);
+        button->m_menuShown = TRUE;
+        EXPECT_EQ(button->AttachMenu(c.menu, dialog, 1, c.toolbar, 16, 15, RGB(192, 192, 192), TRUE), c.result);
+        EXPECT_EQ(button->m_menu.GetSafeHmenu() != nullptr, c.hasMenu);
+        EXPECT_EQ(button->m_menuOwner, c.hasMenu ? static_cast<wxWindow*>(dialog) : nullptr);
+        EXPECT_FALSE(button->m_menuShown);
+    }
+    // The toolbar's images went to the items of its commands.
+    ASSERT_EQ(button->AttachMenu(kDropMenu, dialog, 0, kToolbar, 16, 15, RGB(192, 192, 192), TRUE), 0u);
+    EXPECT_GE(button->m_menu.FindGlobalImage(kFirst), 0);
+    EXPECT_GE(button->m_menu.FindGlobalImage(kSecond), 0);
+}
+
+TEST_F(ButtonDropDown, ClickDropsTheMenuDownUnderTheButtonAndPostsTheChoice)
+{
+    platform::RecordingOpener opener;
+    ASSERT_EQ(button->AttachMenu(kDropMenu, dialog, 0, 0, 16, 15, RGB(192, 192, 192), TRUE), 0u);
+    button->SetLinkTarget("https://example.invalid/");  // the menu wins over the link
+    button->SetMenuNotify(dialog, kNotifyMessage, 77);
+    dialog->Show();
+    testing_support::PumpEvents(200);
+
+    struct Case {
+        const char* what;
+        std::function<void(platform::MenuPopup&)> act;
+        std::vector<int> posted;
+    };
+    const Case cases[] = {
+        {"an item chosen", [](platform::MenuPopup& p) { p.Choose(1); }, {int(kSecond)}},
+        {"the item the notify added", [](platform::MenuPopup& p) { p.Choose(3); }, {int(kAdded)}},
+        {"an item of the sub-popup",
+         [](platform::MenuPopup& p) {
+             p.Choose(2);
+             if (p.GetSubPopup() != nullptr) p.GetSubPopup()->Choose(0);
+         },
+         {int(kDeep)}},
+        {"nothing chosen", [](platform::MenuPopup& p) { p.Dismiss(); }, {}},
+    };
+    std::vector<std::string> order;
+    dialog->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { order.push_back("dialog"); });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        posted.clear();
+        order.clear();
+        CMenu* notified = nullptr;
+        LPARAM notifiedParam = 0;
+        auto notify = [&](wxCommandEvent& e) {
+            order.push_back("notify");
+            notified = static_cast<CMenu*>(e.GetClientData());
+            notifiedParam = e.GetExtraLong();
+            auto* family = dynamic_cast<KiroMenu*>(notified);
+            ASSERT_NE(family, nullptr);
+            if (family->GetMenuItemCount() == 3) family->AppendItem("&Added", MF_STRING, kAdded, -1);
+        };
+        dialog->Bind(wxEVT_BUTTONNX_MENU_NOTIFY, notify, kNotifyMessage);
+        wxPoint shownAt;
+        BOOL shownFlag = FALSE, pressed = FALSE;
+        platform::SetMenuTrackingHook([&](platform::MenuPopup& p) {
+            order.push_back("tracking");
+            shownAt = p.GetScreenPosition();
+            shownFlag = button->m_menuShown;
+            testing_support::PixelCanvas canvas(80, 30);
+            DRAWITEMSTRUCT dis;
+            dis.hDC = &canvas.dc();
+            dis.rcItem = wxRect(0, 0, 80, 30);
+            button->DrawItem(dis);
+            pressed = button->m_pressed;
+            c.act(p);
+        });
+        Click(button);
+        dialog->Unbind(wxEVT_BUTTONNX_MENU_NOTIFY, notify, kNotifyMessage);
+        EXPECT_EQ(order, (std::vector<std::string>{"notify", "tracking", "dialog"}));
+        EXPECT_EQ(notified, button->m_menu.GetSubMenu(0));
+        EXPECT_EQ(notifiedParam, 77);
+        const wxRect r = button->GetScreenRect();
+        EXPECT_EQ(shownAt, wxPoint(r.GetLeft(), r.GetBottom() + 1)) << "under the lower-left corner";
+        EXPECT_TRUE(shownFlag);
+        EXPECT_TRUE(pressed) << "drawn pressed while the menu is open";
+        EXPECT_FALSE(button->m_menuShown);
+        EXPECT_TRUE(posted.empty()) << "posted, not sent";
+        testing_support::PumpEvents(50);
+        EXPECT_EQ(posted, c.posted);
+    }
+    EXPECT_TRUE(opener.paths.empty());
+    dialog->Hide();
+}
+
+TEST_F(ButtonDropDown, ACheckBoxWithAMenuOnlyToggles)
+{
+    ASSERT_EQ(button->AttachMenu(kDropMenu, dialog, 0, 0, 16, 15, RGB(192, 192, 192), TRUE), 0u);
+    button->PreSubclassWindow(BS_AUTOCHECKBOX);
+    bool tracked = false;
+    platform::SetMenuTrackingHook([&](platform::MenuPopup& p) {
+        tracked = true;
+        p.Dismiss();
+    });
+    Click(button);
+    EXPECT_FALSE(tracked);
+    EXPECT_EQ(button->GetCheckState(), 1);
+}
+
+TEST_F(ButtonDropDown, AMenuWithoutAPopupHasNothingToDropDown)
+{
+    ASSERT_EQ(button->AttachMenu(kNoPopupMenu, dialog, 0, 0, 16, 15, RGB(192, 192, 192), TRUE), 0u);
+    bool tracked = false, clicked = false;
+    platform::SetMenuTrackingHook([&](platform::MenuPopup& p) {
+        tracked = true;
+        p.Dismiss();
+    });
+    dialog->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { clicked = true; });
+    Click(button);
+    EXPECT_FALSE(tracked);
+    EXPECT_TRUE(clicked);
+    EXPECT_FALSE(button->m_menuShown);
+}
+
+TEST_F(ButtonDropDown, MeasuringAndMenuCharactersOfTheFamilysPopups)
+{
+    ASSERT_EQ(button->AttachMenu(kDropMenu, dialog, 0, 0, 16, 15, RGB(192, 192, 192), TRUE), 0u);
+    CMenu* drop = button->m_menu.GetSubMenu(0);
+    ASSERT_NE(drop, nullptr);
+
+    // The popup entry "More" of the drop-down: an item whose id is a family popup's handle.
+    MENUITEMINFOW info;
+    info.fMask = MIIM_SUBMENU | MIIM_DATA;
+    ASSERT_TRUE(drop->GetMenuItemInfo(2, &info, TRUE));
+    ASSERT_NE(info.hSubMenu, nullptr);
+    MEASUREITEMSTRUCT popupEntry;
+    popupEntry.CtlType = ODT_MENU;
+    popupEntry.itemID = static_cast<UINT>(reinterpret_cast<UINT_PTR>(info.hSubMenu));
+    popupEntry.itemData = info.dwItemData;
+    EXPECT_TRUE(button->OnMenuMeasureItem(&popupEntry, drop->GetSafeHmenu()));
+    EXPECT_GT(popupEntry.itemWidth, 0u);
+    EXPECT_GT(popupEntry.itemHeight, 0u);
+
+    MEASUREITEMSTRUCT command;  // a command item: the default handling
+    command.CtlType = ODT_MENU;
+    command.itemID = kFirst;
+    EXPECT_FALSE(button->OnMeasureItem(&command));
+    MEASUREITEMSTRUCT control = popupEntry;  // not a menu request
+    control.CtlType = ODT_BUTTON;
+    control.itemWidth = control.itemHeight = 0;
+    EXPECT_FALSE(button->OnMeasureItem(&control));
+    EXPECT_EQ(control.itemWidth, 0u);
+
+    // Menu characters: the family finds "&Second" for 's'; a menu of no family takes the default.
+    EXPECT_EQ(button->OnMenuChar('s', MF_POPUP, drop->GetSafeHmenu()), (MNC_EXECUTE << 16) | 1);
+    EXPECT_EQ(button->OnMenuChar('z', MF_POPUP, drop->GetSafeHmenu()), 0);
+    CMenu plain;
+    plain.CreatePopupMenu();
+    plain.AppendMenu(MF_STRING, 1, u"&Second");
+    EXPECT_EQ(button->OnMenuChar('s', MF_POPUP, plain.GetSafeHmenu()), 0);
 }
 
 }  // namespace
