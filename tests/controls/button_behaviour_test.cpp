@@ -394,7 +394,8 @@ TEST_F(ButtonBehaviour, TheHoverEndsOnLeaveFocusLossDeactivationCancelAndDisabli
 
 // ---------------------------------------------------------------- disabling and colours
 
-TEST_F(ButtonBehaviour, DisablingMovesTheFocusOnEvenWithoutHavingIt)
+// The keyboard focus of the shared display is used: the test runs alone.
+TEST_F(ButtonBehaviour, DisablingMovesTheFocusOnEvenWithoutHavingItOnScreen)
 {
     dialog->Show();
     testing_support::PumpEvents(200);
