@@ -66,13 +66,6 @@ private:
 class MenuDraw : public ::testing::Test {
 protected:
     void SetUp() override {
-        fixed_ = platform::UsingFixedSystemColors();
-        platform::UseFixedSystemColors(true);
-        shell_ = KiroMenu::s_shellType;
-        xp_ = KiroMenu::s_drawModeXp;
-        other_ = KiroMenu::s_drawModeOther;
-        themeRead_ = KiroMenu::s_themeRead;
-        classic_ = KiroMenu::s_classicTheme;
         // A recognised system without the XP look, classic drawing, no theme to read.
         KiroMenu::s_shellType = 2;
         KiroMenu::s_themeRead = TRUE;
@@ -80,16 +73,6 @@ protected:
         KiroMenu::SetDrawMode(0);
         menu.CreatePopupMenu();
     }
-    void TearDown() override {
-        platform::RestoreFixedSystemColors();
-        platform::UseFixedSystemColors(fixed_);
-        KiroMenu::s_shellType = shell_;
-        KiroMenu::s_drawModeXp = xp_;
-        KiroMenu::s_drawModeOther = other_;
-        KiroMenu::s_themeRead = themeRead_;
-        KiroMenu::s_classicTheme = classic_;
-    }
-
     // Paints the record's item of the menu at (x, y), w x h, in the given state.
     DRAWITEMSTRUCT Paint(wxDC& dc, KiroMenuData* record, UINT state, int w, int h, int x = 0, int y = 0,
                          bool viaDrawItem = true) {
@@ -109,9 +92,7 @@ protected:
     KiroMenu menu;
 
 private:
-    bool fixed_ = false;
-    int shell_ = 0, xp_ = 0, other_ = 0;
-    BOOL themeRead_ = FALSE, classic_ = FALSE;
+    menu_tree::SavedLook savedLook_;  // look settings and system colours put back afterwards
 };
 
 COLORREF MenuBg() { return SysColor(COLOR_MENU); }
@@ -152,7 +133,9 @@ TEST_F(MenuDraw, MeasuredHeightsOfSeparatorsAndItems) {
         m.itemData = reinterpret_cast<std::uintptr_t>(&record);
         menu.MeasureItem(&m);
         EXPECT_EQ(m.itemHeight, c.height);
-        if (c.separator) EXPECT_EQ(m.itemWidth, 0u);
+        if (c.separator) {
+            EXPECT_EQ(m.itemWidth, 0u);
+        }
     }
 }
 

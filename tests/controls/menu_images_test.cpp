@@ -57,26 +57,12 @@ class MenuImages : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        fixed_ = platform::UsingFixedSystemColors();
-        platform::UseFixedSystemColors(true);
-        shell_ = KiroMenu::s_shellType;
-        xp_ = KiroMenu::s_drawModeXp;
-        other_ = KiroMenu::s_drawModeOther;
-        themeRead_ = KiroMenu::s_themeRead;
-        classic_ = KiroMenu::s_classicTheme;
         Look(false, false);
         EmptyGlobalImages();
     }
     void TearDown() override
     {
         EmptyGlobalImages();
-        platform::RestoreFixedSystemColors();
-        platform::UseFixedSystemColors(fixed_);
-        KiroMenu::s_shellType = shell_;
-        KiroMenu::s_drawModeXp = xp_;
-        KiroMenu::s_drawModeOther = other_;
-        KiroMenu::s_themeRead = themeRead_;
-        KiroMenu::s_classicTheme = classic_;
     }
     static void EmptyGlobalImages()
     {
@@ -95,9 +81,7 @@ protected:
     KiroMenu menu_;
 
 private:
-    bool fixed_ = false;
-    int shell_ = 0, xp_ = 0, other_ = 0;
-    BOOL themeRead_ = FALSE, classic_ = FALSE;
+    menu_tree::SavedLook savedLook_;  // look settings and system colours put back afterwards
 };
 
 }  // namespace

@@ -11,16 +11,8 @@
 
 namespace {
 
-bool Registered(HMENU handle) {
-    const auto& all = KiroMenu::s_popupHandles;
-    return std::find(all.begin(), all.end(), handle) != all.end();
-}
-
-struct CountedMenu : KiroMenu {
-    static int deleted;
-    ~CountedMenu() override { ++deleted; }
-};
-int CountedMenu::deleted = 0;
+using menu_tree::CountedMenu;
+using menu_tree::Registered;
 
 // The captions of the records, in record order ("-" for a record without caption).
 std::vector<std::string> Captions(const KiroMenu& menu) {

@@ -2,11 +2,52 @@
 // popups into a menu: every item owner-drawn with its record as item data, record i at position
 // i, each popup a KiroMenu on the heap owned by its parent and registered as the family's popup.
 #pragma once
+#include <algorithm>
 #include <string>
 
 #include "controls/KiroMenu.h"
+#include "platform/gdi.h"
 
 namespace menu_tree {
+
+// True when the handle is among the family's registered popups.
+inline bool Registered(HMENU handle) {
+    const auto& all = KiroMenu::s_popupHandles;
+    return std::find(all.begin(), all.end(), handle) != all.end();
+}
+
+// A popup class that counts how many of its objects are deleted.
+struct CountedMenu : KiroMenu {
+    static inline int deleted = 0;
+    ~CountedMenu() override { ++deleted; }
+};
+
+// Keeps the family's look settings and the system colours as they were, and puts them back:
+// a drawing test sets them freely. The fixed palette is used meanwhile.
+class SavedLook {
+public:
+    SavedLook()
+        : fixed_(platform::UsingFixedSystemColors()), shell_(KiroMenu::s_shellType), xp_(KiroMenu::s_drawModeXp),
+          other_(KiroMenu::s_drawModeOther), themeRead_(KiroMenu::s_themeRead), classic_(KiroMenu::s_classicTheme) {
+        platform::UseFixedSystemColors(true);
+    }
+    ~SavedLook() {
+        platform::RestoreFixedSystemColors();
+        platform::UseFixedSystemColors(fixed_);
+        KiroMenu::s_shellType = shell_;
+        KiroMenu::s_drawModeXp = xp_;
+        KiroMenu::s_drawModeOther = other_;
+        KiroMenu::s_themeRead = themeRead_;
+        KiroMenu::s_classicTheme = classic_;
+    }
+    SavedLook(const SavedLook&) = delete;
+    SavedLook& operator=(const SavedLook&) = delete;
+
+private:
+    bool fixed_;
+    int shell_, xp_, other_;
+    BOOL themeRead_, classic_;
+};
 
 inline KiroMenuData* AddItem(KiroMenu& menu, UINT id, const char* caption, UINT extraFlags = 0) {
     auto* record = new KiroMenuData;
