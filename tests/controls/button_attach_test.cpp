@@ -66,7 +66,9 @@ TEST_F(ButtonAttach, ReplacesThePlainButtonInPlace)
         EXPECT_EQ(nx->IsShown(), shown);
         EXPECT_EQ(nx->GetPrevSibling(), before) << "same tab position";
         EXPECT_EQ(nx->IsDefaultButton(), wasDefault ? TRUE : FALSE);
-        if (wasDefault) EXPECT_EQ(dialog->GetDefaultItem(), nx);
+        if (wasDefault) {
+            EXPECT_EQ(dialog->GetDefaultItem(), nx);
+        }
         EXPECT_EQ(nx->SetIcons(b.icon, 0), 0u);
         EXPECT_EQ(nx->SetFlatLook(FALSE, TRUE), 0u);
         EXPECT_TRUE(nx->m_icons[0].hIcon.IsOk());

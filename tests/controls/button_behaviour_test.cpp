@@ -286,7 +286,9 @@ TEST_F(ButtonBehaviour, ADoubleClickIsASecondPress)
         e.SetPosition(wxPoint(5, 5));
         e.SetEventObject(button);
         button->ProcessWindowEvent(e);
-        if (type == wxEVT_LEFT_DCLICK) EXPECT_EQ(e.GetEventType(), wxEVT_LEFT_DOWN) << "changed in the event itself";
+        if (type == wxEVT_LEFT_DCLICK) {
+            EXPECT_EQ(e.GetEventType(), wxEVT_LEFT_DOWN) << "changed in the event itself";
+        }
     }
     EXPECT_EQ(downs, 2);
     EXPECT_EQ(doubles, 0);

@@ -89,7 +89,9 @@ TEST_F(ButtonSetters, ResultCodesAndWhatFailuresLeave)
     for (const Case& k : cases) {
         CButtonNX b;
         EXPECT_EQ(k.call(b), k.code) << k.name;
-        if (k.after) EXPECT_TRUE(k.after(b)) << k.name;
+        if (k.after) {
+            EXPECT_TRUE(k.after(b)) << k.name;
+        }
     }
 }
 
