@@ -637,7 +637,9 @@ TEST_F(ButtonBehaviour, LinkTargetIsCutOnACharacterBoundary)
         std::memset(button->m_linkTarget, 'x', sizeof button->m_linkTarget);
         EXPECT_EQ(button->SetLinkTarget(c.url), 0u);
         EXPECT_EQ(std::strlen(button->m_linkTarget), c.kept);
-        if (c.url != nullptr) EXPECT_EQ(std::string(button->m_linkTarget), std::string(c.url).substr(0, c.kept));
+        if (c.url != nullptr) {
+            EXPECT_EQ(std::string(button->m_linkTarget), std::string(c.url).substr(0, c.kept));
+        }
         for (std::size_t i = c.kept; i < sizeof button->m_linkTarget; ++i)
             ASSERT_EQ(button->m_linkTarget[i], '\0') << "all the rest is zero";
     }
