@@ -7,6 +7,7 @@
 #include <wx/dcgraph.h>
 #include <wx/dcmemory.h>
 #include <wx/graphics.h>
+#include <wx/tooltip.h>
 #include <wx/toplevel.h>
 
 #include "platform/dialog_template.h"
