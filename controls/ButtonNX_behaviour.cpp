@@ -42,11 +42,11 @@ void CButtonNX::PreSubclassWindow(DWORD style)
 
 DWORD CButtonNX::ButtonStyleOf(wxWindow* control)
 {
-    if (auto* check = wxDynamicCast(control, wxCheckBox)) return check->Is3State() ? BS_AUTO3STATE : BS_AUTOCHECKBOX;
-    if (wxDynamicCast(control, wxRadioButton) != nullptr) return BS_AUTORADIOBUTTON;
+    if (auto* check = dynamic_cast<wxCheckBox*>(control)) return check->Is3State() ? BS_AUTO3STATE : BS_AUTOCHECKBOX;
+    if (dynamic_cast<wxRadioButton*>(control) != nullptr) return BS_AUTORADIOBUTTON;
     if (auto* nx = dynamic_cast<CButtonNX*>(control)) return nx->m_buttonStyle;
-    if (wxDynamicCast(control, wxButton) != nullptr) {
-        auto* tlw = wxDynamicCast(wxGetTopLevelParent(control), wxTopLevelWindow);
+    if (dynamic_cast<wxButton*>(control) != nullptr) {
+        auto* tlw = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(control));
         if (tlw != nullptr && tlw->GetDefaultItem() == control) return BS_DEFPUSHBUTTON;
     }
     return BS_PUSHBUTTON;
@@ -73,7 +73,7 @@ void CButtonNX::SyncDefaultRole()
 {
     // The dialog's default item is the dialog manager's word: when it moves, the button hears of
     // it as the style message the manager sends.
-    auto* tlw = wxDynamicCast(wxGetTopLevelParent(this), wxTopLevelWindow);
+    auto* tlw = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(this));
     if (tlw == nullptr) return;
     wxWindow* current = tlw->GetDefaultItem();
     if (current == m_seenDefault) return;
@@ -456,14 +456,14 @@ CButtonNX* AttachButtonNX(wxWindow* dialog, int id)
     wxWindow* old = nullptr;
     for (wxWindow* child : dialog->GetChildren()) {
         if (child->GetId() != id || dynamic_cast<CButtonNX*>(child) != nullptr) continue;
-        if (wxDynamicCast(child, wxButton) != nullptr || wxDynamicCast(child, wxCheckBox) != nullptr) {
+        if (dynamic_cast<wxButton*>(child) != nullptr || dynamic_cast<wxCheckBox*>(child) != nullptr) {
             old = child;
             break;
         }
     }
     if (old == nullptr) return nullptr;
     const DWORD style = CButtonNX::ButtonStyleOf(old);
-    auto* check = wxDynamicCast(old, wxCheckBox);
+    auto* check = dynamic_cast<wxCheckBox*>(old);
     const bool checked = check != nullptr && check->Get3StateValue() != wxCHK_UNCHECKED;
     auto* button = new CButtonNX(dialog, wxID_ANY, old->GetLabel(), old->GetPosition(), old->GetSize());
     button->SetFont(old->GetFont());

@@ -8,9 +8,9 @@
 #include <wx/graphics.h>
 
 bool KiroMenuMemDC::IsPrinting(const wxDC& dc) {
-    return wxDynamicCast(&dc, wxPrinterDC) != nullptr
+    return dynamic_cast<const wxPrinterDC*>(&dc) != nullptr
 #if wxUSE_POSTSCRIPT
-           || wxDynamicCast(&dc, wxPostScriptDC) != nullptr
+           || dynamic_cast<const wxPostScriptDC*>(&dc) != nullptr
 #endif
         ;
 }

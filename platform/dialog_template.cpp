@@ -301,7 +301,7 @@ bool SwapControl(wxWindow* dialog, int id, wxWindow* replacement)
     const wxString label = old->GetLabel();
     const bool shown = old->IsShown();
     const bool enabled = old->IsEnabled();
-    wxTopLevelWindow* tlw = wxDynamicCast(dialog, wxTopLevelWindow);
+    wxTopLevelWindow* tlw = dynamic_cast<wxTopLevelWindow*>(dialog);
     const bool wasDefault = tlw != nullptr && tlw->GetDefaultItem() == old;
 
     replacement->SetId(id);
@@ -314,7 +314,7 @@ bool SwapControl(wxWindow* dialog, int id, wxWindow* replacement)
     if (wasDefault) tlw->SetDefaultItem(nullptr);
     old->Destroy();
     if (wasDefault) {
-        if (auto* b = wxDynamicCast(replacement, wxButton))
+        if (auto* b = dynamic_cast<wxButton*>(replacement))
             b->SetDefault();
         else
             tlw->SetDefaultItem(replacement);

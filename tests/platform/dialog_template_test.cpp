@@ -292,26 +292,26 @@ bool IsOfKind(wxWindow* w, ControlKind kind)
 {
     switch (kind) {
     case ControlKind::PushButton:
-        return wxDynamicCast(w, wxButton) != nullptr;
+        return dynamic_cast<wxButton*>(w) != nullptr;
     case ControlKind::GroupBox:
-        return wxDynamicCast(w, wxStaticBox) != nullptr;
+        return dynamic_cast<wxStaticBox*>(w) != nullptr;
     case ControlKind::Text:
-        return wxDynamicCast(w, wxStaticText) != nullptr;
+        return dynamic_cast<wxStaticText*>(w) != nullptr;
     case ControlKind::Edit:
-        return wxDynamicCast(w, wxTextCtrl) != nullptr;
+        return dynamic_cast<wxTextCtrl*>(w) != nullptr;
     case ControlKind::DropDownCombo:
-        return wxDynamicCast(w, wxComboBox) != nullptr;
+        return dynamic_cast<wxComboBox*>(w) != nullptr;
     case ControlKind::ListView:
         return dynamic_cast<platform::ReportList*>(w) != nullptr;
     case ControlKind::Progress:
-        return wxDynamicCast(w, wxGauge) != nullptr;
+        return dynamic_cast<wxGauge*>(w) != nullptr;
     case ControlKind::IconStatic:
     case ControlKind::BitmapStatic:
-        return wxDynamicCast(w, wxStaticBitmap) != nullptr;
+        return dynamic_cast<wxStaticBitmap*>(w) != nullptr;
     case ControlKind::RadioButton:
-        return wxDynamicCast(w, wxRadioButton) != nullptr;
+        return dynamic_cast<wxRadioButton*>(w) != nullptr;
     case ControlKind::Trackbar:
-        return wxDynamicCast(w, wxSlider) != nullptr;
+        return dynamic_cast<wxSlider*>(w) != nullptr;
     }
     return false;
 }
@@ -407,16 +407,16 @@ TEST_F(DialogBuilder, ExitIsTheDefaultButtonAndEditsLeaveEnterToIt)
     EXPECT_EQ(b.dialog->GetDefaultItem(), exit);
     for (const ControlTemplate& c : b.tmpl->controls) {
         if (c.kind != ControlKind::Edit) continue;
-        auto* edit = wxDynamicCast(b.dialog->FindWindow(c.id), wxTextCtrl);
+        auto* edit = dynamic_cast<wxTextCtrl*>(b.dialog->FindWindow(c.id));
         ASSERT_NE(edit, nullptr) << c.id;
         EXPECT_FALSE(edit->HasFlag(wxTE_PROCESS_ENTER)) << c.id;
         EXPECT_FALSE(edit->IsMultiLine()) << c.id;
     }
-    auto* combo = wxDynamicCast(b.dialog->FindWindow(IDC_COMBO_PORT), wxComboBox);
+    auto* combo = dynamic_cast<wxComboBox*>(b.dialog->FindWindow(IDC_COMBO_PORT));
     ASSERT_NE(combo, nullptr);
     EXPECT_FALSE(combo->HasFlag(wxCB_SORT));
     EXPECT_FALSE(combo->HasFlag(wxCB_READONLY));
-    auto* gauge = wxDynamicCast(b.dialog->FindWindow(IDC_PROGRESS), wxGauge);
+    auto* gauge = dynamic_cast<wxGauge*>(b.dialog->FindWindow(IDC_PROGRESS));
     ASSERT_NE(gauge, nullptr);
     EXPECT_EQ(gauge->GetRange(), 100);
 }
@@ -448,7 +448,7 @@ TEST_F(DialogBuilder, EnterActivatesExit)
 TEST_F(DialogBuilder, MultilineButtonsWrapLongCaptions)
 {
     BuiltDialog b(IDD_QEL_DIALOG);
-    auto* open = wxDynamicCast(b.dialog->FindWindow(IDC_OPEN_COM), wxButton);
+    auto* open = dynamic_cast<wxButton*>(b.dialog->FindWindow(IDC_OPEN_COM));
     ASSERT_NE(open, nullptr);
     open->SetLabel("CHIUDERE COMUNICAZIONE");
     EXPECT_EQ(open->GetLabel(), "CHIUDERE COMUNICAZIONE");  // as set
@@ -456,7 +456,7 @@ TEST_F(DialogBuilder, MultilineButtonsWrapLongCaptions)
     open->SetLabel("OPEN COM");
     EXPECT_EQ(open->wxButton::GetLabel(), "OPEN COM");
     // EXIT is no multiline button: its caption stays one line.
-    auto* exit = wxDynamicCast(b.dialog->FindWindow(IDC_EXIT), wxButton);
+    auto* exit = dynamic_cast<wxButton*>(b.dialog->FindWindow(IDC_EXIT));
     exit->SetLabel("CHIUDERE COMUNICAZIONE LUNGHISSIMA");
     EXPECT_EQ(exit->wxButton::GetLabel().Find('\n'), wxNOT_FOUND);
 }
@@ -464,7 +464,7 @@ TEST_F(DialogBuilder, MultilineButtonsWrapLongCaptions)
 TEST_F(DialogBuilder, RadioGroupsAreSeparate)
 {
     BuiltDialog b(IDD_QEL_DIALOG);
-    auto radio = [&](int id) { return wxDynamicCast(b.dialog->FindWindow(id), wxRadioButton); };
+    auto radio = [&](int id) { return dynamic_cast<wxRadioButton*>(b.dialog->FindWindow(id)); };
     for (int id : {IDC_RADIO_CHINESE, IDC_RADIO_ENGLISH, IDC_RADIO_1310, IDC_RADIO_1490, IDC_RADIO_1550})
         ASSERT_NE(radio(id), nullptr) << id;
     radio(IDC_RADIO_ENGLISH)->SetValue(true);

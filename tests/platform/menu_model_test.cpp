@@ -13,6 +13,7 @@ using namespace platform;
 namespace {
 
 const WCHAR* W(const std::u16string& s) { return s.c_str(); }
+const WCHAR* W(const char16_t* s) { return s; }  // a literal: no temporary string
 
 // Owns the menus a test makes, so none outlives it.
 class MenuModel : public ::testing::Test {
