@@ -197,6 +197,7 @@ public:
     BOOL CopyImageToList(CImageList* source, int index, CImageList* target);
     void FadeBitmap(wxImage* bitmap);    // every pixel but the button face blended toward white
     void ShadowBitmap(wxImage* bitmap);  // every pixel but the button face in the shadow colour
+    void AddEffectCopiesOfFirst(CImageList* list);  // its first image's faded and shadow copies
     // The disabled picture of the area (srcX, srcY, width, height) of the bitmap, painted at
     // (x, y) over the background colour: the figure (neither button face nor highlight colour)
     // in the shadow colour with its highlight edge one pixel right and below. Overwrites the

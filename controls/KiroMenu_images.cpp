@@ -97,6 +97,19 @@ bool CopiesAreMade() { return KiroMenu::IsFlatDrawMode() && KiroMenu::s_flatImag
 
 }  // namespace
 
+// The faded and the shadow copy of the list's first image, added after it.
+void KiroMenu::AddEffectCopiesOfFirst(CImageList* list)
+{
+    const COLORREF face = platform::SysColor(COLOR_BTNFACE);
+    wxImage faded, shadow;
+    GetImageBitmap(list, 0, &faded);
+    FadeBitmap(&faded);
+    list->Add(faded, face);
+    GetImageBitmap(list, 0, &shadow);
+    ShadowBitmap(&shadow);
+    list->Add(shadow, face);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The toolbar reader
 
@@ -138,16 +151,7 @@ BOOL KiroMenu::AddBitmapToImageList(CImageList* list, UINT bitmapId)
     wxImage bitmap = LoadSysColorBitmap(bitmapId);
     if (!bitmap.IsOk()) bitmap = platform::LoadImageResource(platform::ResType::Bitmap, static_cast<int>(bitmapId));
     const bool added = bitmap.IsOk() && AddStrip(*list, bitmap, transparent) >= 0;
-    if (added && CopiesAreMade()) {
-        const COLORREF face = platform::SysColor(COLOR_BTNFACE);
-        wxImage faded, shadow;
-        GetImageBitmap(list, 0, &faded);
-        FadeBitmap(&faded);
-        list->Add(faded, face);
-        GetImageBitmap(list, 0, &shadow);
-        ShadowBitmap(&shadow);
-        list->Add(shadow, face);
-    }
+    if (added && CopiesAreMade()) AddEffectCopiesOfFirst(list);
     return added ? TRUE : FALSE;
 }
 
@@ -253,16 +257,7 @@ BOOL KiroMenu::CopyImageToList(CImageList* source, int index, CImageList* target
     target->DeleteImageList();
     if (!target->Create(cx, cy, ILC_COLORDDB | ILC_MASK, 1, 1)) return FALSE;
     target->Add(icon);
-    if (CopiesAreMade()) {
-        const COLORREF face = platform::SysColor(COLOR_BTNFACE);
-        wxImage faded, shadow;
-        GetImageBitmap(target, 0, &faded);
-        FadeBitmap(&faded);
-        target->Add(faded, face);
-        GetImageBitmap(target, 0, &shadow);
-        ShadowBitmap(&shadow);
-        target->Add(shadow, face);
-    }
+    if (CopiesAreMade()) AddEffectCopiesOfFirst(target);
     return TRUE;
 }
 

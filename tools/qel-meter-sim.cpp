@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
             options.pace = true;
         } else if (arg == "--fault") {
             if (!value(v) || !ParseFault(v, options.faults))
-                return Fail("bad fault specification '" + std::string(v) + "'");
+                return Fail("bad fault option '" + std::string(v) + "'");
         } else if (arg == "--until-eof") {
             untilEof = true;
         } else {
