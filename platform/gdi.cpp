@@ -116,16 +116,38 @@ void RestoreFixedSystemColors() { g_fixedPalette = kClassicPalette; }
 
 // ---------------------------------------------------------------- rectangles and lines
 
+namespace {
+
+// Rectangles drawn from here on are filled with one colour and have no outline; the pen and brush
+// the device context had come back when it goes.
+class SolidFill {
+public:
+    SolidFill(wxDC& dc, COLORREF colour) : m_dc(dc), m_pen(dc.GetPen()), m_brush(dc.GetBrush())
+    {
+        dc.SetPen(*wxTRANSPARENT_PEN);
+        dc.SetBrush(wxBrush(ToColour(colour)));
+    }
+    ~SolidFill()
+    {
+        m_dc.SetBrush(m_brush);
+        m_dc.SetPen(m_pen);
+    }
+    SolidFill(const SolidFill&) = delete;
+    SolidFill& operator=(const SolidFill&) = delete;
+
+private:
+    wxDC& m_dc;
+    const wxPen m_pen;
+    const wxBrush m_brush;
+};
+
+}  // namespace
+
 void FillSolidRect(wxDC& dc, const wxRect& rect, COLORREF colour)
 {
     if (rect.width <= 0 || rect.height <= 0) return;
-    const wxPen oldPen = dc.GetPen();
-    const wxBrush oldBrush = dc.GetBrush();
-    dc.SetPen(*wxTRANSPARENT_PEN);
-    dc.SetBrush(wxBrush(ToColour(colour)));
+    const SolidFill fill(dc, colour);
     dc.DrawRectangle(rect);
-    dc.SetBrush(oldBrush);
-    dc.SetPen(oldPen);
 }
 
 void FrameRect(wxDC& dc, const wxRect& r, COLORREF colour)
@@ -257,10 +279,7 @@ bool DrawEdge(wxDC& dc, wxRect& rect, UINT edge, UINT flags)
 void DrawFocusRect(wxDC& dc, const wxRect& r, COLORREF colour)
 {
     if (r.width <= 0 || r.height <= 0) return;
-    const wxPen oldPen = dc.GetPen();
-    const wxBrush oldBrush = dc.GetBrush();
-    dc.SetPen(*wxTRANSPARENT_PEN);
-    dc.SetBrush(wxBrush(ToColour(colour)));
+    const SolidFill fill(dc, colour);
     auto dot = [&](int x, int y) {
         if (((x + y) & 1) == 0) dc.DrawRectangle(x, y, 1, 1);
     };
@@ -273,8 +292,6 @@ void DrawFocusRect(wxDC& dc, const wxRect& r, COLORREF colour)
         dot(r.x, y);
         if (right != r.x) dot(right, y);
     }
-    dc.SetBrush(oldBrush);
-    dc.SetPen(oldPen);
 }
 
 // ---------------------------------------------------------------- text
