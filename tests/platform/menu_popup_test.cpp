@@ -302,7 +302,7 @@ TEST_F(MenuPopupTest, TrackingRunsUntilAChoiceOrADismissal) {
 
 TEST_F(MenuPopupTest, AFamilyMenuIsMeasuredAndPaintedByItsOwnPainter) {
     QEL_REQUIRE_DISPLAY();
-    const int shell = KiroMenu::s_shellType, xp = KiroMenu::s_drawModeXp, other = KiroMenu::s_drawModeOther;
+    const menu_tree::SavedLook savedLook;  // the look and the system colours come back afterwards
     KiroMenu::s_shellType = 2;
     KiroMenu::SetDrawMode(0);
     {
@@ -333,14 +333,11 @@ TEST_F(MenuPopupTest, AFamilyMenuIsMeasuredAndPaintedByItsOwnPainter) {
         platform::SetMenuTrackingHook([](MenuPopup& p) { p.MenuChar('o'); });
         EXPECT_EQ(platform::TrackPopupMenu(family.m_hMenu, 0x0182, 10, 10, owner), 31);
     }
-    KiroMenu::s_shellType = shell;
-    KiroMenu::s_drawModeXp = xp;
-    KiroMenu::s_drawModeOther = other;
 }
 
 TEST_F(MenuPopupTest, ScreenshotOfAFamilyPopupOnScreen) {
     QEL_REQUIRE_DISPLAY();
-    const int shell = KiroMenu::s_shellType, xp = KiroMenu::s_drawModeXp, other = KiroMenu::s_drawModeOther;
+    const menu_tree::SavedLook savedLook;  // the look and the system colours come back afterwards
     KiroMenu::s_shellType = 2;
     KiroMenu::SetDrawMode(1);
     {
@@ -370,7 +367,4 @@ TEST_F(MenuPopupTest, ScreenshotOfAFamilyPopupOnScreen) {
         EXPECT_EQ(at(selected.x, selected.y), hc);
         EXPECT_EQ(at(selected.GetRight() - 3, selected.y + 3), sc);
     }
-    KiroMenu::s_shellType = shell;
-    KiroMenu::s_drawModeXp = xp;
-    KiroMenu::s_drawModeOther = other;
 }
