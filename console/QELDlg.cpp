@@ -88,9 +88,8 @@ bool CQELDlg::CreateDialogWindow()
     SetEscapeId(wxID_NONE);
     platform::BuildDialog(this, *tmpl);
     m_windowCreated = true;
-    if (wxWindow* calibrate = FindWindow(IDC_POWER_CALIBRATE)) {
-        calibrate->Bind(wxEVT_LEFT_DCLICK, &CQELDlg::OnCalibrateDoubleClick, this);
-    }
+    // The calibrate button's double click has its handler (OnBnDoubleclickedPowerCalibrate), but
+    // no event leads there: the bitmap button turns a double click into a second press.
     InitDialog();  // sends the init-dialog event: OnInitDialog
     return true;
 }
@@ -333,12 +332,6 @@ void CQELDlg::OnComboDropdown(wxCommandEvent& event)
 void CQELDlg::OnComboCloseup(wxCommandEvent& event)
 {
     OnCbnCloseupLanguage();
-    event.Skip();
-}
-
-void CQELDlg::OnCalibrateDoubleClick(wxMouseEvent& event)
-{
-    OnBnDoubleclickedPowerCalibrate();
     event.Skip();
 }
 

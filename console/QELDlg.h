@@ -178,7 +178,6 @@ private:
     void OnCharHook(wxKeyEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnWindowTimer(wxTimerEvent& event);
-    void OnCalibrateDoubleClick(wxMouseEvent& event);
     void SetPortCaption(bool open);
     void ShowNotOpenMessage();
     // Asks the confirmation of the language (OK/Cancel under "QEL") and tests the port; true: send.
