@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/serial_ports.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -21,21 +22,13 @@ class FakeTtyTree : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "qel-tty-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        root_ = tmpl;
+        root_ = temp_.Path();
         fs::create_directories(root_ / "sys/class/tty");
         fs::create_directories(root_ / "sys/devices");
         fs::create_directories(root_ / "sys/drivers");
         roots_.sysClassTty = (root_ / "sys/class/tty").string();
         roots_.dev = "/dev";
     }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-
     // A class entry; it gets device -> ../../../devices/<name> and, with a driver,
     // device/driver -> ../../drivers/<driver>, like sysfs. type < 0 writes no "type" file.
     void AddTty(const std::string& name, const std::string& driver, int type = -1, bool device = true)
@@ -63,6 +56,7 @@ protected:
     Paths Scan() const { return EnumerateSerialPorts(roots_); }
 
     fs::path root_;
+    testing_support::TempDir temp_{"qel-tty"};
     SerialPortRoots roots_;
 };
 

@@ -9,6 +9,7 @@
 
 #include "platform/codepage.h"
 #include "platform/profile.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -23,17 +24,9 @@ class ProfileFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string tmpl = (fs::temp_directory_path() / "qel-profile-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
+        dir_ = temp_.Path();
         path_ = (dir_ / "language.ini").string();
     }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
     void Write(const std::string& bytes)
     {
         std::ofstream out(path_, std::ios::binary | std::ios::trunc);
@@ -47,6 +40,7 @@ protected:
     }
 
     fs::path dir_;
+    testing_support::TempDir temp_{"qel-profile"};
     std::string path_;
 };
 

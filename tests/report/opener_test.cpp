@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/opener.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -21,9 +22,7 @@ class FakeXdgOpen : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/qel-opener-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
+        m_dir = m_temp.Path();
         const char* path = std::getenv("PATH");
         m_oldPath = path ? path : "";
         m_hadPath = path != nullptr;
@@ -36,8 +35,6 @@ protected:
             ::setenv("PATH", m_oldPath.c_str(), 1);
         else
             ::unsetenv("PATH");
-        std::string cmd = "rm -rf '" + m_dir + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
 
     void WriteScript(const std::string& body, mode_t mode = 0755)
@@ -65,6 +62,7 @@ protected:
     }
 
     std::string m_dir;
+    testing_support::TempDir m_temp{"qel-opener"};
     std::string m_oldPath;
     bool m_hadPath = false;
 };

@@ -16,6 +16,7 @@
 #include "report/automation_exception.h"
 #include "report/excel.h"
 #include "spreadsheet/server.h"
+#include "tests/support/temp_dir.h"
 
 using platform::VARIANT;
 
@@ -27,17 +28,13 @@ protected:
     {
         ASSERT_TRUE(platform::SUCCEEDED(platform::CoInitialize(nullptr)));
         spreadsheet::RegisterServer();
-        char tmpl[] = "/tmp/qel-roundtrip-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
+        m_dir = m_temp.Path();
     }
 
     void TearDown() override
     {
         platform::RevokeClassObject("Excel.Application");
         platform::CoUninitialize();
-        const std::string cmd = "rm -rf '" + m_dir + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
 
     static bool HaveOpenpyxl() { return std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0; }
@@ -65,6 +62,7 @@ protected:
     static bool Exists(const std::string& file) { return ::access(file.c_str(), F_OK) == 0; }
 
     std::string m_dir;
+    testing_support::TempDir m_temp{"qel-roundtrip"};
     const VARIANT missing = VARIANT::Missing();
 };
 

@@ -93,8 +93,8 @@ TEST_F(Errors, OpenRejectsFilesThatAreNoWorkbook)
     const std::vector<BadFile> cases = {
         {"missing.xlsx", [](const std::string&) {}, "does not exist"},
         {"nofolder/missing.xlsx", [](const std::string&) {}, "the folder"},
-        {"text.xlsx", [](const std::string& p) { WriteFileBytes(p, "name,value\n1,2\n"); }, "not a valid .xlsx"},
-        {"empty.xlsx", [](const std::string& p) { WriteFileBytes(p, ""); }, "not a valid .xlsx"},
+        {"text.xlsx", [](const std::string& p) { WriteFile(p, "name,value\n1,2\n"); }, "not a valid .xlsx"},
+        {"empty.xlsx", [](const std::string& p) { WriteFile(p, ""); }, "not a valid .xlsx"},
         {"folder.xlsx", [](const std::string& p) { std::filesystem::create_directory(p); }, "is a folder"},
         {"plainzip.xlsx", [](const std::string& p) { WritePackage(p, {{"readme.txt", "hello"}}); }, "not a valid .xlsx"},
         {"nosheet.xlsx",
@@ -119,8 +119,8 @@ TEST_F(Errors, OpenRejectsFilesThatAreNoWorkbook)
         {"truncated.xlsx",
          [](const std::string& p) {
              const std::string src = std::string(QEL_SOURCE_DIR) + "/data/savemode.xlsx";
-             const std::string bytes = ReadFileBytes(src);
-             WriteFileBytes(p, bytes.substr(0, bytes.size() / 2));
+             const std::string bytes = ReadFile(src);
+             WriteFile(p, bytes.substr(0, bytes.size() / 2));
          },
          "not a valid .xlsx"},
     };
@@ -148,8 +148,8 @@ TEST_F(Errors, LockedWorkbookOpensButIsNotOverwritten)
 {
     const std::string path = Path("report.xlsx");
     WriteForeignWorkbook(path);
-    WriteFileBytes(Path(".~lock.report.xlsx#"), "someone,host,/home/someone,10.12.2024 10:00,file:///home/someone;\n");
-    const std::string before = ReadFileBytes(path);
+    WriteFile(Path(".~lock.report.xlsx#"), "someone,host,/home/someone,10.12.2024 10:00,file:///home/someone;\n");
+    const std::string before = ReadFile(path);
     const auto listing = Listing();
 
     // Opening reads only: it is allowed.
@@ -160,7 +160,7 @@ TEST_F(Errors, LockedWorkbookOpensButIsNotOverwritten)
     WriteForeignWorkbook(other);
     const auto withOther = Listing();
     ExpectFailure(SaveCopy(other, path), path, "open in a desktop spreadsheet");
-    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_EQ(ReadFile(path), before);
     EXPECT_EQ(Listing(), withOther);
     EXPECT_EQ(SaveCopy(path, Path("free.xlsx")).hr, platform::S_OK);
     (void)listing;
@@ -184,13 +184,13 @@ TEST_F(Errors, UnwritableFolderAndFileAreReportedAndLeftAlone)
     ::chmod(source.c_str(), 0644);
     ::chmod(readOnly.c_str(), 0444);
     ::chmod(m_dir.c_str(), 0555);
-    const std::string before = ReadFileBytes(readOnly);
+    const std::string before = ReadFile(readOnly);
     const auto listing = Listing();
     const std::string target = Path("copy.xlsx");
     ExpectFailure(AsUnprivileged([&] { return SaveCopy(source, target); }), target, "permission denied");
     ExpectFailure(AsUnprivileged([&] { return SaveInPlace(readOnly); }), readOnly, "permission denied");
     EXPECT_EQ(Listing(), listing);
-    EXPECT_EQ(ReadFileBytes(readOnly), before);
+    EXPECT_EQ(ReadFile(readOnly), before);
 }
 
 TEST_F(Errors, SaveOfANeverSavedWorkbookAndCallsOnAClosedOne)
@@ -213,13 +213,13 @@ TEST_F(Errors, CloseSavesOnlyWhenAsked)
 {
     const std::string path = Path("book.xlsx");
     WriteForeignWorkbook(path);
-    const std::string before = ReadFileBytes(path);
+    const std::string before = ReadFile(path);
     {
         Session s = OpenBook(path);
         PutCell(s.sheet.get(), 1, 1, S("dropped"));
         Method(s.book.get(), id::kClose, {Missing(), S(path), Missing()});
     }
-    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_EQ(ReadFile(path), before);
     {
         Session s = OpenBook(path);
         PutCell(s.sheet.get(), 1, 1, S("kept"));

@@ -11,16 +11,13 @@ namespace sheet_test {
 
 void TempFolder::SetUp()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qel-sheet-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    m_dir = pattern;
+    m_temp = std::make_unique<testing_support::TempDir>("qel-sheet");
+    m_dir = m_temp->Path();
 }
 
 void TempFolder::TearDown()
 {
-    std::error_code ignored;
-    std::filesystem::permissions(m_dir, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(m_dir, ignored);
+    m_temp.reset();  // also a folder a test made read-only goes
 }
 
 std::vector<std::string> TempFolder::Listing() const
@@ -62,20 +59,6 @@ Parts ReadPackage(const std::string& path)
     }
     zip_discard(archive);
     return parts;
-}
-
-std::string ReadFileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
 }
 
 void WriteForeignWorkbook(const std::string& path)

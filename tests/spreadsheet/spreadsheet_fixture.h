@@ -3,6 +3,7 @@
 #pragma once
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/automation.h"
 #include "spreadsheet/dispatch_ids.h"
 #include "spreadsheet/server.h"
+#include "tests/support/temp_dir.h"
 
 namespace sheet_test {
 
@@ -143,14 +145,17 @@ protected:
     std::string Path(const std::string& name) const { return (m_dir / name).string(); }
     std::vector<std::string> Listing() const;  // file names in the folder, sorted
     std::filesystem::path m_dir;
+
+private:
+    std::unique_ptr<testing_support::TempDir> m_temp;
 };
 
 // Package helpers.
 using Parts = std::map<std::string, std::string>;
 void WritePackage(const std::string& path, const std::vector<std::pair<std::string, std::string>>& parts);
 Parts ReadPackage(const std::string& path);
-std::string ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::string& bytes);
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
 // A workbook as another spreadsheet program writes it: shared strings, styles with a custom
 // format, column spans, a merge, page setup, a header, a formula with a cached result, a second

@@ -1,13 +1,10 @@
 #include "tests/support/console_fixture.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include <wx/app.h>
@@ -21,74 +18,6 @@
 namespace testing_support {
 
 const std::string kNoFile = "\x01no file";
-
-namespace {
-
-void RemoveTree(const std::string& path)
-{
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0) return;
-    if (S_ISDIR(st.st_mode)) {
-        if (DIR* d = opendir(path.c_str())) {
-            while (dirent* e = readdir(d)) {
-                std::string name = e->d_name;
-                if (name == "." || name == "..") continue;
-                RemoveTree(path + "/" + name);
-            }
-            closedir(d);
-        }
-        rmdir(path.c_str());
-    } else {
-        unlink(path.c_str());
-    }
-}
-
-}  // namespace
-
-TempDir::TempDir()
-{
-    std::string tmpl = "/tmp/qel-test-XXXXXX";
-    char* made = mkdtemp(tmpl.data());
-    m_path = made != nullptr ? made : "/tmp";
-}
-
-TempDir::~TempDir()
-{
-    if (m_path != "/tmp") RemoveTree(m_path);
-}
-
-void WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool FileExists(const std::string& path)
-{
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
-}
-
-std::vector<std::string> ListFolder(const std::string& path)
-{
-    std::vector<std::string> names;
-    if (DIR* d = opendir(path.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(d);
-    }
-    return names;
-}
 
 std::string ShippedLanguageFile(const std::string& item)
 {

@@ -10,25 +10,10 @@
 #include "console/QELDlg.h"
 #include "platform/message_box.h"
 #include "platform/opener.h"
+#include "tests/support/temp_dir.h"
 
 namespace testing_support {
 
-// A temporary folder, removed with everything in it on destruction.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
-
-void WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
-bool FileExists(const std::string& path);
-std::vector<std::string> ListFolder(const std::string& path);
 
 // The shipped language file with its "Item" line replaced (Item=<item>); bytes in GBK.
 std::string ShippedLanguageFile(const std::string& item);
