@@ -8,7 +8,7 @@
 #include <vector>
 
 #include <wx/button.h>
-#include <wx/combobox.h>
+#include <wx/odcombo.h>
 #include <wx/dcclient.h>
 #include <wx/gauge.h>
 #include <wx/iconbndl.h>
@@ -158,6 +158,8 @@ BOOL CQELDlg::OnInitDialog()
     // 8. and 9. The language file and the texts of the language.
     ReadLanguageFile(languagePath);
     ApplyLanguage();
+    // Without a language the template's captions stay; they too get the room they need.
+    if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG)) platform::FitLabels(this, *tmpl);
 
     // 10. Progress bar.
     if (m_progress != nullptr) m_progress->SetRange(100);
@@ -203,7 +205,7 @@ BOOL CQELDlg::OnInitDialog()
 bool CQELDlg::DoDataExchange(bool save)
 {
     // Controls bound by subclassing.
-    m_comboLanguage = dynamic_cast<wxComboBox*>(FindWindow(IDC_COMBO_LANGUAGE));
+    m_comboLanguage = dynamic_cast<platform::DropDownList*>(FindWindow(IDC_COMBO_LANGUAGE));
     m_iconMeter = dynamic_cast<wxStaticBitmap*>(FindWindow(IDC_ICON_METER));
     m_listRecords = dynamic_cast<CEditListCtrl*>(FindWindow(IDC_LIST_RECORDS));
     if (m_listRecords == nullptr && FindWindow(IDC_LIST_RECORDS) != nullptr) {
@@ -215,7 +217,7 @@ bool CQELDlg::DoDataExchange(bool save)
             list->Destroy();
         }
     }
-    m_comboPort = dynamic_cast<wxComboBox*>(FindWindow(IDC_COMBO_PORT));
+    m_comboPort = dynamic_cast<platform::DropDownList*>(FindWindow(IDC_COMBO_PORT));
     m_iconPort = dynamic_cast<wxStaticBitmap*>(FindWindow(IDC_ICON_PORT));
 
     // The calibration value, as the framework exchanges a float: an unreadable text stops the
@@ -404,7 +406,7 @@ void CQELDlg::SetDlgItemText(int id, const std::string& text)
     wxString value = wxString::FromUTF8(text);
     if (auto* edit = dynamic_cast<wxTextCtrl*>(w)) {
         edit->ChangeValue(value);
-    } else if (auto* combo = dynamic_cast<wxComboBox*>(w)) {
+    } else if (auto* combo = dynamic_cast<wxOwnerDrawnComboBox*>(w)) {
         combo->SetValue(value);
     } else {
         w->SetLabel(value);
@@ -416,7 +418,7 @@ std::string CQELDlg::GetDlgItemText(int id) const
     wxWindow* w = FindWindow(id);
     if (w == nullptr) return std::string();
     if (auto* edit = dynamic_cast<wxTextCtrl*>(w)) return edit->GetValue().utf8_string();
-    if (auto* combo = dynamic_cast<wxComboBox*>(w)) return combo->GetValue().utf8_string();
+    if (auto* combo = dynamic_cast<wxOwnerDrawnComboBox*>(w)) return combo->GetValue().utf8_string();
     return w->GetLabel().utf8_string();
 }
 

@@ -16,12 +16,12 @@
 #include "console/meter_protocol.h"
 #include "controls/ButtonNX.h"
 #include "controls/EditListCtrl.h"
+#include "platform/dialog_template.h"
 #include "platform/report_list.h"
 #include "platform/winapi.h"
 #include "serial/SerialPort.h"
 
 class wxButton;
-class wxComboBox;
 class wxGauge;
 class wxStaticBitmap;
 class _Application;
@@ -76,6 +76,10 @@ public:
 
     // ---- ports (console/QELDlg_ports.cpp)
     void EnumSerialPorts();
+    // How the port list shows a port of the table: the device's name without its "/dev/" folder
+    // ("ttyUSB0", "pts/12"), so the narrow entry shows the chosen port whole; any other path
+    // whole. The table keeps the path that is opened.
+    static std::string PortListText(const std::string& path);
     void OnCbnDropdownComPort();
     void OnBnClickedOpenCom();
     void OnBnClickedConnect();
@@ -151,10 +155,10 @@ public:
     wxFont m_listFont;
     UINT_PTR m_reportTimer = 0;
     std::array<CButtonNX*, 20> m_buttons{};  // 0 to 7 attached at start-up, 8 to 19 never
-    wxComboBox* m_comboLanguage = nullptr;
+    platform::DropDownList* m_comboLanguage = nullptr;
     wxStaticBitmap* m_iconMeter = nullptr;
     CEditListCtrl* m_listRecords = nullptr;
-    wxComboBox* m_comboPort = nullptr;
+    platform::DropDownList* m_comboPort = nullptr;
     wxStaticBitmap* m_iconPort = nullptr;
     float m_calValue = 0.0f;
     char m_textBuf[20] = {};

@@ -1,5 +1,5 @@
 // The language file, the captions of the three languages and the records table's columns.
-#include <wx/combobox.h>
+#include <wx/odcombo.h>
 
 #include "console/QELDlg.h"
 #include "platform/profile.h"
@@ -66,6 +66,8 @@ void CQELDlg::ApplyLanguage()
         SetDlgItemText(c.id, text);
     }
     SetPortCaption(m_portOpened);
+    // Labels whose text is too long for the template's rectangle get the room it needs.
+    if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG)) platform::FitLabels(this, *tmpl);
 
     // 3. and 4. The records table is emptied and loses its columns.
     if (m_listRecords == nullptr) return;

@@ -1,7 +1,7 @@
 // Port selection, open and close, connect and disconnect.
 #include <cstring>
 
-#include <wx/combobox.h>
+#include <wx/odcombo.h>
 #include <wx/statbmp.h>
 
 #include "console/QELDlg.h"
@@ -36,6 +36,15 @@ void CQELDlg::EnumSerialPorts()
     }
 }
 
+std::string CQELDlg::PortListText(const std::string& path)
+{
+    static const std::string kDeviceFolder = "/dev/";
+    if (path.size() > kDeviceFolder.size() && path.compare(0, kDeviceFolder.size(), kDeviceFolder) == 0) {
+        return path.substr(kDeviceFolder.size());
+    }
+    return path;
+}
+
 void CQELDlg::OnCbnDropdownComPort()
 {
     if (PortIsOpen()) {
@@ -48,7 +57,7 @@ void CQELDlg::OnCbnDropdownComPort()
         m_portCountListed = m_portCount;
         if (m_comboPort != nullptr) {
             m_comboPort->Clear();
-            for (int i = 0; i < m_portCount; ++i) m_comboPort->Append(wxString::FromUTF8(m_portNames[i]));
+            for (int i = 0; i < m_portCount; ++i) m_comboPort->Append(wxString::FromUTF8(PortListText(m_portNames[i])));
         }
     }
     SetPortCaption(false);

@@ -3,10 +3,13 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <initializer_list>
+#include <vector>
 
 #include <wx/button.h>
 #include <wx/combobox.h>
+#include <wx/dcclient.h>
 #include <wx/dialog.h>
 #include <wx/fontenum.h>
 #include <wx/gauge.h>
@@ -176,13 +179,8 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c)
         // Single line and without wxTE_PROCESS_ENTER, so Enter reaches the default button.
         // A GTK entry always draws its frame, with or without Style::Border.
         return new wxTextCtrl(dialog, id, caption, r.GetPosition(), r.GetSize());
-    case ControlKind::DropDownCombo: {
-        // The template's height is the height of the dropped list; the control keeps its own.
-        auto* cb = new wxComboBox(dialog, id, caption, r.GetPosition(), wxSize(r.width, -1), 0,
-                                  nullptr, wxCB_DROPDOWN);
-        cb->SetSize(r.x, r.y, r.width, cb->GetBestSize().y);
-        return cb;
-    }
+    case ControlKind::DropDownCombo:
+        return new DropDownList(dialog, id, caption, r);
     case ControlKind::ListView: {
         auto* list = new ReportList(dialog, id, r.GetPosition(), r.GetSize());
         if (!caption.empty()) list->SetLabel(caption);
@@ -225,6 +223,24 @@ wxWindow* FindChild(wxWindow* parent, int id, const wxWindow* except)
 }
 
 }  // namespace
+
+DropDownList::DropDownList(wxWindow* parent, wxWindowID id, const wxString& value, const wxRect& r)
+    : wxOwnerDrawnComboBox(parent, id, value, r.GetPosition(), wxSize(r.width, -1), 0, nullptr, wxCB_DROPDOWN)
+{
+    const int height = GetBestSize().y;
+    SetSize(r.x, r.y, r.width, height);
+    if (r.height > height) SetPopupMaxHeight(r.height - height);
+    if (wxTextCtrl* entry = GetTextCtrl()) {
+        entry->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
+            if (!IsPopupShown() && IsEnabled()) {
+                SetFocus();
+                Popup();
+                return;
+            }
+            e.Skip();
+        });
+    }
+}
 
 std::string WrapCaption(const std::string& caption, int width,
                         const std::function<int(const std::string&)>& measure)
@@ -288,6 +304,96 @@ void BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl)
     for (const ControlTemplate& c : tmpl.controls) {
         wxWindow* w = CreateControl(dialog, c);
         if (w != nullptr && !(c.style & Style::Visible)) w->Hide();
+    }
+}
+
+namespace {
+
+// The innermost shown group box of the dialog that holds `r`, or nullptr.
+wxWindow* GroupBoxAround(wxWindow* dialog, const wxRect& r)
+{
+    wxWindow* best = nullptr;
+    for (wxWindow* w : dialog->GetChildren()) {
+        if (!w->IsShown() || dynamic_cast<wxStaticBox*>(w) == nullptr) continue;
+        if (!w->GetRect().Contains(r)) continue;
+        if (best == nullptr || best->GetRect().Contains(w->GetRect())) best = w;
+    }
+    return best;
+}
+
+}  // namespace
+
+void FitLabels(wxDialog* dialog, const DialogTemplate& tmpl)
+{
+    const int gap = dialog->ConvertDialogToPixels(wxPoint(2, 0)).x;
+    const wxPoint inset = dialog->ConvertDialogToPixels(wxPoint(3, 3));
+    for (const ControlTemplate& c : tmpl.controls) {
+        if (c.kind != ControlKind::Text || !(c.style & Style::Visible) || c.id == -1) continue;
+        auto* label = dynamic_cast<wxStaticText*>(dialog->FindWindow(c.id));
+        if (label == nullptr) continue;
+        const wxRect r = DialogUnitsToPixels(dialog, c.x, c.y, c.w, c.h);
+        const wxString text = label->GetLabel();
+        const wxSize one = label->GetTextExtent(text);
+        if (one.x <= r.width && one.y <= r.height) {
+            label->SetSize(r);
+            continue;
+        }
+
+        // The free space beside the label: up to the nearest shown control on each side in the
+        // label's rows, within its group box.
+        int left = 0;
+        int right = dialog->GetClientSize().x;
+        int bottom = dialog->GetClientSize().y;
+        if (wxWindow* group = GroupBoxAround(dialog, r)) {
+            const wxRect g = group->GetRect();
+            left = g.x + inset.x;
+            right = g.GetRight() + 1 - inset.x;
+            bottom = g.GetBottom() + 1 - inset.y;
+        }
+        std::vector<wxRect> others;
+        for (wxWindow* w : dialog->GetChildren()) {
+            if (w == label || !w->IsShown() || dynamic_cast<wxStaticBox*>(w) != nullptr) continue;
+            others.push_back(w->GetRect());
+        }
+        auto rowsOverlap = [](const wxRect& a, int top, int bottomEdge) { return a.y < bottomEdge && a.GetBottom() + 1 > top; };
+        for (const wxRect& o : others) {
+            if (!rowsOverlap(o, r.y, r.y + r.height)) continue;
+            if (o.GetRight() < r.x) left = std::max(left, o.GetRight() + 1 + gap);
+            if (o.x > r.GetRight()) right = std::min(right, o.x - gap);
+        }
+        left = std::min(left, r.x);
+        right = std::max(right, r.GetRight() + 1);
+
+        // One line where it fits there, else the lines the free width gives.
+        wxSize need = one;
+        wxString shown = text;
+        if (need.x > right - left) {
+            shown = wxString::FromUTF8(WrapCaption(text.utf8_string(), right - left, [label](const std::string& s) {
+                return label->GetTextExtent(wxString::FromUTF8(s)).x;
+            }));
+            wxCoord mw = 0, mh = 0;
+            wxClientDC dc(label);
+            dc.SetFont(label->GetFont());
+            dc.GetMultiLineTextExtent(shown, &mw, &mh);
+            need = wxSize(mw, mh);
+        }
+        need.x = std::min(need.x + 2, right - left);  // a pixel's slack on each side for the toolkit's own wrap
+        need.y = std::max(need.y, r.height);
+
+        // Keep the aligned side where the room allows.
+        int x = r.x;
+        if (c.style & Style::Right) {
+            x = r.GetRight() + 1 - need.x;
+        } else if (c.style & Style::Center) {
+            x = r.x + (r.width - need.x) / 2;
+        }
+        x = std::clamp(x, left, right - need.x);
+        // More lines grow downwards, as far as the next control below in the label's columns.
+        for (const wxRect& o : others) {
+            if (o.x < x + need.x && o.GetRight() + 1 > x && o.y >= r.y + r.height) bottom = std::min(bottom, o.y - gap);
+        }
+        need.y = std::min(need.y, std::max(bottom - r.y, r.height));
+        label->SetSize(x, r.y, need.x, need.y);
     }
 }
 

