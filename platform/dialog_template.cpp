@@ -110,6 +110,35 @@ void CentreTextVertically(wxStaticText* text)
     if (tk.labelSetYAlign && tk.IsLabel(text->GetHandle())) tk.labelSetYAlign(text->GetHandle(), 0.5f);
 }
 
+// The toolkit draws its progress bar as a thin bar in the middle of the control's rectangle; the
+// system's bar fills the rectangle. The bar's own style sheet gives its trough and its filled
+// part the control's height (less the trough's frame).
+void FillHeight(wxGauge* gauge, int height)
+{
+    using NewProvider = void* (*)();
+    using LoadData = int (*)(void*, const char*, long, void**);
+    using GetContext = void* (*)(void*);
+    using AddProvider = void (*)(void*, void*, unsigned);
+    using Unref = void (*)(void*);
+    static const auto newProvider = reinterpret_cast<NewProvider>(dlsym(RTLD_DEFAULT, "gtk_css_provider_new"));
+    static const auto loadData = reinterpret_cast<LoadData>(dlsym(RTLD_DEFAULT, "gtk_css_provider_load_from_data"));
+    static const auto getContext = reinterpret_cast<GetContext>(dlsym(RTLD_DEFAULT, "gtk_widget_get_style_context"));
+    static const auto addProvider = reinterpret_cast<AddProvider>(dlsym(RTLD_DEFAULT, "gtk_style_context_add_provider"));
+    static const auto unref = reinterpret_cast<Unref>(dlsym(RTLD_DEFAULT, "g_object_unref"));
+    constexpr unsigned kPriorityApplication = 600;  // GTK_STYLE_PROVIDER_PRIORITY_APPLICATION
+    if (!newProvider || !loadData || !getContext || !addProvider || !unref || gauge->GetHandle() == nullptr) return;
+    const int inner = std::max(1, height - 2);  // the trough's frame: one pixel above and below
+    const std::string css = "progressbar trough, progressbar progress { min-height: " + std::to_string(inner) +
+                            "px; }\nprogressbar trough { border-width: 1px; }\n";
+    void* provider = newProvider();
+    if (provider == nullptr) return;
+    if (loadData(provider, css.c_str(), -1, nullptr)) {
+        // The bar's parts (trough, progress) are styled through the bar's own context.
+        addProvider(getContext(gauge->GetHandle()), provider, kPriorityApplication);
+    }
+    unref(provider);
+}
+
 // A push button whose caption wraps onto more lines when it is wider than the button, as a
 // multiline button does; GetLabel gives the caption as it was set.
 class WrappingButton : public wxButton {
@@ -186,8 +215,11 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c)
         if (!caption.empty()) list->SetLabel(caption);
         return list;
     }
-    case ControlKind::Progress:
-        return new wxGauge(dialog, id, 100, r.GetPosition(), r.GetSize(), wxGA_HORIZONTAL | wxGA_SMOOTH);
+    case ControlKind::Progress: {
+        auto* gauge = new wxGauge(dialog, id, 100, r.GetPosition(), r.GetSize(), wxGA_HORIZONTAL | wxGA_SMOOTH);
+        FillHeight(gauge, r.height);
+        return gauge;
+    }
     case ControlKind::IconStatic: {
         wxBitmap bmp;
         if (c.imageId != 0) {
@@ -230,6 +262,15 @@ DropDownList::DropDownList(wxWindow* parent, wxWindowID id, const wxString& valu
     const int height = GetBestSize().y;
     SetSize(r.x, r.y, r.width, height);
     if (r.height > height) SetPopupMaxHeight(r.height - height);
+    // Escape in the dropped list closes the list. The key would otherwise go on from the list up
+    // through this control to the dialog, whose Escape ends the window.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
+        if (e.GetKeyCode() == WXK_ESCAPE && IsPopupShown()) {
+            Dismiss();
+            return;
+        }
+        e.Skip();
+    });
     if (wxTextCtrl* entry = GetTextCtrl()) {
         entry->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
             if (!IsPopupShown() && IsEnabled()) {

@@ -69,7 +69,8 @@ struct DialogTemplate {
 // rather than by the toolkit's combo box. Its drop-down notification comes before the list is
 // measured and shown, so a handler that refills the list there sees its entries in the list that
 // opens; the arrow stays live while the list is empty (the toolkit's combo greys it); Alt+Down
-// and F4 drop it down, and a click on the edit field drops it down as a click on the arrow does.
+// and F4 drop it down, and a click on the edit field drops it down as a click on the arrow does;
+// Escape in the dropped list closes the list only.
 // The template's height is that of the control with its dropped list, as for the system's combo.
 class DropDownList : public wxOwnerDrawnComboBox {
 public:

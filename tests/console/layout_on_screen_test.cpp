@@ -136,4 +136,34 @@ TEST_F(LayoutOnScreen, ScreenshotOfEachLanguageWithEveryTextWhole)
     }
 }
 
+TEST_F(LayoutOnScreen, ProgressBarFillsItsRectangleOnScreen)
+{
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    d.Show();
+    ASSERT_TRUE(WaitFor([&] { return d.IsShownOnScreen(); }));
+    d.m_progress->SetValue(60);
+    PumpEvents(300);
+    const wxImage bar = CaptureWindow(d.m_progress);
+    bar.SaveFile(wxString::FromUTF8(std::string(QEL_BINARY_DIR) + "/progress-bar.png"), wxBITMAP_TYPE_PNG);
+    ASSERT_TRUE(bar.IsOk());
+    const wxRect tmpl = platform::DialogUnitsToPixels(&d, 14, 217, 358, 14);
+    EXPECT_EQ(d.m_progress->GetRect(), tmpl);
+    // Down a column of the filled part and one of the empty part: the filled colour covers the
+    // rectangle's height but for the frame, and the empty part does not have it.
+    const int filledX = bar.GetWidth() / 4;
+    const int emptyX = bar.GetWidth() * 9 / 10;
+    const int midY = bar.GetHeight() / 2;
+    const wxColour fill(bar.GetRed(filledX, midY), bar.GetGreen(filledX, midY), bar.GetBlue(filledX, midY));
+    const wxColour empty(bar.GetRed(emptyX, midY), bar.GetGreen(emptyX, midY), bar.GetBlue(emptyX, midY));
+    EXPECT_NE(fill, empty);
+    int filledRows = 0;
+    for (int y = 0; y < bar.GetHeight(); ++y) {
+        if (wxColour(bar.GetRed(filledX, y), bar.GetGreen(filledX, y), bar.GetBlue(filledX, y)) == fill) ++filledRows;
+        EXPECT_NE(wxColour(bar.GetRed(emptyX, y), bar.GetGreen(emptyX, y), bar.GetBlue(emptyX, y)), fill) << y;
+    }
+    EXPECT_GE(filledRows, bar.GetHeight() - 4) << "of " << bar.GetHeight();
+    d.Hide();
+}
+
 }  // namespace

@@ -78,10 +78,12 @@ protected:
         const wxSize button = list->GetButtonSize();
         return wxPoint(r.GetRight() - button.x / 2, r.y + r.height / 2);
     }
+    // The list that drops down from the port list.
+    wxVListBox* PortPopup() { return dynamic_cast<wxVListBox*>(Dlg().m_comboPort->GetPopupControl()->GetControl()); }
     // Entry i of the dropped port list, in screen pixels.
     wxPoint PortEntry(size_t i)
     {
-        auto* box = dynamic_cast<wxVListBox*>(Dlg().m_comboPort->GetPopupControl()->GetControl());
+        wxVListBox* box = PortPopup();
         if (box == nullptr) return wxPoint();
         const wxRect r = box->GetItemRect(i);
         return box->ClientToScreen(wxPoint(r.x + r.width / 2, r.y + r.height / 2));
@@ -89,8 +91,11 @@ protected:
     bool PortListDroppedWithTheMeter()
     {
         platform::DropDownList* list = Dlg().m_comboPort;
+        // The list was filled before it was measured and shown: it opens with the entry in it.
+        wxVListBox* box = PortPopup();
         return list->IsPopupShown() && list->GetCount() == 1 &&
-               list->GetString(0).utf8_string() == CQELDlg::PortListText(sim->DevicePath());
+               list->GetString(0).utf8_string() == CQELDlg::PortListText(sim->DevicePath()) && box != nullptr &&
+               box->GetItemCount() == 1 && box->GetClientSize().y >= box->GetItemRect(0).height;
     }
     bool MeterPortChosen()
     {
@@ -164,6 +169,44 @@ TEST_F(RoadOnScreen, MouseAloneFromStartUpToTheReport)
     road.Then("click UPLOAD DATA", [&] { return Value(kHeader[4].id) == kHeader[4].text; },
               [&] { ClickWindow(Item(IDC_UPLOAD)); });
     road.Then("click EXIT when the report is made", [&] { return ReportDone(); }, [&] { ClickWindow(Item(IDC_EXIT)); }, 60000);
+    Walk(road);
+    ExpectReportHoldsEveryRecord();
+    EXPECT_EQ(errors.Warnings(), std::vector<std::string>{});
+}
+
+TEST_F(RoadOnScreen, KeyboardAloneFromStartUpToTheReport)
+{
+    StderrCapture errors;
+    InputRoad road;
+    const auto tabTo = [&](int id) {
+        road.Until(std::string("Tab to ") + std::to_string(id), [this, id] { return HasFocusWithin(Item(id)); },
+                   [] { PressKey(WXK_TAB); }, 30);
+    };
+    road.Then("the window has the focus", [&] { return Dlg().IsShownOnScreen() && HasFocusWithin(&Dlg()); }, nullptr);
+    tabTo(IDC_COMBO_PORT);
+    road.Then("Alt+Down drops the port list", nullptr, [] { PressKey(WXK_DOWN, wxMOD_ALT); });
+    road.Then("Down to the meter's entry", [&] { return PortListDroppedWithTheMeter(); }, [] { PressKey(WXK_DOWN); });
+    road.Then("Return chooses it", [&] { return PortPopup()->GetSelection() == 0; },
+              [] { PressKey(WXK_RETURN); });
+    road.Then("the entry shows it", [&] { return MeterPortChosen(); }, nullptr);
+    tabTo(IDC_OPEN_COM);
+    road.Then("Space opens the port", nullptr, [] { PressKey(WXK_SPACE); });
+    road.Then("the port is open", [&] { return Dlg().m_portOpened && Value(IDC_OPEN_COM) == "CLOSE COM"; }, nullptr);
+    tabTo(IDC_CONNECT);
+    road.Then("Space connects", nullptr, [] { PressKey(WXK_SPACE); });
+    road.Then("Return closes the box", [&] { return BoxShown() && ShownMessageBoxText() == "CONNECT SUCESS!"; },
+              [] { PressKey(WXK_RETURN); });
+    road.Then("the box is gone", [&] { return !BoxShown() && HasFocusWithin(&Dlg()); }, nullptr);
+    for (const HeaderField& f : kHeader) {
+        tabTo(f.id);
+        road.Then(std::string("type ") + f.text, nullptr, [f] { TypeText(f.text); });
+        road.Then(std::string("typed ") + f.text, [this, f] { return Value(f.id) == f.text; }, nullptr);
+    }
+    tabTo(IDC_UPLOAD);
+    road.Then("Space uploads", nullptr, [] { PressKey(WXK_SPACE); });
+    road.Then("the report is made", [&] { return ReportDone(); }, nullptr, 60000);
+    tabTo(IDC_EXIT);
+    road.Then("Space on EXIT", nullptr, [] { PressKey(WXK_SPACE); });
     Walk(road);
     ExpectReportHoldsEveryRecord();
     EXPECT_EQ(errors.Warnings(), std::vector<std::string>{});

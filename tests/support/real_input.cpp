@@ -191,10 +191,18 @@ void InputRoad::Then(const std::string& name, std::function<bool()> ready, std::
     m_steps.push_back(Step{name, std::move(ready), std::move(act), timeoutMs});
 }
 
+void InputRoad::Until(const std::string& name, std::function<bool()> done, std::function<void()> nudge, int maxNudges,
+                      int timeoutMs)
+{
+    m_steps.push_back(Step{name, std::move(done), std::move(nudge), timeoutMs, maxNudges > 0 ? maxNudges : 1});
+}
+
 void InputRoad::Start(std::function<void()> onEnd, int tickMs)
 {
     m_onEnd = std::move(onEnd);
     m_next = 0;
+    m_nudges = 0;
+    m_lastNudgeMs = 0;
     m_finished = false;
     m_failure.clear();
     m_done.clear();
@@ -213,7 +221,23 @@ void InputRoad::Tick(wxTimerEvent&)
     } else {
         Step& step = m_steps[m_next];
         const long long now = wxGetLocalTimeMillis().GetValue();
-        if (!step.ready || step.ready()) {
+        constexpr long long kNudgeGapMs = 150;  // time for a key's effect to show before the next
+        if (step.maxNudges > 0) {
+            if (step.ready()) {
+                m_done.push_back(step.name);
+                ++m_next;
+                m_nudges = 0;
+                m_stepStartMs = now;
+                if (m_next >= m_steps.size()) End();
+            } else if (m_nudges >= step.maxNudges && now - m_lastNudgeMs > kNudgeGapMs) {
+                m_failure = "step \"" + step.name + "\" not done after " + std::to_string(m_nudges) + " tries";
+                End();
+            } else if (m_nudges < step.maxNudges && now - m_lastNudgeMs > kNudgeGapMs) {
+                step.act();
+                ++m_nudges;
+                m_lastNudgeMs = now;
+            }
+        } else if (!step.ready || step.ready()) {
             if (step.act) step.act();
             m_done.push_back(step.name);
             ++m_next;

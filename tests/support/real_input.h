@@ -47,6 +47,10 @@ public:
     // Adds a step; `ready` may be empty (act at the next tick).
     void Then(const std::string& name, std::function<bool()> ready, std::function<void()> act,
               int timeoutMs = 10000);
+    // Adds a step that acts (`nudge`, at most `maxNudges` times, a few ticks apart) until `done`
+    // holds: pressing Tab until the focus reaches a control, as a person does.
+    void Until(const std::string& name, std::function<bool()> done, std::function<void()> nudge, int maxNudges,
+               int timeoutMs = 10000);
     // Starts the road; `onEnd` runs once when the last step acted or a step failed.
     void Start(std::function<void()> onEnd = nullptr, int tickMs = 30);
     void Stop();
@@ -63,6 +67,7 @@ private:
         std::function<bool()> ready;
         std::function<void()> act;
         int timeoutMs;
+        int maxNudges = 0;  // > 0: an Until step; act is the nudge
     };
     void Tick(wxTimerEvent&);
     void End();
@@ -71,6 +76,8 @@ private:
     std::vector<std::string> m_done;
     size_t m_next = 0;
     long long m_stepStartMs = 0;
+    long long m_lastNudgeMs = 0;
+    int m_nudges = 0;
     bool m_inTick = false;
     bool m_finished = false;
     std::string m_failure;
