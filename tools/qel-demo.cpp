@@ -3,9 +3,11 @@
 //   qel-demo [--port PATH] [--records N] [--workdir DIR] [--auto]
 //
 // The working folder gets language.ini, savemode.xlsx and savefile/. The simulator (or the device
-// given with --port) is listed first in the port list. With --auto the demo drives the main road
-// through the window itself: it picks the port, opens it, connects, types a report header,
-// uploads, waits for the report and prints the report's full path on its last line.
+// given with --port) is listed first in the port list. With --auto the demo walks the main road on
+// the shown window with the mouse and keyboard events a person's hands send (through the display
+// server): it drops the port list down and clicks the meter's entry, clicks OPEN COM and CONNECT,
+// clicks OK in the box that answers, types a report header, clicks UPLOAD DATA, waits for the
+// report, clicks EXIT and prints the report's full path on its last line.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +24,7 @@
 #include <wx/odcombo.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
+#include <wx/vlbox.h>
 
 #include "console/QELApp.h"
 #include "console/QELDlg.h"
@@ -29,6 +32,7 @@
 #include "platform/opener.h"
 #include "platform/serial_ports.h"
 #include "resources/resource_ids.h"
+#include "tests/support/real_input.h"
 #include "tools/sim/meter_sim.h"
 
 namespace {
@@ -49,16 +53,6 @@ bool CopyFile(const std::string& from, const std::string& to)
     return static_cast<bool>(out);
 }
 
-// Boxes of the automatic run: printed, answered with OK.
-class PrintingMessageBoxes : public platform::IMessageBoxService {
-public:
-    int Show(const platform::MessageBoxRequest& request) override
-    {
-        std::cout << "[box] " << request.caption << ": " << request.text << std::endl;
-        return IDOK;
-    }
-};
-
 // The automatic run has no desktop to hand the report to: it names it instead.
 class PrintingOpener : public platform::IOpener {
 public:
@@ -77,18 +71,16 @@ public:
     int OnRun() override;
 
 private:
-    void Step(wxTimerEvent&);
     bool Prepare();
-    void Click(CQELDlg& dlg, int id);
+    void PlanRoad();
+    CQELDlg* Dlg() const { return dynamic_cast<CQELDlg*>(GetTopWindow()); }
+    wxWindow* Item(int id) const { return Dlg() != nullptr ? Dlg()->FindWindow(id) : nullptr; }
     void Fail(const std::string& why);
 
     DemoOptions m_options;
     std::unique_ptr<meter_sim::MeterSimulator> m_sim;
-    PrintingMessageBoxes m_boxes;
     PrintingOpener m_opener;
-    wxTimer m_driver;
-    int m_step = 0;
-    std::chrono::steady_clock::time_point m_deadline;
+    testing_support::InputRoad m_road;
     std::string m_reportPath;
     bool m_failed = false;
 };
@@ -151,11 +143,11 @@ bool DemoApp::Prepare()
     platform::SerialPortScanRoots().extra = {port};
 
     if (m_options.automatic) {
-        platform::SetMessageBoxService(&m_boxes);
         platform::SetOpener(&m_opener);
-        m_driver.Bind(wxEVT_TIMER, &DemoApp::Step, this);
-        m_driver.Start(100);
-        m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        PlanRoad();
+        m_road.Start([this] {
+            if (m_road.Failed()) Fail(m_road.Failure());
+        });
     }
     return true;
 }
@@ -163,7 +155,7 @@ bool DemoApp::Prepare()
 int DemoApp::OnRun()
 {
     CQELApp::OnRun();
-    m_driver.Stop();
+    m_road.Stop();
     if (m_options.automatic) {
         if (m_failed || m_reportPath.empty()) return 1;
         std::cout << m_reportPath << std::endl;
@@ -171,68 +163,87 @@ int DemoApp::OnRun()
     return 0;
 }
 
-void DemoApp::Click(CQELDlg& dlg, int id)
+// The road a person walks, step by step: each step waits for what a person would see first.
+void DemoApp::PlanRoad()
 {
-    wxCommandEvent click(wxEVT_BUTTON, id);
-    click.SetEventObject(dlg.FindWindow(id));
-    dlg.ProcessWindowEvent(click);
+    using namespace testing_support;
+    const auto shownText = [this](int id) { return Dlg() != nullptr ? Dlg()->GetDlgItemText(id) : std::string(); };
+    const auto clickItem = [this](int id) { return [this, id] { ClickWindow(Item(id)); }; };
+    const auto popup = [this]() -> wxVListBox* {
+        return dynamic_cast<wxVListBox*>(Dlg()->m_comboPort->GetPopupControl()->GetControl());
+    };
+    const auto clickBox = [] {
+        const wxRect ok = ShownMessageBoxButton();
+        std::cout << "[box] " << ShownMessageBoxText() << std::endl;
+        ClickAt(wxPoint(ok.x + ok.width / 2, ok.y + ok.height / 2));
+    };
+    const std::string entry = CQELDlg::PortListText(m_options.port);
+
+    m_road.Then("click the port list's arrow", [this] { return Dlg() != nullptr && Dlg()->IsShownOnScreen(); }, [this] {
+        platform::DropDownList* list = Dlg()->m_comboPort;
+        const wxRect r = list->GetScreenRect();
+        ClickAt(wxPoint(r.GetRight() - list->GetButtonSize().x / 2, r.y + r.height / 2));
+    });
+    m_road.Then("click the meter's entry", [this, entry] {
+        platform::DropDownList* list = Dlg()->m_comboPort;
+        return list->IsPopupShown() && list->FindString(wxString::FromUTF8(entry)) != wxNOT_FOUND;
+    }, [this, entry, popup] {
+        const wxRect r = popup()->GetItemRect(static_cast<size_t>(Dlg()->m_comboPort->FindString(wxString::FromUTF8(entry))));
+        ClickAt(popup()->ClientToScreen(wxPoint(r.x + r.width / 2, r.y + r.height / 2)));
+    });
+    m_road.Then("click OPEN COM", [this, entry] {
+        platform::DropDownList* list = Dlg()->m_comboPort;
+        return !list->IsPopupShown() && list->GetValue().utf8_string() == entry;
+    }, [this, clickItem] {
+        std::cout << "port: " << m_options.port << std::endl;
+        clickItem(IDC_OPEN_COM)();
+    });
+    m_road.Then("click CONNECT", [this] { return Dlg()->m_portOpened; }, clickItem(IDC_CONNECT));
+    m_road.Then("click OK in the box", [] { return !ShownMessageBoxButton().IsEmpty(); }, clickBox);
+    const struct {
+        int id;
+        const char* text;
+    } header[] = {{IDC_EDIT_COMPANY, "Demo Fibre Networks"}, {IDC_EDIT_MODEL, "OPM-3"}, {IDC_EDIT_SERIALNO, "DEMO-0001"},
+                  {IDC_EDIT_OPERATOR, "Demo Technician"},   {IDC_EDIT_NOTES, "acceptance test, span A-B"}};
+    int previous = 0;
+    std::string previousText;
+    for (const auto& field : header) {
+        m_road.Then("click a header field", [this, previous, previousText, shownText] {
+            return ShownMessageBoxButton().IsEmpty() && (previous == 0 || shownText(previous) == previousText);
+        }, clickItem(field.id));
+        const std::string text = field.text;
+        const int id = field.id;
+        m_road.Then("type into it", [this, id] { return HasFocusWithin(Item(id)); }, [text] { TypeText(text); });
+        previous = field.id;
+        previousText = field.text;
+    }
+    m_road.Then("click UPLOAD DATA", [previous, previousText, shownText] { return shownText(previous) == previousText; },
+                [this, clickItem] {
+                    std::cout << "meter: " << Dlg()->m_strMeterId << std::endl;
+                    clickItem(IDC_UPLOAD)();
+                    std::cout << "upload started" << std::endl;
+                });
+    // The upload button comes back when the report is filled and handed over.
+    m_road.Then("click EXIT when the report is made", [this] {
+        return Dlg()->IsDlgItemEnabled(IDC_UPLOAD) && !m_opener.opened.empty();
+    }, [this, clickItem] {
+        m_reportPath = Dlg()->m_strReportPath;
+        std::cout << "records: " << Dlg()->m_listRecords->GetItemCount() << std::endl;
+        clickItem(IDC_EXIT)();
+    }, 120000);
 }
 
 void DemoApp::Fail(const std::string& why)
 {
     std::cerr << "qel-demo: " << why << std::endl;
     m_failed = true;
-    if (auto* dlg = dynamic_cast<CQELDlg*>(GetTopWindow()); dlg && dlg->IsModal()) dlg->EndModal(IDCANCEL);
-}
-
-void DemoApp::Step(wxTimerEvent&)
-{
-    auto* dlg = dynamic_cast<CQELDlg*>(GetTopWindow());
-    if (dlg == nullptr || !dlg->IsModal()) return;
-    if (std::chrono::steady_clock::now() > m_deadline) {
-        Fail("the report did not come in time");
-        return;
+    // A box still shown is told and closed, so the window's run can end.
+    const wxRect ok = testing_support::ShownMessageBoxButton();
+    if (!ok.IsEmpty()) {
+        std::cout << "[box] " << testing_support::ShownMessageBoxText() << std::endl;
+        testing_support::ClickAt(wxPoint(ok.x + ok.width / 2, ok.y + ok.height / 2));
     }
-    switch (m_step) {
-    case 0: {  // pick the port: drop the list down, choose the meter's entry
-        wxCommandEvent drop(wxEVT_COMBOBOX_DROPDOWN, IDC_COMBO_PORT);
-        drop.SetEventObject(dlg->m_comboPort);
-        dlg->ProcessWindowEvent(drop);
-        int index = dlg->m_comboPort->FindString(wxString::FromUTF8(CQELDlg::PortListText(m_options.port)));
-        if (index == wxNOT_FOUND) return Fail("the meter's port is not in the list");
-        dlg->m_comboPort->SetSelection(index);
-        std::cout << "port: " << m_options.port << std::endl;
-        Click(*dlg, IDC_OPEN_COM);
-        if (dlg->m_serialPort.m_portHandle.load() < 0) return Fail("the port did not open");
-        ++m_step;
-        break;
-    }
-    case 1:  // connect, and wait for the meter's identification
-        Click(*dlg, IDC_CONNECT);
-        ++m_step;
-        break;
-    case 2:
-        if (dlg->m_strMeterId.empty()) return;
-        std::cout << "meter: " << dlg->m_strMeterId << std::endl;
-        dlg->SetDlgItemText(IDC_EDIT_COMPANY, "Demo Fibre Networks");
-        dlg->SetDlgItemText(IDC_EDIT_MODEL, "OPM-3");
-        dlg->SetDlgItemText(IDC_EDIT_SERIALNO, "DEMO-0001");
-        dlg->SetDlgItemText(IDC_EDIT_OPERATOR, "Demo Technician");
-        dlg->SetDlgItemText(IDC_EDIT_NOTES, "acceptance test, span A-B");
-        Click(*dlg, IDC_UPLOAD);
-        std::cout << "upload started" << std::endl;
-        ++m_step;
-        break;
-    case 3:  // the upload button comes back when the report is filled
-        if (!dlg->IsDlgItemEnabled(IDC_UPLOAD)) return;
-        m_reportPath = dlg->m_strReportPath;
-        std::cout << "records: " << dlg->m_listRecords->GetItemCount() << std::endl;
-        ++m_step;
-        Click(*dlg, IDC_EXIT);
-        break;
-    default:
-        break;
-    }
+    if (CQELDlg* dlg = Dlg(); dlg != nullptr && dlg->IsModal()) dlg->EndModal(IDCANCEL);
 }
 
 }  // namespace

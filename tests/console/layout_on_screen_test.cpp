@@ -111,6 +111,7 @@ TEST_F(LayoutOnScreen, ScreenshotOfEachLanguageWithEveryTextWhole)
         const char* name;
         const char* model;  // label 1030's text in the language
     } kLanguages[] = {{"0", "english", "Instrument Model"}, {"1", "chinese", nullptr}, {"2", "italian", "MODELLO"}};
+    StderrCapture errors;
     for (const auto& lang : kLanguages) {
         SCOPED_TRACE(lang.name);
         ConsoleOptions o;
@@ -134,6 +135,7 @@ TEST_F(LayoutOnScreen, ScreenshotOfEachLanguageWithEveryTextWhole)
         ExpectNoShownControlCoversAnother(d);
         d.Hide();
     }
+    EXPECT_EQ(errors.Warnings(), std::vector<std::string>{});
 }
 
 TEST_F(LayoutOnScreen, ProgressBarFillsItsRectangleOnScreen)
