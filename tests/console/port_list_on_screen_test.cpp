@@ -79,6 +79,18 @@ protected:
     platform::SerialPortRoots saved;
 };
 
+TEST(PortListText, DeviceNamesLoseTheirFolderOtherPathsStayWhole)
+{
+    const struct {
+        const char* path;
+        const char* shown;
+    } kCases[] = {
+        {"/dev/ttyUSB0", "ttyUSB0"}, {"/dev/pts/12", "pts/12"}, {"/dev/", "/dev/"},
+        {"/devices/ttyS0", "/devices/ttyS0"}, {"/tmp/dev/ttyS1", "/tmp/dev/ttyS1"}, {"", ""},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(CQELDlg::PortListText(c.path), c.shown) << c.path;
+}
+
 TEST_F(PortListOnScreen, EveryWayOfDroppingItDownRescansBeforeItOpens)
 {
     StderrCapture errors;
