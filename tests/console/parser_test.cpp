@@ -129,6 +129,57 @@ TEST_F(Parser, ConnectTextIsCutToNineteenBytesAndNeverReadsPastTheFrame)
     EXPECT_EQ(h.Dlg().m_strMeterId, "");
 }
 
+// The meter's texts are GBK bytes, also where they happen to form valid UTF-8 ("时" is CA B1,
+// which as UTF-8 reads "ʱ"). The byte limits count the meter's bytes, cut on a character boundary.
+TEST_F(Parser, MeterTextsAreGbkAndCutOnACharacterBoundary)
+{
+    const std::string shi = "\xCA\xB1";           // 时 in GBK
+    const std::string shiUtf8 = "\xE6\x97\xB6";  // 时 in UTF-8
+    auto times = [](const std::string& s, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += s;
+        return out;
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int lengthByte;  // -1: the number of bytes
+        std::string id;  // the identification text shown
+        std::string note;
+    } cases[] = {
+        {"one character that is also valid UTF-8", shi, -1, shiUtf8, shiUtf8},
+        {"ASCII unchanged", "OPM-3 SN1234", -1, "OPM-3 SN1234", "OPM-3 SN1234"},
+        {"ASCII and GBK", "dBm " + shi, -1, "dBm " + shiUtf8, "dBm " + shiUtf8},
+        // 20 bytes: the 19-byte limit falls inside the tenth character, 16 inside the eighth.
+        {"limits inside a character", times(shi, 10), -1, times(shiUtf8, 9), times(shiUtf8, 8)},
+        {"limits after an odd ASCII start", "x" + times(shi, 10), -1, "x" + times(shiUtf8, 9),
+         "x" + times(shiUtf8, 7)},
+        // The length byte announces more than the note field holds: its last whole character stays.
+        {"longer than announced fields", "x" + times(shi, 8), 30, "x" + times(shiUtf8, 8), "x" + times(shiUtf8, 7)},
+    };
+    for (const auto& c : cases) {
+        ConsoleHarness h(Language("1"));
+        const int n = c.lengthByte < 0 ? static_cast<int>(c.bytes.size()) : c.lengthByte;
+        Bytes id = {static_cast<unsigned char>(n)};
+        id.insert(id.end(), c.bytes.begin(), c.bytes.end());
+        h.Feed(Reply(0x02, id));
+        EXPECT_EQ(h.Dlg().m_strMeterId, c.id) << c.what;
+
+        RecordSpec r;
+        r.note = c.bytes;
+        Bytes record = RecordReply(r);
+        record[44] = static_cast<unsigned char>(n);
+        // RecordReply keeps the field's 16 bytes; the length byte changed, so does the checksum.
+        unsigned sum = 0;
+        for (size_t i = 0; i < 62; ++i) sum += record[i];
+        record[62] = static_cast<unsigned char>(0x100 - (sum & 0xFF));
+        h.Feed(record);
+        ASSERT_EQ(h.Dlg().m_listRecords->GetItemCount(), 1) << c.what;
+        EXPECT_EQ(h.Dlg().m_listRecords->GetItemText(0, 13), c.note) << c.what;
+        EXPECT_EQ(h.Dlg().m_strLastNote, c.note) << c.what;
+    }
+}
+
 TEST_F(Parser, RecordsFillRowsWithTheirTextsAndAdvanceTheBar)
 {
     ConsoleHarness h(Language("1"));
