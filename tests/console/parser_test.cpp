@@ -1,6 +1,9 @@
 // The reply parser: frame reception, every reply's action, and the rows of the records table.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 #include <wx/gauge.h>
+#include <wx/statbmp.h>
 
 #include "console/QELApp.h"
 #include "resources/resource_ids.h"
@@ -55,6 +58,9 @@ TEST_F(Parser, RepliesShowTheirTextsByLanguage)
         {"0", 0x0A, "DEL ALL!", "QEL"},
         {"2", 0x0A, "删除成功!", "QEL"},
         {"0", 0x0E, "TIME SET SUCESS!", "QEL"},
+        {"1", 0x0E, "时间设置成功!", "QEL"},
+        {"1", 0x02, "连接成功!", "QEL"},
+        {"1", 0x0A, "删除成功!", "QEL"},
         {"2", 0x0E, "IMPOSTAZIONE RIUSCITA!", "QEL"},
         {"0", 0x27, "校准成功!", nullptr},
         {"2", 0x14, "校准成功!", nullptr},
@@ -113,6 +119,87 @@ TEST_F(Parser, FramingHandlesStartBytesInsideFramesBadLengthsAndLostBytes)
     h.Feed(Concat({lost, connectA, connectA, connectA}));
     EXPECT_GE(h.Boxes().Count(), 1u);
     EXPECT_EQ(h.Dlg().m_strMeterId, "A");
+}
+
+// A frame fills the receiver's 100 bytes at the most: one of exactly 100 bytes is acted on, one of
+// 101 is dropped whole, and the receiver then waits for the next start byte.
+TEST_F(Parser, AFrameOfOneHundredBytesIsTakenAndOneOfOneHundredAndOneDropped)
+{
+    auto connectOfSize = [](size_t frameSize, char letter) {
+        Bytes data = {19};
+        for (int i = 0; i < 19; ++i) data.push_back(static_cast<unsigned char>(letter));
+        data.resize(frameSize - 5, 0x20);  // filler up to the frame's size
+        return Reply(0x02, data);
+    };
+    const Bytes hundred = connectOfSize(100, 'H');
+    const Bytes hundredAndOne = connectOfSize(101, 'X');
+    ASSERT_EQ(hundred.size(), 100u);
+    ASSERT_EQ(hundredAndOne.size(), 101u);
+    // No start byte after the dropped frame's length byte: its rest is passed over as noise.
+    ASSERT_EQ(std::count(hundredAndOne.begin() + 2, hundredAndOne.end(), 0x10), 0);
+
+    ConsoleHarness h(Language("0"));
+    h.Feed(hundred);
+    EXPECT_EQ(h.Dlg().m_strMeterId, std::string(19, 'H'));
+    EXPECT_EQ(h.Boxes().Count(), 1u);
+
+    h.Feed(hundredAndOne);
+    EXPECT_EQ(h.Dlg().m_strMeterId, std::string(19, 'H')) << "the 101-byte frame is not acted on";
+    EXPECT_EQ(h.Boxes().Count(), 1u);
+    EXPECT_FALSE(h.Dlg().m_inFrame);
+
+    h.Feed(Reply(0x02, {1, 'A'}));
+    EXPECT_EQ(h.Dlg().m_strMeterId, "A");
+    EXPECT_EQ(h.Boxes().Count(), 2u);
+}
+
+// The meter-state icon: connected after the connect and delete-all replies, disconnected after the
+// disconnect reply and at start-up; no other reply touches it.
+TEST_F(Parser, MeterIconFollowsTheReplies)
+{
+    ConsoleHarness h(Language("0"));
+    const wxStaticBitmap* icon = h.Dlg().m_iconMeter;
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(StateIconShown(icon), 133) << "at start-up";
+    RecordSpec record;
+    const struct {
+        const char* reply;
+        Bytes frame;
+        int icon;
+    } steps[] = {
+        {"connect", Reply(0x02, {1, 'A'}), 132},
+        {"time set", Reply(0x0E), 132},
+        {"record", RecordReply(record), 132},
+        {"disconnect", Reply(0x51), 133},
+        {"calibrated", Reply(0x27), 133},
+        {"ftcal", Reply(0x14), 133},
+        {"reset", Reply(0x12), 133},
+        {"upload end", Reply(0x39, {0}), 133},
+        {"deleted", Reply(0x0A), 132},
+        {"upload end again", Reply(0x39, {0}), 132},
+        {"disconnect again", Reply(0x51), 133},
+    };
+    for (const auto& step : steps) {
+        h.Feed(step.frame);
+        EXPECT_EQ(StateIconShown(icon), step.icon) << "after " << step.reply;
+    }
+}
+
+// The flag of the end of an upload counts as a signed byte: every value but 0 starts the report,
+// those from 0x80 to 0xFF too.
+TEST_F(Parser, EveryNonZeroUploadEndFlagStartsTheReport)
+{
+    for (int flag : {0x01, 0x7F, 0x80, 0xC3, 0xFF}) {
+        ConsoleHarness h(Language("0"));
+        h.Dlg().m_progressPos = 12;
+        h.Feed(Reply(0x39, {static_cast<unsigned char>(flag)}));
+        EXPECT_EQ(h.Dlg().m_reportState, 1) << flag;
+        EXPECT_TRUE(h.Dlg().IsTimerRunning(IDT_REPORT)) << flag;
+        EXPECT_EQ(h.Dlg().m_progressPos, 80) << flag;
+        EXPECT_EQ(h.Dlg().m_progress->GetValue(), 80) << flag;
+        EXPECT_EQ(h.Boxes().Count(), 0u) << flag;
+        h.Dlg().KillTimer(IDT_REPORT);
+    }
 }
 
 TEST_F(Parser, ConnectTextIsCutToNineteenBytesAndNeverReadsPastTheFrame)

@@ -1,5 +1,6 @@
 // Port selection, open and close, connect and disconnect, against simulated meters.
 #include <gtest/gtest.h>
+#include <wx/statbmp.h>
 #include <wx/combobox.h>
 
 #include "console/QELApp.h"
@@ -82,20 +83,31 @@ TEST_F(Ports, OpenAndCloseToggleCaptionIconAndFlags)
     meter_sim::MeterSimulator sim;
     ConsoleHarness h;
     CQELDlg& d = h.Dlg();
+    // The port-state icon: 131 while the port is closed, 130 while it is open.
+    EXPECT_EQ(StateIconShown(d.m_iconPort), 131) << "at start-up";
     ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
     EXPECT_TRUE(d.m_portOpened);
     EXPECT_TRUE(d.m_portToggle);
     EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "CLOSE COM");
+    EXPECT_EQ(StateIconShown(d.m_iconPort), 130);
     EXPECT_EQ(h.Boxes().Count(), 0u);
 
     d.OnBnClickedOpenCom();  // close
     EXPECT_FALSE(d.m_portOpened);
     EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "OPEN COM");
+    EXPECT_EQ(StateIconShown(d.m_iconPort), 131);
     EXPECT_TRUE(WaitClosed(d));
 
     d.OnBnClickedOpenCom();  // and open again
     EXPECT_GE(d.m_serialPort.m_portHandle.load(), 0);
     EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "CLOSE COM");
+    EXPECT_EQ(StateIconShown(d.m_iconPort), 130);
+
+    d.OnCbnDropdownComPort();  // dropping the list down closes the port
+    EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "OPEN COM");
+    EXPECT_EQ(StateIconShown(d.m_iconPort), 131);
+    EXPECT_TRUE(WaitClosed(d));
+    EXPECT_EQ(StateIconShown(d.m_iconMeter), 133) << "the meter icon is not the port's";
 }
 
 TEST_F(Ports, APortThatCannotBeOpenedIsSaidAndTheNextClickTriesAgain)

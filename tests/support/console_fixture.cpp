@@ -5,12 +5,15 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include <wx/app.h>
 #include <wx/combobox.h>
+#include <wx/statbmp.h>
 
 #include "console/QELApp.h"
+#include "platform/resources.h"
 #include "platform/serial_ports.h"
 #include "platform/ui_dispatcher.h"
 #include "tests/support/test_support.h"
@@ -26,6 +29,26 @@ std::string ShippedLanguageFile(const std::string& item)
     if (at == std::string::npos) return text;
     size_t end = text.find_first_of("\r\n", at);
     return text.substr(0, at) + "Item=" + item + text.substr(end);
+}
+
+int StateIconShown(const wxStaticBitmap* control)
+{
+    if (control == nullptr || !control->GetBitmap().IsOk()) return 0;
+    const wxImage shown = control->GetBitmap().ConvertToImage();
+    auto same = [](const wxImage& a, const wxImage& b) {
+        if (a.GetSize() != b.GetSize() || a.HasAlpha() != b.HasAlpha()) return false;
+        const size_t pixels = static_cast<size_t>(a.GetWidth()) * static_cast<size_t>(a.GetHeight());
+        if (std::memcmp(a.GetData(), b.GetData(), pixels * 3) != 0) return false;
+        return !a.HasAlpha() || std::memcmp(a.GetAlpha(), b.GetAlpha(), pixels) == 0;
+    };
+    for (int id : {130, 131, 132, 133}) {
+        const wxIcon icon = platform::LoadIconResource(id);
+        if (!icon.IsOk()) continue;
+        wxBitmap bitmap;
+        bitmap.CopyFromIcon(icon);
+        if (same(shown, bitmap.ConvertToImage())) return id;
+    }
+    return 0;
 }
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs)

@@ -12,11 +12,17 @@
 #include "platform/opener.h"
 #include "tests/support/temp_dir.h"
 
+class wxStaticBitmap;
+
 namespace testing_support {
 
 
 // The shipped language file with its "Item" line replaced (Item=<item>); bytes in GBK.
 std::string ShippedLanguageFile(const std::string& item);
+
+// Which of the four state icons (resources 130 port open, 131 port closed, 132 meter connected,
+// 133 meter disconnected) an icon control shows, by its pixels; 0 when it shows none of them.
+int StateIconShown(const wxStaticBitmap* control);
 
 // Runs the UI's pending work (dispatcher calls, wx events) until done() holds or the time is up.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
