@@ -125,6 +125,41 @@ TEST_F(Maintenance, AnUnreadableCalibrationValuePromptsAndThePreviousOneIsUsed)
     EXPECT_EQ(sent, -7.5f);
 }
 
+// Each confirming command asks in the window's language, under the caption "QEL", with OK and
+// Cancel and no icon, owned by the main window. Italian has no calibration question of its own.
+TEST_F(Maintenance, ConfirmationsAskInTheLanguageWithTheirCaptionButtonsAndIcon)
+{
+    struct Case {
+        const char* item;
+        const char* deleteAll;
+        const char* reset;
+        const char* calibrate;
+    } cases[] = {
+        {"0", "DELETE ALL DATA?", "RESET THE INSTRUMENT?", "A you sure?"},
+        {"1", "确认删除全部记录?", "恢复出厂设置", "确认进行校准?"},
+        {"2", "CANCELLA DATI?", "AZZERA STRUMENTO?", "A you sure?"},
+    };
+    for (const auto& c : cases) {
+        ConsoleHarness h(Language(c.item));
+        CQELDlg& d = h.Dlg();
+        h.Boxes().Script({IDCANCEL, IDCANCEL, IDCANCEL, IDCANCEL});
+        d.OnBnClickedDeleteAll();
+        d.OnBnClickedReset();
+        d.OnBnClickedPowerCalibrate();
+        d.OnBnClickedFtcal();
+        const auto boxes = h.Boxes().Boxes();
+        ASSERT_EQ(boxes.size(), 4u) << c.item;
+        const char* texts[4] = {c.deleteAll, c.reset, c.calibrate, c.calibrate};
+        for (size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(boxes[i].text, texts[i]) << c.item << " box " << i;
+            EXPECT_EQ(boxes[i].caption, "QEL") << c.item << " box " << i;
+            EXPECT_EQ(boxes[i].style & MB_TYPEMASK, static_cast<UINT>(MB_OKCANCEL)) << c.item << " box " << i;
+            EXPECT_EQ(boxes[i].style & MB_ICONMASK, 0u) << c.item << " box " << i;
+            EXPECT_EQ(boxes[i].owner, &d) << c.item << " box " << i;
+        }
+    }
+}
+
 TEST_F(Maintenance, DeleteAllAndResetConfirmTestThePortAndSend)
 {
     meter_sim::Options options;
