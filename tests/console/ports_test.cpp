@@ -14,17 +14,15 @@ using namespace testing_support;
 
 namespace {
 
-class Ports : public ::testing::Test {
+class Ports : public MeterConsoleTest {
 protected:
     void SetUp() override
     {
-        QEL_REQUIRE_DISPLAY();
+        MeterConsoleTest::SetUp();
         auto& roots = platform::SerialPortScanRoots();
-        saved = roots;
         roots.sysClassTty = sysRoot.Path();  // an empty tree: only the listed simulators
         roots.extra.clear();
     }
-    void TearDown() override { platform::SerialPortScanRoots() = saved; }
     static std::vector<std::string> Listed(CQELDlg& d)
     {
         std::vector<std::string> names;
@@ -35,7 +33,6 @@ protected:
     {
         return PumpUntil([&] { return d.m_serialPort.m_portHandle.load() < 0; }, 3000);
     }
-    platform::SerialPortRoots saved;
     TempDir sysRoot;
 };
 
@@ -80,12 +77,9 @@ TEST_F(Ports, DropDownFillsTheListWhenTheNumberOfPortsChanges)
 
 TEST_F(Ports, OpenAndCloseToggleCaptionIconAndFlags)
 {
-    meter_sim::MeterSimulator sim;
-    ConsoleHarness h;
+    auto [sim, h, opened] = Connect();
     CQELDlg& d = h.Dlg();
-    // The port-state icon: 131 while the port is closed, 130 while it is open.
-    EXPECT_EQ(StateIconShown(d.m_iconPort), 131) << "at start-up";
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    ASSERT_TRUE(opened);
     EXPECT_TRUE(d.m_portOpened);
     EXPECT_TRUE(d.m_portToggle);
     EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "CLOSE COM");
@@ -151,11 +145,10 @@ TEST_F(Ports, CommandsWithoutAnOpenPortSayNotOpenInTheLanguage)
 
 TEST_F(Ports, WithoutALanguageOpeningWorksButTheCaptionStays)
 {
-    meter_sim::MeterSimulator sim;
     ConsoleOptions none;
     none.languageFile = kNoFile;
-    ConsoleHarness h(none);
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    auto [sim, h, opened] = Connect({}, none);
+    ASSERT_TRUE(opened);
     EXPECT_EQ(h.Dlg().GetDlgItemText(IDC_OPEN_COM), "打開串口");
     EXPECT_EQ(h.Boxes().Count(), 0u);
 }

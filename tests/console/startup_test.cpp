@@ -8,6 +8,7 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
+#include <wx/statbmp.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
@@ -122,6 +123,8 @@ TEST_F(Startup, WindowHasItsTitleAndEveryControlAtItsTemplatePlace)
     for (size_t i = 8; i < 20; ++i) EXPECT_EQ(d.m_buttons[i], nullptr);
     EXPECT_EQ(d.GetDefaultItem(), d.m_buttons[5]);
     EXPECT_TRUE(d.m_hIconPortOpen.IsOk());
+    EXPECT_EQ(StateIconShown(d.m_iconPort), 131) << "port closed";
+    EXPECT_EQ(StateIconShown(d.m_iconMeter), 133) << "meter disconnected";
     EXPECT_TRUE(d.m_hIcon.IsOk());
 }
 

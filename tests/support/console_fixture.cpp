@@ -124,4 +124,34 @@ std::vector<std::string> ConsoleHarness::Texts() const
     return texts;
 }
 
+void MeterConsoleTest::SetUp()
+{
+    m_savedRoots = platform::SerialPortScanRoots();
+    QEL_REQUIRE_DISPLAY();
+}
+
+void MeterConsoleTest::TearDown()
+{
+    m_harness.reset();
+    m_sim.reset();
+    platform::SerialPortScanRoots() = m_savedRoots;
+}
+
+MeterConsoleTest::Link MeterConsoleTest::Connect(const meter_sim::Options& meter, const ConsoleOptions& console)
+{
+    m_harness.reset();
+    m_sim.reset();
+    m_sim = std::make_unique<meter_sim::MeterSimulator>(meter);
+    m_harness = std::make_unique<ConsoleHarness>(console);
+    const bool opened = m_harness->OpenPort(m_sim->DevicePath());
+    return Link{*m_sim, *m_harness, opened};
+}
+
+ConsoleOptions MeterConsoleTest::Language(const std::string& item)
+{
+    ConsoleOptions o;
+    o.languageFile = ShippedLanguageFile(item);
+    return o;
+}
+
 }  // namespace testing_support
