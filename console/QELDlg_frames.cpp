@@ -22,18 +22,19 @@ void CQELDlg::SendCommandData(const BYTE* data, BYTE count, BYTE code)
 
 namespace {
 
-// A text of a reply: n bytes from position `from` of the frame, at most `limit` bytes, cut at the
-// first NUL and on a character boundary, never reading past the frame's data (which end where its
-// checksum stands).
+// A text of a reply: n bytes from position `from` of the frame, ended at the first NUL, never read
+// past the frame's data (which end where its checksum stands); at most `limit` bytes of it are
+// kept, cut on a character boundary of the meter's code page (GBK).
 std::string FrameText(const char* frame, int dataEnd, int from, int n, int limit)
 {
     if (n < 0) n = 0;
-    if (n > limit) n = limit;
-    if (from + n > dataEnd) n = dataEnd > from ? dataEnd - from : 0;
+    const int available = dataEnd > from ? dataEnd - from : 0;
+    const bool frameEndsFirst = n > available;
+    if (frameEndsFirst) n = available;
     std::string bytes(frame + from, static_cast<size_t>(n));
     size_t nul = bytes.find('\0');
     if (nul != std::string::npos) bytes.resize(nul);
-    return platform::FromCodePage(platform::CutToBytes(bytes, static_cast<size_t>(limit)));
+    return platform::MeterText(bytes, static_cast<size_t>(limit), frameEndsFirst && nul == std::string::npos);
 }
 
 }  // namespace
@@ -110,7 +111,9 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
         if (row >= 0) {
             for (int s = 0; s < 12; ++s) m_listRecords->SetItemText(row, s + 1, texts[static_cast<size_t>(s)]);
         }
-        std::string note = platform::FromCodePage(platform::CutToBytes(record.note, 16));
+        // A note announced longer than its 16-byte field goes on beyond the field.
+        const bool noteGoesOn = static_cast<signed char>(m_rxBuf[44]) > 16 && record.note.size() == 16;
+        std::string note = platform::MeterText(record.note, 16, noteGoesOn);
         std::strncpy(m_textBuf, note.c_str(), sizeof m_textBuf - 1);
         m_textBuf[sizeof m_textBuf - 1] = '\0';
         m_strLastNote = note;

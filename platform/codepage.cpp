@@ -190,4 +190,20 @@ std::string CutGbkToBytes(const std::string& bytes, std::size_t maxBytes)
     return bytes.substr(0, i);
 }
 
+std::string MeterText(const std::string& bytes, std::size_t maxBytes, bool goesOn)
+{
+    std::string kept = CutGbkToBytes(bytes, maxBytes);
+    if (goesOn && kept.size() == bytes.size()) {
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            if (!IsGbkLead(static_cast<unsigned char>(kept[i]))) continue;
+            if (i + 1 == kept.size()) {
+                kept.pop_back();  // the first byte of a character whose second byte was not sent
+                break;
+            }
+            ++i;
+        }
+    }
+    return DecodeGbk(kept);
+}
+
 }  // namespace platform

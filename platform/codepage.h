@@ -1,6 +1,6 @@
-// The 8-bit system code page. Text inside the program is UTF-8. Bytes from outside (the
-// language file, the meter's texts) are kept when they are valid UTF-8 and otherwise decoded as
-// GBK (code page 936), undecodable bytes replaced by U+FFFD.
+// The 8-bit system code page. Text inside the program is UTF-8. The meter's texts are GBK (code
+// page 936) always; other bytes from outside (the language file's values, resource texts) are
+// kept when they are valid UTF-8 and otherwise decoded as GBK. Undecodable bytes become U+FFFD.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -24,5 +24,10 @@ std::string CutToBytes(const std::string& bytes, std::size_t maxBytes);
 std::string DecodeGbk(const std::string& bytes);
 std::string CutUtf8ToBytes(const std::string& bytes, std::size_t maxBytes);
 std::string CutGbkToBytes(const std::string& bytes, std::size_t maxBytes);
+
+// A text of the meter: GBK bytes, at most maxBytes of them cut on a character boundary, decoded
+// to UTF-8. goesOn says the bytes are only the start of a longer text (its field ended first), so
+// a lead byte at their end has lost its trail byte and is left out.
+std::string MeterText(const std::string& bytes, std::size_t maxBytes, bool goesOn);
 
 }  // namespace platform

@@ -41,7 +41,7 @@ constexpr std::array<COLORREF, kColourCount> kClassicPalette = {
     RGB(212, 208, 200),  // 19 inactive caption text
     RGB(255, 255, 255),  // 20 button highlight
     RGB(64, 64, 64),     // 21 3-D dark shadow
-    RGB(212, 208, 200),  // 22 3-D light
+    RGB(227, 225, 219),  // 22 3-D light: a colour of its own, so that what it draws can be seen
     RGB(0, 0, 0),        // 23 tooltip text
     RGB(255, 255, 225),  // 24 tooltip background
     RGB(181, 181, 181),  // 25 (unused)

@@ -197,6 +197,7 @@ BOOL CSerialPort::OpenPort(ISerialOwner* owner, const std::string& portPath, UIN
         m_writeBuffer = std::make_unique<char[]>(writeBufferSize);
         m_sendBuffer = std::make_unique<char[]>(writeBufferSize);
         m_writeLength = 0;
+        m_writePending = false;  // a frame handed over before this open is dropped
     }
     m_portName = portPath;
     m_writeBufferSize = writeBufferSize;
@@ -287,12 +288,13 @@ BOOL CSerialPort::RequestClose()
 void CSerialPort::QueueWrite(const char* bytes, int count)
 {
     if (!bytes || count <= 0 || m_writeEvent < 0) return;
-    {
-        std::lock_guard<std::mutex> frame(m_frameLock);
-        if (!m_writeBuffer || static_cast<UINT>(count) > m_writeBufferSize) return;
-        std::memcpy(m_writeBuffer.get(), bytes, static_cast<size_t>(count));
-        m_writeLength = count;
-    }
+    // The frame, its pending mark and the wake-up go together under the lock: the monitor thread
+    // sees either none of them or all, so a frame is never taken twice.
+    std::lock_guard<std::mutex> frame(m_frameLock);
+    if (!m_writeBuffer || static_cast<UINT>(count) > m_writeBufferSize) return;
+    std::memcpy(m_writeBuffer.get(), bytes, static_cast<size_t>(count));
+    m_writeLength = count;
+    m_writePending = true;
     SignalEvent(m_writeEvent);
 }
 
@@ -416,11 +418,15 @@ void CSerialPort::ReadPendingBytes(CSerialPort* port)
 
 void CSerialPort::WritePending(CSerialPort* port)
 {
-    ResetEvent(port->m_writeEvent);
-
-    size_t length;
+    size_t length = 0;
     {
+        // Take the pending frame: the event is reset and the frame copied under the same lock
+        // that QueueWrite holds while it stores a frame and signals, and the frame stops being
+        // pending. A wake-up without a pending frame writes nothing and reports nothing.
         std::lock_guard<std::mutex> frame(port->m_frameLock);
+        ResetEvent(port->m_writeEvent);
+        if (!port->m_writePending) return;
+        port->m_writePending = false;
         length = port->m_writeLength > 0 ? static_cast<size_t>(port->m_writeLength) : 0;
         if (length > 0) std::memcpy(port->m_sendBuffer.get(), port->m_writeBuffer.get(), length);
     }

@@ -93,7 +93,8 @@ private:
     UINT m_writeBufferSize = 0;
 
     std::unique_ptr<char[]> m_sendBuffer;  // the frame being written, copied from m_writeBuffer
-    std::mutex m_frameLock;                // guards m_writeBuffer and m_writeLength
+    std::mutex m_frameLock;  // guards m_writeBuffer, m_writeLength, m_writePending and the write event
+    bool m_writePending = false;  // m_writeBuffer holds a frame not yet taken for writing
     std::atomic<bool> m_shutdownRequested{false};
     std::atomic<bool> m_abort{false};  // a UI thread waits for the monitor: give up notifications
     std::atomic<bool> m_portFailed{false};  // reading failed (hang-up): the port is not polled

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/serial_ports.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/test_support.h"
@@ -16,21 +15,8 @@ namespace {
 
 using meter_sim::Bytes;
 
-class Maintenance : public ::testing::Test {
+class Maintenance : public MeterConsoleTest {
 protected:
-    void SetUp() override
-    {
-        QEL_REQUIRE_DISPLAY();
-        saved = platform::SerialPortScanRoots();
-    }
-    void TearDown() override { platform::SerialPortScanRoots() = saved; }
-
-    static ConsoleOptions Language(const std::string& item)
-    {
-        ConsoleOptions o;
-        o.languageFile = ShippedLanguageFile(item);
-        return o;
-    }
     // The data bytes of the one command the meter received after `run`.
     static Bytes Sent(meter_sim::MeterSimulator& sim, const std::function<void()>& run)
     {
@@ -48,15 +34,13 @@ protected:
         d.SetDlgItemText(IDC_EDIT_HOUR, h);
         d.SetDlgItemText(IDC_EDIT_MINUTE, mi);
     }
-    platform::SerialPortRoots saved;
 };
 
 TEST_F(Maintenance, SetTimeSendsTheLowBitsOfEachEditAndTheMeterKeepsTheClock)
 {
-    meter_sim::MeterSimulator sim;
-    ConsoleHarness h(Language("0"));
+    auto [sim, h, opened] = Connect({}, Language("0"));
+    ASSERT_TRUE(opened);
     CQELDlg& d = h.Dlg();
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
     SetTimeEdits(d, "24", "5", "31", "23", "59");
     Bytes frame = Sent(sim, [&] { d.OnBnClickedTimeSet(); });
     EXPECT_EQ(frame, (Bytes{0x10, 0x08, 0x0D, 0x18, 0x05, 0x1F, 0x17, 0x3B, 0x4D, 0x01}));
@@ -79,10 +63,9 @@ TEST_F(Maintenance, SetTimeSendsTheLowBitsOfEachEditAndTheMeterKeepsTheClock)
 
 TEST_F(Maintenance, CalibrationSendsTheWavelengthAndTheFloatAndTheMeterStoresIt)
 {
-    meter_sim::MeterSimulator sim;
-    ConsoleHarness h(Language("0"));
+    auto [sim, h, opened] = Connect({}, Language("0"));
+    ASSERT_TRUE(opened);
     CQELDlg& d = h.Dlg();
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
     d.SetDlgItemText(IDC_EDIT_CALVALUE, "-10.5");
     d.OnBnClicked1550();
     Bytes frame = Sent(sim, [&] { d.OnBnClickedPowerCalibrate(); });
@@ -108,10 +91,9 @@ TEST_F(Maintenance, CalibrationSendsTheWavelengthAndTheFloatAndTheMeterStoresIt)
 
 TEST_F(Maintenance, AnUnreadableCalibrationValuePromptsAndThePreviousOneIsUsed)
 {
-    meter_sim::MeterSimulator sim;
-    ConsoleHarness h(Language("0"));
+    auto [sim, h, opened] = Connect({}, Language("0"));
+    ASSERT_TRUE(opened);
     CQELDlg& d = h.Dlg();
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
     d.SetDlgItemText(IDC_EDIT_CALVALUE, "-7.5");
     d.UpdateData(TRUE);
     d.SetDlgItemText(IDC_EDIT_CALVALUE, "minus ten");
@@ -123,6 +105,41 @@ TEST_F(Maintenance, AnUnreadableCalibrationValuePromptsAndThePreviousOneIsUsed)
     ASSERT_EQ(frame.size(), 10u);
     std::memcpy(&sent, &frame[4], 4);
     EXPECT_EQ(sent, -7.5f);
+}
+
+// Each confirming command asks in the window's language, under the caption "QEL", with OK and
+// Cancel and no icon, owned by the main window. Italian has no calibration question of its own.
+TEST_F(Maintenance, ConfirmationsAskInTheLanguageWithTheirCaptionButtonsAndIcon)
+{
+    struct Case {
+        const char* item;
+        const char* deleteAll;
+        const char* reset;
+        const char* calibrate;
+    } cases[] = {
+        {"0", "DELETE ALL DATA?", "RESET THE INSTRUMENT?", "A you sure?"},
+        {"1", "确认删除全部记录?", "恢复出厂设置", "确认进行校准?"},
+        {"2", "CANCELLA DATI?", "AZZERA STRUMENTO?", "A you sure?"},
+    };
+    for (const auto& c : cases) {
+        ConsoleHarness h(Language(c.item));
+        CQELDlg& d = h.Dlg();
+        h.Boxes().Script({IDCANCEL, IDCANCEL, IDCANCEL, IDCANCEL});
+        d.OnBnClickedDeleteAll();
+        d.OnBnClickedReset();
+        d.OnBnClickedPowerCalibrate();
+        d.OnBnClickedFtcal();
+        const auto boxes = h.Boxes().Boxes();
+        ASSERT_EQ(boxes.size(), 4u) << c.item;
+        const char* texts[4] = {c.deleteAll, c.reset, c.calibrate, c.calibrate};
+        for (size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(boxes[i].text, texts[i]) << c.item << " box " << i;
+            EXPECT_EQ(boxes[i].caption, "QEL") << c.item << " box " << i;
+            EXPECT_EQ(boxes[i].style & MB_TYPEMASK, static_cast<UINT>(MB_OKCANCEL)) << c.item << " box " << i;
+            EXPECT_EQ(boxes[i].style & MB_ICONMASK, 0u) << c.item << " box " << i;
+            EXPECT_EQ(boxes[i].owner, &d) << c.item << " box " << i;
+        }
+    }
 }
 
 TEST_F(Maintenance, DeleteAllAndResetConfirmTestThePortAndSend)
@@ -163,9 +180,8 @@ TEST_F(Maintenance, DeleteAllAndResetConfirmTestThePortAndSend)
 
 TEST_F(Maintenance, ResetIsSentAs0x28WithTheChineseTexts)
 {
-    meter_sim::MeterSimulator sim;
-    ConsoleHarness h(Language("1"));
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    auto [sim, h, opened] = Connect({}, Language("1"));
+    ASSERT_TRUE(opened);
     Bytes frame = Sent(sim, [&] { h.Dlg().OnBnClickedReset(); });
     EXPECT_EQ(frame, (Bytes{0x10, 0x03, 0x28, 0xC5, 0x01}));
     EXPECT_EQ(h.Boxes().Boxes()[0].text, "恢复出厂设置");
@@ -174,10 +190,9 @@ TEST_F(Maintenance, ResetIsSentAs0x28WithTheChineseTexts)
 
 TEST_F(Maintenance, WithoutALanguageTheConfirmingCommandsDoNothing)
 {
-    meter_sim::MeterSimulator sim;
-    ConsoleHarness h(Language("7"));
+    auto [sim, h, opened] = Connect({}, Language("7"));
+    ASSERT_TRUE(opened);
     CQELDlg& d = h.Dlg();
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
     d.OnBnClickedDeleteAll();
     d.OnBnClickedReset();
     d.OnBnClickedPowerCalibrate();

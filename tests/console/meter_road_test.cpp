@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <wx/gauge.h>
 
-#include "platform/serial_ports.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/test_support.h"
 #include "tools/sim/meter_sim.h"
@@ -12,24 +11,14 @@ using namespace testing_support;
 
 namespace {
 
-class MeterRoad : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        QEL_REQUIRE_DISPLAY();
-        saved = platform::SerialPortScanRoots();
-    }
-    void TearDown() override { platform::SerialPortScanRoots() = saved; }
-    platform::SerialPortRoots saved;
-};
+class MeterRoad : public MeterConsoleTest {};
 
 TEST_F(MeterRoad, ConnectGreetsAndKeepsTheIdentificationDisconnectSaysCut)
 {
     meter_sim::Options options;
     options.identification = "OPM-3 SN1234";
-    meter_sim::MeterSimulator sim(options);
-    ConsoleHarness h;
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    auto [sim, h, opened] = Connect(options);
+    ASSERT_TRUE(opened);
     h.Dlg().OnBnClickedConnect();
     ASSERT_TRUE(PumpUntil([&] { return h.Boxes().Count() >= 1; }));
     EXPECT_EQ(h.Boxes().Last().text, "CONNECT SUCESS!");
@@ -46,11 +35,8 @@ TEST_F(MeterRoad, UploadOfThreeRecordsFillsThreeRowsAndStartsTheReport)
 {
     meter_sim::Options options;
     options.records = meter_sim::SampleRecords(3);
-    meter_sim::MeterSimulator sim(options);
-    ConsoleOptions chinese;
-    chinese.languageFile = ShippedLanguageFile("1");
-    ConsoleHarness h(chinese);
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    auto [sim, h, opened] = Connect(options, Language("1"));
+    ASSERT_TRUE(opened);
     ASSERT_TRUE(h.UploadAndWait());
     EXPECT_FALSE(h.Dlg().IsDlgItemEnabled(1011));
     auto& list = *h.Dlg().m_listRecords;
@@ -81,9 +67,8 @@ TEST_F(MeterRoad, ABadFrameChangesNothingAndTheNextGoodOneIsHandled)
         meter_sim::Options options;
         options.records = meter_sim::SampleRecords(3);
         options.faults = c.faults;
-        meter_sim::MeterSimulator sim(options);
-        ConsoleHarness h;
-        ASSERT_TRUE(h.OpenPort(sim.DevicePath())) << c.name;
+        auto [sim, h, opened] = Connect(options);
+        ASSERT_TRUE(opened) << c.name;
         ASSERT_TRUE(h.UploadAndWait()) << c.name;
         EXPECT_EQ(h.Dlg().m_listRecords->GetItemCount(), c.rows) << c.name;
         EXPECT_EQ(h.Dlg().m_lastRecordNo, 3) << c.name;
@@ -95,9 +80,8 @@ TEST_F(MeterRoad, ATruncatedRecordSwallowsTheNextFrameAndReceptionRecovers)
     meter_sim::Options options;
     options.records = meter_sim::SampleRecords(4);
     options.faults.truncateRecord = 2;
-    meter_sim::MeterSimulator sim(options);
-    ConsoleHarness h;
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    auto [sim, h, opened] = Connect(options);
+    ASSERT_TRUE(opened);
     ASSERT_TRUE(h.UploadAndWait());
     // Record 2 is cut short and takes bytes of record 3 with it; both are lost, 1 and 4 arrive.
     EXPECT_EQ(h.Dlg().m_listRecords->GetItemCount(), 2);
@@ -110,9 +94,8 @@ TEST_F(MeterRoad, AHangUpMidUploadIsReportedOnceAndTheWindowStaysUsable)
     meter_sim::Options options;
     options.records = meter_sim::SampleRecords(5);
     options.faults.hangupAfterRecords = 2;
-    meter_sim::MeterSimulator sim(options);
-    ConsoleHarness h;
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    auto [sim, h, opened] = Connect(options);
+    ASSERT_TRUE(opened);
     h.Dlg().OnBnClickedUpload();
     ASSERT_TRUE(sim.WaitForHangUp(std::chrono::seconds(3)));
     ASSERT_TRUE(PumpUntil([&] { return h.Boxes().Count() >= 1; }));
@@ -135,10 +118,9 @@ TEST_F(MeterRoad, UploadClickEmptiesTheTableZeroesTheBarAndDisablesItself)
 {
     meter_sim::Options options;
     options.records = meter_sim::SampleRecords(2);
-    meter_sim::MeterSimulator sim(options);
-    ConsoleHarness h;
+    auto [sim, h, opened] = Connect(options);
+    ASSERT_TRUE(opened);
     CQELDlg& d = h.Dlg();
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
     d.m_listRecords->InsertItem(0, "old");
     d.m_lastRecordNo = 9;
     d.m_progressPos = 50;

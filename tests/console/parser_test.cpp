@@ -1,6 +1,9 @@
 // The reply parser: frame reception, every reply's action, and the rows of the records table.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 #include <wx/gauge.h>
+#include <wx/statbmp.h>
 
 #include "console/QELApp.h"
 #include "resources/resource_ids.h"
@@ -55,6 +58,9 @@ TEST_F(Parser, RepliesShowTheirTextsByLanguage)
         {"0", 0x0A, "DEL ALL!", "QEL"},
         {"2", 0x0A, "删除成功!", "QEL"},
         {"0", 0x0E, "TIME SET SUCESS!", "QEL"},
+        {"1", 0x0E, "时间设置成功!", "QEL"},
+        {"1", 0x02, "连接成功!", "QEL"},
+        {"1", 0x0A, "删除成功!", "QEL"},
         {"2", 0x0E, "IMPOSTAZIONE RIUSCITA!", "QEL"},
         {"0", 0x27, "校准成功!", nullptr},
         {"2", 0x14, "校准成功!", nullptr},
@@ -115,6 +121,87 @@ TEST_F(Parser, FramingHandlesStartBytesInsideFramesBadLengthsAndLostBytes)
     EXPECT_EQ(h.Dlg().m_strMeterId, "A");
 }
 
+// A frame fills the receiver's 100 bytes at the most: one of exactly 100 bytes is acted on, one of
+// 101 is dropped whole, and the receiver then waits for the next start byte.
+TEST_F(Parser, AFrameOfOneHundredBytesIsTakenAndOneOfOneHundredAndOneDropped)
+{
+    auto connectOfSize = [](size_t frameSize, char letter) {
+        Bytes data = {19};
+        for (int i = 0; i < 19; ++i) data.push_back(static_cast<unsigned char>(letter));
+        data.resize(frameSize - 5, 0x20);  // filler up to the frame's size
+        return Reply(0x02, data);
+    };
+    const Bytes hundred = connectOfSize(100, 'H');
+    const Bytes hundredAndOne = connectOfSize(101, 'X');
+    ASSERT_EQ(hundred.size(), 100u);
+    ASSERT_EQ(hundredAndOne.size(), 101u);
+    // No start byte after the dropped frame's length byte: its rest is passed over as noise.
+    ASSERT_EQ(std::count(hundredAndOne.begin() + 2, hundredAndOne.end(), 0x10), 0);
+
+    ConsoleHarness h(Language("0"));
+    h.Feed(hundred);
+    EXPECT_EQ(h.Dlg().m_strMeterId, std::string(19, 'H'));
+    EXPECT_EQ(h.Boxes().Count(), 1u);
+
+    h.Feed(hundredAndOne);
+    EXPECT_EQ(h.Dlg().m_strMeterId, std::string(19, 'H')) << "the 101-byte frame is not acted on";
+    EXPECT_EQ(h.Boxes().Count(), 1u);
+    EXPECT_FALSE(h.Dlg().m_inFrame);
+
+    h.Feed(Reply(0x02, {1, 'A'}));
+    EXPECT_EQ(h.Dlg().m_strMeterId, "A");
+    EXPECT_EQ(h.Boxes().Count(), 2u);
+}
+
+// The meter-state icon: connected after the connect and delete-all replies, disconnected after the
+// disconnect reply and at start-up; no other reply touches it.
+TEST_F(Parser, MeterIconFollowsTheReplies)
+{
+    ConsoleHarness h(Language("0"));
+    const wxStaticBitmap* icon = h.Dlg().m_iconMeter;
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(StateIconShown(icon), 133) << "at start-up";
+    RecordSpec record;
+    const struct {
+        const char* reply;
+        Bytes frame;
+        int icon;
+    } steps[] = {
+        {"connect", Reply(0x02, {1, 'A'}), 132},
+        {"time set", Reply(0x0E), 132},
+        {"record", RecordReply(record), 132},
+        {"disconnect", Reply(0x51), 133},
+        {"calibrated", Reply(0x27), 133},
+        {"ftcal", Reply(0x14), 133},
+        {"reset", Reply(0x12), 133},
+        {"upload end", Reply(0x39, {0}), 133},
+        {"deleted", Reply(0x0A), 132},
+        {"upload end again", Reply(0x39, {0}), 132},
+        {"disconnect again", Reply(0x51), 133},
+    };
+    for (const auto& step : steps) {
+        h.Feed(step.frame);
+        EXPECT_EQ(StateIconShown(icon), step.icon) << "after " << step.reply;
+    }
+}
+
+// The flag of the end of an upload counts as a signed byte: every value but 0 starts the report,
+// those from 0x80 to 0xFF too.
+TEST_F(Parser, EveryNonZeroUploadEndFlagStartsTheReport)
+{
+    for (int flag : {0x01, 0x7F, 0x80, 0xC3, 0xFF}) {
+        ConsoleHarness h(Language("0"));
+        h.Dlg().m_progressPos = 12;
+        h.Feed(Reply(0x39, {static_cast<unsigned char>(flag)}));
+        EXPECT_EQ(h.Dlg().m_reportState, 1) << flag;
+        EXPECT_TRUE(h.Dlg().IsTimerRunning(IDT_REPORT)) << flag;
+        EXPECT_EQ(h.Dlg().m_progressPos, 80) << flag;
+        EXPECT_EQ(h.Dlg().m_progress->GetValue(), 80) << flag;
+        EXPECT_EQ(h.Boxes().Count(), 0u) << flag;
+        h.Dlg().KillTimer(IDT_REPORT);
+    }
+}
+
 TEST_F(Parser, ConnectTextIsCutToNineteenBytesAndNeverReadsPastTheFrame)
 {
     ConsoleHarness h(Language("0"));
@@ -127,6 +214,57 @@ TEST_F(Parser, ConnectTextIsCutToNineteenBytesAndNeverReadsPastTheFrame)
     EXPECT_EQ(h.Dlg().m_strMeterId, "OPM");
     h.Feed(Reply(0x02, {0xF0, 'X'}));
     EXPECT_EQ(h.Dlg().m_strMeterId, "");
+}
+
+// The meter's texts are GBK bytes, also where they happen to form valid UTF-8 ("时" is CA B1,
+// which as UTF-8 reads "ʱ"). The byte limits count the meter's bytes, cut on a character boundary.
+TEST_F(Parser, MeterTextsAreGbkAndCutOnACharacterBoundary)
+{
+    const std::string shi = "\xCA\xB1";           // 时 in GBK
+    const std::string shiUtf8 = "\xE6\x97\xB6";  // 时 in UTF-8
+    auto times = [](const std::string& s, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += s;
+        return out;
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int lengthByte;  // -1: the number of bytes
+        std::string id;  // the identification text shown
+        std::string note;
+    } cases[] = {
+        {"one character that is also valid UTF-8", shi, -1, shiUtf8, shiUtf8},
+        {"ASCII unchanged", "OPM-3 SN1234", -1, "OPM-3 SN1234", "OPM-3 SN1234"},
+        {"ASCII and GBK", "dBm " + shi, -1, "dBm " + shiUtf8, "dBm " + shiUtf8},
+        // 20 bytes: the 19-byte limit falls inside the tenth character, 16 inside the eighth.
+        {"limits inside a character", times(shi, 10), -1, times(shiUtf8, 9), times(shiUtf8, 8)},
+        {"limits after an odd ASCII start", "x" + times(shi, 10), -1, "x" + times(shiUtf8, 9),
+         "x" + times(shiUtf8, 7)},
+        // The length byte announces more than the note field holds: its last whole character stays.
+        {"longer than announced fields", "x" + times(shi, 8), 30, "x" + times(shiUtf8, 8), "x" + times(shiUtf8, 7)},
+    };
+    for (const auto& c : cases) {
+        ConsoleHarness h(Language("1"));
+        const int n = c.lengthByte < 0 ? static_cast<int>(c.bytes.size()) : c.lengthByte;
+        Bytes id = {static_cast<unsigned char>(n)};
+        id.insert(id.end(), c.bytes.begin(), c.bytes.end());
+        h.Feed(Reply(0x02, id));
+        EXPECT_EQ(h.Dlg().m_strMeterId, c.id) << c.what;
+
+        RecordSpec r;
+        r.note = c.bytes;
+        Bytes record = RecordReply(r);
+        record[44] = static_cast<unsigned char>(n);
+        // RecordReply keeps the field's 16 bytes; the length byte changed, so does the checksum.
+        unsigned sum = 0;
+        for (size_t i = 0; i < 62; ++i) sum += record[i];
+        record[62] = static_cast<unsigned char>(0x100 - (sum & 0xFF));
+        h.Feed(record);
+        ASSERT_EQ(h.Dlg().m_listRecords->GetItemCount(), 1) << c.what;
+        EXPECT_EQ(h.Dlg().m_listRecords->GetItemText(0, 13), c.note) << c.what;
+        EXPECT_EQ(h.Dlg().m_strLastNote, c.note) << c.what;
+    }
 }
 
 TEST_F(Parser, RecordsFillRowsWithTheirTextsAndAdvanceTheBar)

@@ -1,6 +1,7 @@
 // Port selection, open and close, connect and disconnect, against simulated meters.
 #include <gtest/gtest.h>
 #include <wx/odcombo.h>
+#include <wx/statbmp.h>
 
 #include "console/QELApp.h"
 #include "platform/serial_ports.h"
@@ -13,17 +14,15 @@ using namespace testing_support;
 
 namespace {
 
-class Ports : public ::testing::Test {
+class Ports : public MeterConsoleTest {
 protected:
     void SetUp() override
     {
-        QEL_REQUIRE_DISPLAY();
+        MeterConsoleTest::SetUp();
         auto& roots = platform::SerialPortScanRoots();
-        saved = roots;
         roots.sysClassTty = sysRoot.Path();  // an empty tree: only the listed simulators
         roots.extra.clear();
     }
-    void TearDown() override { platform::SerialPortScanRoots() = saved; }
     static std::vector<std::string> Listed(CQELDlg& d)
     {
         std::vector<std::string> names;
@@ -41,7 +40,6 @@ protected:
     {
         return PumpUntil([&] { return d.m_serialPort.m_portHandle.load() < 0; }, 3000);
     }
-    platform::SerialPortRoots saved;
     TempDir sysRoot;
 };
 
@@ -86,23 +84,31 @@ TEST_F(Ports, DropDownFillsTheListWhenTheNumberOfPortsChanges)
 
 TEST_F(Ports, OpenAndCloseToggleCaptionIconAndFlags)
 {
-    meter_sim::MeterSimulator sim;
-    ConsoleHarness h;
+    auto [sim, h, opened] = Connect();
     CQELDlg& d = h.Dlg();
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    ASSERT_TRUE(opened);
     EXPECT_TRUE(d.m_portOpened);
     EXPECT_TRUE(d.m_portToggle);
     EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "CLOSE COM");
+    EXPECT_EQ(StateIconShown(d.m_iconPort), 130);
     EXPECT_EQ(h.Boxes().Count(), 0u);
 
     d.OnBnClickedOpenCom();  // close
     EXPECT_FALSE(d.m_portOpened);
     EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "OPEN COM");
+    EXPECT_EQ(StateIconShown(d.m_iconPort), 131);
     EXPECT_TRUE(WaitClosed(d));
 
     d.OnBnClickedOpenCom();  // and open again
     EXPECT_GE(d.m_serialPort.m_portHandle.load(), 0);
     EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "CLOSE COM");
+    EXPECT_EQ(StateIconShown(d.m_iconPort), 130);
+
+    d.OnCbnDropdownComPort();  // dropping the list down closes the port
+    EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "OPEN COM");
+    EXPECT_EQ(StateIconShown(d.m_iconPort), 131);
+    EXPECT_TRUE(WaitClosed(d));
+    EXPECT_EQ(StateIconShown(d.m_iconMeter), 133) << "the meter icon is not the port's";
 }
 
 TEST_F(Ports, APortThatCannotBeOpenedIsSaidAndTheNextClickTriesAgain)
@@ -146,11 +152,10 @@ TEST_F(Ports, CommandsWithoutAnOpenPortSayNotOpenInTheLanguage)
 
 TEST_F(Ports, WithoutALanguageOpeningWorksButTheCaptionStays)
 {
-    meter_sim::MeterSimulator sim;
     ConsoleOptions none;
     none.languageFile = kNoFile;
-    ConsoleHarness h(none);
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    auto [sim, h, opened] = Connect({}, none);
+    ASSERT_TRUE(opened);
     EXPECT_EQ(h.Dlg().GetDlgItemText(IDC_OPEN_COM), "打開串口");
     EXPECT_EQ(h.Boxes().Count(), 0u);
 }

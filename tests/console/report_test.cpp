@@ -31,10 +31,13 @@ public:
     }
 };
 
-class Report : public ::testing::Test {
+class Report : public MeterConsoleTest {
 protected:
-    void SetUp() override { QEL_REQUIRE_DISPLAY(); }
-    void TearDown() override { spreadsheet::RegisterServer(); }
+    void TearDown() override
+    {
+        MeterConsoleTest::TearDown();
+        spreadsheet::RegisterServer();
+    }
 
     static void TypeHeader(CQELDlg& d)
     {
@@ -143,13 +146,12 @@ TEST_F(Report, TimerRoadFromTheSimulatorToTheOpenedReport)
 {
     meter_sim::Options options;
     options.records = meter_sim::SampleRecords(3);
-    meter_sim::MeterSimulator sim(options);
-    ConsoleHarness h;
+    auto [sim, h, opened] = Connect(options);
+    ASSERT_TRUE(opened);
     CQELDlg& d = h.Dlg();
     WatchingOpener opener;
     int barAtOpen = -1;
     opener.onOpen = [&] { barAtOpen = d.m_progress->GetValue(); };
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
     ASSERT_TRUE(h.UploadAndWait());  // the ticks are given by hand below
     EXPECT_EQ(d.m_progress->GetValue(), 80);
 
@@ -173,10 +175,9 @@ TEST_F(Report, TheRealTimerRunsTheReportWithinFourSeconds)
 {
     meter_sim::Options options;
     options.records = meter_sim::SampleRecords(2);
-    meter_sim::MeterSimulator sim(options);
-    ConsoleHarness h;
+    auto [sim, h, opened] = Connect(options);
+    ASSERT_TRUE(opened);
     CQELDlg& d = h.Dlg();
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
     d.OnBnClickedUpload();
     ASSERT_TRUE(PumpUntil([&] { return d.IsDlgItemEnabled(IDC_UPLOAD); }, 10000));
     EXPECT_FALSE(d.IsTimerRunning(IDT_REPORT));
@@ -186,9 +187,8 @@ TEST_F(Report, TheRealTimerRunsTheReportWithinFourSeconds)
 
 TEST_F(Report, NoRecordsSaySoAndLeaveTheButtonDisabled)
 {
-    meter_sim::MeterSimulator sim;  // no records stored
-    ConsoleHarness h;
-    ASSERT_TRUE(h.OpenPort(sim.DevicePath()));
+    auto [sim, h, opened] = Connect();  // no records stored
+    ASSERT_TRUE(opened);
     h.Dlg().OnBnClickedUpload();
     ASSERT_TRUE(PumpUntil([&] { return h.Boxes().Count() >= 1; }));
     EXPECT_EQ(h.Boxes().Last().text, "没有记录!");

@@ -2,6 +2,7 @@
 // the state colours, the image chosen by state and the focus rectangle, checked pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -182,19 +183,34 @@ TEST_F(ButtonPaint, ThreeDBorderFrameAndFocusRectangle)
     button->SetFlatLook(FALSE, FALSE);
     const COLORREF hi = platform::SysColor(COLOR_BTNHIGHLIGHT), dark = platform::SysColor(COLOR_3DDKSHADOW);
     const COLORREF shadow = platform::SysColor(COLOR_BTNSHADOW), face = platform::SysColor(COLOR_BTNFACE);
+    const COLORREF light = platform::SysColor(COLOR_3DLIGHT);
+    // Every pen of the border has a colour of its own in the test palette.
+    ASSERT_EQ((std::set<COLORREF>{hi, dark, shadow, face, light, RGB(0, 0, 0)}.size()), 6u);
     {
         auto c = Paint(0);
+        // The four pens: highlight outside and light inside at the top and left, dark shadow
+        // outside and shadow inside at the bottom and right.
         EXPECT_EQ(c->At(0, 0), hi);
+        EXPECT_EQ(c->At(0, kH - 2), hi);
+        EXPECT_EQ(c->At(kW - 2, 0), hi);
+        EXPECT_EQ(c->At(kW - 1, 0), dark) << "the dark shadow runs up to the top";
+        EXPECT_EQ(c->At(1, 1), light);
+        EXPECT_EQ(c->At(1, 10), light);
+        EXPECT_EQ(c->At(10, 1), light);
+        EXPECT_EQ(c->At(kW - 3, 1), light);
         EXPECT_EQ(c->At(kW - 1, 10), dark);
         EXPECT_EQ(c->At(10, kH - 1), dark);
         EXPECT_EQ(c->At(kW - 2, 10), shadow);
+        EXPECT_EQ(c->At(kW - 2, 1), shadow);
         EXPECT_EQ(c->At(10, kH - 2), shadow);
+        EXPECT_EQ(c->At(2, 2), face);
         EXPECT_EQ(c->At(10, 10), face);
     }
     {
         auto c = Paint(ODS_FOCUS);
         EXPECT_EQ(c->At(0, 10), RGB(0, 0, 0)) << "black frame on the outer pixel";
         EXPECT_EQ(c->At(1, 1), hi) << "the border inside it";
+        EXPECT_EQ(c->At(2, 10), light);
         EXPECT_EQ(c->At(kW - 2, 10), dark);
         // Focus dots 4 pixels inside the item rectangle.
         EXPECT_EQ(c->At(4, 4), RGB(0, 0, 0));
@@ -350,6 +366,49 @@ TEST_F(ButtonPaint, TransparentButtonShowsTheCapturedBackground)
     auto c = Paint(ODS_FOCUS);
     EXPECT_EQ(c->At(kW / 2, kH / 2), RGB(0, 0, 255));
     EXPECT_EQ(c->At(0, 10), RGB(0, 0, 255)) << "no black frame on a transparent button";
+}
+
+// The copy is taken from the parent's pixels under the button, wherever the button stands.
+TEST_F(ButtonPaint, CapturedBackgroundIsTakenAtTheButtonsPlace)
+{
+    const wxPoint at(30, 20);
+    button->SetPosition(at);
+    ASSERT_EQ(button->GetPosition(), at);
+    button->EnableTransparency(FALSE);
+    wxBitmap parent(200, 100);
+    {
+        wxMemoryDC mem(parent);
+        mem.SetBackground(*wxRED_BRUSH);
+        mem.Clear();
+        mem.SetPen(*wxTRANSPARENT_PEN);
+        mem.SetBrush(*wxBLUE_BRUSH);
+        mem.DrawRectangle(at.x, at.y, kW, kH);
+        mem.SetBrush(wxBrush(wxColour(0, 255, 0)));
+        mem.DrawRectangle(at.x, at.y, 2, 2);  // marks the button's top-left corner
+        mem.SetBrush(wxBrush(wxColour(255, 255, 0)));
+        mem.DrawRectangle(at.x + kW - 2, at.y + kH - 2, 2, 2);  // and its bottom-right one
+        EXPECT_EQ(button->CaptureBackground(&mem), 0u);
+    }
+    auto c = Paint(0);  // the flat look at rest draws no edge over the copy
+    EXPECT_EQ(c->At(0, 0), RGB(0, 255, 0));
+    EXPECT_EQ(c->At(kW - 1, kH - 1), RGB(255, 255, 0));
+    EXPECT_EQ(c->At(kW / 2, kH / 2), RGB(0, 0, 255));
+    EXPECT_EQ(c->Count(wxRect(0, 0, kW, kH), RGB(255, 0, 0)), 0) << "nothing from beside the button";
+}
+
+// An opaque button refuses a capture even from a real device context and keeps painting its face.
+TEST_F(ButtonPaint, OpaqueButtonRefusesACaptureFromARealDeviceContext)
+{
+    wxBitmap parent(200, 100);
+    {
+        wxMemoryDC mem(parent);
+        mem.SetBackground(*wxBLUE_BRUSH);
+        mem.Clear();
+        EXPECT_EQ(button->CaptureBackground(&mem), 5u);
+    }
+    auto c = Paint(0);
+    EXPECT_EQ(c->At(kW / 2, kH / 2), platform::SysColor(COLOR_BTNFACE));
+    EXPECT_EQ(c->Count(wxRect(0, 0, kW, kH), RGB(0, 0, 255)), 0);
 }
 
 }  // namespace

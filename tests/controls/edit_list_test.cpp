@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <wx/weakref.h>
 #include <wx/dialog.h>
 #include <wx/textctrl.h>
 
@@ -548,10 +549,16 @@ TEST_F(EditListTest, EditLabelsStyleAndTheEditorsWindowLifetime)
     Press({0, 1});
     Press({0, 1});
     ASSERT_TRUE(list->IsEditingLabel());
+    wxWeakRef<wxWindow> editor(list->GetEditControl());
+    wxWeakRef<wxWindow> listWindow(list);
+    ASSERT_TRUE(editor);
+    const size_t topLevels = wxTopLevelWindows.GetCount();
     frame->Destroy();
     frame = nullptr;
     testing_support::PumpEvents(20);
-    SUCCEED();
+    EXPECT_FALSE(listWindow) << "the list is gone";
+    EXPECT_FALSE(editor) << "the editor went with it";
+    EXPECT_EQ(wxTopLevelWindows.GetCount(), topLevels - 1) << "no window of the edit is left behind";
 }
 
 // Shown on the shared display, where the keyboard focus matters: it runs alone.

@@ -1,5 +1,6 @@
 // The serial link over pseudo-terminal pairs: the test holds the master side as the peer.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -372,6 +374,118 @@ TEST_P(SerialPortHandover, LaterFrameReplacesTheEarlierOne)
 INSTANTIATE_TEST_SUITE_P(All, SerialPortHandover,
                          ::testing::Values(Handover::BeforeTheMonitorStarts,
                                            Handover::WhileTheMonitorWaitsInANotification));
+
+// Reads the peer side on a thread of its own, so that what the port writes is taken off the line
+// at once and no purge of a later write can discard it.
+class PeerReader {
+public:
+    explicit PeerReader(int fd) : m_thread([this, fd] { Run(fd); }) {}
+    ~PeerReader()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    size_t Size() const { return m_size.load(); }
+    std::string Bytes() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_bytes;
+    }
+    bool WaitForSize(size_t size, std::chrono::milliseconds timeout) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (m_size.load() < size) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::yield();
+        }
+        return true;
+    }
+
+private:
+    void Run(int fd)
+    {
+        char buf[4096];
+        while (!m_stop.load()) {
+            pollfd in{fd, POLLIN, 0};
+            if (::poll(&in, 1, 10) <= 0) continue;
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0) continue;
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bytes.append(buf, static_cast<size_t>(n));
+            m_size = m_bytes.size();
+        }
+    }
+    mutable std::mutex m_mutex;
+    std::string m_bytes;
+    std::atomic<size_t> m_size{0};
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// Frames handed over in quick pairs while the monitor thread is awake: a frame is never written
+// twice, the last frame of each pair always goes out, and one TXDONE follows each write. The
+// TXDONE handler waits until the peer has taken the bytes of every write so far off the line.
+TEST_F(SerialPortTest, HandedOverFramesAreWrittenAtMostOnceWithOneTxdoneEach)
+{
+    constexpr int kPairs = 10000;
+    constexpr size_t kFrameSize = 8;
+    auto frame = [](int id) {
+        char text[16];
+        std::snprintf(text, sizeof text, "<%06d>", id);
+        return std::string(text, kFrameSize);
+    };
+    PeerReader peer(pty.MasterFd());
+    size_t txdone = 0;
+    bool peerLagged = false;
+    owner.hook = [&](UINT message, WPARAM) {
+        if (message != WM_SERIAL_TXDONE) return;
+        ++txdone;
+        if (!peer.WaitForSize(txdone * kFrameSize, 2s)) peerLagged = true;
+    };
+    OpenAndMonitor();
+    long pauseNs = 0;
+    for (int pair = 0; pair < kPairs; ++pair) {
+        const size_t writesBefore = peer.Size() / kFrameSize;
+        Send(frame(2 * pair));
+        const auto until = std::chrono::steady_clock::now() + std::chrono::nanoseconds(pauseNs);
+        while (std::chrono::steady_clock::now() < until) {
+        }
+        Send(frame(2 * pair + 1));
+        const std::string last = frame(2 * pair + 1);
+        // Until the pair went out and every TXDONE so far has run: the monitor thread is then
+        // back in its wait when the next pair comes.
+        ASSERT_TRUE(Pump([&] {
+            const std::string bytes = peer.Bytes();
+            return bytes.size() >= kFrameSize && bytes.compare(bytes.size() - kFrameSize, kFrameSize, last) == 0 &&
+                   txdone * kFrameSize == bytes.size();
+        })) << "pair " << pair << " never completed";
+        // The pause between the two frames follows the moment the monitor thread takes a frame:
+        // longer when it took the second (one write), shorter when it took the first (two).
+        const size_t writes = peer.Size() / kFrameSize - writesBefore;
+        pauseNs = writes == 1 ? pauseNs + 50 : (pauseNs > 50 ? pauseNs - 50 : 0);
+    }
+    Settle(300ms);
+
+    EXPECT_FALSE(peerLagged);
+    const std::string bytes = peer.Bytes();
+    ASSERT_EQ(bytes.size() % kFrameSize, 0u) << "a frame was cut";
+    std::vector<int> ids;
+    for (size_t at = 0; at < bytes.size(); at += kFrameSize) {
+        int id = -1;
+        char close = 0;
+        ASSERT_EQ(std::sscanf(bytes.c_str() + at, "<%6d%c", &id, &close), 2) << "bytes at " << at;
+        ASSERT_EQ(close, '>') << "bytes at " << at;
+        ids.push_back(id);
+    }
+    int repeated = 0;
+    for (size_t i = 1; i < ids.size(); ++i) repeated += ids[i] <= ids[i - 1];
+    EXPECT_EQ(repeated, 0) << "frames written again or out of order";
+    int lastOfPairs = 0;
+    for (int id : ids) lastOfPairs += id % 2;
+    EXPECT_EQ(lastOfPairs, kPairs) << "the last frame handed over is always written";
+    EXPECT_EQ(owner.Count(WM_SERIAL_TXDONE), ids.size()) << "one TXDONE per write";
+    EXPECT_EQ(boxes.Count(), 0u);
+}
 
 // A mask without received characters leaves bytes in the line: the write's purge discards them.
 TEST_F(SerialPortTest, WritePurgesBytesNotYetRead)

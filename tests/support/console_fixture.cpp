@@ -5,12 +5,15 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include <wx/app.h>
 #include <wx/odcombo.h>
+#include <wx/statbmp.h>
 
 #include "console/QELApp.h"
+#include "platform/resources.h"
 #include "platform/serial_ports.h"
 #include "platform/ui_dispatcher.h"
 #include "tests/support/test_support.h"
@@ -26,6 +29,26 @@ std::string ShippedLanguageFile(const std::string& item)
     if (at == std::string::npos) return text;
     size_t end = text.find_first_of("\r\n", at);
     return text.substr(0, at) + "Item=" + item + text.substr(end);
+}
+
+int StateIconShown(const wxStaticBitmap* control)
+{
+    if (control == nullptr || !control->GetBitmap().IsOk()) return 0;
+    const wxImage shown = control->GetBitmap().ConvertToImage();
+    auto same = [](const wxImage& a, const wxImage& b) {
+        if (a.GetSize() != b.GetSize() || a.HasAlpha() != b.HasAlpha()) return false;
+        const size_t pixels = static_cast<size_t>(a.GetWidth()) * static_cast<size_t>(a.GetHeight());
+        if (std::memcmp(a.GetData(), b.GetData(), pixels * 3) != 0) return false;
+        return !a.HasAlpha() || std::memcmp(a.GetAlpha(), b.GetAlpha(), pixels) == 0;
+    };
+    for (int id : {130, 131, 132, 133}) {
+        const wxIcon icon = platform::LoadIconResource(id);
+        if (!icon.IsOk()) continue;
+        wxBitmap bitmap;
+        bitmap.CopyFromIcon(icon);
+        if (same(shown, bitmap.ConvertToImage())) return id;
+    }
+    return 0;
 }
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
@@ -99,6 +122,36 @@ std::vector<std::string> ConsoleHarness::Texts() const
     std::vector<std::string> texts;
     for (const auto& b : m_boxes.Boxes()) texts.push_back(b.text);
     return texts;
+}
+
+void MeterConsoleTest::SetUp()
+{
+    m_savedRoots = platform::SerialPortScanRoots();
+    QEL_REQUIRE_DISPLAY();
+}
+
+void MeterConsoleTest::TearDown()
+{
+    m_harness.reset();
+    m_sim.reset();
+    platform::SerialPortScanRoots() = m_savedRoots;
+}
+
+MeterConsoleTest::Link MeterConsoleTest::Connect(const meter_sim::Options& meter, const ConsoleOptions& console)
+{
+    m_harness.reset();
+    m_sim.reset();
+    m_sim = std::make_unique<meter_sim::MeterSimulator>(meter);
+    m_harness = std::make_unique<ConsoleHarness>(console);
+    const bool opened = m_harness->OpenPort(m_sim->DevicePath());
+    return Link{*m_sim, *m_harness, opened};
+}
+
+ConsoleOptions MeterConsoleTest::Language(const std::string& item)
+{
+    ConsoleOptions o;
+    o.languageFile = ShippedLanguageFile(item);
+    return o;
 }
 
 }  // namespace testing_support

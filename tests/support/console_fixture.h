@@ -7,16 +7,26 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "console/QELDlg.h"
 #include "platform/message_box.h"
 #include "platform/opener.h"
+#include "platform/serial_ports.h"
 #include "tests/support/temp_dir.h"
+#include "tools/sim/meter_sim.h"
+
+class wxStaticBitmap;
 
 namespace testing_support {
 
 
 // The shipped language file with its "Item" line replaced (Item=<item>); bytes in GBK.
 std::string ShippedLanguageFile(const std::string& item);
+
+// Which of the four state icons (resources 130 port open, 131 port closed, 132 meter connected,
+// 133 meter disconnected) an icon control shows, by its pixels; 0 when it shows none of them.
+int StateIconShown(const wxStaticBitmap* control);
 
 // Runs the UI's pending work (dispatcher calls, wx events) until done() holds or the time is up.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
@@ -56,6 +66,28 @@ private:
     platform::RecordingMessageBoxes m_boxes;
     platform::RecordingOpener m_opener;
     std::unique_ptr<CQELDlg> m_dlg;
+};
+
+// Tests of the console talking to the meter simulator over a pseudo-terminal. Connect starts a
+// simulator, makes the main dialog in its working folder and opens the dialog's port on the
+// simulator; a later Connect replaces both. The port scan's roots are put back after the test.
+class MeterConsoleTest : public ::testing::Test {
+protected:
+    struct Link {
+        meter_sim::MeterSimulator& sim;
+        ConsoleHarness& h;
+        bool opened;  // the port is open on the simulator
+    };
+    void SetUp() override;
+    void TearDown() override;
+    Link Connect(const meter_sim::Options& meter = meter_sim::Options(),
+                 const ConsoleOptions& console = ConsoleOptions());
+    static ConsoleOptions Language(const std::string& item);
+
+private:
+    platform::SerialPortRoots m_savedRoots;
+    std::unique_ptr<meter_sim::MeterSimulator> m_sim;
+    std::unique_ptr<ConsoleHarness> m_harness;
 };
 
 }  // namespace testing_support
