@@ -13,7 +13,6 @@ using platform::VARIANT;
 
 namespace {
 
-const char kProgId[] = "Excel.Application";
 const char kCaption[] = "Varo";
 
 }  // namespace
@@ -33,7 +32,7 @@ bool CQELDlg::StartReportStep(_Application& app)
     if (platform::CoInitialize(nullptr) == platform::E_INVALIDARG) {
         MessageBox("初始化EXCEL失败!!", kCaption, MB_OK);
     }
-    if (!app.CreateDispatch(kProgId)) {
+    if (!app.CreateDispatch(kApplicationProgId)) {
         MessageBox("无法创建Excel应用!", kCaption, MB_OK);
         return false;
     }

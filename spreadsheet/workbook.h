@@ -15,6 +15,7 @@
 #include <pugixml.hpp>
 
 #include "spreadsheet/cell_ref.h"
+#include "spreadsheet/package_io.h"
 
 namespace spreadsheet {
 
@@ -143,16 +144,15 @@ public:
     // nullptr for a sheet that is not a worksheet (a chart sheet).
     Worksheet* SheetAt(std::size_t index);
 
-    // Writes the workbook to path atomically (a temporary file in the same folder, then a
-    // rename). Throws XlsxError; on failure nothing is left behind and the old file is intact.
+    // Writes the workbook to path atomically (see WriteFileAtomically). Throws XlsxError; on
+    // failure nothing is left behind and the old file is intact.
     void SaveTo(const std::string& path);
     // True when something changed since the last load or save.
     bool Modified() const { return m_modified; }
     void ClearModified() { m_modified = false; }
 
-    // The raw bytes of a package part (empty when absent), and the part names in order.
+    // The raw bytes of a package part (empty when absent).
     std::string PartBytes(const std::string& name) const;
-    std::vector<std::string> PartNames() const;
 
     Styles& CellStyles();
     std::string SharedString(int index) const;
@@ -195,8 +195,5 @@ double ColumnWidthForCharacters(double characters);
 // A formula with its relative A1 references moved by rows and columns (as a formula copied
 // from one cell to another).
 std::string ShiftFormula(std::string_view formula, int rows, int cols);
-std::string ParentFolder(const std::string& path);
-std::string FileName(const std::string& path);
-std::string LockFileFor(const std::string& path);
 
 }  // namespace spreadsheet
