@@ -10,6 +10,7 @@
 #include "platform/automation.h"
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"
+#include "spreadsheet/workbook.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/meter_frames.h"
 #include "tests/support/test_support.h"
@@ -285,6 +286,60 @@ TEST_F(Report, AFailedCreateStepNeverLetsTheFillRewriteAnEarlierReport)
     h.Call([&] { d.OnBnClickedExport(); });
     EXPECT_EQ(ReadFile(first), firstBytes);
     EXPECT_TRUE(h.Opener().paths.empty());
+}
+
+// An export whose create step does not finish, pressed between the timer's create step and its
+// fill step, leaves the report the timer made unfilled: the cycle still ends with that report
+// filled once (by the export's fill step or by the timer's next tick), and no earlier report
+// is touched.
+TEST_F(Report, AnExportFailingBetweenTheTimersStepsStillEndsTheCycle)
+{
+    enum class Failure { CreateCannotStart, NeitherStepCanStart, CreateHitsALockedTemplate };
+    for (const Failure failure :
+         {Failure::CreateCannotStart, Failure::NeitherStepCanStart, Failure::CreateHitsALockedTemplate}) {
+        SCOPED_TRACE(static_cast<int>(failure));
+        spreadsheet::RegisterServer();
+        ConsoleHarness h;
+        CQELDlg& d = h.Dlg();
+        TypeHeader(d);
+        FeedRecords(h, 2);
+        d.EnableDlgItem(IDC_UPLOAD, false);
+        h.Feed(Reply(0x39, {1}));
+        d.KillTimer(IDT_REPORT);  // ticks by hand
+        h.Call([&] { d.OnTimer(IDT_REPORT); });
+        h.Call([&] { d.OnTimer(IDT_REPORT); });
+        ASSERT_EQ(d.m_reportState, 4);
+        const std::string report = OnlyReport(h);
+        ASSERT_FALSE(report.empty());
+
+        const std::string lock = h.Folder().File(".~lock.savemode.xlsx#");
+        auto failing = std::make_shared<int>(failure == Failure::NeitherStepCanStart ? 2 : 1);
+        if (failure == Failure::CreateHitsALockedTemplate) {
+            WriteFile(lock, "someone,host,/home/someone,10.12.2026 09:00,\n");
+        } else {
+            platform::RegisterClassObject("Excel.Application", [failing](platform::IDispatch** out) {
+                if ((*failing)-- > 0) {
+                    *out = nullptr;
+                    return platform::CO_E_SERVER_EXEC_FAILURE;
+                }
+                spreadsheet::RegisterServer();
+                return platform::CreateInstance("Excel.Application", out);
+            });
+        }
+        h.Call([&] { d.OnBnClickedExport(); });
+        ::unlink(lock.c_str());
+        for (int tick = 0; tick < 2; ++tick) h.Call([&] { d.OnTimer(IDT_REPORT); });
+
+        EXPECT_EQ(h.Boxes().Count(), failure == Failure::NeitherStepCanStart ? 2u : 1u);
+        EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+        EXPECT_EQ(d.m_reportState, 0);
+        EXPECT_EQ(d.m_progressPos, 100);
+        ASSERT_EQ(h.Opener().paths.size(), 1u);
+        EXPECT_EQ(h.Opener().paths[0], report);
+        const auto book = spreadsheet::Workbook::Load(report);
+        EXPECT_EQ(book->SheetAt(0)->CellText(3, 2), "王工程师");
+        EXPECT_EQ(book->SheetAt(0)->CellText(13, 1), "2");
+    }
 }
 
 TEST_F(Report, ALockedTemplateIsReportedAndNothingIsWritten)
