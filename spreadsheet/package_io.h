@@ -2,6 +2,7 @@
 // into a package and writing it atomically, lock files of desktop spreadsheets, and the error
 // texts that name the file.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -12,9 +13,19 @@ namespace spreadsheet {
 // The parts of a package in the order the package lists them, as (name, bytes).
 using PackageParts = std::vector<std::pair<std::string, std::string>>;
 
-// Reads and unpacks the package at path (a part that occurs twice counts once). Throws XlsxError
-// naming the file when it is missing or unreadable or is no valid package.
-PackageParts ReadPackage(const std::string& path);
+// How far a package may unpack. Parts of a workbook are XML and compress well, but not without
+// bound: a part may unpack to ratio times its packed size (at least ratioFreeSize), and the
+// whole package, and the file itself, to total bytes.
+struct PackageLimits {
+    std::uint64_t total = 256ull * 1024 * 1024;
+    std::uint64_t ratio = 100;
+    std::uint64_t ratioFreeSize = 1024 * 1024;
+};
+
+// Reads and unpacks the package at path (a part that occurs twice counts once). Memory follows
+// the data a part truly holds, never the size its directory entry declares. Throws XlsxError
+// naming the file when it is missing or unreadable, is no valid package or unpacks past limits.
+PackageParts ReadPackage(const std::string& path, const PackageLimits& limits = {});
 // Packs the named parts, in that order with the content types first. Throws XlsxError.
 std::string PackParts(const std::vector<std::string>& order,
                       const std::unordered_map<std::string, std::string>& parts);

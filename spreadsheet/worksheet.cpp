@@ -85,6 +85,20 @@ std::string NumberText(double value)
     return std::string(buf, res.ptr);
 }
 
+// A row number as the file writes it: decimal digits only, from 1 to the last row of a sheet.
+bool ParseRowNumber(std::string_view text, int& row)
+{
+    if (text.empty() || text.size() > 7) return false;
+    long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > kMaxRows) return false;
+    row = static_cast<int>(value);
+    return true;
+}
+
 }  // namespace
 
 bool ParsePlainNumber(std::string_view text, double& value)
@@ -217,9 +231,12 @@ void Worksheet::Index()
     int lastRow = 0;
     for (pugi::xml_node row = m_sheetData.child("row"); row;) {
         pugi::xml_node nextRow = row.next_sibling("row");
-        int r = IntAttr(row, "r", lastRow + 1);
-        if (r < 1 || r > kMaxRows || r <= lastRow)
-            throw XlsxError("the part " + m_part + " holds rows out of order");
+        int r = lastRow + 1;
+        if (pugi::xml_attribute ref = row.attribute("r")) {
+            if (!ParseRowNumber(ref.value(), r))
+                throw XlsxError("the part " + m_part + " holds a bad row reference (\"" + ref.value() + "\")");
+        }
+        if (r > kMaxRows || r <= lastRow) throw XlsxError("the part " + m_part + " holds rows out of order");
         if (!row.attribute("r")) SetAttr(row, "r", std::to_string(r));
         lastRow = r;
         Row& entry = m_rows[r];
