@@ -19,6 +19,15 @@ const std::map<std::string, int>& BuiltinFormats()
     return formats;
 }
 
+// The font of that index in the style sheet (the first one for an index it does not have).
+pugi::xml_node FontAt(pugi::xml_node root, int index)
+{
+    const pugi::xml_node fonts = root.child("fonts");
+    pugi::xml_node font = fonts.child("font");
+    for (int i = 0; i < index && font; ++i) font = font.next_sibling("font");
+    return font ? font : fonts.child("font");
+}
+
 }  // namespace
 
 void Styles::Load(pugi::xml_document doc)
@@ -213,6 +222,25 @@ bool Styles::IsTextFormat(int xfIndex) const
     if (id == 49) return true;
     const auto it = m_numFmts.find(id);
     return it != m_numFmts.end() && it->second == "@";
+}
+
+TextLook Styles::Look(int xfIndex) const
+{
+    TextLook look;
+    if (xfIndex < 0 || xfIndex >= XfCount()) xfIndex = 0;
+    const pugi::xml_node xf = m_xfs[static_cast<std::size_t>(xfIndex)];
+    look.wrap = xf.child("alignment").attribute("wrapText").as_bool();
+    const pugi::xml_node font = FontAt(m_root, IntAttr(xf, "fontId", 0));
+    look.points = font.child("sz").attribute("val").as_double(11);
+    if (!(look.points > 0 && look.points <= 409)) look.points = 11;
+    if (pugi::xml_node b = font.child("b")) look.bold = b.attribute("val").as_bool(true);
+    return look;
+}
+
+double Styles::DefaultFontPoints() const
+{
+    const double points = FontAt(m_root, 0).child("sz").attribute("val").as_double(11);
+    return points > 0 && points <= 409 ? points : 11;
 }
 
 std::string Styles::Serialize() const { return DocumentBytes(m_doc); }

@@ -74,6 +74,10 @@ public:
     bool Dirty() const { return m_dirty; }
     // Drops the cached results of formulas (their inputs changed).
     void DropFormulaResults();
+    // Grows each row whose wrapped text needs more height than the row has, as a desktop
+    // spreadsheet fits a row to the wrapped text written into it. Rows whose height was set on
+    // purpose (customHeight), hidden rows and cells merged over several rows are left as they are.
+    void FitWrappedRows();
     std::string Serialize();
 
 private:
@@ -101,6 +105,13 @@ private:
     bool m_hasFormulas = false;
 };
 
+// What wrapping a cell's text depends on: whether its format wraps, and its font.
+struct TextLook {
+    bool wrap = false;
+    double points = 11;
+    bool bold = false;
+};
+
 // The cell formats of styles.xml, with new formats made on demand and equal formats shared.
 class Styles {
 public:
@@ -108,6 +119,9 @@ public:
     void Load(pugi::xml_document doc);
     int Derive(int xfIndex, const StyleChange& change);
     bool IsTextFormat(int xfIndex) const;
+    TextLook Look(int xfIndex) const;
+    // The size of the default font (the first one), which column widths are counted in.
+    double DefaultFontPoints() const;
     int XfCount() const { return static_cast<int>(m_xfs.size()); }
     bool Dirty() const { return m_dirty; }
     std::string Serialize() const;
@@ -155,6 +169,8 @@ public:
     std::string PartBytes(const std::string& name) const;
 
     Styles& CellStyles();
+    // The styles when the package has them (nullptr otherwise); never makes a styles part.
+    const Styles* ExistingStyles() const { return m_styles.get(); }
     std::string SharedString(int index) const;
     void NoteChange(bool valueChanged);
     void NoteFormulaRemoved() { m_formulaRemoved = true; }

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_map>
 
+#include "spreadsheet/text_fit.h"
 #include "spreadsheet/workbook.h"
 #include "spreadsheet/xml_part.h"
 
@@ -606,8 +608,76 @@ void Worksheet::DropFormulaResults()
     m_dirty = true;
 }
 
+void Worksheet::FitWrappedRows()
+{
+    const Styles* styles = m_book.ExistingStyles();
+    if (!styles) return;
+    const double defaultPoints = styles->DefaultFontPoints();
+    const pugi::xml_node format = m_root.child("sheetFormatPr");
+    double defaultHeight = format.attribute("defaultRowHeight").as_double(15);
+    if (!(defaultHeight > 0 && defaultHeight <= 409)) defaultHeight = 15;
+
+    // Stored column widths, and the width of a column without one.
+    double defaultWidth = format.attribute("baseColWidth").as_double(8) + 5.0 / 7.0;
+    if (pugi::xml_attribute w = format.attribute("defaultColWidth")) defaultWidth = w.as_double(defaultWidth);
+    if (!(defaultWidth >= 0 && defaultWidth <= 256)) defaultWidth = 8 + 5.0 / 7.0;
+    struct Span {
+        int min, max;
+        double width;
+    };
+    std::vector<Span> spans;
+    for (pugi::xml_node c : m_root.child("cols").children("col")) {
+        const double w = c.attribute("width").as_double(defaultWidth);
+        spans.push_back({IntAttr(c, "min", 0), IntAttr(c, "max", 0),
+                         c.attribute("hidden").as_bool() ? 0.0 : (w >= 0 && w <= 256 ? w : defaultWidth)});
+    }
+    auto columnWidth = [&](int col) {
+        for (const Span& span : spans)
+            if (col >= span.min && col <= span.max) return span.width;
+        return defaultWidth;
+    };
+    std::vector<CellRect> merges;
+    for (pugi::xml_node m : m_root.child("mergeCells").children("mergeCell")) {
+        CellRect r;
+        if (ParseRangeRef(m.attribute("ref").value(), r)) merges.push_back(r);
+    }
+
+    std::unordered_map<int, TextLook> looks;
+    for (auto& [row, entry] : m_rows) {
+        if (entry.node.attribute("customHeight").as_bool() || entry.node.attribute("hidden").as_bool()) continue;
+        double needed = 0;
+        for (const auto& [col, cell] : entry.cells) {
+            const std::string_view type = cell.attribute("t").value();
+            if (type != "inlineStr" && type != "s" && type != "str") continue;
+            const int xf = IntAttr(cell, "s", 0);
+            auto look = looks.find(xf);
+            if (look == looks.end()) look = looks.emplace(xf, styles->Look(xf)).first;
+            if (!look->second.wrap) continue;
+            // A merged cell shows its text across its columns; merged over several rows, the
+            // row is not fitted to it (nor is a cell the merge hides).
+            double stored = columnWidth(col);
+            const auto merge = std::find_if(merges.begin(), merges.end(), [&, r = row, c = col](const CellRect& m) {
+                return r >= m.row1 && r <= m.row2 && c >= m.col1 && c <= m.col2;
+            });
+            if (merge != merges.end()) {
+                if (merge->row1 != merge->row2 || merge->col1 != col) continue;
+                stored = 0;
+                for (int c = merge->col1; c <= merge->col2 && c <= kMaxColumns; ++c) stored += columnWidth(c);
+            }
+            const std::string text = CellText(row, col);
+            if (text.empty()) continue;
+            const double area = ColumnTextDigits(stored) * defaultPoints / look->second.points;
+            const int lines = WrappedLineCount(text, area, look->second.bold);
+            needed = std::max(needed, RowHeightForLines(lines, look->second.points));
+        }
+        const double current = entry.node.attribute("ht").as_double(defaultHeight);
+        if (needed > current + 1e-6) SetAttr(entry.node, "ht", NumberText(needed));
+    }
+}
+
 std::string Worksheet::Serialize()
 {
+    FitWrappedRows();
     if (pugi::xml_node dimension = m_root.child("dimension"))
         SetAttr(dimension, "ref", RangeName(UsedRange()));
     return DocumentBytes(m_doc);
