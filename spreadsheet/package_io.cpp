@@ -123,10 +123,12 @@ int CreateLockedTemporary(const std::string& folder, const std::string& target, 
         temp = folder + "/." + target + ".XXXXXX";
         const int fd = ::mkstemp(temp.data());
         if (fd < 0) return -1;
+        const bool locked = ::flock(fd, LOCK_EX) == 0;
         struct stat mine {}, named {};
-        if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &mine) == 0 && ::lstat(temp.c_str(), &named) == 0 &&
-            mine.st_dev == named.st_dev && mine.st_ino == named.st_ino)
-            return fd;
+        const bool stillNamed = ::fstat(fd, &mine) == 0 && ::lstat(temp.c_str(), &named) == 0 &&
+                                mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+        if (locked && stillNamed) return fd;
+        if (stillNamed) ::unlink(temp.c_str());
         ::close(fd);
     }
     errno = EEXIST;
