@@ -3,7 +3,7 @@
 set -euo pipefail
 PKGS_BUILD="g++ cmake ninja-build pkg-config libwxgtk3.2-dev libzip-dev libpugixml-dev libcanberra-dev libgtest-dev libgmock-dev"
 PKGS_RUN="xdg-utils fonts-wqy-microhei xvfb xauth"
-PKGS_TEST="libreoffice-calc-nogui python3 python3-openpyxl"
+PKGS_TEST="libreoffice-calc-nogui python3 python3-openpyxl poppler-utils"
 want="$PKGS_BUILD $PKGS_RUN"
 case "${1:-all}" in
   run) ;;

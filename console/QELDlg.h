@@ -194,7 +194,9 @@ private:
 
     std::map<UINT_PTR, std::unique_ptr<wxTimer>> m_windowTimers;
     std::unique_ptr<wxMenu> m_systemMenu;  // the About entry, shown as a context menu
-    bool m_reportFileMade = false;  // the create step of this cycle made the report file
+    // The report file that the last create step to run to its end made, until a fill step has
+    // saved it; empty when there is none. A fill step fills only this file.
+    std::string m_unfilledReport;
     int m_endResult = 0;
     wxWindow* m_parentAtConstruction = nullptr;
     bool m_windowCreated = false;

@@ -13,7 +13,6 @@ using platform::VARIANT;
 
 namespace {
 
-const char kProgId[] = "Excel.Application";
 const char kCaption[] = "Varo";
 
 }  // namespace
@@ -33,7 +32,7 @@ bool CQELDlg::StartReportStep(_Application& app)
     if (platform::CoInitialize(nullptr) == platform::E_INVALIDARG) {
         MessageBox("初始化EXCEL失败!!", kCaption, MB_OK);
     }
-    if (!app.CreateDispatch(kProgId)) {
+    if (!app.CreateDispatch(kApplicationProgId)) {
         MessageBox("无法创建Excel应用!", kCaption, MB_OK);
         return false;
     }
@@ -42,7 +41,6 @@ bool CQELDlg::StartReportStep(_Application& app)
 
 void CQELDlg::CreateReportFile()
 {
-    m_reportFileMade = false;
     _Application app;
     if (!StartReportStep(app)) return;
     const VARIANT missing = VARIANT::Missing();
@@ -65,7 +63,7 @@ void CQELDlg::CreateReportFile()
     books.Close();
     app.Quit();
 
-    m_reportFileMade = true;
+    m_unfilledReport = m_strReportPath;
     m_reportState = 3;
 }
 
@@ -73,14 +71,15 @@ void CQELDlg::FillReport()
 {
     _Application app;
     if (!StartReportStep(app)) return;
-    // Only the file that the create step just made is filled: an earlier report is never
-    // rewritten when that step did not finish.
-    if (!m_reportFileMade) return;
-    m_reportFileMade = false;
+    // Only a report that a create step made and no fill step has saved yet is filled: an
+    // earlier report is never rewritten. When a later create step did not run to its end, the
+    // report path may name a file it did not make; the unfilled report is still the one to fill.
+    if (m_unfilledReport.empty()) return;
+    const std::string reportPath = m_unfilledReport;
     const VARIANT missing = VARIANT::Missing();
 
     Workbooks books(app.get_Workbooks());
-    _Workbook book(books.Open(m_strReportPath, missing, missing, missing, missing, missing, missing, missing, missing,
+    _Workbook book(books.Open(reportPath, missing, missing, missing, missing, missing, missing, missing, missing,
                               missing, missing, missing, missing, missing, missing));
     Worksheets sheets(book.get_Worksheets());
     _Worksheet sheet(sheets.get_Item(VARIANT::I2(1)));
@@ -116,6 +115,7 @@ void CQELDlg::FillReport()
     }
 
     book.Save();
+    m_unfilledReport.clear();
     app.put_Visible(true);
 
     m_reportState = 0;

@@ -13,6 +13,45 @@ constexpr int kCentre = -4108;
 constexpr int kRight = -4152;
 constexpr int kLeft = -4131;
 
+// A text of the language file written into a cell (row and column counted from 1).
+struct Label {
+    int row;
+    int column;
+    std::string LanguageTextSet::*text;
+};
+
+// The title and the labels of the header block, then the column headings.
+constexpr Label kHeaderLabels[] = {{1, 1, &LanguageTextSet::report},  {2, 1, &LanguageTextSet::company},
+                                   {3, 1, &LanguageTextSet::qeltype}, {4, 1, &LanguageTextSet::qelno},
+                                   {2, 4, &LanguageTextSet::tester},  {3, 4, &LanguageTextSet::mark}};
+constexpr Label kHeadings[] = {{6, 1, &LanguageTextSet::no},       {6, 2, &LanguageTextSet::lamda},
+                               {6, 3, &LanguageTextSet::powerdbm}, {6, 5, &LanguageTextSet::timedata},
+                               {6, 4, &LanguageTextSet::ref},      {6, 6, &LanguageTextSet::mark}};
+
+// The header block's alignments: horizontal as given, vertically centred.
+constexpr struct {
+    const char* from;
+    const char* to;
+    int horizontal;
+} kHeaderAlignments[] = {{"A1", "E1", kCentre}, {"A2", "B4", kRight}, {"D2", "D3", kRight},
+                         {"C2", "C4", kLeft},   {"E2", "E3", kLeft}};
+
+constexpr struct {
+    const char* from;
+    const char* to;
+    int colorIndex;
+} kFills[] = {{"C2", "C4", 20}, {"E2", "E3", 20}, {"A6", "E6", 10}};
+
+// The header values: the window texts of the edit boxes.
+constexpr struct {
+    const char* cell;
+    int editId;
+} kHeaderValues[] = {{"C2", IDC_EDIT_COMPANY},
+                     {"C3", IDC_EDIT_MODEL},
+                     {"C4", IDC_EDIT_SERIALNO},
+                     {"E2", IDC_EDIT_OPERATOR},
+                     {"E3", IDC_EDIT_NOTES}};
+
 }  // namespace
 
 void CQELDlg::OnBnClickedSaveOrPrint()
@@ -35,7 +74,7 @@ void CQELDlg::OnBnClickedSaveOrPrint()
 
     // 3. The application.
     _Application app;
-    if (!app.CreateDispatch("Excel.Application")) {
+    if (!app.CreateDispatch(kApplicationProgId)) {
         byLanguage("CANN'T CREAT Excel APPLATION!", LanguageTexts.contcreat, "APPLICAZIONE EXCEL NON PUO ESSERE CREATO!");
         return;
     }
@@ -70,8 +109,11 @@ void CQELDlg::OnBnClickedSaveOrPrint()
         range.AttachDispatch(sheet.get_Range(VARIANT::Bstr(cell), missing));
         range.put_Value2(VARIANT::Bstr(GetDlgItemText(editId)));
     };
+    auto labels = [&](const auto& table) {
+        cells();
+        for (const Label& label : table) put(label.row, label.column, VARIANT::Bstr(LanguageTexts.*label.text));
+    };
     const bool chinese = lang == 1;
-    const LanguageTextSet& t = LanguageTexts;
 
     // 5. Layout: widths, merges, title and labels, wrap, alignments, fills, header values.
     const struct {
@@ -88,41 +130,15 @@ void CQELDlg::OnBnClickedSaveOrPrint()
         select(m[0], m[1]);
         range.Merge(VARIANT::I4(0));
     }
-    if (chinese) {
-        cells();
-        put(1, 1, VARIANT::Bstr(t.report));
-        put(2, 1, VARIANT::Bstr(t.company));
-        put(3, 1, VARIANT::Bstr(t.qeltype));
-        put(4, 1, VARIANT::Bstr(t.qelno));
-        put(2, 4, VARIANT::Bstr(t.tester));
-        put(3, 4, VARIANT::Bstr(t.mark));
-    }
+    if (chinese) labels(kHeaderLabels);
     range.AttachDispatch(sheet.get_UsedRange());
     range.put_WrapText(VARIANT::I4(1));
-    align("A1", "E1", kCentre);
-    align("A2", "B4", kRight);
-    align("D2", "D3", kRight);
-    align("C2", "C4", kLeft);
-    align("E2", "E3", kLeft);
-    fill("C2", "C4", 20);
-    fill("E2", "E3", 20);
-    fill("A6", "E6", 10);
-    value("C2", IDC_EDIT_COMPANY);
-    value("C3", IDC_EDIT_MODEL);
-    value("C4", IDC_EDIT_SERIALNO);
-    value("E2", IDC_EDIT_OPERATOR);
-    value("E3", IDC_EDIT_NOTES);
+    for (const auto& a : kHeaderAlignments) align(a.from, a.to, a.horizontal);
+    for (const auto& f : kFills) fill(f.from, f.to, f.colorIndex);
+    for (const auto& v : kHeaderValues) value(v.cell, v.editId);
     select("D6", "D106");
     range.put_NumberFormat(VARIANT::Bstr("@"));
-    if (chinese) {
-        cells();
-        put(6, 1, VARIANT::Bstr(t.no));
-        put(6, 2, VARIANT::Bstr(t.lamda));
-        put(6, 3, VARIANT::Bstr(t.powerdbm));
-        put(6, 5, VARIANT::Bstr(t.timedata));
-        put(6, 4, VARIANT::Bstr(t.ref));
-        put(6, 6, VARIANT::Bstr(t.mark));
-    }
+    if (chinese) labels(kHeadings);
 
     // 6. One row per record: the running number, then subitems 1 to 6.
     if (m_lastRecordNo > 0) cells();

@@ -31,7 +31,7 @@ LPDISPATCH Workbooks::Open(const std::string& Filename, const VARIANT& Option1, 
                            const VARIANT& Option12, const VARIANT& Option13, const VARIANT& Option14)
 {
     return InvokeForObject(id::Workbooks_Open, DISPATCH_METHOD,
-                           {VariantText(Filename), Option1, Option2, Option3, Option4, Option5, Option6, Option7,
+                           {VARIANT::Bstr(Filename), Option1, Option2, Option3, Option4, Option5, Option6, Option7,
                             Option8, Option9, Option10, Option11, Option12, Option13, Option14});
 }
 

@@ -3,7 +3,7 @@
 // A member that returns an object returns a bare reference that the caller owns and puts into a
 // wrapper at once, for example:
 //     _Application app;
-//     if (!app.CreateDispatch("Excel.Application")) ...;
+//     if (!app.CreateDispatch(kApplicationProgId)) ...;
 //     Workbooks books(app.get_Workbooks());
 // A call the application rejects throws COleDispatchException or COleException.
 #pragma once
@@ -12,6 +12,9 @@
 #include "report/ole_dispatch_driver.h"
 
 using LPDISPATCH = platform::IDispatch*;
+
+// The ProgID that starts a new instance of the spreadsheet application.
+inline constexpr char kApplicationProgId[] = "Excel.Application";
 
 class _Application : public COleDispatchDriver {
 public:

@@ -49,12 +49,3 @@ public:
 
     platform::IDispatch* m_lpDispatch = nullptr;
 };
-
-// Argument values.
-// The value of a left-out optional argument (VT_ERROR holding DISP_E_PARAMNOTFOUND).
-inline platform::VARIANT VariantMissing() { return platform::VARIANT::Missing(); }
-// A text argument (VT_BSTR) from the program's UTF-8 text, kept as it is.
-inline platform::VARIANT VariantText(const std::string& text) { return platform::VARIANT::Bstr(text); }
-inline platform::VARIANT VariantLong(std::int32_t value) { return platform::VARIANT::I4(value); }
-inline platform::VARIANT VariantShort(std::int16_t value) { return platform::VARIANT::I2(value); }
-inline platform::VARIANT VariantBool(bool value) { return platform::VARIANT::Bool(value); }

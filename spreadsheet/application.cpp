@@ -115,9 +115,32 @@ bool IsGet(WORD flags) { return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD
 bool IsPut(WORD flags) { return (flags & DISPATCH_PROPERTYPUT) != 0; }
 bool IsMethod(WORD flags) { return (flags & DISPATCH_METHOD) != 0; }
 
+// A property put of exactly one value; false when the call is no put.
+bool IsPutOfOne(WORD flags, const DISPPARAMS& args)
+{
+    if (!IsPut(flags)) return false;
+    ArgCount(args, 1, 1);
+    return true;
+}
+
+// A property get (or a method call) with no arguments; false when the call is neither.
+bool IsGetOfNone(WORD flags, const DISPPARAMS& args)
+{
+    if (!IsGet(flags) || IsPut(flags)) return false;
+    ArgCount(args, 0, 0);
+    return true;
+}
+
 void Return(VARIANT* result, VARIANT value)
 {
     if (result) *result = std::move(value);
+}
+
+// Hands a new object to the caller as the call's result.
+HRESULT Give(VARIANT* result, IDispatch* object)
+{
+    Return(result, VARIANT::Dispatch(object));
+    return S_OK;
 }
 
 // Base of every object: runs the member and turns failures into the automation results.
@@ -159,6 +182,30 @@ void CheckOpen(const BookState& state)
     if (state.closed) throw XlsxError("The workbook \"" + state.name + "\" has been closed.");
 }
 
+// What an object stands on: the application and, below it, a workbook, a worksheet of it and a
+// block of that sheet, as far as the object reaches. Holding it keeps them alive.
+struct Place {
+    std::shared_ptr<AppState> app;
+    std::shared_ptr<BookState> book;
+    Worksheet* sheet = nullptr;
+    CellRect rect{};
+
+    Place Book(std::shared_ptr<BookState> b) const { return {app, std::move(b), nullptr, {}}; }
+    Place Sheet(Worksheet* s) const { return {app, book, s, {}}; }
+    Place Block(const CellRect& r) const { return {app, book, sheet, r}; }
+};
+
+// An object below the application.
+class PlacedObject : public Object {
+public:
+    explicit PlacedObject(Place place) : m_at(std::move(place)) {}
+
+protected:
+    void CheckOpen() const { spreadsheet::CheckOpen(*m_at.book); }
+
+    Place m_at;
+};
+
 // Writes the workbook and hands it to the desktop's spreadsheet.
 void HandOver(BookState& state)
 {
@@ -193,20 +240,16 @@ void HandOver(BookState& state)
 
 class RangeObject;
 
-class InteriorObject : public Object {
+class InteriorObject : public PlacedObject {
 public:
-    InteriorObject(std::shared_ptr<AppState> app, std::shared_ptr<BookState> book, Worksheet* sheet, CellRect rect)
-        : m_app(std::move(app)), m_book(std::move(book)), m_sheet(sheet), m_rect(rect)
-    {
-    }
+    using PlacedObject::PlacedObject;
 
 protected:
     HRESULT Call(DISPID id, WORD flags, const DISPPARAMS& args, VARIANT*) override
     {
-        if (id != dispid::kColorIndex || !IsPut(flags)) return DISP_E_MEMBERNOTFOUND;
-        ArgCount(args, 1, 1);
+        if (id != dispid::kColorIndex || !IsPutOfOne(flags, args)) return DISP_E_MEMBERNOTFOUND;
         const long index = AsLong(args[0]);
-        CheckOpen(*m_book);
+        CheckOpen();
         std::string rgb;
         if (index != kColorIndexNone && index != kColorIndexAutomatic) {
             const auto color = PaletteColor(static_cast<int>(index));
@@ -215,25 +258,16 @@ protected:
             std::snprintf(buf, sizeof buf, "%06X", static_cast<unsigned>(*color));
             rgb = buf;
         }
-        m_sheet->ApplyStyle(m_rect, {StyleChange::Kind::Fill, rgb});
+        m_at.sheet->ApplyStyle(m_at.rect, {StyleChange::Kind::Fill, rgb});
         return S_OK;
     }
-
-private:
-    std::shared_ptr<AppState> m_app;
-    std::shared_ptr<BookState> m_book;
-    Worksheet* m_sheet;
-    CellRect m_rect;
 };
 
-class RangeObject : public Object {
+class RangeObject : public PlacedObject {
 public:
-    RangeObject(std::shared_ptr<AppState> app, std::shared_ptr<BookState> book, Worksheet* sheet, CellRect rect)
-        : m_app(std::move(app)), m_book(std::move(book)), m_sheet(sheet), m_rect(rect)
-    {
-    }
-    const CellRect& Rect() const { return m_rect; }
-    const Worksheet* Sheet() const { return m_sheet; }
+    using PlacedObject::PlacedObject;
+    const CellRect& Rect() const { return m_at.rect; }
+    const Worksheet* Sheet() const { return m_at.sheet; }
 
 protected:
     HRESULT Call(DISPID id, WORD flags, const DISPPARAMS& args, VARIANT* result) override
@@ -242,8 +276,8 @@ protected:
         case dispid::kSelect:
             if (!IsMethod(flags)) break;
             ArgCount(args, 0, 1);
-            CheckOpen(*m_book);
-            m_sheet->Select(m_rect);
+            CheckOpen();
+            m_at.sheet->Select(m_at.rect);
             Return(result, VARIANT::Bool(true));
             return S_OK;
         case dispid::kItem:
@@ -251,12 +285,11 @@ protected:
             if (IsGet(flags)) return GetItem(args, result);
             break;
         case dispid::kColumnWidth:
-            if (!IsPut(flags)) break;
-            ArgCount(args, 1, 1);
+            if (!IsPutOfOne(flags, args)) break;
             {
                 const double width = AsDouble(args[0]);
-                CheckOpen(*m_book);
-                m_sheet->SetColumnWidth(m_rect.col1, m_rect.col2, width);
+                CheckOpen();
+                m_at.sheet->SetColumnWidth(m_at.rect.col1, m_at.rect.col2, width);
             }
             return S_OK;
         case dispid::kMerge:
@@ -264,41 +297,34 @@ protected:
             ArgCount(args, 0, 1);
             {
                 const bool across = !args.empty() && !Absent(args[0]) && AsBool(args[0]);
-                CheckOpen(*m_book);
-                m_sheet->Merge(m_rect, across);
+                CheckOpen();
+                m_at.sheet->Merge(m_at.rect, across);
             }
             return S_OK;
         case dispid::kWrapText:
-            if (!IsPut(flags)) break;
-            ArgCount(args, 1, 1);
+            if (!IsPutOfOne(flags, args)) break;
             return Style(StyleChange::Kind::Wrap, AsBool(args[0]) ? "1" : "0");
         case dispid::kHorizontalAlignment:
-            if (!IsPut(flags)) break;
-            ArgCount(args, 1, 1);
+            if (!IsPutOfOne(flags, args)) break;
             return Style(StyleChange::Kind::Horizontal, Horizontal(AsLong(args[0])));
         case dispid::kVerticalAlignment:
-            if (!IsPut(flags)) break;
-            ArgCount(args, 1, 1);
+            if (!IsPutOfOne(flags, args)) break;
             return Style(StyleChange::Kind::Vertical, Vertical(AsLong(args[0])));
         case dispid::kNumberFormat:
-            if (!IsPut(flags)) break;
-            ArgCount(args, 1, 1);
+            if (!IsPutOfOne(flags, args)) break;
             return Style(StyleChange::Kind::NumberFormat, AsText(args[0]));
         case dispid::kInterior:
-            if (!IsGet(flags) || IsPut(flags)) break;
-            ArgCount(args, 0, 0);
-            CheckOpen(*m_book);
-            Return(result, VARIANT::Dispatch(new InteriorObject(m_app, m_book, m_sheet, m_rect)));
-            return S_OK;
+            if (!IsGetOfNone(flags, args)) break;
+            CheckOpen();
+            return Give(result, new InteriorObject(m_at));
         case dispid::kValue2:
-            if (!IsPut(flags)) break;
-            ArgCount(args, 1, 1);
+            if (!IsPutOfOne(flags, args)) break;
             CheckValue(args[0]);
-            CheckOpen(*m_book);
-            if (m_rect.CellCount() > 2'000'000)
-                throw XlsxError("The range " + RangeName(m_rect) + " is too large to fill cell by cell.");
-            for (int r = m_rect.row1; r <= m_rect.row2; ++r)
-                for (int c = m_rect.col1; c <= m_rect.col2; ++c) PutValue(r, c, args[0]);
+            CheckOpen();
+            if (m_at.rect.CellCount() > 2'000'000)
+                throw XlsxError("The range " + RangeName(m_at.rect) + " is too large to fill cell by cell.");
+            for (int r = m_at.rect.row1; r <= m_at.rect.row2; ++r)
+                for (int c = m_at.rect.col1; c <= m_at.rect.col2; ++c) PutValue(r, c, args[0]);
             return S_OK;
         default: break;
         }
@@ -311,13 +337,13 @@ private:
     void CellAt(const DISPPARAMS& args, std::size_t indexCount, int& row, int& col) const
     {
         if (indexCount == 2) {
-            row = m_rect.row1 + static_cast<int>(AsLong(args[0])) - 1;
-            col = m_rect.col1 + static_cast<int>(AsLong(args[1])) - 1;
+            row = m_at.rect.row1 + static_cast<int>(AsLong(args[0])) - 1;
+            col = m_at.rect.col1 + static_cast<int>(AsLong(args[1])) - 1;
         } else {
             const long index = AsLong(args[0]) - 1;
             if (index < 0) Fail(DISP_E_BADINDEX);
-            row = m_rect.row1 + static_cast<int>(index / m_rect.Columns());
-            col = m_rect.col1 + static_cast<int>(index % m_rect.Columns());
+            row = m_at.rect.row1 + static_cast<int>(index / m_at.rect.Columns());
+            col = m_at.rect.col1 + static_cast<int>(index % m_at.rect.Columns());
         }
         if (row < 1 || row > kMaxRows || col < 1 || col > kMaxColumns) Fail(DISP_E_BADINDEX);
     }
@@ -328,7 +354,7 @@ private:
         int row = 0, col = 0;
         CellAt(args, args.size() - 1, row, col);
         CheckValue(args.back());
-        CheckOpen(*m_book);
+        CheckOpen();
         PutValue(row, col, args.back());
         return S_OK;
     }
@@ -338,9 +364,8 @@ private:
         ArgCount(args, 1, 2);
         int row = 0, col = 0;
         CellAt(args, args.size(), row, col);
-        CheckOpen(*m_book);
-        Return(result, VARIANT::Dispatch(new RangeObject(m_app, m_book, m_sheet, {row, col, row, col})));
-        return S_OK;
+        CheckOpen();
+        return Give(result, new RangeObject(m_at.Block({row, col, row, col})));
     }
 
     static void CheckValue(const VARIANT& v)
@@ -354,20 +379,20 @@ private:
     void PutValue(int row, int col, const VARIANT& v)
     {
         switch (v.vt) {
-        case VT_EMPTY: m_sheet->ClearValue(row, col); break;
-        case VT_I2: m_sheet->SetNumber(row, col, v.iVal); break;
-        case VT_I4: m_sheet->SetNumber(row, col, v.lVal); break;
-        case VT_R8: m_sheet->SetNumber(row, col, v.dblVal); break;
-        case VT_BOOL: m_sheet->SetBool(row, col, v.boolVal); break;
-        case VT_BSTR: m_sheet->SetValueFromText(row, col, v.bstrVal); break;
+        case VT_EMPTY: m_at.sheet->ClearValue(row, col); break;
+        case VT_I2: m_at.sheet->SetNumber(row, col, v.iVal); break;
+        case VT_I4: m_at.sheet->SetNumber(row, col, v.lVal); break;
+        case VT_R8: m_at.sheet->SetNumber(row, col, v.dblVal); break;
+        case VT_BOOL: m_at.sheet->SetBool(row, col, v.boolVal); break;
+        case VT_BSTR: m_at.sheet->SetValueFromText(row, col, v.bstrVal); break;
         default: Fail(DISP_E_TYPEMISMATCH);
         }
     }
 
     HRESULT Style(StyleChange::Kind kind, std::string value)
     {
-        CheckOpen(*m_book);
-        m_sheet->ApplyStyle(m_rect, {kind, std::move(value)});
+        CheckOpen();
+        m_at.sheet->ApplyStyle(m_at.rect, {kind, std::move(value)});
         return S_OK;
     }
 
@@ -398,18 +423,11 @@ private:
         }
     }
 
-    std::shared_ptr<AppState> m_app;
-    std::shared_ptr<BookState> m_book;
-    Worksheet* m_sheet;
-    CellRect m_rect;
 };
 
-class WorksheetObject : public Object {
+class WorksheetObject : public PlacedObject {
 public:
-    WorksheetObject(std::shared_ptr<AppState> app, std::shared_ptr<BookState> book, Worksheet* sheet)
-        : m_app(std::move(app)), m_book(std::move(book)), m_sheet(sheet)
-    {
-    }
+    using PlacedObject::PlacedObject;
 
 protected:
     HRESULT Call(DISPID id, WORD flags, const DISPPARAMS& args, VARIANT* result) override
@@ -424,15 +442,15 @@ protected:
                 rect = {std::min(rect.row1, other.row1), std::min(rect.col1, other.col1),
                         std::max(rect.row2, other.row2), std::max(rect.col2, other.col2)};
             }
-            return Give(result, rect);
+            return GiveRange(result, rect);
         }
         case dispid::kCells:
             ArgCount(args, 0, 0);
-            return Give(result, {1, 1, kMaxRows, kMaxColumns});
+            return GiveRange(result, {1, 1, kMaxRows, kMaxColumns});
         case dispid::kUsedRange:
             ArgCount(args, 0, 0);
-            CheckOpen(*m_book);
-            return Give(result, m_sheet->UsedRange());
+            CheckOpen();
+            return GiveRange(result, m_at.sheet->UsedRange());
         default: return DISP_E_MEMBERNOTFOUND;
         }
     }
@@ -442,7 +460,7 @@ private:
     {
         if (v.vt == VT_DISPATCH) {
             const auto* range = dynamic_cast<const RangeObject*>(v.pdispVal);
-            if (!range || range->Sheet() != m_sheet) Fail(DISP_E_TYPEMISMATCH);
+            if (!range || range->Sheet() != m_at.sheet) Fail(DISP_E_TYPEMISMATCH);
             return range->Rect();
         }
         CellRect rect;
@@ -451,32 +469,24 @@ private:
         return rect;
     }
 
-    HRESULT Give(VARIANT* result, const CellRect& rect)
+    HRESULT GiveRange(VARIANT* result, const CellRect& rect)
     {
-        CheckOpen(*m_book);
-        Return(result, VARIANT::Dispatch(new RangeObject(m_app, m_book, m_sheet, rect)));
-        return S_OK;
+        CheckOpen();
+        return Give(result, new RangeObject(m_at.Block(rect)));
     }
-
-    std::shared_ptr<AppState> m_app;
-    std::shared_ptr<BookState> m_book;
-    Worksheet* m_sheet;
 };
 
-class SheetsObject : public Object {
+class SheetsObject : public PlacedObject {
 public:
-    SheetsObject(std::shared_ptr<AppState> app, std::shared_ptr<BookState> book, bool worksheetsOnly)
-        : m_app(std::move(app)), m_book(std::move(book)), m_worksheetsOnly(worksheetsOnly)
-    {
-    }
+    SheetsObject(Place place, bool worksheetsOnly) : PlacedObject(std::move(place)), m_worksheetsOnly(worksheetsOnly) {}
 
 protected:
     HRESULT Call(DISPID id, WORD flags, const DISPPARAMS& args, VARIANT* result) override
     {
         if (id != dispid::kItem || !IsGet(flags) || IsPut(flags)) return DISP_E_MEMBERNOTFOUND;
         ArgCount(args, 1, 1);
-        CheckOpen(*m_book);
-        Workbook& book = *m_book->book;
+        CheckOpen();
+        Workbook& book = *m_at.book->book;
         std::vector<std::size_t> members;
         for (std::size_t i = 0; i < book.SheetCount(); ++i)
             if (!m_worksheetsOnly || book.SheetAt(i)) members.push_back(i);
@@ -492,13 +502,10 @@ protected:
         Worksheet* sheet = book.SheetAt(members[chosen]);
         if (!sheet)
             throw XlsxError("The sheet \"" + book.SheetName(members[chosen]) + "\" is a chart sheet, not a worksheet.");
-        Return(result, VARIANT::Dispatch(new WorksheetObject(m_app, m_book, sheet)));
-        return S_OK;
+        return Give(result, new WorksheetObject(m_at.Sheet(sheet)));
     }
 
 private:
-    std::shared_ptr<AppState> m_app;
-    std::shared_ptr<BookState> m_book;
     bool m_worksheetsOnly;
 };
 
@@ -508,12 +515,9 @@ void CloseBook(AppState& app, const std::shared_ptr<BookState>& book)
     std::erase(app.books, book);
 }
 
-class WorkbookObject : public Object {
+class WorkbookObject : public PlacedObject {
 public:
-    WorkbookObject(std::shared_ptr<AppState> app, std::shared_ptr<BookState> book)
-        : m_app(std::move(app)), m_book(std::move(book))
-    {
-    }
+    using PlacedObject::PlacedObject;
 
 protected:
     HRESULT Call(DISPID id, WORD flags, const DISPPARAMS& args, VARIANT* result) override
@@ -521,15 +525,13 @@ protected:
         switch (id) {
         case dispid::kWorksheets:
         case dispid::kSheets:
-            if (!IsGet(flags) || IsPut(flags)) break;
-            ArgCount(args, 0, 0);
-            CheckOpen(*m_book);
-            Return(result, VARIANT::Dispatch(new SheetsObject(m_app, m_book, id == dispid::kWorksheets)));
-            return S_OK;
+            if (!IsGetOfNone(flags, args)) break;
+            CheckOpen();
+            return Give(result, new SheetsObject(m_at, id == dispid::kWorksheets));
         case dispid::kSave:
             if (!IsMethod(flags)) break;
             ArgCount(args, 0, 0);
-            CheckOpen(*m_book);
+            CheckOpen();
             Save();
             return S_OK;
         case dispid::kSaveCopyAs:
@@ -537,8 +539,8 @@ protected:
             ArgCount(args, 1, 1);
             {
                 const std::string path = AbsolutePath(AsText(args[0]));
-                CheckOpen(*m_book);
-                m_book->book->SaveTo(path);
+                CheckOpen();
+                m_at.book->book->SaveTo(path);
             }
             return S_OK;
         case dispid::kClose:
@@ -552,10 +554,10 @@ protected:
 private:
     void Save()
     {
-        if (m_book->path.empty())
-            throw XlsxError("The workbook \"" + m_book->name + "\" has never been saved: it has no file to save to.");
-        m_book->book->SaveTo(m_book->path);
-        m_book->book->ClearModified();
+        if (m_at.book->path.empty())
+            throw XlsxError("The workbook \"" + m_at.book->name + "\" has never been saved: it has no file to save to.");
+        m_at.book->book->SaveTo(m_at.book->path);
+        m_at.book->book->ClearModified();
     }
 
     HRESULT Close(const DISPPARAMS& args)
@@ -564,29 +566,27 @@ private:
         const bool save = !args.empty() && !Absent(args[0]) && AsBool(args[0]);
         std::string fileName;
         if (args.size() >= 2 && !Absent(args[1])) fileName = AsText(args[1]);
-        CheckOpen(*m_book);
+        CheckOpen();
         // Nothing is saved unless the caller asks; a changed workbook is closed without asking.
-        if (save && m_book->book->Modified()) {
-            if (m_book->path.empty()) {
+        if (save && m_at.book->book->Modified()) {
+            if (m_at.book->path.empty()) {
                 if (fileName.empty())
-                    throw XlsxError("The workbook \"" + m_book->name + "\" has no file name to be saved under.");
+                    throw XlsxError("The workbook \"" + m_at.book->name + "\" has no file name to be saved under.");
                 const std::string path = AbsolutePath(fileName);
-                m_book->book->SaveTo(path);
+                m_at.book->book->SaveTo(path);
             } else {
                 Save();
             }
         }
-        CloseBook(*m_app, m_book);
+        CloseBook(*m_at.app, m_at.book);
         return S_OK;
     }
 
-    std::shared_ptr<AppState> m_app;
-    std::shared_ptr<BookState> m_book;
 };
 
-class WorkbooksObject : public Object {
+class WorkbooksObject : public PlacedObject {
 public:
-    explicit WorkbooksObject(std::shared_ptr<AppState> app) : m_app(std::move(app)) {}
+    using PlacedObject::PlacedObject;
 
 protected:
     HRESULT Call(DISPID id, WORD flags, const DISPPARAMS& args, VARIANT* result) override
@@ -596,14 +596,14 @@ protected:
         case dispid::kOpen: {
             ArgCount(args, 1, 15);
             const std::string path = AbsolutePath(AsText(args[0]));
-            for (const auto& open : m_app->books)
-                if (open->path == path) return Give(result, open);
+            for (const auto& open : m_at.app->books)
+                if (open->path == path) return GiveBook(result, open);
             auto state = std::make_shared<BookState>();
             state->book = Workbook::Load(path);
             state->path = path;
             state->name = FileName(path);
-            m_app->books.push_back(state);
-            return Give(result, state);
+            m_at.app->books.push_back(state);
+            return GiveBook(result, state);
         }
         case dispid::kAdd: {
             ArgCount(args, 0, 1);
@@ -616,25 +616,22 @@ protected:
                 Fail(DISP_E_TYPEMISMATCH);
             }
             state->name = "Book" + std::to_string(++g_bookCounter);
-            m_app->books.push_back(state);
-            return Give(result, state);
+            m_at.app->books.push_back(state);
+            return GiveBook(result, state);
         }
         case dispid::kClose:
             ArgCount(args, 0, 0);
-            while (!m_app->books.empty()) CloseBook(*m_app, m_app->books.back());
+            while (!m_at.app->books.empty()) CloseBook(*m_at.app, m_at.app->books.back());
             return S_OK;
         default: return DISP_E_MEMBERNOTFOUND;
         }
     }
 
 private:
-    HRESULT Give(VARIANT* result, const std::shared_ptr<BookState>& state)
+    HRESULT GiveBook(VARIANT* result, std::shared_ptr<BookState> state)
     {
-        Return(result, VARIANT::Dispatch(new WorkbookObject(m_app, state)));
-        return S_OK;
+        return Give(result, new WorkbookObject(m_at.Book(std::move(state))));
     }
-
-    std::shared_ptr<AppState> m_app;
 };
 
 class ApplicationObject : public Object {
@@ -646,13 +643,10 @@ protected:
     {
         switch (id) {
         case dispid::kWorkbooks:
-            if (!IsGet(flags) || IsPut(flags)) break;
-            ArgCount(args, 0, 0);
-            Return(result, VARIANT::Dispatch(new WorkbooksObject(m_app)));
-            return S_OK;
+            if (!IsGetOfNone(flags, args)) break;
+            return Give(result, new WorkbooksObject(Place{m_app, nullptr, nullptr, {}}));
         case dispid::kVisible:
-            if (IsPut(flags)) {
-                ArgCount(args, 1, 1);
+            if (IsPutOfOne(flags, args)) {
                 const bool visible = AsBool(args[0]);
                 if (visible && !m_app->visible) {
                     for (const auto& book : m_app->books) HandOver(*book);
@@ -660,18 +654,15 @@ protected:
                 m_app->visible = visible;
                 return S_OK;
             }
-            if (!IsGet(flags)) break;
-            ArgCount(args, 0, 0);
+            if (!IsGetOfNone(flags, args)) break;
             Return(result, VARIANT::Bool(m_app->visible));
             return S_OK;
         case dispid::kUserControl:
-            if (IsPut(flags)) {
-                ArgCount(args, 1, 1);
+            if (IsPutOfOne(flags, args)) {
                 m_app->userControl = AsBool(args[0]);
                 return S_OK;
             }
-            if (!IsGet(flags)) break;
-            ArgCount(args, 0, 0);
+            if (!IsGetOfNone(flags, args)) break;
             Return(result, VARIANT::Bool(m_app->userControl));
             return S_OK;
         case dispid::kQuit:

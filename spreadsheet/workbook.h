@@ -15,6 +15,7 @@
 #include <pugixml.hpp>
 
 #include "spreadsheet/cell_ref.h"
+#include "spreadsheet/package_io.h"
 
 namespace spreadsheet {
 
@@ -73,6 +74,10 @@ public:
     bool Dirty() const { return m_dirty; }
     // Drops the cached results of formulas (their inputs changed).
     void DropFormulaResults();
+    // Grows each row whose wrapped text needs more height than the row has, as a desktop
+    // spreadsheet fits a row to the wrapped text written into it. Rows whose height was set on
+    // purpose (customHeight), hidden rows and cells merged over several rows are left as they are.
+    void FitWrappedRows();
     std::string Serialize();
 
 private:
@@ -100,6 +105,13 @@ private:
     bool m_hasFormulas = false;
 };
 
+// What wrapping a cell's text depends on: whether its format wraps, and its font.
+struct TextLook {
+    bool wrap = false;
+    double points = 11;
+    bool bold = false;
+};
+
 // The cell formats of styles.xml, with new formats made on demand and equal formats shared.
 class Styles {
 public:
@@ -107,6 +119,9 @@ public:
     void Load(pugi::xml_document doc);
     int Derive(int xfIndex, const StyleChange& change);
     bool IsTextFormat(int xfIndex) const;
+    TextLook Look(int xfIndex) const;
+    // The size of the default font (the first one), which column widths are counted in.
+    double DefaultFontPoints() const;
     int XfCount() const { return static_cast<int>(m_xfs.size()); }
     bool Dirty() const { return m_dirty; }
     std::string Serialize() const;
@@ -143,18 +158,19 @@ public:
     // nullptr for a sheet that is not a worksheet (a chart sheet).
     Worksheet* SheetAt(std::size_t index);
 
-    // Writes the workbook to path atomically (a temporary file in the same folder, then a
-    // rename). Throws XlsxError; on failure nothing is left behind and the old file is intact.
+    // Writes the workbook to path atomically (see WriteFileAtomically). Throws XlsxError; on
+    // failure nothing is left behind and the old file is intact.
     void SaveTo(const std::string& path);
     // True when something changed since the last load or save.
     bool Modified() const { return m_modified; }
     void ClearModified() { m_modified = false; }
 
-    // The raw bytes of a package part (empty when absent), and the part names in order.
+    // The raw bytes of a package part (empty when absent).
     std::string PartBytes(const std::string& name) const;
-    std::vector<std::string> PartNames() const;
 
     Styles& CellStyles();
+    // The styles when the package has them (nullptr otherwise); never makes a styles part.
+    const Styles* ExistingStyles() const { return m_styles.get(); }
     std::string SharedString(int index) const;
     void NoteChange(bool valueChanged);
     void NoteFormulaRemoved() { m_formulaRemoved = true; }
@@ -195,8 +211,5 @@ double ColumnWidthForCharacters(double characters);
 // A formula with its relative A1 references moved by rows and columns (as a formula copied
 // from one cell to another).
 std::string ShiftFormula(std::string_view formula, int rows, int cols);
-std::string ParentFolder(const std::string& path);
-std::string FileName(const std::string& path);
-std::string LockFileFor(const std::string& path);
 
 }  // namespace spreadsheet

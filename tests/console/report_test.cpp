@@ -10,6 +10,8 @@
 #include "platform/automation.h"
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"
+#include "spreadsheet/workbook.h"
+#include "tests/report/fake_dispatch.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/meter_frames.h"
 #include "tests/support/test_support.h"
@@ -285,6 +287,157 @@ TEST_F(Report, AFailedCreateStepNeverLetsTheFillRewriteAnEarlierReport)
     h.Call([&] { d.OnBnClickedExport(); });
     EXPECT_EQ(ReadFile(first), firstBytes);
     EXPECT_TRUE(h.Opener().paths.empty());
+}
+
+// An export whose create step does not finish, pressed between the timer's create step and its
+// fill step, leaves the report the timer made unfilled: the cycle still ends with that report
+// filled once (by the export's fill step or by the timer's next tick), and no earlier report
+// is touched.
+TEST_F(Report, AnExportFailingBetweenTheTimersStepsStillEndsTheCycle)
+{
+    enum class Failure { CreateCannotStart, NeitherStepCanStart, CreateHitsALockedTemplate };
+    for (const Failure failure :
+         {Failure::CreateCannotStart, Failure::NeitherStepCanStart, Failure::CreateHitsALockedTemplate}) {
+        SCOPED_TRACE(static_cast<int>(failure));
+        spreadsheet::RegisterServer();
+        ConsoleHarness h;
+        CQELDlg& d = h.Dlg();
+        TypeHeader(d);
+        FeedRecords(h, 2);
+        d.EnableDlgItem(IDC_UPLOAD, false);
+        h.Feed(Reply(0x39, {1}));
+        d.KillTimer(IDT_REPORT);  // ticks by hand
+        h.Call([&] { d.OnTimer(IDT_REPORT); });
+        h.Call([&] { d.OnTimer(IDT_REPORT); });
+        ASSERT_EQ(d.m_reportState, 4);
+        const std::string report = OnlyReport(h);
+        ASSERT_FALSE(report.empty());
+
+        const std::string lock = h.Folder().File(".~lock.savemode.xlsx#");
+        auto failing = std::make_shared<int>(failure == Failure::NeitherStepCanStart ? 2 : 1);
+        if (failure == Failure::CreateHitsALockedTemplate) {
+            WriteFile(lock, "someone,host,/home/someone,10.12.2026 09:00,\n");
+        } else {
+            platform::RegisterClassObject("Excel.Application", [failing](platform::IDispatch** out) {
+                if ((*failing)-- > 0) {
+                    *out = nullptr;
+                    return platform::CO_E_SERVER_EXEC_FAILURE;
+                }
+                spreadsheet::RegisterServer();
+                return platform::CreateInstance("Excel.Application", out);
+            });
+        }
+        h.Call([&] { d.OnBnClickedExport(); });
+        ::unlink(lock.c_str());
+        for (int tick = 0; tick < 2; ++tick) h.Call([&] { d.OnTimer(IDT_REPORT); });
+
+        EXPECT_EQ(h.Boxes().Count(), failure == Failure::NeitherStepCanStart ? 2u : 1u);
+        EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+        EXPECT_EQ(d.m_reportState, 0);
+        EXPECT_EQ(d.m_progressPos, 100);
+        ASSERT_EQ(h.Opener().paths.size(), 1u);
+        EXPECT_EQ(h.Opener().paths[0], report);
+        const auto book = spreadsheet::Workbook::Load(report);
+        EXPECT_EQ(book->SheetAt(0)->CellText(3, 2), "王工程师");
+        EXPECT_EQ(book->SheetAt(0)->CellText(13, 1), "2");
+    }
+}
+
+// The report steps' own calls, through a recording server: each member with its object, id,
+// kind and arguments, with the argument types the application is given (the selection of the
+// create step, the sheet index as a 16-bit number, the record position as a 32-bit number),
+// and every reference released when the steps end.
+TEST_F(Report, TheStepsMakeTheirCallsWithTheirArgumentTypes)
+{
+    fake::Server server;
+    server.answer.object = true;
+    platform::RegisterClassObject("Excel.Application", [&server](platform::IDispatch** out) {
+        *out = server.NewObject("app");
+        return platform::S_OK;
+    });
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    FeedRecords(h, 1);
+    h.Call([&] { d.OnBnClickedExport(); });
+    ASSERT_EQ(h.Boxes().Count(), 0u);
+
+    using platform::VARIANT;
+    const std::string books = "app.result", book = books + ".result", sheets = book + ".result",
+                      sheet = sheets + ".result", range = sheet + ".result";
+    constexpr platform::WORD G = platform::DISPATCH_PROPERTYGET, P = platform::DISPATCH_PROPERTYPUT,
+                             M = platform::DISPATCH_METHOD;
+    const VARIANT missing = VARIANT::Missing();
+    auto open = [&](const std::string& file) {
+        platform::DISPPARAMS args{VARIANT::Bstr(file)};
+        args.resize(15, missing);
+        return args;
+    };
+    struct Expected {
+        std::string object;
+        platform::DISPID id;
+        platform::WORD flags;
+        platform::DISPPARAMS args;
+    };
+    std::vector<Expected> expected = {
+        // the create step
+        {"app", 0x23C, G, {}},
+        {books, 0x783, M, open(d.m_strTemplatePath)},
+        {book, 0x1EE, G, {}},
+        {sheets, 0xAA, G, {VARIANT::I2(1)}},
+        {sheet, 0xC5, G, {VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")}},
+        {range, 0xEB, M, {}},
+        {book, 0x11B, M, {}},
+        {book, 0xAF, M, {VARIANT::Bstr(d.m_strReportPath)}},
+        {book, 0x115, M, {missing, VARIANT::Bstr(d.m_strTemplatePath), missing}},
+        {"app", 0x22E, P, {VARIANT::Bool(false)}},
+        {books, 0x115, M, {}},
+        {"app", 0x12E, M, {}},
+        // the fill step
+        {"app", 0x23C, G, {}},
+        {books, 0x783, M, open(d.m_strReportPath)},
+        {book, 0x1EE, G, {}},
+        {sheets, 0xAA, G, {VARIANT::I2(1)}},
+        {sheet, 0xC5, G, {VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")}},
+    };
+    auto cell = [&](int row, int column, VARIANT value) {
+        expected.push_back({range, 0xAA, P, {VARIANT::I4(row), VARIANT::I4(column), std::move(value)}});
+    };
+    auto text = [&](int subitem) { return VARIANT::Bstr(d.m_listRecords->GetItemText(0, subitem)); };
+    cell(3, 2, VARIANT::Bstr(d.m_strOperator));
+    cell(4, 2, VARIANT::Bstr(d.m_strModel));
+    cell(3, 6, VARIANT::Bstr(d.m_strCompany));
+    cell(4, 6, VARIANT::Bstr(d.m_strNotes));
+    cell(5, 2, VARIANT::Bstr(d.m_strMeterId));
+    cell(5, 3, text(13));
+    cell(11, 1, VARIANT::I4(1));
+    cell(11, 2, VARIANT::Bstr("1310nm"));
+    cell(12, 2, VARIANT::Bstr("1550nm"));
+    for (int column = 3; column <= 7; ++column) {
+        cell(11, column, text(1 + 2 * (column - 3)));
+        cell(12, column, text(2 + 2 * (column - 3)));
+    }
+    cell(11, 8, text(11));
+    cell(11, 9, text(12));
+    expected.push_back({book, 0x11B, M, {}});
+    expected.push_back({"app", 0x22E, P, {VARIANT::Bool(true)}});
+
+    // Each step starts an application of its own, so the fill step's objects have the names
+    // of the create step's.
+    ASSERT_EQ(server.calls.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE("call " + std::to_string(i));
+        const fake::Call& call = server.calls[i];
+        EXPECT_EQ(call.object, expected[i].object);
+        EXPECT_EQ(call.id, expected[i].id);
+        EXPECT_EQ(call.flags, expected[i].flags);
+        ASSERT_EQ(call.args.size(), expected[i].args.size());
+        for (std::size_t a = 0; a < call.args.size(); ++a)
+            EXPECT_TRUE(fake::SameVariant(expected[i].args[a], call.args[a])) << "argument " << a;
+    }
+    EXPECT_EQ(std::count_if(server.objects.begin(), server.objects.end(),
+                            [](const auto& o) { return o->name == "app"; }),
+              2);
+    server.ExpectBalanced();
 }
 
 TEST_F(Report, ALockedTemplateIsReportedAndNothingIsWritten)

@@ -1,5 +1,11 @@
 // The save-or-print sheet: a formatted sheet in a new workbook handed to the user, read back
 // by openpyxl (formats, merges, fills, widths) and LibreOffice (values).
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include "platform/automation.h"
@@ -7,6 +13,7 @@
 #include "spreadsheet/server.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/meter_frames.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/test_support.h"
 #include "tests/support/xlsx_readback.h"
 
@@ -181,6 +188,105 @@ TEST_F(Sheet, EachClickMakesANewWorkbook)
     EXPECT_NE(h.Opener().paths[0], h.Opener().paths[1]);
     EXPECT_TRUE(FileExists(h.Opener().paths[0]));
     EXPECT_TRUE(FileExists(h.Opener().paths[1]));
+}
+
+// A word on a printed page and where it stands (points from the top left), as pdftotext finds it.
+struct WordBox {
+    std::string text;
+    double left = 0, top = 0, bottom = 0;
+};
+
+std::vector<WordBox> WordsOnFirstPage(const std::string& pdf, const std::string& work)
+{
+    const std::string html = work + "/words.html";
+    EXPECT_EQ(std::system(("pdftotext -f 1 -l 1 -bbox '" + pdf + "' '" + html + "'").c_str()), 0);
+    const std::string page = ReadFile(html);
+    std::vector<WordBox> words;
+    const std::regex word(R"re(<word xMin="([-0-9.]+)" yMin="([-0-9.]+)" xMax="[-0-9.]+" yMax="([-0-9.]+)">([^<]*)</word>)re");
+    for (auto it = std::sregex_iterator(page.begin(), page.end(), word); it != std::sregex_iterator(); ++it)
+        words.push_back({(*it)[4], std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3])});
+    return words;
+}
+
+// The vertical extent of a left-aligned cell value on the page: the words from its first word
+// on, to the right of it and above the given line, that are pieces of the value. They must
+// spell the whole value (however the reader broke it into lines).
+std::pair<double, double> Extent(const std::vector<WordBox>& words, const std::string& value, double above)
+{
+    const std::string first = value.substr(0, value.find(' '));
+    const auto anchor = std::find_if(words.begin(), words.end(), [&](const WordBox& w) { return w.text == first; });
+    if (anchor == words.end()) {
+        ADD_FAILURE() << "\"" << first << "\" is not on the page";
+        return {0, 0};
+    }
+    std::vector<WordBox> pieces;
+    for (const WordBox& w : words)
+        if (!w.text.empty() && w.top < above && w.left >= anchor->left - 0.5 && value.find(w.text) != std::string::npos)
+            pieces.push_back(w);
+    std::sort(pieces.begin(), pieces.end(),
+              [](const WordBox& a, const WordBox& b) { return std::tie(a.top, a.left) < std::tie(b.top, b.left); });
+    std::string spelled, expected;
+    std::pair<double, double> extent{1e9, -1e9};
+    for (const WordBox& w : pieces) {
+        spelled += w.text;
+        extent = {std::min(extent.first, w.top), std::max(extent.second, w.bottom)};
+    }
+    for (const char c : value)
+        if (c != ' ') expected += c;
+    EXPECT_EQ(spelled, expected) << value;
+    return extent;
+}
+
+// Long header values wrap in their cells, and their rows grow to hold them: LibreOffice's
+// printed sheet shows each value inside its own rows, above the next one. The first page is
+// kept as save-or-print-sheet.png in the build tree.
+TEST_F(Sheet, WrappedHeaderValuesGetRowsThatHoldThemWhenPrinted)
+{
+    ConsoleHarness h(Language("1"));
+    Prepare(h, 2);
+    CQELDlg& d = h.Dlg();
+    d.SetDlgItemText(IDC_EDIT_COMPANY, "Demo Fibre Networks");
+    d.SetDlgItemText(IDC_EDIT_NOTES, "acceptance test, span A-B");
+    h.Call([&] { d.OnBnClickedSaveOrPrint(); });
+    const std::string path = Handed(h);
+    ASSERT_FALSE(path.empty());
+
+    // Rows 2 (C2 needs two lines in column C) and 3 (E3 needs two in column E) grow; the title
+    // row and row 4 hold one line each and keep the default height.
+    const std::string heights = RunOpenpyxl(R"(
+ws = wb.worksheets[0]
+for r in range(1, 8):
+    h = ws.row_dimensions[r].height
+    print(r, 'default' if h is None or h <= 15.75 else ('two lines' if 27 <= h <= 36 else h))
+)", path);
+    EXPECT_EQ(heights, "1 default\n2 two lines\n3 two lines\n4 default\n5 default\n6 default\n7 default\n");
+
+    TempDir work("qel-pdf");
+    const std::string convert = "cd '" + work.Path() + "' && timeout 180 soffice -env:UserInstallation=file://" +
+                                work.Path() + "/profile --headless --norestore --nologo --convert-to pdf --outdir '" +
+                                work.Path() + "' '" + path + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(convert.c_str()), 0);
+    const std::string pdf = work.File(std::filesystem::path(path).stem().string() + ".pdf");
+    ASSERT_TRUE(FileExists(pdf));
+    const std::string png = std::string(QEL_BINARY_DIR) + "/save-or-print-sheet";
+    EXPECT_EQ(std::system(("pdftoppm -f 1 -l 1 -r 110 -png -singlefile '" + pdf + "' '" + png + "'").c_str()), 0);
+    EXPECT_TRUE(FileExists(png + ".png"));
+
+    const std::vector<WordBox> words = WordsOnFirstPage(pdf, work.Path());
+    const auto heading = std::find_if(words.begin(), words.end(), [](const WordBox& w) { return w.text == "序号"; });
+    ASSERT_NE(heading, words.end());
+    const double header = heading->top;
+    const auto company = Extent(words, "Demo Fibre Networks", header);
+    const auto model = Extent(words, "OPM-3", header);
+    const auto serial = Extent(words, "SN-77", header);
+    const auto oper = Extent(words, "Li Wei", header);
+    const auto notes = Extent(words, "acceptance test, span A-B", header);
+    // Each value ends above the text of the row below it: column C rows 2, 3, 4; column E rows
+    // 2 and 3, and row 3 against row 4 (column C holds its text).
+    EXPECT_LE(company.second, model.first);
+    EXPECT_LE(model.second, serial.first);
+    EXPECT_LE(oper.second, notes.first);
+    EXPECT_LE(notes.second, serial.first);
 }
 
 }  // namespace

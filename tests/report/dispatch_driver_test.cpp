@@ -219,39 +219,39 @@ std::vector<MemberCase> MemberCases()
         {"_Workbook.get_Sheets", [](IDispatch* d) { return _Workbook(d).get_Sheets(); }, 0x1E5, G, {}, true},
         {"_Workbook.Save", [](IDispatch* d) { _Workbook(d).Save(); return nullptr; }, 0x11B, M, {}, false},
         {"_Workbook.SaveCopyAs",
-         [](IDispatch* d) { _Workbook(d).SaveCopyAs(VariantText("savefile/20240102030405.xlsx")); return nullptr; },
+         [](IDispatch* d) { _Workbook(d).SaveCopyAs(VARIANT::Bstr("savefile/20240102030405.xlsx")); return nullptr; },
          0xAF, M, {V::Bstr("savefile/20240102030405.xlsx")}, false},
         {"_Workbook.Close",
-         [](IDispatch* d) { _Workbook(d).Close(kMissing, VariantText("savemode.xlsx"), kMissing); return nullptr; },
+         [](IDispatch* d) { _Workbook(d).Close(kMissing, VARIANT::Bstr("savemode.xlsx"), kMissing); return nullptr; },
          0x115, M, {kMissing, V::Bstr("savemode.xlsx"), kMissing}, false},
-        {"Worksheets.get_Item I2", [](IDispatch* d) { return Worksheets(d).get_Item(VariantShort(1)); }, 0xAA, G, {V::I2(1)}, true},
-        {"Worksheets.get_Item I4", [](IDispatch* d) { return Worksheets(d).get_Item(VariantLong(1)); }, 0xAA, G, {V::I4(1)}, true},
+        {"Worksheets.get_Item I2", [](IDispatch* d) { return Worksheets(d).get_Item(VARIANT::I2(1)); }, 0xAA, G, {V::I2(1)}, true},
+        {"Worksheets.get_Item I4", [](IDispatch* d) { return Worksheets(d).get_Item(VARIANT::I4(1)); }, 0xAA, G, {V::I4(1)}, true},
         {"_Worksheet.get_Range",
-         [](IDispatch* d) { return _Worksheet(d).get_Range(VariantText("A1"), VariantText("L150000")); },
+         [](IDispatch* d) { return _Worksheet(d).get_Range(VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")); },
          0xC5, G, {V::Bstr("A1"), V::Bstr("L150000")}, true},
         {"_Worksheet.get_Range single cell",
-         [](IDispatch* d) { return _Worksheet(d).get_Range(VariantText("C2"), VariantMissing()); },
+         [](IDispatch* d) { return _Worksheet(d).get_Range(VARIANT::Bstr("C2"), VARIANT::Missing()); },
          0xC5, G, {V::Bstr("C2"), kMissing}, true},
         {"_Worksheet.get_Cells", [](IDispatch* d) { return _Worksheet(d).get_Cells(); }, 0xEE, G, {}, true},
         {"_Worksheet.get_UsedRange", [](IDispatch* d) { return _Worksheet(d).get_UsedRange(); }, 0x19C, G, {}, true},
         {"Range.Select", [](IDispatch* d) { Range(d).Select(); return nullptr; }, 0xEB, M, {}, false},
         {"Range.put_Item text: indexes first, value last",
-         [](IDispatch* d) { Range(d).put_Item(VariantLong(3), VariantLong(2), VariantText("张三")); return nullptr; },
+         [](IDispatch* d) { Range(d).put_Item(VARIANT::I4(3), VARIANT::I4(2), VARIANT::Bstr("张三")); return nullptr; },
          0xAA, P, {V::I4(3), V::I4(2), V::Bstr("张三")}, false},
         {"Range.put_Item number",
-         [](IDispatch* d) { Range(d).put_Item(VariantLong(11), VariantLong(1), VariantLong(1)); return nullptr; },
+         [](IDispatch* d) { Range(d).put_Item(VARIANT::I4(11), VARIANT::I4(1), VARIANT::I4(1)); return nullptr; },
          0xAA, P, {V::I4(11), V::I4(1), V::I4(1)}, false},
-        {"Range.put_ColumnWidth", [](IDispatch* d) { Range(d).put_ColumnWidth(VariantLong(13)); return nullptr; }, 0xF2, P, {V::I4(13)}, false},
-        {"Range.Merge", [](IDispatch* d) { Range(d).Merge(VariantLong(0)); return nullptr; }, 0x234, M, {V::I4(0)}, false},
-        {"Range.put_WrapText", [](IDispatch* d) { Range(d).put_WrapText(VariantLong(1)); return nullptr; }, 0x114, P, {V::I4(1)}, false},
+        {"Range.put_ColumnWidth", [](IDispatch* d) { Range(d).put_ColumnWidth(VARIANT::I4(13)); return nullptr; }, 0xF2, P, {V::I4(13)}, false},
+        {"Range.Merge", [](IDispatch* d) { Range(d).Merge(VARIANT::I4(0)); return nullptr; }, 0x234, M, {V::I4(0)}, false},
+        {"Range.put_WrapText", [](IDispatch* d) { Range(d).put_WrapText(VARIANT::I4(1)); return nullptr; }, 0x114, P, {V::I4(1)}, false},
         {"Range.put_HorizontalAlignment",
-         [](IDispatch* d) { Range(d).put_HorizontalAlignment(VariantLong(-4152)); return nullptr; }, 0x88, P, {V::I4(-4152)}, false},
+         [](IDispatch* d) { Range(d).put_HorizontalAlignment(VARIANT::I4(-4152)); return nullptr; }, 0x88, P, {V::I4(-4152)}, false},
         {"Range.put_VerticalAlignment",
-         [](IDispatch* d) { Range(d).put_VerticalAlignment(VariantLong(-4108)); return nullptr; }, 0x89, P, {V::I4(-4108)}, false},
+         [](IDispatch* d) { Range(d).put_VerticalAlignment(VARIANT::I4(-4108)); return nullptr; }, 0x89, P, {V::I4(-4108)}, false},
         {"Range.get_Interior", [](IDispatch* d) { return Range(d).get_Interior(); }, 0x81, G, {}, true},
-        {"Range.put_Value2", [](IDispatch* d) { Range(d).put_Value2(VariantText("QEL-9")); return nullptr; }, 0x56C, P, {V::Bstr("QEL-9")}, false},
-        {"Range.put_NumberFormat", [](IDispatch* d) { Range(d).put_NumberFormat(VariantText("00.00")); return nullptr; }, 0xC1, P, {V::Bstr("00.00")}, false},
-        {"Interior.put_ColorIndex", [](IDispatch* d) { Interior(d).put_ColorIndex(VariantLong(20)); return nullptr; }, 0x61, P, {V::I4(20)}, false},
+        {"Range.put_Value2", [](IDispatch* d) { Range(d).put_Value2(VARIANT::Bstr("QEL-9")); return nullptr; }, 0x56C, P, {V::Bstr("QEL-9")}, false},
+        {"Range.put_NumberFormat", [](IDispatch* d) { Range(d).put_NumberFormat(VARIANT::Bstr("00.00")); return nullptr; }, 0xC1, P, {V::Bstr("00.00")}, false},
+        {"Interior.put_ColorIndex", [](IDispatch* d) { Interior(d).put_ColorIndex(VARIANT::I4(20)); return nullptr; }, 0x61, P, {V::I4(20)}, false},
     };
 }
 
@@ -299,7 +299,7 @@ TEST_F(DriverTest, ResultsTheCallerDoesNotKeepAreReleased)
     server.answer.object = true;  // the server answers every call with an object
     {
         Range range(target);
-        range.put_ColumnWidth(VariantLong(10));
+        range.put_ColumnWidth(VARIANT::I4(10));
         VARIANT selected = range.Select();
         EXPECT_EQ(selected.vt, VT_DISPATCH);
     }
@@ -334,7 +334,7 @@ TEST_F(DriverTest, CallOnAnEmptyWrapperThrowsInsteadOfCrashing)
 {
     Range range;
     try {
-        range.put_Value2(VariantText("x"));
+        range.put_Value2(VARIANT::Bstr("x"));
         FAIL() << "no exception";
     } catch (const COleException& e) {
         EXPECT_EQ(e.m_sc, E_POINTER);
@@ -355,7 +355,7 @@ TEST_F(DriverTest, ServerDescribedFailureBecomesDispatchException)
     server.answer.objectAlongFailure = true;
     Workbooks books(target);
     try {
-        (void)books.Add(VariantMissing());
+        (void)books.Add(VARIANT::Missing());
         FAIL() << "no exception";
     } catch (const COleDispatchException& e) {
         EXPECT_EQ(e.m_strDescription, "找不到文件 savemode.xlsx");
@@ -425,7 +425,7 @@ TEST_F(DriverTest, ExceptionLeavingAStepReleasesItsWrappers)
     auto step = [&] {
         _Application application(app);
         Workbooks books(application.get_Workbooks());
-        _Workbook book(books.Add(VariantMissing()));
+        _Workbook book(books.Add(VARIANT::Missing()));
         server.answer = fake::Answer{};
         server.answer.hr = DISP_E_EXCEPTION;
         server.answer.excep.description = "disk full";

@@ -82,12 +82,12 @@ TEST_F(SpreadsheetRoundTrip, TemplateOpenedWrittenSavedAndReopened)
         Workbooks books(app.get_Workbooks());
         _Workbook book(books.Add(missing));
         Worksheets sheets(book.get_Sheets());
-        _Worksheet sheet(sheets.get_Item(VariantLong(1)));
+        _Worksheet sheet(sheets.get_Item(VARIANT::I4(1)));
         Range cells(sheet.get_Cells());
-        cells.put_Item(VariantLong(1), VariantLong(1), VariantText("光功率计测试报告"));
-        Range c2(sheet.get_Range(VariantText("C2"), missing));
-        c2.put_Value2(VariantText("kept"));
-        book.SaveCopyAs(VariantText(templ));
+        cells.put_Item(VARIANT::I4(1), VARIANT::I4(1), VARIANT::Bstr("光功率计测试报告"));
+        Range c2(sheet.get_Range(VARIANT::Bstr("C2"), missing));
+        c2.put_Value2(VARIANT::Bstr("kept"));
+        book.SaveCopyAs(VARIANT::Bstr(templ));
         app.put_Visible(false);
         books.Close();
         app.Quit();
@@ -102,14 +102,14 @@ TEST_F(SpreadsheetRoundTrip, TemplateOpenedWrittenSavedAndReopened)
         _Workbook book(books.Open(templ, missing, missing, missing, missing, missing, missing, missing, missing,
                                   missing, missing, missing, missing, missing, missing));
         Worksheets sheets(book.get_Worksheets());
-        _Worksheet sheet(sheets.get_Item(VariantShort(1)));
-        Range range(sheet.get_Range(VariantText("A1"), VariantText("L150000")));
+        _Worksheet sheet(sheets.get_Item(VARIANT::I2(1)));
+        Range range(sheet.get_Range(VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")));
         range.Select();
-        range.put_Item(VariantLong(3), VariantLong(2), VariantText("张三"));
-        range.put_Item(VariantLong(11), VariantLong(1), VariantLong(1));
+        range.put_Item(VARIANT::I4(3), VARIANT::I4(2), VARIANT::Bstr("张三"));
+        range.put_Item(VARIANT::I4(11), VARIANT::I4(1), VARIANT::I4(1));
         book.Save();
-        book.SaveCopyAs(VariantText(copy));
-        book.Close(missing, VariantText(templ), missing);
+        book.SaveCopyAs(VARIANT::Bstr(copy));
+        book.Close(missing, VARIANT::Bstr(templ), missing);
         app.put_Visible(false);
         books.Close();
         app.Quit();
@@ -125,10 +125,10 @@ TEST_F(SpreadsheetRoundTrip, TemplateOpenedWrittenSavedAndReopened)
         _Workbook book(books.Open(copy, missing, missing, missing, missing, missing, missing, missing, missing,
                                   missing, missing, missing, missing, missing, missing));
         Worksheets sheets(book.get_Worksheets());
-        _Worksheet sheet(sheets.get_Item(VariantShort(1)));
-        Range range(sheet.get_Range(VariantText("A1"), VariantText("L150000")));
-        range.put_Item(VariantLong(11), VariantLong(2), VariantText("1310nm"));
-        range.put_Item(VariantLong(12), VariantLong(2), VariantText("1550nm"));
+        _Worksheet sheet(sheets.get_Item(VARIANT::I2(1)));
+        Range range(sheet.get_Range(VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")));
+        range.put_Item(VARIANT::I4(11), VARIANT::I4(2), VARIANT::Bstr("1310nm"));
+        range.put_Item(VARIANT::I4(12), VARIANT::I4(2), VARIANT::Bstr("1550nm"));
         book.Save();
         app.put_Visible(true);
     }
@@ -156,7 +156,7 @@ TEST_F(SpreadsheetRoundTrip, ServerFailuresArriveAsDescribedAutomationExceptions
     // A copy into a folder that does not exist fails, and nothing is written.
     _Workbook book(books.Add(missing));
     const std::string nowhere = m_dir + "/savefile/20240102030405.xlsx";
-    EXPECT_THROW(book.SaveCopyAs(VariantText(nowhere)), CAutomationException);
+    EXPECT_THROW(book.SaveCopyAs(VARIANT::Bstr(nowhere)), CAutomationException);
     EXPECT_FALSE(Exists(nowhere));
     app.Quit();
 }

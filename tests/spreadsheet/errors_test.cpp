@@ -134,6 +134,51 @@ TEST_F(Errors, OpenRejectsFilesThatAreNoWorkbook)
     }
 }
 
+// A row or cell reference past the sheet's limits is a bad reference; rows that are only out
+// of order are said to be so.
+TEST_F(Errors, ReferencesPastTheSheetAreBadReferences)
+{
+    auto sheetWith = [](const std::string& path, const std::string& rows) {
+        WritePackage(path, {{"[Content_Types].xml", "<Types/>"},
+                            {"_rels/.rels",
+                             "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" "
+                             "Target=\"xl/workbook.xml\"/></Relationships>"},
+                            {"xl/workbook.xml",
+                             "<workbook xmlns:r=\"rel\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>"
+                             "</sheets></workbook>"},
+                            {"xl/_rels/workbook.xml.rels",
+                             "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" "
+                             "Target=\"worksheets/sheet1.xml\"/></Relationships>"},
+                            {"xl/worksheets/sheet1.xml", "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"}});
+    };
+    const struct {
+        const char* name;
+        const char* rows;
+        const char* reason;
+    } cases[] = {
+        {"last row", "<row r=\"1048576\"><c r=\"A1048576\"><v>1</v></c></row>", nullptr},
+        {"row past the last", "<row r=\"1048577\"/>", "bad row reference"},
+        {"negative row", "<row r=\"-3\"/>", "bad row reference"},
+        {"zero row", "<row r=\"0\"/>", "bad row reference"},
+        {"20-digit row", "<row r=\"18446744073709551617\"/>", "bad row reference"},
+        {"row with a sign", "<row r=\"+5\"/>", "bad row reference"},
+        {"cell past the last row", "<row r=\"2\"><c r=\"A1048577\"/></row>", "bad cell reference"},
+        {"cell with a 20-digit row", "<row r=\"2\"><c r=\"B18446744073709551617\"/></row>", "bad cell reference"},
+        {"rows out of order", "<row r=\"7\"/><row r=\"5\"/>", "rows out of order"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Path("refs.xlsx");
+        sheetWith(path, c.rows);
+        const Outcome o = OpenFile(path);
+        if (!c.reason) {
+            EXPECT_EQ(o.hr, platform::S_OK) << o.description;
+            continue;
+        }
+        ExpectFailure(o, path, c.reason);
+    }
+}
+
 TEST_F(Errors, SaveCopyIntoAMissingFolderWritesNothing)
 {
     const std::string source = Path("book.xlsx");

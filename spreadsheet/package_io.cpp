@@ -1,0 +1,371 @@
+#include "spreadsheet/package_io.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <unordered_set>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include "spreadsheet/workbook.h"
+
+namespace spreadsheet {
+
+namespace {
+
+constexpr zip_int64_t kMaxParts = 65535;
+
+std::string MegaBytes(std::uint64_t bytes) { return std::to_string(bytes / (1024 * 1024)) + " MB"; }
+
+std::string ErrnoText(int err)
+{
+    switch (err) {
+    case EACCES:
+    case EPERM: return "permission denied";
+    case ENOENT: return "it does not exist";
+    case ENOSPC: return "the disk is full";
+    case EROFS: return "the file system is read-only";
+    case EDQUOT: return "the disk quota is exhausted";
+    default: return std::strerror(err);
+    }
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The whole file; a file larger than limit is refused unread.
+std::string ReadWholeFile(const std::string& path, std::uint64_t limit)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        const int err = errno;
+        if (err == ENOENT) {
+            const std::string folder = ParentFolder(path);
+            if (!IsFolder(folder))
+                throw XlsxError("Cannot open " + Quoted(path) + ": the folder " + Quoted(folder) + " does not exist.");
+            throw XlsxError("Cannot open " + Quoted(path) + ": the file does not exist.");
+        }
+        throw XlsxError("Cannot open " + Quoted(path) + ": " + ErrnoText(err) + ".");
+    }
+    if (S_ISDIR(st.st_mode)) throw XlsxError("Cannot open " + Quoted(path) + ": it is a folder, not a workbook.");
+    if (static_cast<std::uint64_t>(st.st_size) > limit)
+        throw XlsxError(Quoted(path) + " is not a valid .xlsx workbook: it is larger than " + MegaBytes(limit) + ".");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        throw XlsxError("Cannot open " + Quoted(path) + ": " + ErrnoText(err) + ".");
+    }
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            throw XlsxError("Cannot read " + Quoted(path) + ": " + ErrnoText(err) + ".");
+        }
+        if (n == 0) break;
+        if (data.size() + static_cast<std::size_t>(n) > limit) {
+            ::close(fd);
+            throw XlsxError(Quoted(path) + " is not a valid .xlsx workbook: it is larger than " + MegaBytes(limit) + ".");
+        }
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+mode_t DefaultFileMode()
+{
+    mode_t mask = 022;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+            break;
+        }
+    }
+    return 0666 & ~mask;
+}
+
+// The temporary files of a save are named ".NAME.XXXXXX" beside the target NAME (six letters or
+// digits). A save holds an exclusive lock (flock) on its temporary file from just after creating
+// it until it has renamed it into place.
+bool IsTemporaryName(const std::string& entry, const std::string& target)
+{
+    const std::string stem = "." + target + ".";
+    if (entry.size() != stem.size() + 6 || entry.compare(0, stem.size(), stem) != 0) return false;
+    return std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(stem.size()), entry.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Makes and locks a new temporary file for the target; -1 with errno on failure. A clean-up in
+// another process may take the file between its creation and the lock, and remove it: then the
+// name no longer leads to the locked file, and a new one is made.
+int CreateLockedTemporary(const std::string& folder, const std::string& target, std::string& temp)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = folder + "/." + target + ".XXXXXX";
+        const int fd = ::mkstemp(temp.data());
+        if (fd < 0) return -1;
+        const bool locked = ::flock(fd, LOCK_EX) == 0;
+        struct stat mine {}, named {};
+        const bool stillNamed = ::fstat(fd, &mine) == 0 && ::lstat(temp.c_str(), &named) == 0 &&
+                                mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+        if (locked && stillNamed) return fd;
+        if (stillNamed) ::unlink(temp.c_str());
+        ::close(fd);
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Removes the temporary files that saves of the target left behind when they were killed: those
+// of this user that no save holds locked. A save in progress holds its lock, so it is never
+// touched. Nothing here makes the save fail.
+void RemoveAbandonedTemporaries(const std::string& folder, const std::string& target)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    std::vector<std::string> candidates;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (IsTemporaryName(entry->d_name, target)) candidates.push_back(entry->d_name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : candidates) {
+        const std::string path = folder + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat held {}, named {};
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+            named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+std::string ParentFolder(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string FileName(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string LockFileFor(const std::string& path)
+{
+    return ParentFolder(path) + "/.~lock." + FileName(path) + "#";
+}
+
+namespace {
+
+// Unpacks one part as far as its data truly goes, in pieces, never trusting the size the zip
+// directory declares: it stops with a problem text once the part unpacks to more than its packed
+// size allows or the package to more than its total allows.
+std::string UnpackPart(zip_t* archive, zip_uint64_t index, const zip_stat_t& st, std::uint64_t packedLimit,
+                       const PackageLimits& limits, std::uint64_t& total, std::string& problem)
+{
+    const std::string name = st.name;
+    const std::uint64_t packed = (st.valid & ZIP_STAT_COMP_SIZE) ? std::min<std::uint64_t>(st.comp_size, packedLimit)
+                                                                 : packedLimit;
+    const std::uint64_t ratioLimit =
+        packed > (UINT64_MAX - limits.ratioFreeSize) / limits.ratio ? UINT64_MAX
+                                                                      : std::max(limits.ratioFreeSize, packed * limits.ratio);
+    std::string bytes;
+    zip_file_t* file = zip_fopen_index(archive, index, 0);
+    if (!file) {
+        problem = "the part " + name + " cannot be unpacked";
+        return bytes;
+    }
+    char buffer[65536];
+    for (;;) {
+        const zip_int64_t n = zip_fread(file, buffer, sizeof buffer);
+        if (n < 0) {
+            problem = "the part " + name + " cannot be unpacked";
+            break;
+        }
+        if (n == 0) break;
+        const auto got = static_cast<std::uint64_t>(n);
+        if (bytes.size() + got > ratioLimit) {
+            problem = "the part " + name + " unpacks to far more than its packed size (a damaged or hostile package)";
+            break;
+        }
+        if (total + got > limits.total) {
+            problem = "it unpacks to more than " + MegaBytes(limits.total);
+            break;
+        }
+        total += got;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    zip_fclose(file);
+    if (problem.empty() && (st.valid & ZIP_STAT_SIZE) && bytes.size() != st.size)
+        problem = "the part " + name + " cannot be unpacked";
+    return bytes;
+}
+
+}  // namespace
+
+PackageParts ReadPackage(const std::string& path, const PackageLimits& limits)
+{
+    const std::string data = ReadWholeFile(path, limits.total);
+    PackageParts parts;
+    std::unordered_set<std::string> seen;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(data.data(), data.size(), 0, &error);
+    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+    if (!archive) {
+        if (source) zip_source_free(source);
+        zip_error_fini(&error);
+        throw XlsxError(Quoted(path) + " is not a valid .xlsx workbook: it is no zip package.");
+    }
+    std::string problem;
+    std::uint64_t total = 0;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    if (count > kMaxParts) problem = "it holds more than " + std::to_string(kMaxParts) + " parts";
+    for (zip_int64_t i = 0; i < count && problem.empty(); ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
+            problem = "an entry cannot be read";
+            break;
+        }
+        const std::string name = st.name;
+        if (name.empty() || name.back() == '/') continue;
+        std::string bytes = UnpackPart(archive, static_cast<zip_uint64_t>(i), st, data.size(), limits, total, problem);
+        if (problem.empty() && seen.insert(name).second) parts.emplace_back(name, std::move(bytes));
+    }
+    zip_discard(archive);
+    zip_error_fini(&error);
+    if (!problem.empty()) throw XlsxError(Quoted(path) + " is not a valid .xlsx workbook: " + problem + ".");
+    return parts;
+}
+
+std::string PackParts(const std::vector<std::string>& partOrder,
+                      const std::unordered_map<std::string, std::string>& parts)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* target = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_t* archive = target ? zip_open_from_source(target, ZIP_TRUNCATE, &error) : nullptr;
+    if (!archive) {
+        if (target) zip_source_free(target);
+        zip_error_fini(&error);
+        throw XlsxError("The workbook cannot be packed.");
+    }
+    zip_source_keep(target);
+    bool ok = true;
+    // The content types come first, as readers expect.
+    std::vector<std::string> order = partOrder;
+    std::stable_partition(order.begin(), order.end(), [](const std::string& n) { return n == "[Content_Types].xml"; });
+    for (const std::string& name : order) {
+        const std::string& bytes = parts.at(name);
+        zip_source_t* part = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        if (!part || zip_file_add(archive, name.c_str(), part, ZIP_FL_ENC_UTF_8) < 0) {
+            if (part) zip_source_free(part);
+            ok = false;
+            break;
+        }
+    }
+    if (!ok || zip_close(archive) != 0) {
+        zip_discard(archive);
+        zip_source_free(target);
+        zip_error_fini(&error);
+        throw XlsxError("The workbook cannot be packed.");
+    }
+    std::string out;
+    if (zip_source_open(target) == 0) {
+        zip_source_seek(target, 0, SEEK_END);
+        const zip_int64_t size = zip_source_tell(target);
+        zip_source_seek(target, 0, SEEK_SET);
+        if (size > 0) {
+            out.resize(static_cast<std::size_t>(size));
+            if (zip_source_read(target, out.data(), static_cast<zip_uint64_t>(size)) != size) out.clear();
+        }
+        zip_source_close(target);
+    }
+    zip_source_free(target);
+    zip_error_fini(&error);
+    if (out.empty()) throw XlsxError("The workbook cannot be packed.");
+    return out;
+}
+
+void WriteFileAtomically(const std::string& requested, const std::string& bytes)
+{
+    std::string path = requested;
+    struct stat lst {};
+    if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            path = real;
+            std::free(real);
+        }
+    }
+    const std::string folder = ParentFolder(path);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        throw XlsxError("Cannot save " + Quoted(requested) + ": the folder " + Quoted(folder) + " does not exist.");
+    mode_t mode = DefaultFileMode();
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) throw XlsxError("Cannot save " + Quoted(requested) + ": it is a folder.");
+        if (::access(path.c_str(), W_OK) != 0)
+            throw XlsxError("Cannot save " + Quoted(requested) + ": " + ErrnoText(errno) + ".");
+        mode = st.st_mode & 07777;
+    }
+    const std::string lock = LockFileFor(path);
+    if (::lstat(lock.c_str(), &lst) == 0)
+        throw XlsxError("Cannot save " + Quoted(requested) +
+                        ": the workbook is open in a desktop spreadsheet (its lock file " + Quoted(lock) +
+                        " exists). Close it there, or remove the lock file if no program has it open.");
+
+    RemoveAbandonedTemporaries(folder, FileName(path));
+    std::string temp;
+    const int fd = CreateLockedTemporary(folder, FileName(path), temp);
+    if (fd < 0)
+        throw XlsxError("Cannot save " + Quoted(requested) + ": " + ErrnoText(errno) + ".");
+    // The temporary file stays locked until it has taken the target's place, so no other save's
+    // clean-up removes it; on failure it goes before its lock does.
+    auto fail = [&](int err) {
+        ::unlink(temp.c_str());
+        ::close(fd);
+        throw XlsxError("Cannot save " + Quoted(requested) + ": " + ErrnoText(err) + ".");
+    };
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail(errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) fail(errno);
+    if (::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
+    ::close(fd);  // the data is on disk (fsync) and in place; closing only gives up the lock
+}
+
+}  // namespace spreadsheet
