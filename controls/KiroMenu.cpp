@@ -16,6 +16,7 @@
 #include <wx/settings.h>
 
 #include "platform/codepage.h"
+#include "platform/gui_app.h"
 #include "platform/os_version.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -318,7 +319,7 @@ KiroMenuData* KiroMenu::FindRecordByCaption(const WCHAR* caption) {
 void KiroMenu::AlignAccelerators() {
     // Fonts need the toolkit. Without a GUI application there is no menu font: every character
     // counts as one unit, which lines the accelerators up in a fixed-pitch font.
-    if (!(wxTheApp && wxTheApp->IsGUI())) {
+    if (!platform::HaveGuiApp()) {
         AlignAccelerators([](const std::string& text) {
             return static_cast<int>(platform::Utf8ToUtf16(text).size());
         });
