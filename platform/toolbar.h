@@ -10,6 +10,7 @@
 #include <wx/gdicmn.h>
 #include <wx/image.h>
 
+#include "platform/resource_name.h"
 #include "platform/resources.h"
 #include "platform/winapi.h"
 
@@ -43,14 +44,8 @@ struct BITMAPINFOHEADER {
 
 namespace platform {
 
-// A resource name that is either a text or an integer id (the integer-resource form: a value
-// below 0x10000 in the pointer).
-inline const char* MakeIntResource(UINT id)
-{
-    return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(id & 0xFFFFu));
-}
-inline bool IsIntResource(const char* name) { return reinterpret_cast<std::uintptr_t>(name) < 0x10000u; }
-// The resource of the type with that name or integer id; null when there is none.
+// The resource of the type with that name or integer id (MakeIntResource); null when there is
+// none.
 const ResourceEntry* FindResourceByName(ResType type, const char* name);
 
 // An RT_TOOLBAR resource: 16-bit little-endian words version, width, height, count, then count
