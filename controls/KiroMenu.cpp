@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 #include <wx/app.h>
 #include <wx/brush.h>
@@ -57,13 +58,16 @@ KiroMenuData::~KiroMenuData() {
 }
 
 void KiroMenuData::SetWideCaption(const WCHAR* text) {
+    // The copy is made before the old caption goes: the text may be that caption itself.
+    WCHAR* copy = nullptr;
+    if (text) {
+        const std::size_t n = WideLength(text);
+        copy = new WCHAR[n + 1];
+        std::copy(text, text + n, copy);
+        copy[n] = 0;
+    }
     delete[] m_caption;
-    m_caption = nullptr;
-    if (!text) return;
-    const std::size_t n = WideLength(text);
-    m_caption = new WCHAR[n + 1];
-    std::copy(text, text + n, m_caption);
-    m_caption[n] = 0;
+    m_caption = copy;
 }
 
 void KiroMenuData::SetCaption(const char* text) {
@@ -285,6 +289,31 @@ KiroMenu* KiroMenu::FindOwner(UINT commandId, int& position) {
 KiroMenu* KiroMenu::FindNextOwner(UINT commandId, int& position, std::vector<KiroMenu*>& menus,
                                   std::vector<int>& positions) {
     return FindOwnerSkipping(commandId, position, &menus, &positions);
+}
+
+// An owner-drawn item carries its record as item data. A plain text entry (the top level of a
+// loaded menu) carries none: its record is the one with its command at its index past the leading
+// entries, else the first with its command. A record that another item carries is never taken
+// for it, since that item would be left with a record that is not its own.
+std::vector<KiroMenuData*>::iterator KiroMenu::RecordOfItemAt(UINT position, UINT_PTR commandId) {
+    auto dataAt = [this](UINT at) {
+        return reinterpret_cast<const KiroMenuData*>(platform::GetMenuItemData(m_hMenu, at, MF_BYPOSITION));
+    };
+    if (const KiroMenuData* own = dataAt(position)) {
+        const auto it = std::find(m_items.begin(), m_items.end(), own);
+        if (it != m_items.end()) return it;
+    }
+    std::unordered_set<const KiroMenuData*> carried;
+    const int count = GetMenuItemCount();
+    for (int i = 0; i < count; ++i) carried.insert(dataAt(static_cast<UINT>(i)));
+    auto unclaimed = [&carried, commandId](const KiroMenuData* record) {
+        return record->m_commandId == commandId && carried.count(record) == 0;
+    };
+    const long index = static_cast<long>(position) - GetMenuBarOffset();
+    if (index >= 0 && static_cast<std::size_t>(index) < m_items.size() &&
+        unclaimed(m_items[static_cast<std::size_t>(index)]))
+        return m_items.begin() + index;
+    return std::find_if(m_items.begin(), m_items.end(), unclaimed);
 }
 
 KiroMenuData* KiroMenu::FindRecordByCommand(UINT commandId) {

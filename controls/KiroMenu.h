@@ -330,6 +330,8 @@ private:
     int TakeOutItemByCaption(const WCHAR* caption, int neighbours, bool destroy);
     void DrawDisabledImage(wxDC& dc, CImageList* list, int index, int x, int y, COLORREF background);
     KiroMenu* KiroSubMenu(int position) const;
+    // The record of the plain item or separator at the position; m_items.end() when none.
+    std::vector<KiroMenuData*>::iterator RecordOfItemAt(UINT position, UINT_PTR commandId);
     KiroMenu* FindOwnerSkipping(UINT commandId, int& position, const std::vector<KiroMenu*>* menus,
                                 const std::vector<int>* positions);
 };

@@ -372,31 +372,47 @@ BOOL KiroMenu::InsertItem(UINT position, UINT flags, UINT_PTR id, const WCHAR* c
 
 BOOL KiroMenu::ModifyEveryItem(const WCHAR* caption, UINT id, const std::function<void(KiroMenuData*)>& setImage)
 {
-    std::vector<KiroMenu*> menus;
-    std::vector<int> positions;
-    int position = -1;
-    KiroMenu* owner = FindOwner(id, position);
-    KiroMenuData* record = nullptr;
-    for (;;) {
-        if (owner && position >= 0 && static_cast<std::size_t>(position) < owner->m_items.size()) {
-            record = owner->m_items[static_cast<std::size_t>(position)];
-        } else {
-            record = new KiroMenuData;
-            m_items.push_back(record);
-        }
+    auto update = [&](KiroMenuData* record) {
         if (caption) record->SetWideCaption(caption);
         record->m_ownImageId = -1;
         record->m_imageIndex = -1;
         setImage(record);
         record->m_flags = (record->m_flags & ~MF_BYPOSITION) | MF_OWNERDRAW;
         record->m_commandId = id;
+    };
+    int position = -1;
+    KiroMenu* owner = FindOwner(id, position);
+    if (owner == nullptr) {
+        // No item of the family holds the command: the record stays at the end of the list.
+        auto* record = new KiroMenuData;
+        m_items.push_back(record);
+        update(record);
+        return CMenu::ModifyMenu(id, record->m_flags, id, static_cast<const void*>(record));
+    }
+    // Each item is changed in its own menu and carries that menu's record: a record is deleted
+    // with its menu or its item, so an item carrying another menu's record would be left with a
+    // freed one.
+    std::vector<KiroMenu*> menus;
+    std::vector<int> positions;
+    std::optional<BOOL> first;
+    while (owner) {
+        const auto at = static_cast<UINT>(position);
+        KiroMenuData* record = nullptr;
+        if (const auto found = owner->RecordOfItemAt(at, id); found != owner->m_items.end()) {
+            record = *found;
+        } else {
+            record = new KiroMenuData;
+            owner->m_items.push_back(record);
+        }
+        update(record);
+        const BOOL result = owner->CMenu::ModifyMenu(at, record->m_flags | MF_BYPOSITION, id,
+                                                     static_cast<const void*>(record));
+        if (!first) first = result;
         menus.push_back(owner);
         positions.push_back(position);
-        if (!owner) break;
         owner = FindNextOwner(id, position, menus, positions);
-        if (!owner) break;
     }
-    return CMenu::ModifyMenu(id, record->m_flags, id, static_cast<const void*>(record));
+    return *first;
 }
 
 BOOL KiroMenu::ModifyItem(const WCHAR* caption, UINT id, int toolbarId)

@@ -409,9 +409,38 @@ TEST_F(MenuLoad, ModifyingACommandChangesEveryItemWithIt)
         EXPECT_NE(record->m_flags & MF_OWNERDRAW, 0u);
     }
     EXPECT_EQ(KiroMenu::s_images.GetImageCount(), 1);
-    // The first item with the id carries the last record handled as its data.
-    EXPECT_EQ(platform::GetMenuItemData(menu_.m_hMenu, 101, MF_BYCOMMAND), reinterpret_cast<ULONG_PTR>(again));
+    // Each item carries the record of its own menu.
+    EXPECT_EQ(DataAt(menu_, 1), second);
+    EXPECT_EQ(DataAt(*more_, 0), again);
     EXPECT_EQ(menu_.m_items.size(), 3u);
+    EXPECT_EQ(more_->m_items.size(), 2u);
+}
+
+TEST_F(MenuLoad, AModifiedCommandsItemOutlivesTheOtherItemsOfTheCommand)
+{
+    BuildTree();  // 101 in the menu and in its popup
+    ASSERT_TRUE(menu_.ModifyItem("Changed", 101u, -1));
+    // The popup's item goes, and its record with it; the menu's item still has its own.
+    ASSERT_TRUE(more_->DeleteItem(0, MF_BYPOSITION));
+    MEASUREITEMSTRUCT measure;
+    measure.itemData = reinterpret_cast<std::uintptr_t>(DataAt(menu_, 1));
+    menu_.MeasureItem(&measure);
+    EXPECT_GT(measure.itemWidth, 0u);
+    ASSERT_NE(DataAt(menu_, 1), nullptr);
+    EXPECT_EQ(DataAt(menu_, 1)->GetCaption(), "Changed");
+    // A later change of the menu's record shows on its item.
+    ASSERT_TRUE(menu_.SetItemText(1, "Later", MF_BYPOSITION));
+    EXPECT_EQ(DataAt(menu_, 1)->GetCaption(), "Later");
+}
+
+TEST_F(MenuLoad, ACaptionGivenFromTheRecordItselfIsKept)
+{
+    BuildTree();
+    ASSERT_TRUE(menu_.ModifyItem(menu_.m_items[0]->m_caption, 100u, -1));
+    EXPECT_EQ(menu_.m_items[0]->GetCaption(), "First");
+    KiroMenuData* third = more_->m_items[1];
+    ASSERT_TRUE(menu_.ModifyItem(third->m_caption, third->m_caption, -1));
+    EXPECT_EQ(third->GetCaption(), "Third");
 }
 
 TEST_F(MenuLoad, ModifyingACommandNoItemCarries)
@@ -583,6 +612,9 @@ TEST_F(MenuLoad, ToolbarImagesGoToTheItemsOfTheirCommands)
     EXPECT_EQ(menu_.m_items[1]->m_globalImageIndex, i101);
     EXPECT_EQ(more_->m_items[0]->m_globalImageIndex, i101);  // every item of the command
     EXPECT_EQ(more_->m_items[1]->m_globalImageIndex, -1);    // 102 is on no button
+    // Each item of 101 still carries the record of its own menu.
+    EXPECT_EQ(DataAt(menu_, 1), menu_.m_items[1]);
+    EXPECT_EQ(DataAt(*more_, 0), more_->m_items[0]);
 
     // A second toolbar replaces the images in place: indexes and records stay valid.
     ASSERT_TRUE(menu_.LoadToolbarImages(9412u));  // 101, 100
