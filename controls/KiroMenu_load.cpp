@@ -33,9 +33,14 @@ struct TemplateEntry {
     std::u16string caption;
 };
 
+// The deepest popup nesting a template may have. Far more than a person can walk through, and it
+// keeps every walk over the tree that recurses into the popups (search by command, release,
+// removal) on a small stack.
+constexpr std::size_t kMaxMenuDepth = 64;
+
 // The items of a standard menu template, in order, read up to the item that closes the top
-// level. Nothing for an extended template (version 1) or a template that runs past the end of
-// its resource before every level is closed.
+// level. Nothing for an extended template (version 1), a template that runs past the end of its
+// resource before every level is closed, or popups nested more than kMaxMenuDepth deep.
 std::optional<std::vector<TemplateEntry>> ReadMenuTemplate(const platform::ResourceEntry& entry)
 {
     const unsigned char* data = entry.data;
@@ -65,6 +70,7 @@ std::optional<std::vector<TemplateEntry>> ReadMenuTemplate(const platform::Resou
         }
         if (item.last) ends.back() = true;
         if (item.popup) {
+            if (ends.size() > kMaxMenuDepth) return std::nullopt;
             ends.push_back(false);
         } else {
             while (!ends.empty() && ends.back()) ends.pop_back();

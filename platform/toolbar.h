@@ -48,6 +48,11 @@ namespace platform {
 // none.
 const ResourceEntry* FindResourceByName(ResType type, const char* name);
 
+// The largest image side a toolbar may declare: the largest icon the desktop's formats hold, far
+// more than a menu row shows. A menu grows its image size to its toolbars' and every image list
+// and bitmap of its items is made at that size, so a side of 65535 would ask for gigabytes.
+constexpr int kMaxToolbarImageSide = 256;
+
 // An RT_TOOLBAR resource: 16-bit little-endian words version, width, height, count, then count
 // command ids (0 for a separator).
 struct ToolbarResource {
@@ -55,7 +60,8 @@ struct ToolbarResource {
     int imageHeight = 0;
     std::vector<UINT> commandIds;
 };
-// Nothing when the resource is shorter than its header or than the ids its count announces.
+// Nothing when the resource is shorter than its header or than the ids its count announces, or
+// declares an image side above kMaxToolbarImageSide.
 std::optional<ToolbarResource> ReadToolbarResource(const ResourceEntry& entry);
 
 // The bitmap header of a BMP resource; nothing for a resource that is no BMP (a PNG) or is cut

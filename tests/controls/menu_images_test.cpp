@@ -568,17 +568,20 @@ TEST_F(MenuImages, ToolbarReaderLoadsButtonsSizesAndBitmap)
 TEST_F(MenuImages, ToolbarReaderFailures)
 {
     // Missing toolbar; a count that promises more ids than the resource holds; a missing bitmap
-    // (the sizes are set by then); a bitmap deeper than 8 bits per pixel.
+    // (the sizes are set by then); a bitmap deeper than 8 bits per pixel; an image side past 256
+    // pixels (refused before any size is taken).
     Register(ResType::Toolbar, 9141, menu_resources::Bytes{1, 0, 16, 0, 15, 0, 9, 0, 100, 0});
     Register(ResType::Toolbar, 9142, menu_resources::Toolbar(20, 18, {100}));
     Register(ResType::Toolbar, 9143, menu_resources::Toolbar(16, 15, {100}));
     Register(ResType::Bitmap, 9143, Bmp(16, 15, 24, [](int, int) { return kRed; }));
     Register(ResType::Toolbar, 9144, menu_resources::Bytes{1, 0, 16});
+    Register(ResType::Toolbar, 9145, menu_resources::Toolbar(16, 257, {100}));
+    Register(ResType::Bitmap, 9145, menu_resources::ToolbarStrip(16, 15, {kRed}));
     struct Case {
         UINT id;
         int width;
     };
-    for (const Case& c : {Case{9149, 0}, Case{9141, 0}, Case{9144, 0}, Case{9142, 20}, Case{9143, 16}}) {
+    for (const Case& c : {Case{9149, 0}, Case{9141, 0}, Case{9144, 0}, Case{9142, 20}, Case{9143, 16}, Case{9145, 0}}) {
         KiroMenuToolBar toolbar;
         EXPECT_FALSE(toolbar.LoadToolBar(c.id)) << c.id;
         EXPECT_EQ(toolbar.m_buttonImageWidth, c.width) << c.id;
