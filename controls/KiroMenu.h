@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -324,6 +325,16 @@ private:
     void NotePopup(UINT flags, UINT_PTR id);
     static KiroMenuData* NewRecord(const WCHAR* caption);
     void SetToolbarSourceImage(KiroMenuData* record, UINT commandId, int toolbarId);
+    // The toolbar's image for the command (a toolbar id of 0 or more), else the one s_images holds.
+    void SetToolbarOrSharedImage(KiroMenuData* record, UINT commandId, int toolbarId);
+    // Where an insert by position goes: -1 and positions past the last item mean the end.
+    UINT InsertionPoint(UINT position) const;
+    // The steps every add operation shares once its flags are ruled and its place settled: the
+    // popup is noted, a record with the caption goes in at record index `slot` (the end when past
+    // it) and gets its image, flags and command, and the item goes into the menu carrying it,
+    // inserted before `position` or, without one, appended.
+    BOOL AddItemWithRecord(std::optional<UINT> position, std::size_t slot, const WCHAR* caption, UINT flags,
+                           UINT_PTR id, const std::function<void(KiroMenuData*)>& setImage);
     BOOL FillFromBitmap(CImageList& list, const wxImage& bitmap);
     BOOL ModifyEveryItem(const WCHAR* caption, UINT id, const std::function<void(KiroMenuData*)>& setImage);
     BOOL TakeOutItem(UINT item, UINT flags, bool destroy);

@@ -100,6 +100,34 @@ KiroMenuData* KiroMenu::NewRecord(const WCHAR* caption)
     return record;
 }
 
+void KiroMenu::SetToolbarOrSharedImage(KiroMenuData* record, UINT commandId, int toolbarId)
+{
+    if (toolbarId >= 0)
+        SetToolbarSourceImage(record, commandId, toolbarId);
+    else
+        record->m_globalImageIndex = FindGlobalImage(commandId);
+}
+
+UINT KiroMenu::InsertionPoint(UINT position) const
+{
+    const auto count = static_cast<UINT>(std::max(GetMenuItemCount(), 0));
+    return position == static_cast<UINT>(-1) || position >= count ? count : position;
+}
+
+BOOL KiroMenu::AddItemWithRecord(std::optional<UINT> position, std::size_t slot, const WCHAR* caption, UINT flags,
+                                 UINT_PTR id, const std::function<void(KiroMenuData*)>& setImage)
+{
+    NotePopup(flags, id);
+    KiroMenuData* record = NewRecord(caption);
+    slot = std::min(slot, m_items.size());
+    m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(slot), record);
+    setImage(record);
+    record->m_flags = flags;
+    record->m_commandId = id;
+    const void* data = record;
+    return position ? CMenu::InsertMenu(*position, flags, id, data) : CMenu::AppendMenu(flags, id, data);
+}
+
 void KiroMenu::SetToolbarSourceImage(KiroMenuData* record, UINT commandId, int toolbarId)
 {
     int imageIndex = 0;
@@ -199,17 +227,10 @@ void KiroMenu::NotePopup(UINT flags, UINT_PTR id)
 BOOL KiroMenu::AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, int toolbarId)
 {
     flags = ApplyFlagRule(flags, id);
-    NotePopup(flags, id);
-    KiroMenuData* record = NewRecord(caption);
-    m_items.push_back(record);
-    const auto command = static_cast<UINT>(id);
-    if (toolbarId >= 0)
-        SetToolbarSourceImage(record, command, toolbarId);
-    else
-        record->m_globalImageIndex = FindGlobalImage(command);
-    record->m_flags = flags;
-    record->m_commandId = id;
-    const BOOL result = CMenu::AppendMenu(flags, id, static_cast<const void*>(record));
+    const BOOL result = AddItemWithRecord(std::nullopt, m_items.size(), caption, flags, id,
+                                          [this, id, toolbarId](KiroMenuData* record) {
+                                              SetToolbarOrSharedImage(record, static_cast<UINT>(id), toolbarId);
+                                          });
     if (m_loaded) SyncMenuBarPopups();
     return result;
 }
@@ -217,18 +238,13 @@ BOOL KiroMenu::AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, int too
 BOOL KiroMenu::AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, CImageList* images, int index)
 {
     flags = ApplyFlagRule(flags, id);
-    NotePopup(flags, id);
-    KiroMenuData* record = NewRecord(caption);
-    m_items.push_back(record);
-    if (images) {
+    return AddItemWithRecord(std::nullopt, m_items.size(), caption, flags, id, [this, images, index](KiroMenuData* record) {
+        if (!images) return;
         record->m_ownImageId = 0;
         record->m_imageIndex = 0;
         record->m_ownImages = new CImageList;
         CopyImageToList(images, index, record->m_ownImages);
-    }
-    record->m_flags = flags;
-    record->m_commandId = id;
-    return CMenu::AppendMenu(flags, id, static_cast<const void*>(record));
+    });
 }
 
 BOOL KiroMenu::AppendItem(const char* caption, UINT flags, UINT_PTR id, int toolbarId)
@@ -298,20 +314,11 @@ BOOL KiroMenu::InsertItem(UINT position, const WCHAR* caption, UINT flags, UINT_
         offset = m_loaded ? GetMenuBarOffset() : 0;
         if (position != static_cast<UINT>(-1) && static_cast<int>(position) < offset) offset = 0;
     }
-    NotePopup(flags, id);
-    const auto count = static_cast<UINT>(std::max(GetMenuItemCount(), 0));
-    if (position == static_cast<UINT>(-1) || position >= count) position = count;
-    KiroMenuData* record = NewRecord(caption);
-    const std::size_t slot = std::min(static_cast<std::size_t>(position - static_cast<UINT>(offset)), m_items.size());
-    m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(slot), record);
-    const auto command = static_cast<UINT>(id);
-    if (toolbarId >= 0)
-        SetToolbarSourceImage(record, command, toolbarId);
-    else
-        record->m_globalImageIndex = FindGlobalImage(command);
-    record->m_flags = flags;
-    record->m_commandId = id;
-    const BOOL result = CMenu::InsertMenu(position, flags, id, static_cast<const void*>(record));
+    position = InsertionPoint(position);
+    const BOOL result = AddItemWithRecord(position, position - static_cast<UINT>(offset), caption, flags, id,
+                                          [this, id, toolbarId](KiroMenuData* record) {
+                                              SetToolbarOrSharedImage(record, static_cast<UINT>(id), toolbarId);
+                                          });
     if (m_loaded) SyncMenuBarPopups();
     return result;
 }
@@ -325,16 +332,10 @@ BOOL KiroMenu::InsertItem(UINT position, const WCHAR* caption, UINT flags, UINT_
         return owner->InsertItem(static_cast<UINT>(at), caption, flags | MF_BYPOSITION, id, images, index);
     }
     flags = ApplyFlagRule(flags, id);
-    NotePopup(flags, id);
-    const auto count = static_cast<UINT>(std::max(GetMenuItemCount(), 0));
-    if (position == static_cast<UINT>(-1) || position >= count) position = count;
-    KiroMenuData* record = NewRecord(caption);
-    const std::size_t slot = std::min(static_cast<std::size_t>(position), m_items.size());
-    m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(slot), record);
-    if (images) record->m_globalImageIndex = AddToGlobalImageList(images, index, static_cast<UINT>(id));
-    record->m_flags = flags;
-    record->m_commandId = id;
-    return CMenu::InsertMenu(position, flags, id, static_cast<const void*>(record));
+    position = InsertionPoint(position);
+    return AddItemWithRecord(position, position, caption, flags, id, [this, id, images, index](KiroMenuData* record) {
+        if (images) record->m_globalImageIndex = AddToGlobalImageList(images, index, static_cast<UINT>(id));
+    });
 }
 
 BOOL KiroMenu::InsertItem(UINT position, const char* caption, UINT flags, UINT_PTR id, int toolbarId)
@@ -427,10 +428,8 @@ BOOL KiroMenu::ModifyItem(const WCHAR* caption, UINT id, int toolbarId)
         if (toolbarId >= 0) {
             delete record->m_ownImages;
             record->m_ownImages = nullptr;
-            SetToolbarSourceImage(record, id, toolbarId);
-        } else {
-            record->m_globalImageIndex = FindGlobalImage(id);
         }
+        SetToolbarOrSharedImage(record, id, toolbarId);
     });
 }
 
