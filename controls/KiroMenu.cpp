@@ -431,6 +431,19 @@ void KiroMenu::DeleteUnsyncedRecords() {
     }
 }
 
+KiroMenuData* KiroMenu::ClaimCarriedRecord(UINT position, UINT_PTR commandId) {
+    const auto* carried =
+        reinterpret_cast<const KiroMenuData*>(platform::GetMenuItemData(m_hMenu, position, MF_BYPOSITION));
+    if (!carried) return nullptr;
+    for (KiroMenuData* record : m_items) {
+        if (record != carried || record->m_synced != 0) continue;
+        record->m_synced = 1;
+        record->m_commandId = commandId;
+        return record;
+    }
+    return nullptr;
+}
+
 void KiroMenu::Resync() {
     SetSyncMarks(0);
     std::vector<KiroMenuData*> fresh;
@@ -438,27 +451,38 @@ void KiroMenu::Resync() {
         const UINT position = static_cast<UINT>(i);
         const UINT state = GetMenuState(position, MF_BYPOSITION);
         KiroMenuData* record = nullptr;
+        // An item that carries one of the records keeps it: the records left unclaimed are
+        // deleted below, and the item would be left with a freed one.
         if (state & MF_POPUP) {
             const HMENU handle = platform::GetSubMenu(m_hMenu, i);
             const auto handleValue = reinterpret_cast<UINT_PTR>(handle);
             const std::string caption =
                 platform::Utf16ToUtf8(CMenu::GetMenuString(position, MF_BYPOSITION));
-            record = ClaimRecord(handleValue);
+            record = ClaimCarriedRecord(position, handleValue);
+            if (!record) record = ClaimRecord(handleValue);
+            const UINT flags = (state & 0xFF) | MF_BYPOSITION | MF_POPUP | MF_OWNERDRAW;
             if (!record) {
-                record = AttachNewRecord(position,
-                                         (state & 0xFF) | MF_BYPOSITION | MF_POPUP | MF_OWNERDRAW,
-                                         handleValue, caption);
-            } else if (!caption.empty()) {
-                record->SetCaption(caption.c_str());
+                record = AttachNewRecord(position, flags, handleValue, caption);
+            } else {
+                if (!caption.empty()) record->SetCaption(caption.c_str());
+                // An owner-drawn entry carrying some other data is given its record.
+                MenuItemInfo info;
+                info.fMask = MIIM_FTYPE | MIIM_DATA;
+                if (GetMenuItemInfo(position, &info, TRUE) && (info.fType & MF_OWNERDRAW) &&
+                    info.dwItemData != reinterpret_cast<ULONG_PTR>(record))
+                    CMenu::ModifyMenu(position, flags, handleValue, static_cast<const void*>(record));
             }
         } else if (state & MF_SEPARATOR) {
-            record = ClaimRecord(0);
+            record = ClaimCarriedRecord(position, 0);
+            if (!record) record = ClaimRecord(0);
             if (!record) {
                 record = AttachNewRecord(position, state | MF_BYPOSITION | MF_SEPARATOR | MF_OWNERDRAW,
                                          0, std::string());
             } else {
-                // Always by position: the record's flags might address by command, and command 0
-                // would change the first separator of the tree instead of this one.
+                // It stays an owner-drawn separator, whatever the flags of the record it claimed
+                // (a record of command 0 may come from a plain item). Always by position: command
+                // 0 would change the first separator of the tree instead of this one.
+                record->m_flags = (record->m_flags & ~MF_POPUP) | MF_SEPARATOR | MF_OWNERDRAW;
                 CMenu::ModifyMenu(position, record->m_flags | MF_BYPOSITION, 0,
                                   static_cast<const void*>(record));
             }
@@ -466,7 +490,8 @@ void KiroMenu::Resync() {
             const UINT id = GetMenuItemID(i);
             const std::string caption =
                 platform::Utf16ToUtf8(CMenu::GetMenuString(position, MF_BYPOSITION));
-            record = ClaimRecord(id);
+            record = ClaimCarriedRecord(position, id);
+            if (!record) record = ClaimRecord(id);
             const UINT flags = state | MF_BYPOSITION | MF_OWNERDRAW;
             if (!record) {
                 record = AttachNewRecord(position, flags, id, caption);

@@ -126,6 +126,9 @@ public:
     static void ResyncMenu(CMenu* menu);
     void SetSyncMarks(int value);
     KiroMenuData* ClaimRecord(UINT_PTR commandId);
+    // The record that the item at the position carries, now claimed for the command; null when
+    // the item carries none of this menu's records or that one is claimed already.
+    KiroMenuData* ClaimCarriedRecord(UINT position, UINT_PTR commandId);
     void DeleteUnsyncedRecords();
 
     // --- removing items and finding popups --------------------------------------------------

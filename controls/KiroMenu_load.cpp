@@ -379,12 +379,18 @@ BOOL KiroMenu::InsertItem(UINT position, UINT flags, UINT_PTR id, const WCHAR* c
 
 BOOL KiroMenu::ModifyEveryItem(const WCHAR* caption, UINT id, const std::function<void(KiroMenuData*)>& setImage)
 {
+    // A copy of the caption: it may be the caption of one of the records changed here, which
+    // the first change frees.
+    const std::optional<std::u16string> text =
+        caption ? std::optional<std::u16string>(std::u16string(caption, platform::Utf16Length(caption))) : std::nullopt;
     auto update = [&](KiroMenuData* record) {
-        if (caption) record->SetWideCaption(caption);
+        if (text) record->SetWideCaption(text->c_str());
         record->m_ownImageId = -1;
         record->m_imageIndex = -1;
         setImage(record);
-        record->m_flags = (record->m_flags & ~MF_BYPOSITION) | MF_OWNERDRAW;
+        // The item is a plain one: a popup flag its record took from a top-level entry it was
+        // once lined up with would make the change fail.
+        record->m_flags = (record->m_flags & ~(MF_BYPOSITION | MF_POPUP)) | MF_OWNERDRAW;
         record->m_commandId = id;
     };
     int position = -1;

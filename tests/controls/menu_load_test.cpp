@@ -439,7 +439,8 @@ TEST_F(MenuLoad, ModifyingACommandChangesEveryItemWithIt)
     BuildTree();
     KiroMenuData* second = menu_.m_items[1];
     KiroMenuData* again = more_->m_items[0];
-    second->m_flags |= MF_BYPOSITION;
+    // A record may carry the popup flag of a top-level entry it was once lined up with.
+    second->m_flags |= MF_BYPOSITION | MF_POPUP;
     CImageList list;
     list.Create(16, 15, ILC_COLORDDB | ILC_MASK, 1, 1);
     list.Add(Solid(16, 15, kGreen));
@@ -447,9 +448,10 @@ TEST_F(MenuLoad, ModifyingACommandChangesEveryItemWithIt)
     for (KiroMenuData* record : {second, again}) {
         EXPECT_EQ(record->GetCaption(), "Changed");
         EXPECT_EQ(record->m_globalImageIndex, 0);
-        EXPECT_EQ(record->m_flags & MF_BYPOSITION, 0u);
+        EXPECT_EQ(record->m_flags & (MF_BYPOSITION | MF_POPUP), 0u);
         EXPECT_NE(record->m_flags & MF_OWNERDRAW, 0u);
     }
+    EXPECT_EQ(menu_.GetMenuState(1, MF_BYPOSITION), MF_OWNERDRAW);
     EXPECT_EQ(KiroMenu::s_images.GetImageCount(), 1);
     // Each item carries the record of its own menu.
     EXPECT_EQ(DataAt(menu_, 1), second);
@@ -480,6 +482,10 @@ TEST_F(MenuLoad, ACaptionGivenFromTheRecordItselfIsKept)
     BuildTree();
     ASSERT_TRUE(menu_.ModifyItem(menu_.m_items[0]->m_caption, 100u, -1));
     EXPECT_EQ(menu_.m_items[0]->GetCaption(), "First");
+    // The caption of the first of two items of a command, given to both.
+    ASSERT_TRUE(menu_.ModifyItem(menu_.m_items[1]->m_caption, 101u, -1));
+    EXPECT_EQ(menu_.m_items[1]->GetCaption(), "Second");
+    EXPECT_EQ(more_->m_items[0]->GetCaption(), "Second");
     KiroMenuData* third = more_->m_items[1];
     ASSERT_TRUE(menu_.ModifyItem(third->m_caption, third->m_caption, -1));
     EXPECT_EQ(third->GetCaption(), "Third");
