@@ -495,12 +495,17 @@ void KiroMenu::SetToolbarItemImages(CToolBar* toolbar, UINT bitmapId)
         if (id == 0 || GetMenuState(id, MF_BYCOMMAND) == MENU_FAILED) continue;
         int position = -1;
         KiroMenu* owner = FindOwner(id, position);
+        // The record of the item, kept by the item's own menu; without a family menu holding the
+        // item, a new record of this menu.
+        KiroMenu* keeper = owner && position >= 0 ? owner : this;
         KiroMenuData* record = nullptr;
-        if (owner && position >= 0 && static_cast<std::size_t>(position) < owner->m_items.size()) {
-            record = owner->m_items[static_cast<std::size_t>(position)];
+        if (const auto found = keeper == owner ? owner->RecordOfItemAt(static_cast<UINT>(position), id)
+                                               : m_items.end();
+            found != keeper->m_items.end()) {
+            record = *found;
         } else {
             record = new KiroMenuData;
-            m_items.push_back(record);
+            keeper->m_items.push_back(record);
         }
         record->m_ownImageId = static_cast<int>(bitmapId);
         record->m_commandId = id;
@@ -517,6 +522,10 @@ void KiroMenu::SetToolbarItemImages(CToolBar* toolbar, UINT bitmapId)
             record->m_ownImageId = -1;
             record->m_imageIndex = -1;
         }
-        CMenu::ModifyMenu(id, MF_BYCOMMAND | record->m_flags, id, static_cast<const void*>(record));
+        if (keeper == owner)
+            owner->CMenu::ModifyMenu(static_cast<UINT>(position), MF_BYPOSITION | record->m_flags, id,
+                                     static_cast<const void*>(record));
+        else
+            CMenu::ModifyMenu(id, MF_BYCOMMAND | record->m_flags, id, static_cast<const void*>(record));
     }
 }

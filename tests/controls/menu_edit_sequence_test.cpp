@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/KiroMenu.h"
+#include "platform/toolbar.h"
 #include "tests/controls/menu_resources.h"
 
 namespace {
@@ -119,7 +120,7 @@ TEST(MenuEditSequences, EveryItemKeepsARecordOfItsOwnMenu)
             const UINT position = count > 0 ? static_cast<UINT>(rng() % static_cast<unsigned>(count + 1)) : 0;
             const WCHAR* someCaption =
                 menu.m_items.empty() ? nullptr : menu.m_items[rng() % menu.m_items.size()]->m_caption;
-            const unsigned edit = rng() % 15;
+            const unsigned edit = rng() % 16;
             done << edit << '(' << id << ',' << position << ") ";
             switch (edit) {
             case 0: menu.RemoveItem(position, MF_BYPOSITION); break;
@@ -137,6 +138,12 @@ TEST(MenuEditSequences, EveryItemKeepsARecordOfItsOwnMenu)
             case 12: menu.SetItemText(position, "Text", MF_BYPOSITION); break;
             case 13: top.LoadToolbarImages(9480u); break;
             case 14: menu.Resync(); break;
+            case 15: {
+                CToolBar toolbar;
+                toolbar.LoadToolBar(9480u);
+                top.SetToolbarItemImages(&toolbar, 9480u);
+                break;
+            }
             }
             const std::string stray = StrayRecord(top);
             ASSERT_EQ(stray, "") << "round " << round << ", edits " << done.str();
