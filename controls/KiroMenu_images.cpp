@@ -495,15 +495,16 @@ void KiroMenu::SetToolbarItemImages(CToolBar* toolbar, UINT bitmapId)
         if (id == 0 || GetMenuState(id, MF_BYCOMMAND) == MENU_FAILED) continue;
         int position = -1;
         KiroMenu* owner = FindOwner(id, position);
-        // The record of the item, kept by the item's own menu; without a family menu holding the
-        // item, a new record of this menu.
-        KiroMenu* keeper = owner && position >= 0 ? owner : this;
+        // The record the item carries, kept by the item's own menu; a new one when it has none,
+        // kept by this menu when no family menu holds the item.
+        const bool inFamily = owner != nullptr && position >= 0;
+        KiroMenu* keeper = inFamily ? owner : this;
         KiroMenuData* record = nullptr;
-        if (const auto found = keeper == owner ? owner->RecordOfItemAt(static_cast<UINT>(position), id)
-                                               : m_items.end();
-            found != keeper->m_items.end()) {
-            record = *found;
-        } else {
+        if (inFamily) {
+            const auto found = owner->RecordOfItemAt(static_cast<UINT>(position), id);
+            if (found != owner->m_items.end()) record = *found;
+        }
+        if (record == nullptr) {
             record = new KiroMenuData;
             keeper->m_items.push_back(record);
         }
@@ -522,7 +523,7 @@ void KiroMenu::SetToolbarItemImages(CToolBar* toolbar, UINT bitmapId)
             record->m_ownImageId = -1;
             record->m_imageIndex = -1;
         }
-        if (keeper == owner)
+        if (inFamily)
             owner->CMenu::ModifyMenu(static_cast<UINT>(position), MF_BYPOSITION | record->m_flags, id,
                                      static_cast<const void*>(record));
         else

@@ -21,6 +21,7 @@ bool SameCaption(const WCHAR* a, const WCHAR* b) {
 void Forget(std::vector<HMENU>& list, HMENU handle) {
     list.erase(std::remove(list.begin(), list.end(), handle), list.end());
 }
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
