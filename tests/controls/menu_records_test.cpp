@@ -289,9 +289,16 @@ TEST(MenuRecords, ResyncLeavesEveryItemTheRecordItCarries) {
     KiroMenuData* a = AddItem(menu, 7, "A");
     KiroMenuData* b = AddItem(menu, 7, "B");
     std::swap(menu.m_items[2], menu.m_items[3]);
+    // A popup entry made to carry a record that is none of the menu's, by a plain menu call.
+    KiroMenu* popup = AddPopup(menu, "Popup");
+    KiroMenuData* popupRecord = menu.m_items.back();
+    KiroMenuData stranger;
+    ASSERT_TRUE(menu.ModifyMenu(3, MF_BYPOSITION | MF_POPUP | MF_OWNERDRAW, reinterpret_cast<UINT_PTR>(popup->m_hMenu),
+                                static_cast<const void*>(&stranger)));
 
     menu.Resync();
-    EXPECT_EQ(menu.m_items, (std::vector<KiroMenuData*>{separator, a, b}));
+    EXPECT_EQ(menu.m_items, (std::vector<KiroMenuData*>{separator, a, b, popupRecord}));
+    EXPECT_EQ(menu.GetSubMenu(3), popup);
     EXPECT_EQ(menu.GetMenuState(0, MF_BYPOSITION), MF_SEPARATOR | MF_OWNERDRAW);
     for (int i = 0; i < menu.GetMenuItemCount(); ++i) {
         SCOPED_TRACE(i);
