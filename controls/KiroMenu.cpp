@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 #include <wx/app.h>
 #include <wx/brush.h>
@@ -16,6 +17,7 @@
 #include <wx/settings.h>
 
 #include "platform/codepage.h"
+#include "platform/gui_app.h"
 #include "platform/os_version.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -56,13 +58,16 @@ KiroMenuData::~KiroMenuData() {
 }
 
 void KiroMenuData::SetWideCaption(const WCHAR* text) {
+    // The copy is made before the old caption goes: the text may be that caption itself.
+    WCHAR* copy = nullptr;
+    if (text) {
+        const std::size_t n = WideLength(text);
+        copy = new WCHAR[n + 1];
+        std::copy(text, text + n, copy);
+        copy[n] = 0;
+    }
     delete[] m_caption;
-    m_caption = nullptr;
-    if (!text) return;
-    const std::size_t n = WideLength(text);
-    m_caption = new WCHAR[n + 1];
-    std::copy(text, text + n, m_caption);
-    m_caption[n] = 0;
+    m_caption = copy;
 }
 
 void KiroMenuData::SetCaption(const char* text) {
@@ -286,6 +291,31 @@ KiroMenu* KiroMenu::FindNextOwner(UINT commandId, int& position, std::vector<Kir
     return FindOwnerSkipping(commandId, position, &menus, &positions);
 }
 
+// An owner-drawn item carries its record as item data. A plain text entry (the top level of a
+// loaded menu) carries none: its record is the one with its command at its index past the leading
+// entries, else the first with its command. A record that another item carries is never taken
+// for it, since that item would be left with a record that is not its own.
+std::vector<KiroMenuData*>::iterator KiroMenu::RecordOfItemAt(UINT position, UINT_PTR commandId) {
+    auto dataAt = [this](UINT at) {
+        return reinterpret_cast<const KiroMenuData*>(platform::GetMenuItemData(m_hMenu, at, MF_BYPOSITION));
+    };
+    if (const KiroMenuData* own = dataAt(position)) {
+        const auto it = std::find(m_items.begin(), m_items.end(), own);
+        if (it != m_items.end()) return it;
+    }
+    std::unordered_set<const KiroMenuData*> carried;
+    const int count = GetMenuItemCount();
+    for (int i = 0; i < count; ++i) carried.insert(dataAt(static_cast<UINT>(i)));
+    auto unclaimed = [&carried, commandId](const KiroMenuData* record) {
+        return record->m_commandId == commandId && carried.count(record) == 0;
+    };
+    const long index = static_cast<long>(position) - GetMenuBarOffset();
+    if (index >= 0 && static_cast<std::size_t>(index) < m_items.size() &&
+        unclaimed(m_items[static_cast<std::size_t>(index)]))
+        return m_items.begin() + index;
+    return std::find_if(m_items.begin(), m_items.end(), unclaimed);
+}
+
 KiroMenuData* KiroMenu::FindRecordByCommand(UINT commandId) {
     auto firstWith = [commandId](const std::vector<KiroMenuData*>& items) -> KiroMenuData* {
         for (KiroMenuData* record : items)
@@ -318,7 +348,7 @@ KiroMenuData* KiroMenu::FindRecordByCaption(const WCHAR* caption) {
 void KiroMenu::AlignAccelerators() {
     // Fonts need the toolkit. Without a GUI application there is no menu font: every character
     // counts as one unit, which lines the accelerators up in a fixed-pitch font.
-    if (!(wxTheApp && wxTheApp->IsGUI())) {
+    if (!platform::HaveGuiApp()) {
         AlignAccelerators([](const std::string& text) {
             return static_cast<int>(platform::Utf8ToUtf16(text).size());
         });
@@ -401,6 +431,19 @@ void KiroMenu::DeleteUnsyncedRecords() {
     }
 }
 
+KiroMenuData* KiroMenu::ClaimCarriedRecord(UINT position, UINT_PTR commandId) {
+    const auto* carried =
+        reinterpret_cast<const KiroMenuData*>(platform::GetMenuItemData(m_hMenu, position, MF_BYPOSITION));
+    if (!carried) return nullptr;
+    for (KiroMenuData* record : m_items) {
+        if (record != carried || record->m_synced != 0) continue;
+        record->m_synced = 1;
+        record->m_commandId = commandId;
+        return record;
+    }
+    return nullptr;
+}
+
 void KiroMenu::Resync() {
     SetSyncMarks(0);
     std::vector<KiroMenuData*> fresh;
@@ -408,27 +451,38 @@ void KiroMenu::Resync() {
         const UINT position = static_cast<UINT>(i);
         const UINT state = GetMenuState(position, MF_BYPOSITION);
         KiroMenuData* record = nullptr;
+        // An item that carries one of the records keeps it: the records left unclaimed are
+        // deleted below, and the item would be left with a freed one.
         if (state & MF_POPUP) {
             const HMENU handle = platform::GetSubMenu(m_hMenu, i);
             const auto handleValue = reinterpret_cast<UINT_PTR>(handle);
             const std::string caption =
                 platform::Utf16ToUtf8(CMenu::GetMenuString(position, MF_BYPOSITION));
-            record = ClaimRecord(handleValue);
+            record = ClaimCarriedRecord(position, handleValue);
+            if (!record) record = ClaimRecord(handleValue);
+            const UINT flags = (state & 0xFF) | MF_BYPOSITION | MF_POPUP | MF_OWNERDRAW;
             if (!record) {
-                record = AttachNewRecord(position,
-                                         (state & 0xFF) | MF_BYPOSITION | MF_POPUP | MF_OWNERDRAW,
-                                         handleValue, caption);
-            } else if (!caption.empty()) {
-                record->SetCaption(caption.c_str());
+                record = AttachNewRecord(position, flags, handleValue, caption);
+            } else {
+                if (!caption.empty()) record->SetCaption(caption.c_str());
+                // An owner-drawn entry carrying some other data is given its record.
+                MenuItemInfo info;
+                info.fMask = MIIM_FTYPE | MIIM_DATA;
+                if (GetMenuItemInfo(position, &info, TRUE) && (info.fType & MF_OWNERDRAW) &&
+                    info.dwItemData != reinterpret_cast<ULONG_PTR>(record))
+                    CMenu::ModifyMenu(position, flags, handleValue, static_cast<const void*>(record));
             }
         } else if (state & MF_SEPARATOR) {
-            record = ClaimRecord(0);
+            record = ClaimCarriedRecord(position, 0);
+            if (!record) record = ClaimRecord(0);
             if (!record) {
                 record = AttachNewRecord(position, state | MF_BYPOSITION | MF_SEPARATOR | MF_OWNERDRAW,
                                          0, std::string());
             } else {
-                // Always by position: the record's flags might address by command, and command 0
-                // would change the first separator of the tree instead of this one.
+                // It stays an owner-drawn separator, whatever the flags of the record it claimed
+                // (a record of command 0 may come from a plain item). Always by position: command
+                // 0 would change the first separator of the tree instead of this one.
+                record->m_flags = (record->m_flags & ~MF_POPUP) | MF_SEPARATOR | MF_OWNERDRAW;
                 CMenu::ModifyMenu(position, record->m_flags | MF_BYPOSITION, 0,
                                   static_cast<const void*>(record));
             }
@@ -436,7 +490,8 @@ void KiroMenu::Resync() {
             const UINT id = GetMenuItemID(i);
             const std::string caption =
                 platform::Utf16ToUtf8(CMenu::GetMenuString(position, MF_BYPOSITION));
-            record = ClaimRecord(id);
+            record = ClaimCarriedRecord(position, id);
+            if (!record) record = ClaimRecord(id);
             const UINT flags = state | MF_BYPOSITION | MF_OWNERDRAW;
             if (!record) {
                 record = AttachNewRecord(position, flags, id, caption);

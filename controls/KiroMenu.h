@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,9 @@ public:
     static void ResyncMenu(CMenu* menu);
     void SetSyncMarks(int value);
     KiroMenuData* ClaimRecord(UINT_PTR commandId);
+    // The record that the item at the position carries, now claimed for the command; null when
+    // the item carries none of this menu's records or that one is claimed already.
+    KiroMenuData* ClaimCarriedRecord(UINT position, UINT_PTR commandId);
     void DeleteUnsyncedRecords();
 
     // --- removing items and finding popups --------------------------------------------------
@@ -324,12 +328,24 @@ private:
     void NotePopup(UINT flags, UINT_PTR id);
     static KiroMenuData* NewRecord(const WCHAR* caption);
     void SetToolbarSourceImage(KiroMenuData* record, UINT commandId, int toolbarId);
+    // The toolbar's image for the command (a toolbar id of 0 or more), else the one s_images holds.
+    void SetToolbarOrSharedImage(KiroMenuData* record, UINT commandId, int toolbarId);
+    // Where an insert by position goes: -1 and positions past the last item mean the end.
+    UINT InsertionPoint(UINT position) const;
+    // The steps every add operation shares once its flags are ruled and its place settled: the
+    // popup is noted, a record with the caption goes in at record index `slot` (the end when past
+    // it) and gets its image, flags and command, and the item goes into the menu carrying it,
+    // inserted before `position` or, without one, appended.
+    BOOL AddItemWithRecord(std::optional<UINT> position, std::size_t slot, const WCHAR* caption, UINT flags,
+                           UINT_PTR id, const std::function<void(KiroMenuData*)>& setImage);
     BOOL FillFromBitmap(CImageList& list, const wxImage& bitmap);
     BOOL ModifyEveryItem(const WCHAR* caption, UINT id, const std::function<void(KiroMenuData*)>& setImage);
     BOOL TakeOutItem(UINT item, UINT flags, bool destroy);
     int TakeOutItemByCaption(const WCHAR* caption, int neighbours, bool destroy);
     void DrawDisabledImage(wxDC& dc, CImageList* list, int index, int x, int y, COLORREF background);
     KiroMenu* KiroSubMenu(int position) const;
+    // The record of the plain item or separator at the position; m_items.end() when none.
+    std::vector<KiroMenuData*>::iterator RecordOfItemAt(UINT position, UINT_PTR commandId);
     KiroMenu* FindOwnerSkipping(UINT commandId, int& position, const std::vector<KiroMenu*>* menus,
                                 const std::vector<int>* positions);
 };

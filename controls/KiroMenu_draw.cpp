@@ -17,12 +17,13 @@
 
 #include "controls/KiroMenu.h"
 #include "controls/KiroMenuMemDC.h"
+#include "platform/gui_app.h"
 
 using platform::SysColor;
 
 namespace {
 
-bool HaveGuiApp() { return wxTheApp != nullptr && wxTheApp->IsGUI(); }
+using platform::HaveGuiApp;
 
 // The menu font; an invalid font without a GUI application (fonts need the toolkit).
 wxFont MenuFont() {

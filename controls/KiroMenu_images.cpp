@@ -495,12 +495,18 @@ void KiroMenu::SetToolbarItemImages(CToolBar* toolbar, UINT bitmapId)
         if (id == 0 || GetMenuState(id, MF_BYCOMMAND) == MENU_FAILED) continue;
         int position = -1;
         KiroMenu* owner = FindOwner(id, position);
+        // The record the item carries, kept by the item's own menu; a new one when it has none,
+        // kept by this menu when no family menu holds the item.
+        const bool inFamily = owner != nullptr && position >= 0;
+        KiroMenu* keeper = inFamily ? owner : this;
         KiroMenuData* record = nullptr;
-        if (owner && position >= 0 && static_cast<std::size_t>(position) < owner->m_items.size()) {
-            record = owner->m_items[static_cast<std::size_t>(position)];
-        } else {
+        if (inFamily) {
+            const auto found = owner->RecordOfItemAt(static_cast<UINT>(position), id);
+            if (found != owner->m_items.end()) record = *found;
+        }
+        if (record == nullptr) {
             record = new KiroMenuData;
-            m_items.push_back(record);
+            keeper->m_items.push_back(record);
         }
         record->m_ownImageId = static_cast<int>(bitmapId);
         record->m_commandId = id;
@@ -517,6 +523,10 @@ void KiroMenu::SetToolbarItemImages(CToolBar* toolbar, UINT bitmapId)
             record->m_ownImageId = -1;
             record->m_imageIndex = -1;
         }
-        CMenu::ModifyMenu(id, MF_BYCOMMAND | record->m_flags, id, static_cast<const void*>(record));
+        if (inFamily)
+            owner->CMenu::ModifyMenu(static_cast<UINT>(position), MF_BYPOSITION | record->m_flags, id,
+                                     static_cast<const void*>(record));
+        else
+            CMenu::ModifyMenu(id, MF_BYCOMMAND | record->m_flags, id, static_cast<const void*>(record));
     }
 }

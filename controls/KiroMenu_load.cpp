@@ -33,9 +33,14 @@ struct TemplateEntry {
     std::u16string caption;
 };
 
+// The deepest popup nesting a template may have. Far more than a person can walk through, and it
+// keeps every walk over the tree that recurses into the popups (search by command, release,
+// removal) on a small stack.
+constexpr std::size_t kMaxMenuDepth = 64;
+
 // The items of a standard menu template, in order, read up to the item that closes the top
-// level. Nothing for an extended template (version 1) or a template that runs past the end of
-// its resource before every level is closed.
+// level. Nothing for an extended template (version 1), a template that runs past the end of its
+// resource before every level is closed, or popups nested more than kMaxMenuDepth deep.
 std::optional<std::vector<TemplateEntry>> ReadMenuTemplate(const platform::ResourceEntry& entry)
 {
     const unsigned char* data = entry.data;
@@ -65,6 +70,7 @@ std::optional<std::vector<TemplateEntry>> ReadMenuTemplate(const platform::Resou
         }
         if (item.last) ends.back() = true;
         if (item.popup) {
+            if (ends.size() > kMaxMenuDepth) return std::nullopt;
             ends.push_back(false);
         } else {
             while (!ends.empty() && ends.back()) ends.pop_back();
@@ -92,6 +98,34 @@ KiroMenuData* KiroMenu::NewRecord(const WCHAR* caption)
     record->m_ownImageId = -1;
     record->m_imageIndex = -1;
     return record;
+}
+
+void KiroMenu::SetToolbarOrSharedImage(KiroMenuData* record, UINT commandId, int toolbarId)
+{
+    if (toolbarId >= 0)
+        SetToolbarSourceImage(record, commandId, toolbarId);
+    else
+        record->m_globalImageIndex = FindGlobalImage(commandId);
+}
+
+UINT KiroMenu::InsertionPoint(UINT position) const
+{
+    const auto count = static_cast<UINT>(std::max(GetMenuItemCount(), 0));
+    return position == static_cast<UINT>(-1) || position >= count ? count : position;
+}
+
+BOOL KiroMenu::AddItemWithRecord(std::optional<UINT> position, std::size_t slot, const WCHAR* caption, UINT flags,
+                                 UINT_PTR id, const std::function<void(KiroMenuData*)>& setImage)
+{
+    NotePopup(flags, id);
+    KiroMenuData* record = NewRecord(caption);
+    slot = std::min(slot, m_items.size());
+    m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(slot), record);
+    setImage(record);
+    record->m_flags = flags;
+    record->m_commandId = id;
+    const void* data = record;
+    return position ? CMenu::InsertMenu(*position, flags, id, data) : CMenu::AppendMenu(flags, id, data);
 }
 
 void KiroMenu::SetToolbarSourceImage(KiroMenuData* record, UINT commandId, int toolbarId)
@@ -193,17 +227,10 @@ void KiroMenu::NotePopup(UINT flags, UINT_PTR id)
 BOOL KiroMenu::AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, int toolbarId)
 {
     flags = ApplyFlagRule(flags, id);
-    NotePopup(flags, id);
-    KiroMenuData* record = NewRecord(caption);
-    m_items.push_back(record);
-    const auto command = static_cast<UINT>(id);
-    if (toolbarId >= 0)
-        SetToolbarSourceImage(record, command, toolbarId);
-    else
-        record->m_globalImageIndex = FindGlobalImage(command);
-    record->m_flags = flags;
-    record->m_commandId = id;
-    const BOOL result = CMenu::AppendMenu(flags, id, static_cast<const void*>(record));
+    const BOOL result = AddItemWithRecord(std::nullopt, m_items.size(), caption, flags, id,
+                                          [this, id, toolbarId](KiroMenuData* record) {
+                                              SetToolbarOrSharedImage(record, static_cast<UINT>(id), toolbarId);
+                                          });
     if (m_loaded) SyncMenuBarPopups();
     return result;
 }
@@ -211,18 +238,13 @@ BOOL KiroMenu::AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, int too
 BOOL KiroMenu::AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, CImageList* images, int index)
 {
     flags = ApplyFlagRule(flags, id);
-    NotePopup(flags, id);
-    KiroMenuData* record = NewRecord(caption);
-    m_items.push_back(record);
-    if (images) {
+    return AddItemWithRecord(std::nullopt, m_items.size(), caption, flags, id, [this, images, index](KiroMenuData* record) {
+        if (!images) return;
         record->m_ownImageId = 0;
         record->m_imageIndex = 0;
         record->m_ownImages = new CImageList;
         CopyImageToList(images, index, record->m_ownImages);
-    }
-    record->m_flags = flags;
-    record->m_commandId = id;
-    return CMenu::AppendMenu(flags, id, static_cast<const void*>(record));
+    });
 }
 
 BOOL KiroMenu::AppendItem(const char* caption, UINT flags, UINT_PTR id, int toolbarId)
@@ -292,20 +314,11 @@ BOOL KiroMenu::InsertItem(UINT position, const WCHAR* caption, UINT flags, UINT_
         offset = m_loaded ? GetMenuBarOffset() : 0;
         if (position != static_cast<UINT>(-1) && static_cast<int>(position) < offset) offset = 0;
     }
-    NotePopup(flags, id);
-    const auto count = static_cast<UINT>(std::max(GetMenuItemCount(), 0));
-    if (position == static_cast<UINT>(-1) || position >= count) position = count;
-    KiroMenuData* record = NewRecord(caption);
-    const std::size_t slot = std::min(static_cast<std::size_t>(position - static_cast<UINT>(offset)), m_items.size());
-    m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(slot), record);
-    const auto command = static_cast<UINT>(id);
-    if (toolbarId >= 0)
-        SetToolbarSourceImage(record, command, toolbarId);
-    else
-        record->m_globalImageIndex = FindGlobalImage(command);
-    record->m_flags = flags;
-    record->m_commandId = id;
-    const BOOL result = CMenu::InsertMenu(position, flags, id, static_cast<const void*>(record));
+    position = InsertionPoint(position);
+    const BOOL result = AddItemWithRecord(position, position - static_cast<UINT>(offset), caption, flags, id,
+                                          [this, id, toolbarId](KiroMenuData* record) {
+                                              SetToolbarOrSharedImage(record, static_cast<UINT>(id), toolbarId);
+                                          });
     if (m_loaded) SyncMenuBarPopups();
     return result;
 }
@@ -319,16 +332,10 @@ BOOL KiroMenu::InsertItem(UINT position, const WCHAR* caption, UINT flags, UINT_
         return owner->InsertItem(static_cast<UINT>(at), caption, flags | MF_BYPOSITION, id, images, index);
     }
     flags = ApplyFlagRule(flags, id);
-    NotePopup(flags, id);
-    const auto count = static_cast<UINT>(std::max(GetMenuItemCount(), 0));
-    if (position == static_cast<UINT>(-1) || position >= count) position = count;
-    KiroMenuData* record = NewRecord(caption);
-    const std::size_t slot = std::min(static_cast<std::size_t>(position), m_items.size());
-    m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(slot), record);
-    if (images) record->m_globalImageIndex = AddToGlobalImageList(images, index, static_cast<UINT>(id));
-    record->m_flags = flags;
-    record->m_commandId = id;
-    return CMenu::InsertMenu(position, flags, id, static_cast<const void*>(record));
+    position = InsertionPoint(position);
+    return AddItemWithRecord(position, position, caption, flags, id, [this, id, images, index](KiroMenuData* record) {
+        if (images) record->m_globalImageIndex = AddToGlobalImageList(images, index, static_cast<UINT>(id));
+    });
 }
 
 BOOL KiroMenu::InsertItem(UINT position, const char* caption, UINT flags, UINT_PTR id, int toolbarId)
@@ -372,31 +379,53 @@ BOOL KiroMenu::InsertItem(UINT position, UINT flags, UINT_PTR id, const WCHAR* c
 
 BOOL KiroMenu::ModifyEveryItem(const WCHAR* caption, UINT id, const std::function<void(KiroMenuData*)>& setImage)
 {
-    std::vector<KiroMenu*> menus;
-    std::vector<int> positions;
-    int position = -1;
-    KiroMenu* owner = FindOwner(id, position);
-    KiroMenuData* record = nullptr;
-    for (;;) {
-        if (owner && position >= 0 && static_cast<std::size_t>(position) < owner->m_items.size()) {
-            record = owner->m_items[static_cast<std::size_t>(position)];
-        } else {
-            record = new KiroMenuData;
-            m_items.push_back(record);
-        }
-        if (caption) record->SetWideCaption(caption);
+    // A copy of the caption: it may be the caption of one of the records changed here, which
+    // the first change frees.
+    const std::optional<std::u16string> text =
+        caption ? std::optional<std::u16string>(std::u16string(caption, platform::Utf16Length(caption))) : std::nullopt;
+    auto update = [&](KiroMenuData* record) {
+        if (text) record->SetWideCaption(text->c_str());
         record->m_ownImageId = -1;
         record->m_imageIndex = -1;
         setImage(record);
-        record->m_flags = (record->m_flags & ~MF_BYPOSITION) | MF_OWNERDRAW;
+        // The item is a plain one: a popup flag its record took from a top-level entry it was
+        // once lined up with would make the change fail.
+        record->m_flags = (record->m_flags & ~(MF_BYPOSITION | MF_POPUP)) | MF_OWNERDRAW;
         record->m_commandId = id;
+    };
+    int position = -1;
+    KiroMenu* owner = FindOwner(id, position);
+    if (owner == nullptr) {
+        // No item of the family holds the command: the record stays at the end of the list.
+        auto* record = new KiroMenuData;
+        m_items.push_back(record);
+        update(record);
+        return CMenu::ModifyMenu(id, record->m_flags, id, static_cast<const void*>(record));
+    }
+    // Each item is changed in its own menu and carries that menu's record: a record is deleted
+    // with its menu or its item, so an item carrying another menu's record would be left with a
+    // freed one.
+    std::vector<KiroMenu*> menus;
+    std::vector<int> positions;
+    std::optional<BOOL> first;
+    while (owner) {
+        const auto at = static_cast<UINT>(position);
+        KiroMenuData* record = nullptr;
+        if (const auto found = owner->RecordOfItemAt(at, id); found != owner->m_items.end()) {
+            record = *found;
+        } else {
+            record = new KiroMenuData;
+            owner->m_items.push_back(record);
+        }
+        update(record);
+        const BOOL result = owner->CMenu::ModifyMenu(at, record->m_flags | MF_BYPOSITION, id,
+                                                     static_cast<const void*>(record));
+        if (!first) first = result;
         menus.push_back(owner);
         positions.push_back(position);
-        if (!owner) break;
         owner = FindNextOwner(id, position, menus, positions);
-        if (!owner) break;
     }
-    return CMenu::ModifyMenu(id, record->m_flags, id, static_cast<const void*>(record));
+    return *first;
 }
 
 BOOL KiroMenu::ModifyItem(const WCHAR* caption, UINT id, int toolbarId)
@@ -405,10 +434,8 @@ BOOL KiroMenu::ModifyItem(const WCHAR* caption, UINT id, int toolbarId)
         if (toolbarId >= 0) {
             delete record->m_ownImages;
             record->m_ownImages = nullptr;
-            SetToolbarSourceImage(record, id, toolbarId);
-        } else {
-            record->m_globalImageIndex = FindGlobalImage(id);
         }
+        SetToolbarOrSharedImage(record, id, toolbarId);
     });
 }
 

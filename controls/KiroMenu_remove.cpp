@@ -48,16 +48,14 @@ BOOL KiroMenu::TakeOutItem(UINT item, UINT flags, bool destroy) {
     const UINT state = GetMenuState(item, MF_BYPOSITION);
     // A position the menu does not have changes no record; the menu call below fails.
     if (state != MENU_FAILED) {
-        const auto index = static_cast<std::size_t>(item);
         CMenu* sub = GetSubMenu(static_cast<int>(item));
         if ((state & MF_SEPARATOR) && !(state & MF_POPUP)) {
-            if (index < m_items.size()) {
-                // Deleting keeps a separator record that carries a caption.
-                if (!destroy || m_items[index]->GetCaption().empty())
-                    eraseRecord(m_items.begin() + static_cast<std::ptrdiff_t>(index));
-            }
+            const auto record = RecordOfItemAt(item, 0);
+            // Deleting keeps a separator record that carries a caption.
+            if (record != m_items.end() && (!destroy || (*record)->GetCaption().empty())) eraseRecord(record);
         } else if (sub) {
             const HMENU handle = sub->m_hMenu;
+            const bool owned = std::find(m_popupHandles.begin(), m_popupHandles.end(), handle) != m_popupHandles.end();
             Forget(m_popupHandles, handle);
             Forget(s_popupHandles, handle);
             auto* popup = dynamic_cast<KiroMenu*>(sub);
@@ -70,15 +68,15 @@ BOOL KiroMenu::TakeOutItem(UINT item, UINT flags, bool destroy) {
                 return r->m_commandId == handleValue;
             });
             if (last != m_items.rend()) eraseRecord(std::next(last).base());
-            // The family's popup object dies with its entry, and with it the popup's handle. A
-            // popup of another kind is not the family's: its object and (when only removed) its
-            // menu stay with whoever made them.
-            if (popup && popup != this) delete popup;
+            // The family's popup object that this menu owns dies with its entry, and with it the
+            // popup's handle. A popup of another kind, or a family popup that this menu was only
+            // given by a plain menu call, belongs to whoever made it: its object and (when only
+            // removed) its menu stay.
+            if (popup && owned && popup != this) delete popup;
         } else {
             const auto id = static_cast<UINT_PTR>(GetMenuItemID(static_cast<int>(item)));
-            auto first = std::find_if(m_items.begin(), m_items.end(),
-                                      [id](KiroMenuData* r) { return r->m_commandId == id; });
-            if (first != m_items.end()) eraseRecord(first);
+            const auto record = RecordOfItemAt(item, id);
+            if (record != m_items.end()) eraseRecord(record);
         }
     }
     return destroy ? CMenu::DeleteMenu(item, flags) : CMenu::RemoveMenu(item, flags);

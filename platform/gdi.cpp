@@ -10,6 +10,8 @@
 #include <wx/dcgraph.h>
 #include <wx/settings.h>
 
+#include "platform/gui_app.h"
+
 namespace platform {
 
 // ---------------------------------------------------------------- system colours and metrics
@@ -54,11 +56,6 @@ constexpr std::array<COLORREF, kColourCount> kClassicPalette = {
 
 std::array<COLORREF, kColourCount> g_fixedPalette = kClassicPalette;
 bool g_useFixed = false;
-
-bool HaveGuiApp()
-{
-    return wxTheApp != nullptr && wxTheApp->IsGUI();
-}
 
 struct MetricEntry {
     int index;

@@ -295,7 +295,7 @@ BOOL ModifyMenu(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, const
     const HBITMAP_HANDLE checked = place.item().checkedBitmap;
     const HBITMAP_HANDLE unchecked = place.item().uncheckedBitmap;
     Item item;
-    if ((flags & MF_POPUP) && reinterpret_cast<HMENU>(idOrPopup) == oldSub) {
+    if ((flags & MF_POPUP) && oldSub && reinterpret_cast<HMENU>(idOrPopup) == oldSub) {
         // The item keeps opening its submenu: that one is no cycle.
         item.flags = flags & kKeptFlags;
         item.subMenu = oldSub;

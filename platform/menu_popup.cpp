@@ -10,6 +10,8 @@
 #include <wx/evtloop.h>
 #include <wx/settings.h>
 
+#include "platform/gui_app.h"
+
 namespace platform {
 
 namespace {
@@ -374,7 +376,7 @@ void MenuPopup::OnKey(wxKeyEvent& event) {
 }
 
 int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, wxWindow* owner) {
-    if (!IsMenu(menu) || !wxTheApp || !wxTheApp->IsGUI()) return 0;
+    if (!IsMenu(menu) || !HaveGuiApp()) return 0;
     auto tracking = std::make_shared<MenuPopup::Tracking>();
     tracking->owner = owner;
     wxWindow* parent = owner ? owner : wxTheApp->GetTopWindow();

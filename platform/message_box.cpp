@@ -6,6 +6,7 @@
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 
+#include "platform/gui_app.h"
 #include "platform/ui_dispatcher.h"
 
 namespace platform {
@@ -71,7 +72,7 @@ long WxMessageStyle(UINT style)
 int WxMessageBoxService::Show(const MessageBoxRequest& request)
 {
     const bool okCancel = (request.style & MB_TYPEMASK) == MB_OKCANCEL;
-    if (!wxTheApp || !wxTheApp->IsGUI()) {
+    if (!HaveGuiApp()) {
         // No window system to show it in: the text goes to stderr and nothing is confirmed.
         std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
         return okCancel ? IDCANCEL : IDOK;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/resource_name.h"
 #include "platform/winapi.h"
 
 namespace platform {
@@ -21,14 +22,6 @@ constexpr DWORD SND_MEMORY = 0x0004;
 constexpr DWORD SND_NOWAIT = 0x00002000;    // do not wait for a busy device
 constexpr DWORD SND_FILENAME = 0x00020000;  // the sound is a file name
 constexpr DWORD SND_RESOURCE = 0x00040004;  // the sound is a resource (name or id) of the module
-
-// A numeric resource identifier in the form of a name pointer, and its test.
-inline const char* MakeIntResource(int id)
-{
-    return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(static_cast<std::uint16_t>(id)));
-}
-inline bool IsIntResource(const char* name) { return (reinterpret_cast<std::uintptr_t>(name) >> 16) == 0; }
-inline int IntResourceId(const char* name) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(name)); }
 
 // The module handle of the program's own resources (the registry of platform/resources.h).
 HMODULE AppResourceModule();

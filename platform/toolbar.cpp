@@ -40,6 +40,7 @@ std::optional<ToolbarResource> ReadToolbarResource(const ResourceEntry& entry)
     ToolbarResource toolbar;
     toolbar.imageWidth = static_cast<int>(Word(p + 2));
     toolbar.imageHeight = static_cast<int>(Word(p + 4));
+    if (toolbar.imageWidth > kMaxToolbarImageSide || toolbar.imageHeight > kMaxToolbarImageSide) return std::nullopt;
     const std::size_t count = Word(p + 6);
     if (entry.size < 8 + 2 * count) return std::nullopt;  // the ids it announces are not all there
     toolbar.commandIds.reserve(count);

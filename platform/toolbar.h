@@ -10,6 +10,7 @@
 #include <wx/gdicmn.h>
 #include <wx/image.h>
 
+#include "platform/resource_name.h"
 #include "platform/resources.h"
 #include "platform/winapi.h"
 
@@ -43,15 +44,14 @@ struct BITMAPINFOHEADER {
 
 namespace platform {
 
-// A resource name that is either a text or an integer id (the integer-resource form: a value
-// below 0x10000 in the pointer).
-inline const char* MakeIntResource(UINT id)
-{
-    return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(id & 0xFFFFu));
-}
-inline bool IsIntResource(const char* name) { return reinterpret_cast<std::uintptr_t>(name) < 0x10000u; }
-// The resource of the type with that name or integer id; null when there is none.
+// The resource of the type with that name or integer id (MakeIntResource); null when there is
+// none.
 const ResourceEntry* FindResourceByName(ResType type, const char* name);
+
+// The largest image side a toolbar may declare: the largest icon the desktop's formats hold, far
+// more than a menu row shows. A menu grows its image size to its toolbars' and every image list
+// and bitmap of its items is made at that size, so a side of 65535 would ask for gigabytes.
+constexpr int kMaxToolbarImageSide = 256;
 
 // An RT_TOOLBAR resource: 16-bit little-endian words version, width, height, count, then count
 // command ids (0 for a separator).
@@ -60,7 +60,8 @@ struct ToolbarResource {
     int imageHeight = 0;
     std::vector<UINT> commandIds;
 };
-// Nothing when the resource is shorter than its header or than the ids its count announces.
+// Nothing when the resource is shorter than its header or than the ids its count announces, or
+// declares an image side above kMaxToolbarImageSide.
 std::optional<ToolbarResource> ReadToolbarResource(const ResourceEntry& entry);
 
 // The bitmap header of a BMP resource; nothing for a resource that is no BMP (a PNG) or is cut

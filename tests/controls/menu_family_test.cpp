@@ -79,9 +79,11 @@ TEST(KiroMenuDataRecord, KeepsItsOwnCopyOfTheCaption) {
     EXPECT_NE(record.m_caption, text.c_str());
     text[0] = u'X';
     EXPECT_EQ(record.GetCaption(), "Print");
-    // Its own caption given back to it.
     record.SetWideCaption(u"Longer caption than before");
     record.SetWideCaption(u"Short");
+    EXPECT_EQ(record.GetCaption(), "Short");
+    // Its own caption given back to it.
+    record.SetWideCaption(record.m_caption);
     EXPECT_EQ(record.GetCaption(), "Short");
 }
 

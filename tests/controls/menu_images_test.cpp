@@ -2,6 +2,7 @@
 // mapping, the process-wide image list and its copies, faded and shadow copies, disabled
 // pictures, check-mark boxes, colour swatches, the toolbar reader and the top-level entries of a
 // loaded menu.
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -568,17 +569,20 @@ TEST_F(MenuImages, ToolbarReaderLoadsButtonsSizesAndBitmap)
 TEST_F(MenuImages, ToolbarReaderFailures)
 {
     // Missing toolbar; a count that promises more ids than the resource holds; a missing bitmap
-    // (the sizes are set by then); a bitmap deeper than 8 bits per pixel.
+    // (the sizes are set by then); a bitmap deeper than 8 bits per pixel; an image side past 256
+    // pixels (refused before any size is taken).
     Register(ResType::Toolbar, 9141, menu_resources::Bytes{1, 0, 16, 0, 15, 0, 9, 0, 100, 0});
     Register(ResType::Toolbar, 9142, menu_resources::Toolbar(20, 18, {100}));
     Register(ResType::Toolbar, 9143, menu_resources::Toolbar(16, 15, {100}));
     Register(ResType::Bitmap, 9143, Bmp(16, 15, 24, [](int, int) { return kRed; }));
     Register(ResType::Toolbar, 9144, menu_resources::Bytes{1, 0, 16});
+    Register(ResType::Toolbar, 9145, menu_resources::Toolbar(16, 257, {100}));
+    Register(ResType::Bitmap, 9145, menu_resources::ToolbarStrip(16, 15, {kRed}));
     struct Case {
         UINT id;
         int width;
     };
-    for (const Case& c : {Case{9149, 0}, Case{9141, 0}, Case{9144, 0}, Case{9142, 20}, Case{9143, 16}}) {
+    for (const Case& c : {Case{9149, 0}, Case{9141, 0}, Case{9144, 0}, Case{9142, 20}, Case{9143, 16}, Case{9145, 0}}) {
         KiroMenuToolBar toolbar;
         EXPECT_FALSE(toolbar.LoadToolBar(c.id)) << c.id;
         EXPECT_EQ(toolbar.m_buttonImageWidth, c.width) << c.id;
@@ -660,6 +664,35 @@ void TextEntry(KiroMenu& menu, const char* text, UINT id)
 }
 
 }  // namespace
+
+TEST_F(MenuImages, ToolbarItemImagesGoToTheRecordEachItemCarries)
+{
+    Register(ResType::Toolbar, 9161, menu_resources::Toolbar(16, 15, {100, 101}));
+    Register(ResType::Bitmap, 9161, menu_resources::ToolbarStrip(16, 15, {kRed, kBlue}));
+    KiroMenu menu;
+    menu.CreatePopupMenu();
+    KiroMenuData* a = menu_tree::AddItem(menu, 100, "A");
+    KiroMenuData* b = menu_tree::AddItem(menu, 101, "B");
+    std::swap(menu.m_items[0], menu.m_items[1]);  // the records out of position order
+    CToolBar toolbar;
+    ASSERT_TRUE(toolbar.LoadToolBar(9161u));
+    menu.SetToolbarItemImages(&toolbar, 9161);
+    auto dataAt = [&menu](UINT position) {
+        return platform::GetMenuItemData(menu.m_hMenu, position, MF_BYPOSITION);
+    };
+    EXPECT_EQ(dataAt(0), reinterpret_cast<ULONG_PTR>(a));
+    EXPECT_EQ(dataAt(1), reinterpret_cast<ULONG_PTR>(b));
+    EXPECT_EQ(a->m_imageIndex, 0);
+    EXPECT_EQ(b->m_imageIndex, 1);
+    // Taking out one item leaves the other its own record.
+    ASSERT_TRUE(menu.DeleteItem(1, MF_BYPOSITION));
+    ASSERT_EQ(menu.m_items.size(), 1u);
+    EXPECT_EQ(menu.m_items[0], a);
+    MEASUREITEMSTRUCT measure;
+    measure.itemData = dataAt(0);
+    menu.MeasureItem(&measure);
+    EXPECT_EQ(a->GetCaption(), "A");
+}
 
 TEST_F(MenuImages, MenuBarOffsetCountsLeadingEntriesWithoutRecords)
 {

@@ -57,6 +57,14 @@ MENUITEMINFOW InfoAt(const CMenu& menu, UINT position)
 
 const char* const kNoCaption = nullptr;
 
+// A template of `depth` popups, each inside the one before, the innermost holding item 1.
+menu_resources::Bytes NestedTemplate(int depth)
+{
+    std::vector<TemplateItem> items(static_cast<std::size_t>(depth), TemplateItem{MF_POPUP | MF_END, 0, u"P"});
+    items.push_back({MF_END, 1, u"Innermost"});
+    return menu_resources::MenuTemplate(items);
+}
+
 // Resources of these tests: a File/Help menu template, toolbars and strips.
 void RegisterResources()
 {
@@ -92,6 +100,10 @@ void RegisterResources()
     }());
     Register(ResType::Menu, 9405, menu_resources::Bytes{0, 0, 0, 0, 0x80, 0, 1, 0, 'A', 0});
     Register(ResType::Menu, 9406, menu_resources::MenuTemplate({{MF_POPUP | MF_END, 0, u"Open popup"}}));
+    // Popups nested as deep as a menu may go, one level deeper, and far deeper.
+    Register(ResType::Menu, 9407, NestedTemplate(64));
+    Register(ResType::Menu, 9408, NestedTemplate(65));
+    Register(ResType::Menu, 9409, NestedTemplate(100000));
 
     Register(ResType::Toolbar, 9410, menu_resources::Toolbar(16, 15, {0, 100, 0, 101}));
     Register(ResType::Bitmap, 9410, menu_resources::ToolbarStrip(16, 15, {kRed, kBlue}));
@@ -100,6 +112,13 @@ void RegisterResources()
     Register(ResType::Toolbar, 9412, menu_resources::Toolbar(16, 15, {101, 100}));
     Register(ResType::Bitmap, 9412, menu_resources::ToolbarStrip(16, 15, {kRed, kBlue, kGreen}));
     Register(ResType::Toolbar, 9413, menu_resources::Toolbar(16, 15, {100}));  // no bitmap
+    // Image sides at the largest a toolbar may declare, and past it.
+    Register(ResType::Toolbar, 9414, menu_resources::Toolbar(256, 256, {100}));
+    Register(ResType::Bitmap, 9414, menu_resources::ToolbarStrip(256, 256, {kRed}));
+    Register(ResType::Toolbar, 9415, menu_resources::Toolbar(257, 15, {100}));
+    Register(ResType::Bitmap, 9415, menu_resources::ToolbarStrip(16, 15, {kRed}));
+    Register(ResType::Toolbar, 9416, menu_resources::Toolbar(65535, 65535, {100}));
+    Register(ResType::Bitmap, 9416, menu_resources::ToolbarStrip(16, 15, {kRed}));
     Register(ResType::Bitmap, 9420, menu_resources::ToolbarStrip(16, 15, {kRed}));
     Register(ResType::Bitmap, 9421, menu_resources::ToolbarStrip(16, 15, {kBlue}));
 }
@@ -220,6 +239,24 @@ TEST_F(MenuLoad, ReloadingReplacesTheOldContents)
     EXPECT_EQ(menu_.GetMenuItemID(0), 7u);
 }
 
+TEST_F(MenuLoad, PopupsNestedAsDeepAsAMenuMayGoLoadAndGo)
+{
+    const std::size_t menus = platform::LiveMenuCount();
+    {
+        KiroMenu deep;
+        ASSERT_TRUE(deep.LoadMenu(9407u));
+        int position = -1;
+        KiroMenu* owner = deep.FindOwner(1, position);
+        ASSERT_NE(owner, nullptr);
+        EXPECT_EQ(owner->m_items[0]->GetCaption(), "Innermost");
+        int depth = 0;
+        for (KiroMenu* level = &deep; level != nullptr && level != owner; ++depth)
+            level = dynamic_cast<KiroMenu*>(level->GetSubMenu(0));
+        EXPECT_EQ(depth, 64);
+    }
+    EXPECT_EQ(platform::LiveMenuCount(), menus);
+}
+
 TEST_F(MenuLoad, TemplatesThatCannotBeReadLeaveTheMenuAsItWas)
 {
     ASSERT_TRUE(menu_.LoadMenu(9400u));
@@ -228,9 +265,14 @@ TEST_F(MenuLoad, TemplatesThatCannotBeReadLeaveTheMenuAsItWas)
         const char* name;
         UINT id;
     };
-    const Case cases[] = {{"missing", 9499},        {"shorter than its header", 9402},
-                          {"no end at the top", 9403}, {"extended template", 9404},
-                          {"caption without end", 9405}, {"popup without items", 9406}};
+    const Case cases[] = {{"missing", 9499},
+                          {"shorter than its header", 9402},
+                          {"no end at the top", 9403},
+                          {"extended template", 9404},
+                          {"caption without end", 9405},
+                          {"popup without items", 9406},
+                          {"popups nested 65 deep", 9408},
+                          {"popups nested 100000 deep", 9409}};
     for (const Case& c : cases) {
         EXPECT_FALSE(menu_.LoadMenu(c.id)) << c.name;
         EXPECT_EQ(menu_.m_hMenu, handle) << c.name;
@@ -397,7 +439,8 @@ TEST_F(MenuLoad, ModifyingACommandChangesEveryItemWithIt)
     BuildTree();
     KiroMenuData* second = menu_.m_items[1];
     KiroMenuData* again = more_->m_items[0];
-    second->m_flags |= MF_BYPOSITION;
+    // A record may carry the popup flag of a top-level entry it was once lined up with.
+    second->m_flags |= MF_BYPOSITION | MF_POPUP;
     CImageList list;
     list.Create(16, 15, ILC_COLORDDB | ILC_MASK, 1, 1);
     list.Add(Solid(16, 15, kGreen));
@@ -405,13 +448,47 @@ TEST_F(MenuLoad, ModifyingACommandChangesEveryItemWithIt)
     for (KiroMenuData* record : {second, again}) {
         EXPECT_EQ(record->GetCaption(), "Changed");
         EXPECT_EQ(record->m_globalImageIndex, 0);
-        EXPECT_EQ(record->m_flags & MF_BYPOSITION, 0u);
+        EXPECT_EQ(record->m_flags & (MF_BYPOSITION | MF_POPUP), 0u);
         EXPECT_NE(record->m_flags & MF_OWNERDRAW, 0u);
     }
+    EXPECT_EQ(menu_.GetMenuState(1, MF_BYPOSITION), MF_OWNERDRAW);
     EXPECT_EQ(KiroMenu::s_images.GetImageCount(), 1);
-    // The first item with the id carries the last record handled as its data.
-    EXPECT_EQ(platform::GetMenuItemData(menu_.m_hMenu, 101, MF_BYCOMMAND), reinterpret_cast<ULONG_PTR>(again));
+    // Each item carries the record of its own menu.
+    EXPECT_EQ(DataAt(menu_, 1), second);
+    EXPECT_EQ(DataAt(*more_, 0), again);
     EXPECT_EQ(menu_.m_items.size(), 3u);
+    EXPECT_EQ(more_->m_items.size(), 2u);
+}
+
+TEST_F(MenuLoad, AModifiedCommandsItemOutlivesTheOtherItemsOfTheCommand)
+{
+    BuildTree();  // 101 in the menu and in its popup
+    ASSERT_TRUE(menu_.ModifyItem("Changed", 101u, -1));
+    // The popup's item goes, and its record with it; the menu's item still has its own.
+    ASSERT_TRUE(more_->DeleteItem(0, MF_BYPOSITION));
+    MEASUREITEMSTRUCT measure;
+    measure.itemData = reinterpret_cast<std::uintptr_t>(DataAt(menu_, 1));
+    menu_.MeasureItem(&measure);
+    EXPECT_GT(measure.itemWidth, 0u);
+    ASSERT_NE(DataAt(menu_, 1), nullptr);
+    EXPECT_EQ(DataAt(menu_, 1)->GetCaption(), "Changed");
+    // A later change of the menu's record shows on its item.
+    ASSERT_TRUE(menu_.SetItemText(1, "Later", MF_BYPOSITION));
+    EXPECT_EQ(DataAt(menu_, 1)->GetCaption(), "Later");
+}
+
+TEST_F(MenuLoad, ACaptionGivenFromTheRecordItselfIsKept)
+{
+    BuildTree();
+    ASSERT_TRUE(menu_.ModifyItem(menu_.m_items[0]->m_caption, 100u, -1));
+    EXPECT_EQ(menu_.m_items[0]->GetCaption(), "First");
+    // The caption of the first of two items of a command, given to both.
+    ASSERT_TRUE(menu_.ModifyItem(menu_.m_items[1]->m_caption, 101u, -1));
+    EXPECT_EQ(menu_.m_items[1]->GetCaption(), "Second");
+    EXPECT_EQ(more_->m_items[0]->GetCaption(), "Second");
+    KiroMenuData* third = more_->m_items[1];
+    ASSERT_TRUE(menu_.ModifyItem(third->m_caption, third->m_caption, -1));
+    EXPECT_EQ(third->GetCaption(), "Third");
 }
 
 TEST_F(MenuLoad, ModifyingACommandNoItemCarries)
@@ -583,6 +660,9 @@ TEST_F(MenuLoad, ToolbarImagesGoToTheItemsOfTheirCommands)
     EXPECT_EQ(menu_.m_items[1]->m_globalImageIndex, i101);
     EXPECT_EQ(more_->m_items[0]->m_globalImageIndex, i101);  // every item of the command
     EXPECT_EQ(more_->m_items[1]->m_globalImageIndex, -1);    // 102 is on no button
+    // Each item of 101 still carries the record of its own menu.
+    EXPECT_EQ(DataAt(menu_, 1), menu_.m_items[1]);
+    EXPECT_EQ(DataAt(*more_, 0), more_->m_items[0]);
 
     // A second toolbar replaces the images in place: indexes and records stay valid.
     ASSERT_TRUE(menu_.LoadToolbarImages(9412u));  // 101, 100
@@ -613,11 +693,23 @@ TEST_F(MenuLoad, ToolbarImageSizeOnlyGrows)
     EXPECT_EQ(At(KiroMenu::s_images.GetImage(menu_.FindGlobalImage(101)), 5, 5), kRed);
 }
 
+TEST_F(MenuLoad, ToolbarImagesOfTheLargestSize)
+{
+    BuildTree();
+    ASSERT_TRUE(menu_.LoadToolbarImages(9414u));
+    EXPECT_EQ(wxSize(menu_.m_imageWidth, menu_.m_imageHeight), wxSize(256, 256));
+    const int image = menu_.FindGlobalImage(100);
+    ASSERT_GE(image, 0);
+    EXPECT_EQ(At(KiroMenu::s_images.GetImage(image), 128, 128), kRed);
+}
+
 TEST_F(MenuLoad, ToolbarImagesThatCannotBeLoaded)
 {
     BuildTree();
     EXPECT_FALSE(menu_.LoadToolbarImages(9499u));
     EXPECT_FALSE(menu_.LoadToolbarImages(9413u));  // no bitmap
+    EXPECT_FALSE(menu_.LoadToolbarImages(9415u));  // 257 pixels wide
+    EXPECT_FALSE(menu_.LoadToolbarImages(9416u));  // 65535 by 65535
     EXPECT_EQ(wxSize(menu_.m_imageWidth, menu_.m_imageHeight), wxSize(16, 15));
     EXPECT_EQ(KiroMenu::s_images.GetImageCount(), 0);
     EXPECT_EQ(menu_.m_items[0]->m_globalImageIndex, -1);

@@ -1,6 +1,7 @@
 // The owner-drawn menu family's record lookups across the popup tree, accelerator alignment and
 // the resynchronisation of records with items changed by the plain menu calls.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -272,6 +273,42 @@ TEST(MenuRecords, ResyncGivesEveryItemARecord) {
     const std::vector<int> marks = {1, 0, 1, 1, 1, 1, 0, 0};
     for (std::size_t i = 0; i < marks.size(); ++i) EXPECT_EQ(menu.m_items[i]->m_synced, marks[i]) << i;
     CMenu::DeleteTempMap();
+}
+
+TEST(MenuRecords, ResyncLeavesEveryItemTheRecordItCarries) {
+    KiroMenu menu;
+    ASSERT_TRUE(menu.CreateMenu());
+    // A record of command 0 that no item carries, first in the list, with the flags of a
+    // top-level popup entry it was once lined up with.
+    auto* stale = new KiroMenuData;
+    stale->SetCaption("Stale");
+    stale->m_flags = MF_BYPOSITION | MF_POPUP;
+    menu.m_items.push_back(stale);
+    KiroMenuData* separator = AddSeparator(menu);
+    // Two items of one command whose records stand in the other order.
+    KiroMenuData* a = AddItem(menu, 7, "A");
+    KiroMenuData* b = AddItem(menu, 7, "B");
+    std::swap(menu.m_items[2], menu.m_items[3]);
+    // A popup entry made to carry a record that is none of the menu's, by a plain menu call.
+    KiroMenu* popup = AddPopup(menu, "Popup");
+    KiroMenuData* popupRecord = menu.m_items.back();
+    KiroMenuData stranger;
+    ASSERT_TRUE(menu.ModifyMenu(3, MF_BYPOSITION | MF_POPUP | MF_OWNERDRAW, reinterpret_cast<UINT_PTR>(popup->m_hMenu),
+                                static_cast<const void*>(&stranger)));
+
+    menu.Resync();
+    EXPECT_EQ(menu.m_items, (std::vector<KiroMenuData*>{separator, a, b, popupRecord}));
+    EXPECT_EQ(menu.GetSubMenu(3), popup);
+    EXPECT_EQ(menu.GetMenuState(0, MF_BYPOSITION), MF_SEPARATOR | MF_OWNERDRAW);
+    for (int i = 0; i < menu.GetMenuItemCount(); ++i) {
+        SCOPED_TRACE(i);
+        const ULONG_PTR data = platform::GetMenuItemData(menu.m_hMenu, static_cast<UINT>(i), MF_BYPOSITION);
+        ASSERT_LT(static_cast<std::size_t>(i), menu.m_items.size());
+        EXPECT_EQ(data, reinterpret_cast<ULONG_PTR>(menu.m_items[static_cast<std::size_t>(i)]));
+        MEASUREITEMSTRUCT measure;
+        measure.itemData = data;
+        menu.MeasureItem(&measure);
+    }
 }
 
 TEST(MenuRecords, ResyncTakesTheTextOfItemsThatHaveOne) {

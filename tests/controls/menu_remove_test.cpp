@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/KiroMenu.h"
+#include "tests/controls/menu_resources.h"
 #include "tests/controls/menu_tree.h"
 
 namespace {
@@ -76,6 +77,50 @@ TEST(KiroMenuRemove, RemovingByPositionOrCommandTakesTheRecordAlong) {
         EXPECT_EQ(Captions(m), c.left);
         // Record i still belongs to position i.
         EXPECT_EQ(ItemRecords(m), m.m_items);
+    }
+}
+
+TEST(KiroMenuRemove, ItemsOfOneCommandEachTakeOnlyTheirOwnRecord) {
+    for (UINT taken : {0u, 1u}) {
+        for (bool deleting : {false, true}) {
+            SCOPED_TRACE(std::string(deleting ? "delete " : "remove ") + std::to_string(taken));
+            KiroMenu menu;
+            menu.CreatePopupMenu();
+            menu_tree::AddItem(menu, 5, "First");
+            menu_tree::AddItem(menu, 5, "Second");
+            ASSERT_TRUE(deleting ? menu.DeleteItem(taken, MF_BYPOSITION) : menu.RemoveItem(taken, MF_BYPOSITION));
+            EXPECT_EQ(Captions(menu), (Strings{taken == 0 ? "Second" : "First"}));
+            EXPECT_EQ(ItemRecords(menu), menu.m_items);
+            // The item left is measured from the record it carries.
+            MEASUREITEMSTRUCT measure;
+            measure.itemData = reinterpret_cast<std::uintptr_t>(ItemRecords(menu)[0]);
+            menu.MeasureItem(&measure);
+            EXPECT_GT(measure.itemWidth, 0u);
+        }
+    }
+}
+
+TEST(KiroMenuRemove, ATextEntryNeverTakesTheRecordThatAnItemCarries) {
+    // The top level of a loaded menu is plain text entries, which carry no record; an item
+    // inserted in front of them is owner-drawn and carries its own, of the same command.
+    static const bool registered = [] {
+        menu_resources::Register(platform::ResType::Menu, 9470,
+                                 menu_resources::MenuTemplate({{MF_STRING, 5, u"A"}, {MF_END, 5, u"B"}}));
+        return true;
+    }();
+    ASSERT_TRUE(registered);
+    for (bool deleting : {false, true}) {
+        SCOPED_TRACE(deleting ? "delete" : "remove");
+        KiroMenu menu;
+        ASSERT_TRUE(menu.LoadMenu(9470u));
+        ASSERT_TRUE(menu.InsertItem(0, MF_BYPOSITION, 5, "Inserted", -1));
+        ASSERT_EQ(Captions(menu), (Strings{"Inserted", "A", "B"}));
+        ASSERT_TRUE(deleting ? menu.DeleteItem(2, MF_BYPOSITION) : menu.RemoveItem(2, MF_BYPOSITION));
+        EXPECT_EQ(Captions(menu), (Strings{"Inserted", "A"}));
+        EXPECT_EQ(ItemRecords(menu)[0], menu.m_items[0]);
+        ASSERT_TRUE(deleting ? menu.DeleteItem(1, MF_BYPOSITION) : menu.RemoveItem(1, MF_BYPOSITION));
+        EXPECT_EQ(Captions(menu), (Strings{"Inserted"}));
+        EXPECT_EQ(ItemRecords(menu), menu.m_items);
     }
 }
 
@@ -179,6 +224,22 @@ TEST(KiroMenuRemove, APopupOfAnotherKindKeepsItsMenuWhenOnlyRemoved) {
             EXPECT_EQ(platform::GetMenuItemCount(foreign), 1);
             platform::DestroyMenu(foreign);
         }
+    }
+}
+
+TEST(KiroMenuRemove, AFamilyPopupTheMenuDoesNotOwnStaysWithItsOwner) {
+    for (bool deleting : {false, true}) {
+        SCOPED_TRACE(deleting ? "delete" : "remove");
+        KiroMenu menu;
+        menu.CreatePopupMenu();
+        KiroMenu lent;  // the caller's own object, put in by a plain menu call
+        lent.CreatePopupMenu();
+        const HMENU handle = lent.m_hMenu;
+        ASSERT_TRUE(menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(handle), u"Lent"));
+        EXPECT_TRUE(deleting ? menu.DeleteItem(0, MF_BYPOSITION) : menu.RemoveItem(0, MF_BYPOSITION));
+        EXPECT_EQ(menu.GetMenuItemCount(), 0);
+        EXPECT_EQ(lent.m_hMenu, handle);
+        EXPECT_EQ(platform::IsMenu(handle), deleting ? FALSE : TRUE);
     }
 }
 

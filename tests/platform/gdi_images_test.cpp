@@ -5,6 +5,7 @@
 #include <wx/settings.h>
 
 #include "platform/gdi.h"
+#include "platform/gui_app.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ TEST(GdiColours, LiveColoursComeFromTheDesktopOnlyWithADisplay)
 {
     platform::UseFixedSystemColors(false);
     const COLORREF face = platform::SysColor(COLOR_BTNFACE);
-    if (wxTheApp != nullptr && wxTheApp->IsGUI()) {
+    if (platform::HaveGuiApp()) {
         EXPECT_EQ(face, platform::FromColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE)));
     } else {
         EXPECT_EQ(face, RGB(212, 208, 200));  // no display: the fixed palette, no crash

@@ -282,6 +282,11 @@ TEST_F(MenuModel, ModifyToAnInvalidPopupLeavesTheItem) {
     EXPECT_FALSE(ModifyMenu(m, 0, MF_BYPOSITION | MF_POPUP, H(dead), W(u"Dead")));
     EXPECT_EQ(GetMenuItemID(m, 0), 1u);
     EXPECT_EQ(GetMenuString(m, 0, MF_BYPOSITION), u"Open");
+    // No menu at all: a plain item opens none, which is no reason to take it for a popup.
+    EXPECT_FALSE(ModifyMenu(m, 0, MF_BYPOSITION | MF_POPUP | MF_OWNERDRAW, 0, W(u"None")));
+    EXPECT_EQ(GetMenuState(m, 0, MF_BYPOSITION) & MF_POPUP, 0u);
+    EXPECT_EQ(GetMenuItemID(m, 0), 1u);
+    EXPECT_EQ(GetMenuString(m, 0, MF_BYPOSITION), u"Open");
 }
 
 TEST_F(MenuModel, RemoveKeepsTheSubmenuDeleteDestroysIt) {

@@ -9,6 +9,7 @@
 #include <wx/image.h>
 
 #include "platform/gdi.h"
+#include "platform/gui_app.h"
 
 namespace testing_support {
 
@@ -22,7 +23,7 @@ public:
         gc->SetAntialiasMode(wxANTIALIAS_NONE);
         gc->SetInterpolationQuality(wxINTERPOLATION_NONE);
         m_dc = std::make_unique<wxGCDC>(gc);
-        if (wxTheApp != nullptr && wxTheApp->IsGUI()) m_dc->SetFont(*wxNORMAL_FONT);  // fonts need GTK
+        if (platform::HaveGuiApp()) m_dc->SetFont(*wxNORMAL_FONT);  // fonts need GTK
         m_dc->SetTextForeground(*wxBLACK);
     }
 

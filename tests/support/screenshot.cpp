@@ -17,13 +17,15 @@ namespace testing_support {
 
 void PumpEvents(int ms)
 {
-    if (wxTheApp == nullptr) return;
+    // Through the console base: without a display the application object is a console one.
+    wxAppConsole* app = wxAppConsole::GetInstance();
+    if (app == nullptr) return;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     do {
-        wxTheApp->Yield(true);
+        app->Yield(true);
         wxMilliSleep(10);
     } while (std::chrono::steady_clock::now() < end);
-    wxTheApp->Yield(true);
+    app->Yield(true);
 }
 
 namespace {
