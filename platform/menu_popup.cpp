@@ -9,7 +9,6 @@
 #include <wx/dcgraph.h>
 #include <wx/graphics.h>
 #include <wx/display.h>
-#include <wx/eventfilter.h>
 #include <wx/evtloop.h>
 #include <wx/settings.h>
 #include <wx/weakref.h>
@@ -70,35 +69,6 @@ struct Toolkit {
         static const Toolkit toolkit;
         return toolkit;
     }
-};
-
-// While a menu is tracked every key pressed in the program belongs to the menu, as with a platform
-// menu: a key press goes to the tracking's popups and nothing of a key reaches any other window (so
-// the dialog under the menu does not take Escape or Return for itself). The filter sees the
-// program's events before any window does.
-class MenuKeys : public wxEventFilter {
-public:
-    explicit MenuKeys(MenuPopup& root) : m_root(root) { wxEvtHandler::AddFilter(this); }
-    ~MenuKeys() override { wxEvtHandler::RemoveFilter(this); }
-    MenuKeys(const MenuKeys&) = delete;
-    MenuKeys& operator=(const MenuKeys&) = delete;
-
-    int FilterEvent(wxEvent& event) override {
-        const wxEventType type = event.GetEventType();
-        // A key press comes first as the char hook of its top-level window, then (when that is
-        // not handled) as a key-down: whichever arrives is the press.
-        if (type == wxEVT_CHAR_HOOK || type == wxEVT_KEY_DOWN) {
-            const auto& key = static_cast<const wxKeyEvent&>(event);
-            const int character = key.ControlDown() ? WXK_NONE : static_cast<int>(key.GetUnicodeKey());
-            m_root.HandleKey(key.GetKeyCode(), character);
-            return Event_Processed;
-        }
-        if (type == wxEVT_CHAR || type == wxEVT_KEY_UP) return Event_Processed;
-        return Event_Skip;
-    }
-
-private:
-    MenuPopup& m_root;
 };
 
 }  // namespace
@@ -417,8 +387,7 @@ void MenuPopup::OnLeftUp(wxMouseEvent& event) {
 }
 
 void MenuPopup::OnKey(wxKeyEvent& event) {
-    // Key events sent to the popup itself: characters as menu characters, the other keys as
-    // presses. (While tracked, the tracking's filter takes the keys before they get here.)
+    // A key that means nothing as a press comes back as a character: a menu character.
     if (event.GetEventType() == wxEVT_CHAR) {
         HandleKey(WXK_NONE, static_cast<int>(event.GetUnicodeKey()));
         return;
@@ -465,8 +434,8 @@ bool MenuPopup::HandleKey(int keyCode, int unicode) {
 // focus widget, which a popup does not have. So while the menu is tracked the first popup grabs
 // the display's keyboard, as the toolkit's own menus do, and every open popup's client area is
 // its window's focus widget: every key then arrives as a key event of one of the tracking's
-// popups, whatever window had the focus and whatever the window manager. Hiding the first popup
-// ends the grab.
+// popups (which hand it to the deepest), whatever window had the focus and whatever the window
+// manager, and no key reaches the window under the menu. Hiding the first popup ends the grab.
 void MenuPopup::HoldKeyboard() {
     const Toolkit& tk = Toolkit::Get();
     if (!GetHandle() || !IsShown()) return;
@@ -507,16 +476,13 @@ int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, wxWindow* owner) {
     tracking->root = popup;
     popup->ShowAt(at, true);
     popup->HoldKeyboard();
-    {
-        const MenuKeys keys(*popup);
-        if (TrackingHook()) {
-            auto hook = TrackingHook();
-            popup->CallAfter([hook, popup, tracking] {
-                if (!tracking->done) hook(*popup);
-            });
-        }
-        if (!tracking->done) loop.Run();
+    if (TrackingHook()) {
+        auto hook = TrackingHook();
+        popup->CallAfter([hook, popup, tracking] {
+            if (!tracking->done) hook(*popup);
+        });
     }
+    if (!tracking->done) loop.Run();
     tracking->onDone = nullptr;
     popup->CloseSubPopup();
     if (popup->IsShown()) popup->Dismiss();

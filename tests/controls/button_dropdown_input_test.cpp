@@ -104,8 +104,10 @@ public:
             busy = false;
         });
         timer.Start(20);
-        dialog.ShowModal();
+        const int result = dialog.ShowModal();
         timer.Stop();
+        if (m_failure.empty() && (next < m_steps.size() || result != wxID_OK))
+            m_failure = "the dialog ended by itself before: " + (next < m_steps.size() ? m_steps[next].what : "the end");
     }
     const std::string& Failure() const { return m_failure; }
 
@@ -207,7 +209,12 @@ TEST_F(DropDownInput, ArrowsMoveOverTheItemsAndReturnChoosesOnScreen)
     Attach(0);
     Script s;
     ClickOpens(s);
-    s.Then("the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_DOWN); });
+    // Keys that mean nothing to a menu leave it open.
+    s.Then("the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_TAB); })
+        .Then("after Tab", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_F1); })
+        .Then("after F1", [this] { return Selection() == -1; }, [this] { sim.Char('z'); })
+        .Settle(150)
+        .Then("after a character of no item", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_DOWN); });
     // Down from nothing takes the first item; the separator is passed over, the disabled item is
     // not; the last wraps round to the first and Up goes back round to the last.
     const std::vector<std::pair<int, int>> presses = {
@@ -307,6 +314,15 @@ TEST_F(DropDownInput, TheMouseHighlightsAndChoosesBesideTheKeysOnScreen)
     s.Then("the key moved on", [this] { return Selection() == kGreyAt; }, [&] { sim.MouseMove(over(kLastAt)); })
         .Then("the pointer on the last item", [this] { return Selection() == kLastAt; }, [&] { sim.MouseClick(); })
         .Then("the command at the dialog", [this] { return !commands.empty(); });
+    // A click outside the open menu closes it choosing nothing.
+    ClickOpens(s);
+    s.Then("the menu waiting again", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_DOWN); })
+        .Then("the first item highlighted", [this] { return Selection() == kFirstAt; },
+              [this] { sim.MouseMove(edit->GetScreenRect().GetPosition() + wxPoint(10, 10)); })
+        .Then("the pointer over the edit field", [this] { return edit->GetScreenRect().Contains(wxGetMousePosition()); },
+              [this] { sim.MouseClick(); })
+        .Then("the menu gone", [this] { return MenuGone(); })
+        .Settle(200);
     Run(s);
     EXPECT_EQ(commands, std::vector<int>{int(kLast)});
 }
