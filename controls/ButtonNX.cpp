@@ -24,12 +24,14 @@ int DrawSignal(void* /*widget*/, void* cairo, void* data)
     const wxSize size = button->GetClientSize();
     if (renderer == nullptr || cairo == nullptr || size.x <= 0 || size.y <= 0) return 0;
     // Painted off screen first, on the same kind of DC the pixel tests use (a DC over a native
-    // context knows no size of its own and clips text away), then shown in one piece.
+    // context knows no size of its own and clips text away), then shown in one piece. Smoothing
+    // stays on, so the caption is drawn smoothed like the native texts beside it; the drawing
+    // helpers fill whole pixels, which smoothing leaves exact.
     wxImage image(size);
     {
         wxGraphicsContext* off = wxGraphicsContext::Create(image);
         if (off == nullptr) return 0;
-        off->SetAntialiasMode(wxANTIALIAS_NONE);
+        off->SetAntialiasMode(wxANTIALIAS_DEFAULT);
         wxGCDC offDC(off);
         button->PaintWindow(offDC);
     }
@@ -571,7 +573,7 @@ void CButtonNX::DrawItem(const DRAWITEMSTRUCT& dis)
     if (m_focused && (!m_flat || m_flatFocus)) {
         CRect focus = rect;
         focus.DeflateRect(3, 3);
-        platform::DrawFocusRect(dc, focus.ToWx(), platform::SysColor(COLOR_BTNTEXT));
+        platform::DrawFocusRect(dc, focus.ToWx());
     }
 }
 

@@ -441,8 +441,7 @@ void CEditListCtrl::DrawCell(wxDC& dc, int row, int subitem)
             platform::FillSolidRect(dc, highlight, platform::SysColor(COLOR_HIGHLIGHT));
             dc.SetTextBackground(platform::ToColour(platform::SysColor(COLOR_HIGHLIGHT)));
         }
-        // The dots in the text colour: they stand out from the highlight as from the plain cell.
-        platform::DrawFocusRect(dc, highlight, platform::FromColour(dc.GetTextForeground()));
+        platform::DrawFocusRect(dc, highlight);
     }
     wxRect textRect = label;
     textRect.x += kTextInset;

@@ -18,6 +18,7 @@
 #include "controls/KiroMenu.h"
 #include "controls/KiroMenuMemDC.h"
 #include "platform/gui_app.h"
+#include "platform/menu_popup.h"
 
 using platform::SysColor;
 
@@ -317,6 +318,12 @@ void KiroMenu::DrawItemClassic(DRAWITEMSTRUCT* item) {
             DrawCaption(dc, parts, text.ToWx());
         }
     }
+
+    // The submenu arrow of a popup entry, in the caption's colours.
+    if (record && (record->m_flags & MF_POPUP)) {
+        if (grayed && !selected) platform::DrawSubmenuArrow(dc, Box(L + 1, T + 1, Rt + 1, B + 1), SysColor(COLOR_BTNHIGHLIGHT));
+        platform::DrawSubmenuArrow(dc, R.ToWx(), !grayed ? textColour : selected ? bg : SysColor(COLOR_GRAYTEXT));
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -447,6 +454,13 @@ void KiroMenu::DrawItemFlat(DRAWITEMSTRUCT* item) {
         dc.SetBackgroundMode(wxTRANSPARENT);
         dc.SetTextForeground(platform::ToColour(colour));
         DrawCaption(dc, parts, text.ToWx());
+    }
+
+    // The submenu arrow of a popup entry, in the caption's colour.
+    if (record && (record->m_flags & MF_POPUP)) {
+        COLORREF arrow = SysColor(COLOR_MENUTEXT);
+        if (grayed) arrow = !xp && !selected ? BlendTowardWhite(SysColor(COLOR_GRAYTEXT), 0.4) : SysColor(COLOR_GRAYTEXT);
+        platform::DrawSubmenuArrow(dc, R.ToWx(), arrow);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <wx/app.h>
 #include <wx/dcgraph.h>
+#include <wx/graphics.h>
 #include <wx/settings.h>
 
 #include "platform/gui_app.h"
@@ -273,10 +274,17 @@ bool DrawEdge(wxDC& dc, wxRect& rect, UINT edge, UINT flags)
     return true;
 }
 
-void DrawFocusRect(wxDC& dc, const wxRect& r, COLORREF colour)
+void DrawFocusRect(wxDC& dc, const wxRect& r)
 {
     if (r.width <= 0 || r.height <= 0) return;
-    const SolidFill fill(dc, colour);
+    // White composed by difference is the inversion (|255 - c|); a device context without a
+    // graphics context inverts through its logical function.
+    wxGraphicsContext* gc = dc.GetGraphicsContext();
+    const wxCompositionMode composition = gc != nullptr ? gc->GetCompositionMode() : wxCOMPOSITION_OVER;
+    const bool difference = gc != nullptr && gc->SetCompositionMode(wxCOMPOSITION_DIFF);
+    const wxRasterOperationMode function = dc.GetLogicalFunction();
+    if (!difference) dc.SetLogicalFunction(wxINVERT);
+    const SolidFill fill(dc, RGB(255, 255, 255));
     auto dot = [&](int x, int y) {
         if (((x + y) & 1) == 0) dc.DrawRectangle(x, y, 1, 1);
     };
@@ -289,6 +297,8 @@ void DrawFocusRect(wxDC& dc, const wxRect& r, COLORREF colour)
         dot(r.x, y);
         if (right != r.x) dot(right, y);
     }
+    if (difference) gc->SetCompositionMode(composition);
+    else dc.SetLogicalFunction(function);
 }
 
 // ---------------------------------------------------------------- text

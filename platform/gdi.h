@@ -261,10 +261,10 @@ private:
 // With BF_ADJUST rect shrinks by the edges drawn. Returns true.
 bool DrawEdge(wxDC& dc, wxRect& rect, UINT edge, UINT flags);
 
-// A dotted one-pixel frame along the inside of rect: every other pixel (those with x + y even), in
-// colour. GTK 3 DCs cannot invert pixels, so the dots have a colour of their own; drawing the
-// same rectangle twice does not erase it.
-void DrawFocusRect(wxDC& dc, const wxRect& rect, COLORREF colour = 0);
+// A dotted one-pixel frame along the inside of rect: every other pixel (those with x + y even) is
+// inverted, each colour component c becoming 255 - c, so the dots show on any background and
+// drawing the same rectangle again erases it.
+void DrawFocusRect(wxDC& dc, const wxRect& rect);
 
 // ---- text
 // Draws text (UTF-8) in the DC's font and text colour (the DC's background mode decides whether

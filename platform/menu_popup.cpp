@@ -1,5 +1,7 @@
 #include "platform/menu_popup.h"
 
+#include <dlfcn.h>
+
 #include <algorithm>
 
 #include <wx/app.h>
@@ -9,6 +11,7 @@
 #include <wx/display.h>
 #include <wx/evtloop.h>
 #include <wx/settings.h>
+#include <wx/weakref.h>
 
 #include "platform/gui_app.h"
 
@@ -45,9 +48,40 @@ int DefaultMenuChar(const std::vector<std::u16string>& texts, UINT ch) {
     return -1;
 }
 
+// The toolkit calls that give a popup the keyboard (MenuPopup::HoldKeyboard). The toolkit is in the
+// process already (wx runs on it) but its headers are not part of the build, so the calls are
+// looked up at run time; without them the popup keeps what wx gives it.
+struct Toolkit {
+    using WidgetWindow = void* (*)(void*);
+    using WindowDisplay = void* (*)(void*);
+    using DefaultSeat = void* (*)(void*);
+    using SeatGrab = int (*)(void*, void*, int, int, void*, const void*, void*, void*);
+    using SetCanFocus = void (*)(void*, int);
+    using WindowSetFocus = void (*)(void*, void*);
+    static constexpr int kSeatKeyboard = 1 << 3;  // GDK_SEAT_CAPABILITY_KEYBOARD
+
+    WidgetWindow widgetWindow = reinterpret_cast<WidgetWindow>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
+    WindowDisplay windowDisplay = reinterpret_cast<WindowDisplay>(dlsym(RTLD_DEFAULT, "gdk_window_get_display"));
+    DefaultSeat defaultSeat = reinterpret_cast<DefaultSeat>(dlsym(RTLD_DEFAULT, "gdk_display_get_default_seat"));
+    SeatGrab seatGrab = reinterpret_cast<SeatGrab>(dlsym(RTLD_DEFAULT, "gdk_seat_grab"));
+    SetCanFocus setCanFocus = reinterpret_cast<SetCanFocus>(dlsym(RTLD_DEFAULT, "gtk_widget_set_can_focus"));
+    WindowSetFocus windowSetFocus = reinterpret_cast<WindowSetFocus>(dlsym(RTLD_DEFAULT, "gtk_window_set_focus"));
+
+    static const Toolkit& Get() {
+        static const Toolkit toolkit;
+        return toolkit;
+    }
+};
+
 }  // namespace
 
 void SetMenuTrackingHook(std::function<void(MenuPopup&)> hook) { TrackingHook() = std::move(hook); }
+
+void DrawSubmenuArrow(wxDC& dc, const wxRect& item, COLORREF colour) {
+    const int x = item.GetRight() + 1 - 10;
+    const int middle = item.y + item.height / 2;
+    for (int k = 0; k < 4; ++k) FillSolidRect(dc, wxRect(x + k, middle - 3 + k, 1, 7 - 2 * k), colour);
+}
 
 MenuPopup::MenuPopup(wxWindow* parent, HMENU menu, std::shared_ptr<Tracking> tracking)
     : wxPopupTransientWindow(parent, wxBORDER_NONE),
@@ -101,6 +135,7 @@ void MenuPopup::Relayout() {
             if (!(owner && owner->OnMenuMeasureItem(&request, m_menu)) && object) object->MeasureItem(&request);
             w = static_cast<int>(request.itemWidth);
             h = static_cast<int>(request.itemHeight);
+            if (item.sub) w += kSubmenuArrowRoom;
             if (h <= 0 && !(item.flags & MF_SEPARATOR)) h = kOwnerDrawDefault;
         } else if (item.flags & MF_SEPARATOR) {
             h = SysMetric(SM_CYMENU) / 2;
@@ -187,6 +222,8 @@ bool MenuPopup::Choose(int position) {
         m_sub->SelectNext();
         const wxPoint corner = ClientToScreen(wxPoint(item.rect.GetRight(), item.rect.GetTop() - kBorder));
         m_sub->ShowAt(corner, false);
+        // Showing a popup takes the pointer to it; the keys stay with the first popup.
+        if (m_tracking->root && !m_tracking->done) m_tracking->root->HoldKeyboard();
         return true;
     }
     Finish(item.id);
@@ -196,10 +233,16 @@ bool MenuPopup::Choose(int position) {
 void MenuPopup::CloseSubPopup() {
     if (!m_sub) return;
     MenuPopup* sub = m_sub;
+    sub->CloseSubPopup();
     m_sub = nullptr;
     sub->m_parentPopup = nullptr;
     sub->Hide();
-    sub->Destroy();
+    // Deleted once the event that closed it is over: that event may be the popup's own.
+    if (wxTheApp) wxTheApp->ScheduleForDestruction(sub);
+    else sub->Destroy();
+    // Hiding a popup lets go of the display's keyboard and pointer; the first popup holds the
+    // keyboard again (wx hands the pointer back to it).
+    if (m_tracking->root && !m_tracking->done) m_tracking->root->HoldKeyboard();
 }
 
 MenuPopup* MenuPopup::Deepest() {
@@ -287,10 +330,7 @@ void MenuPopup::PaintItems(wxDC& dc) {
             wxRect mark(item.rect.x + 4, item.rect.y, kCheckColumn - 4, item.rect.height);
             DrawText(dc, std::string("\xE2\x9C\x93"), mark, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
         }
-        if (item.sub) {
-            wxRect arrow(item.rect.GetRight() - kArrowColumn + 4, item.rect.y, kArrowColumn - 4, item.rect.height);
-            DrawText(dc, std::string("\xE2\x96\xB8"), arrow, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-        }
+        if (item.sub) DrawSubmenuArrow(dc, item.rect, text);
     }
 }
 
@@ -349,30 +389,69 @@ void MenuPopup::OnLeftUp(wxMouseEvent& event) {
 }
 
 void MenuPopup::OnKey(wxKeyEvent& event) {
-    MenuPopup* target = Deepest();
+    // A key that means nothing as a press comes back as a character: a menu character.
     if (event.GetEventType() == wxEVT_CHAR) {
-        const int ch = event.GetUnicodeKey();
-        if (ch != WXK_NONE && ch >= 32) target->MenuChar(static_cast<UINT>(ch));
+        HandleKey(WXK_NONE, static_cast<int>(event.GetUnicodeKey()));
         return;
     }
-    switch (event.GetKeyCode()) {
-        case WXK_DOWN: target->SelectNext(); break;
-        case WXK_UP: target->SelectPrevious(); break;
+    if (!HandleKey(event.GetKeyCode(), WXK_NONE)) event.Skip();
+}
+
+bool MenuPopup::HandleKey(int keyCode, int unicode) {
+    if (m_tracking->done) return false;
+    MenuPopup* target = Deepest();
+    switch (keyCode) {
+        case WXK_DOWN:
+        case WXK_NUMPAD_DOWN: return target->SelectNext();
+        case WXK_UP:
+        case WXK_NUMPAD_UP: return target->SelectPrevious();
         case WXK_RIGHT:
-            if (target->Selectable(target->m_selection) && target->m_items[target->m_selection].sub)
-                target->Choose(target->m_selection);
-            break;
+        case WXK_NUMPAD_RIGHT: {
+            const int selection = target->m_selection;
+            if (!target->Selectable(selection) || !target->m_items[static_cast<std::size_t>(selection)].sub)
+                return false;
+            return target->Choose(selection);
+        }
         case WXK_LEFT:
-            if (target->m_parentPopup) target->m_parentPopup->CloseSubPopup();
-            break;
+        case WXK_NUMPAD_LEFT:
+            if (!target->m_parentPopup) return false;
+            target->m_parentPopup->CloseSubPopup();
+            return true;
         case WXK_RETURN:
-        case WXK_NUMPAD_ENTER: target->ChooseSelection(); break;
+        case WXK_NUMPAD_ENTER: return target->ChooseSelection();
         case WXK_ESCAPE:
             if (target->m_parentPopup) target->m_parentPopup->CloseSubPopup();
             else Cancel();
-            break;
-        default: event.Skip(); break;
+            return true;
+        default: break;
     }
+    if (unicode == WXK_NONE || unicode < 32 || unicode == WXK_DELETE) return false;
+    return target->MenuChar(static_cast<UINT>(unicode));
+}
+
+// Keys reach a popup window only when it holds the keyboard. A window manager never gives the
+// keyboard focus to a popup (an override-redirect window), so the keys would go to the window
+// under the menu; and the toolkit hands a key that does arrive at a popup to the window of its
+// latest grab (each shown popup grabs, so the deepest open one) and there only to that window's
+// focus widget, which a popup does not have. So while the menu is tracked the first popup grabs
+// the display's keyboard, as the toolkit's own menus do, and every open popup's client area is
+// its window's focus widget: every key then arrives as a key event of one of the tracking's
+// popups (which hand it to the deepest), whatever window had the focus and whatever the window
+// manager, and no key reaches the window under the menu. Hiding the first popup ends the grab.
+void MenuPopup::HoldKeyboard() {
+    const Toolkit& tk = Toolkit::Get();
+    if (!GetHandle() || !IsShown()) return;
+    if (tk.setCanFocus && tk.windowSetFocus) {
+        for (MenuPopup* p = this; p; p = p->m_sub) {
+            if (!p->GetHandle() || !p->m_wxwindow) continue;
+            tk.setCanFocus(p->m_wxwindow, 1);
+            tk.windowSetFocus(p->GetHandle(), p->m_wxwindow);
+        }
+    }
+    if (!tk.widgetWindow || !tk.windowDisplay || !tk.defaultSeat || !tk.seatGrab) return;
+    void* window = tk.widgetWindow(GetHandle());
+    void* seat = window ? tk.defaultSeat(tk.windowDisplay(window)) : nullptr;
+    if (seat) tk.seatGrab(seat, window, Toolkit::kSeatKeyboard, 0, nullptr, nullptr, nullptr, nullptr);
 }
 
 int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, wxWindow* owner) {
@@ -388,11 +467,17 @@ int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, wxWindow* owner) {
     if (flags & TPM_BOTTOMALIGN) at.y -= size.y;
     else if (flags & TPM_VCENTERALIGN) at.y -= size.y / 2;
 
+    // The window with the keyboard focus gets it back when the menu is gone, as after a platform
+    // menu: showing the popup may have moved the display's focus to it (without a window manager
+    // it keeps it, and when it goes the focus falls back to no window of the program).
+    const wxWeakRef<wxWindow> focused(wxWindow::FindFocus());
     wxGUIEventLoop loop;
     tracking->onDone = [&loop] {
         if (loop.IsRunning()) loop.Exit(0);
     };
+    tracking->root = popup;
     popup->ShowAt(at, true);
+    popup->HoldKeyboard();
     if (TrackingHook()) {
         auto hook = TrackingHook();
         popup->CallAfter([hook, popup, tracking] {
@@ -404,6 +489,10 @@ int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, wxWindow* owner) {
     popup->CloseSubPopup();
     if (popup->IsShown()) popup->Dismiss();
     popup->Destroy();
+    if (focused && focused->IsShownOnScreen()) {
+        if (wxWindow* top = wxGetTopLevelParent(focused.get())) top->Raise();
+        focused->SetFocus();
+    }
 
     const UINT result = tracking->result;
     if (result != 0 && owner && !(flags & TPM_RETURNCMD)) {

@@ -32,6 +32,14 @@ constexpr UINT TPM_BOTTOMALIGN = 0x0020;
 constexpr UINT TPM_NONOTIFY = 0x0080;
 constexpr UINT TPM_RETURNCMD = 0x0100;
 
+// The room a popup leaves at the right of an owner-drawn item that opens a popup, beside the width
+// its menu measured, for the submenu arrow (as the platform adds room to owner-drawn items).
+constexpr int kSubmenuArrowRoom = 12;
+
+// The submenu arrow of an item that opens a popup: a solid triangle pointing right, 4 pixels wide
+// and 7 high, centred on the item's height with its tip 7 pixels in from the item's right edge.
+void DrawSubmenuArrow(wxDC& dc, const wxRect& item, COLORREF colour);
+
 // A window that answers the requests of the popups it owns.
 class MenuOwner {
 public:
@@ -53,6 +61,7 @@ public:
         bool done = false;
         UINT result = 0;
         std::function<void()> onDone;  // ends the modal loop
+        MenuPopup* root = nullptr;     // the first popup: it holds the keyboard while tracked
     };
 
     // A popup of the menu under `parent` (the owner window); `tracking` is shared with the popups
@@ -85,6 +94,15 @@ public:
     void CloseSubPopup();
     // A character typed: the owner's WM_MENUCHAR answer (or the default) selects or chooses.
     bool MenuChar(UINT ch);
+    // A key pressed while the menu is tracked, acted on by the deepest open popup as a menu does:
+    // Down and Up move the selection (separators skipped, wrapping round), Right opens the
+    // selected item's popup, Left and Escape close one level (Escape on the first level ends the
+    // tracking choosing nothing), Return chooses, a character key is a menu character.
+    // `unicode` is the key's character (WXK_NONE for none). False when the key means nothing here.
+    bool HandleKey(int keyCode, int unicode);
+    // Makes the display's keys arrive at this shown popup as its key events (the tracking does
+    // this for its first popup).
+    void HoldKeyboard();
     // Ends the tracking without a choice (result 0).
     void Cancel();
     // Hides the popup; a popup that goes away ends the tracking without a choice.

@@ -6,11 +6,16 @@
 #include <string>
 #include <vector>
 
+#include <chrono>
+#include <functional>
+
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
+#include <wx/stattext.h>
 
 #include "controls/ButtonNX.h"
 #include "tests/support/pixel_canvas.h"
+#include "tests/support/screenshot.h"
 #include "tests/support/test_support.h"
 
 using testing_support::PixelCanvas;
@@ -212,10 +217,14 @@ TEST_F(ButtonPaint, ThreeDBorderFrameAndFocusRectangle)
         EXPECT_EQ(c->At(1, 1), hi) << "the border inside it";
         EXPECT_EQ(c->At(2, 10), light);
         EXPECT_EQ(c->At(kW - 2, 10), dark);
-        // Focus dots 4 pixels inside the item rectangle.
-        EXPECT_EQ(c->At(4, 4), RGB(0, 0, 0));
+        // Focus dots 4 pixels inside the item rectangle: the face under them inverted.
+        const COLORREF dot = RGB(255 - GetRValue(face), 255 - GetGValue(face), 255 - GetBValue(face));
+        EXPECT_EQ(c->At(4, 4), dot);
         EXPECT_EQ(c->At(5, 4), face);
-        EXPECT_EQ(c->At(6, 4), RGB(0, 0, 0));
+        EXPECT_EQ(c->At(6, 4), dot);
+        const int bottom = kH - 5, bx = (4 + bottom) % 2 == 0 ? 4 : 5;  // a dot where x + y is even
+        EXPECT_EQ(c->At(bx, bottom), dot);
+        EXPECT_EQ(c->At(bx + 1, bottom), face);
         EXPECT_EQ(c->At(3, 3), face);
     }
     {
@@ -242,7 +251,8 @@ TEST_F(ButtonPaint, FlatLookEdgesAndFocus)
     button->EnableFlatFocus(TRUE, FALSE);
     {
         auto c = Paint(ODS_FOCUS);
-        EXPECT_EQ(c->At(3, 3), RGB(0, 0, 0)) << "flat focus rectangle 3 pixels inside";
+        EXPECT_EQ(c->At(3, 3), RGB(255 - GetRValue(face), 255 - GetGValue(face), 255 - GetBValue(face)))
+            << "flat focus rectangle 3 pixels inside, inverting";
     }
     button->m_hover = TRUE;
     {
@@ -409,6 +419,64 @@ TEST_F(ButtonPaint, OpaqueButtonRefusesACaptureFromARealDeviceContext)
     auto c = Paint(0);
     EXPECT_EQ(c->At(kW / 2, kH / 2), platform::SysColor(COLOR_BTNFACE));
     EXPECT_EQ(c->Count(wxRect(0, 0, kW, kH), RGB(0, 0, 255)), 0);
+}
+
+// Pixels of an image that are neither of two colours: the in-between shades of smoothed text.
+int Shades(const wxImage& image, const wxRect& area, COLORREF a, COLORREF b)
+{
+    int n = 0;
+    for (int y = area.y; y < area.GetBottom(); ++y)
+        for (int x = area.x; x < area.GetRight(); ++x) {
+            const COLORREF c = RGB(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+            if (c != a && c != b) ++n;
+        }
+    return n;
+}
+
+// Pumps events until the condition holds or the time is up.
+bool WaitFor(const std::function<bool()>& condition, int ms = 3000)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        testing_support::PumpEvents(20);
+    }
+    return true;
+}
+
+// On the shown window: the caption is smoothed like the native label beside it, while the frame
+// and the focus rectangle keep their exact pixels, the focus dots inverting the face under them.
+TEST_F(ButtonPaint, CaptionSmoothedAndFocusDotsInvertedOnScreen)
+{
+    const COLORREF face = platform::SysColor(COLOR_BTNFACE), text = platform::SysColor(COLOR_BTNTEXT);
+    button->SetFlatLook(FALSE, FALSE);
+    button->SetLabel("Upload Wg");
+    auto* label = new wxStaticText(frame, wxID_ANY, "Upload Wg", wxPoint(0, kH + 10));
+    frame->SetClientSize(kW + 40, kH + 50);
+    frame->Show();
+    frame->Raise();
+    button->SetFocus();
+    ASSERT_TRUE(WaitFor([&] { return button->IsShownOnScreen() && button->HasFocus(); }));
+    testing_support::PumpEvents(100);
+    const wxImage shot = testing_support::CaptureWindow(button);
+    ASSERT_TRUE(shot.IsOk());
+    ASSERT_EQ(shot.GetSize(), wxSize(kW, kH));
+    auto at = [&shot](int x, int y) { return RGB(shot.GetRed(x, y), shot.GetGreen(x, y), shot.GetBlue(x, y)); };
+    EXPECT_EQ(at(0, 10), RGB(0, 0, 0)) << "the focused button's black frame";
+    EXPECT_EQ(at(1, 1), platform::SysColor(COLOR_BTNHIGHLIGHT));
+    EXPECT_EQ(at(4, 4), RGB(43, 47, 55)) << "a focus dot: the face (212, 208, 200) inverted";
+    EXPECT_EQ(at(5, 4), face);
+    EXPECT_EQ(at(6, 4), RGB(43, 47, 55));
+    // The caption between the focus dots: smoothed, with shades between the text and the face.
+    const wxRect inside(6, 6, kW - 12, kH - 12);
+    EXPECT_GT(Shades(shot, inside, face, text), 10) << "smoothed caption";
+    const wxImage native = testing_support::CaptureWindow(label);
+    ASSERT_TRUE(native.IsOk());
+    const wxColour labelBack = label->GetBackgroundColour(), labelText = label->GetForegroundColour();
+    EXPECT_GT(Shades(native, wxRect(native.GetSize()), platform::FromColour(labelBack), platform::FromColour(labelText)), 10)
+        << "the native label is smoothed too";
+    testing_support::SaveWindowPng(frame, std::string(QEL_BINARY_DIR) + "/button-caption-focus.png");
+    frame->Hide();
 }
 
 }  // namespace

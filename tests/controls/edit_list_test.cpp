@@ -1,4 +1,5 @@
 // The editable records list: selecting a cell, editing it in place, and how its cells are drawn.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -8,6 +9,7 @@
 #include <wx/weakref.h>
 #include <wx/dialog.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 
 #include "controls/EditListCtrl.h"
 #include "platform/dialog_template.h"
@@ -48,6 +50,8 @@ struct Cell {
 const wxColour kBk(204, 204, 204);  // the console's grey list background
 
 COLORREF Sys(int index) { return platform::SysColor(index); }
+// A colour as a focus rectangle's dot shows it: inverted.
+COLORREF Inverted(COLORREF c) { return RGB(255 - GetRValue(c), 255 - GetGValue(c), 255 - GetBValue(c)); }
 
 class EditListTest : public ::testing::Test {
 protected:
@@ -201,10 +205,12 @@ TEST_F(EditListTest, FirstPressHighlightsTheCellWithItsFocusRectangle)
             EXPECT_EQ(CoveredSpan(*canvas, cell, y), std::make_pair(h.x, h.x + h.width - 1)) << "row " << y;
             EXPECT_EQ(CountInRow(*canvas, h.x + 1, h.x + h.width - 2, y, Sys(COLOR_HIGHLIGHT)), h.width - 2);
         }
-        // The focus rectangle: dots along the top and bottom edges.
-        for (int y : {h.y, h.y + h.height - 1})
+        // The focus rectangle: every other pixel along the top and bottom edges inverts the
+        // highlight under it.
+        for (int y : {h.y, h.y + h.height - 1}) {
             EXPECT_GE(CountInRow(*canvas, h.x, h.x + h.width - 1, y, Sys(COLOR_HIGHLIGHT)), h.width / 2 - 1);
-        EXPECT_GE(canvas->Count(wxRect(h.x, h.y, h.width, 1), Sys(COLOR_HIGHLIGHTTEXT)), h.width / 2 - 1);
+            EXPECT_GE(CountInRow(*canvas, h.x, h.x + h.width - 1, y, Inverted(Sys(COLOR_HIGHLIGHT))), h.width / 2 - 1);
+        }
         // Text in the highlight-text colour; none in the window-text colour.
         const wxRect inner(h.x + 1, h.y + 1, h.width - 2, h.height - 2);
         if (!list->GetItemText(t.cell.row, t.cell.column).empty()) {
@@ -234,8 +240,8 @@ TEST_F(EditListTest, PressOnEmptySpaceClearsTheHighlightButKeepsTheFocusRectangl
     const auto canvas = Painted();
     const wxRect h = ExpectedHighlight(cell);
     EXPECT_EQ(canvas->Count(CellRect(cell), Sys(COLOR_HIGHLIGHT)), 0);
-    // The dots are still there, in the window-text colour now; inside them the plain cell.
-    EXPECT_GE(canvas->Count(wxRect(h.x, h.y, h.width, 1), Sys(COLOR_WINDOWTEXT)), h.width / 2 - 1);
+    // The dots are still there, inverting the plain background now; inside them the plain cell.
+    EXPECT_GE(canvas->Count(wxRect(h.x, h.y, h.width, 1), Inverted(platform::FromColour(kBk))), h.width / 2 - 1);
     EXPECT_EQ(canvas->At(h.x + 2, h.y + 1), platform::FromColour(kBk));
 
     // A press on the same cell again selects it (it is not a second press on a selected cell).
@@ -583,6 +589,52 @@ TEST_F(EditListTest, MouseEventsReachThePressHandlerOnScreen)
     ASSERT_TRUE(list->IsEditingLabel());
     SendKey(list->GetEditControl(), WXK_ESCAPE);
     EXPECT_EQ(list->GetItemText(1, 1), "-7.5");
+    frame->Hide();
+}
+
+// On the shown list, clicked with the display's mouse: the dots of the focus rectangle invert the
+// highlight under them, and the cells' texts are smoothed like the toolkit's own.
+TEST_F(EditListTest, AClickedCellShowsInvertingDotsAndSmoothedTextsOnScreen)
+{
+    auto waitFor = [](const std::function<bool()>& condition) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (!condition() && std::chrono::steady_clock::now() < end) testing_support::PumpEvents(20);
+        return condition();
+    };
+    frame->SetClientSize(440, 260);
+    frame->Show();
+    frame->Raise();
+    ASSERT_TRUE(waitFor([this] { return list->IsShownOnScreen(); }));
+    testing_support::PumpEvents(100);
+    const Cell cell{0, 2};  // "first"
+    wxUIActionSimulator sim;
+    const wxPoint target = list->ClientToScreen(Inside(cell));
+    sim.MouseMove(target);
+    ASSERT_TRUE(waitFor([&] { return wxGetMousePosition() == target; }));
+    sim.MouseClick();
+    ASSERT_TRUE(waitFor([this] { return list->CellSelected() && list->SelRow() == 0 && list->SelColumn() == 2; }));
+    testing_support::PumpEvents(100);
+    const wxImage shot = testing_support::CaptureWindow(list);
+    ASSERT_TRUE(shot.IsOk());
+    testing_support::SaveWindowPng(frame, std::string(QEL_BINARY_DIR) + "/records-list-focus.png");
+    auto at = [&shot](int x, int y) { return RGB(shot.GetRed(x, y), shot.GetGreen(x, y), shot.GetBlue(x, y)); };
+
+    const wxRect h = ExpectedHighlight(cell);
+    const COLORREF highlight = Sys(COLOR_HIGHLIGHT);
+    for (int y : {h.y, h.y + h.height - 1})
+        for (int x = h.x; x < h.x + h.width; ++x)
+            ASSERT_EQ(at(x, y), (x + y) % 2 == 0 ? Inverted(highlight) : highlight) << x << "," << y;
+    // A cell not selected: its text in the window-text colour with shades toward the background.
+    const wxRect other = CellRect({2, 2});
+    const COLORREF back = platform::FromColour(kBk), ink = Sys(COLOR_WINDOWTEXT);
+    int shades = 0, inked = 0;
+    for (int y = other.y; y < other.GetBottom(); ++y)
+        for (int x = other.x; x < other.GetRight(); ++x) {
+            if (at(x, y) == ink) ++inked;
+            else if (at(x, y) != back) ++shades;
+        }
+    EXPECT_GT(inked, 0);
+    EXPECT_GT(shades, 10) << "smoothed text";
     frame->Hide();
 }
 

@@ -462,6 +462,52 @@ TEST_F(MenuDraw, TabsSplitTheCaptionIntoTwoAlignedParts) {
     EXPECT_TRUE(std::equal(three.GetData(), three.GetData() + 160 * 19 * 3, two.GetData()));
 }
 
+// A popup entry carries the submenu arrow at its right end, in its caption's colour, in both
+// looks; a command item has none.
+TEST_F(MenuDraw, PopupEntriesShowTheSubmenuArrowInTheCaptionsColour) {
+    QEL_REQUIRE_DISPLAY();
+    const COLORREF bg = MenuBg(), grey = SysColor(COLOR_GRAYTEXT);
+    struct Case {
+        const char* name;
+        int drawMode;
+        UINT state;
+        COLORREF arrow;
+    };
+    const std::vector<Case> cases = {
+        {"classic", 0, 0, SysColor(COLOR_MENUTEXT)},
+        {"classic selected", 0, ODS_SELECTED, SysColor(COLOR_HIGHLIGHTTEXT)},
+        {"classic disabled", 0, ODS_GRAYED, grey},
+        {"classic disabled and selected", 0, ODS_GRAYED | ODS_SELECTED, bg},
+        {"flat", 1, 0, SysColor(COLOR_MENUTEXT)},
+        {"flat selected", 1, ODS_SELECTED, SysColor(COLOR_MENUTEXT)},
+        {"flat disabled", 1, ODS_GRAYED, KiroMenu::BlendTowardWhite(grey, 0.4)},
+    };
+    menu_tree::AddPopup(menu, "More");
+    KiroMenuData* entry = menu.m_items.back();
+    KiroMenuData* command = menu_tree::AddItem(menu, 7, "Open");
+    constexpr int kWidth = 120, kHeight = 20;
+    const int x = kWidth - 10, middle = kHeight / 2;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        KiroMenu::SetDrawMode(k.drawMode);
+        PixelCanvas c(kWidth, kHeight, kSentinel);
+        Paint(c.dc(), entry, k.state, kWidth, kHeight);
+        c.Finish();
+        for (int y = middle - 3; y <= middle + 3; ++y) EXPECT_EQ(c.At(x, y), k.arrow) << "first column, y " << y;
+        EXPECT_EQ(c.At(x + 3, middle), k.arrow) << "the tip";
+        EXPECT_NE(c.At(x + 3, middle - 1), k.arrow);
+        EXPECT_NE(c.At(x - 1, middle), k.arrow);
+        if (k.drawMode == 0 && k.state == ODS_GRAYED) {
+            EXPECT_EQ(c.At(x + 1, middle + 4), SysColor(COLOR_BTNHIGHLIGHT)) << "embossed like the caption";
+        }
+
+        PixelCanvas plain(kWidth, kHeight, kSentinel);
+        Paint(plain.dc(), command, k.state, kWidth, kHeight);
+        plain.Finish();
+        EXPECT_EQ(plain.At(x, middle), plain.At(x - 3, middle)) << "no arrow on a command item";
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // The flat look
 

@@ -1,5 +1,6 @@
 // Frames, edges, lines, the focus rectangle and state drawing, checked pixel by pixel.
 #include <gtest/gtest.h>
+#include <wx/graphics.h>
 
 #include "platform/gdi.h"
 #include "tests/support/pixel_canvas.h"
@@ -142,22 +143,73 @@ TEST_F(GdiDrawing, EdgeAdjustMiddleAndPartialSides)
     EXPECT_EQ(c.At(17, 10), kWhite); // no bottom side
 }
 
-TEST_F(GdiDrawing, FocusRectangleIsDottedAlongTheInside)
+TEST_F(GdiDrawing, FocusRectangleInvertsTheDotsAndASecondDrawErasesIt)
 {
-    PixelCanvas c(20, 20);
+    // Over two backgrounds, with smoothing off and on: every other pixel of the frame is
+    // inverted exactly, nothing else changes, and drawing again puts the pixels back.
+    const COLORREF face = RGB(212, 208, 200), highlight = RGB(10, 36, 106);
+    auto inverted = [](COLORREF c) { return RGB(255 - GetRValue(c), 255 - GetGValue(c), 255 - GetBValue(c)); };
+    EXPECT_EQ(inverted(face), RGB(43, 47, 55));
     const wxRect r(3, 4, 11, 7);
-    platform::DrawFocusRect(c.dc(), r, kRed);
-    c.Finish();
-    int dots = 0;
-    for (int y = 0; y < 20; ++y) {
-        for (int x = 0; x < 20; ++x) {
-            const bool onFrame = r.Contains(x, y) && (x == r.x || y == r.y || x == r.GetRight() || y == r.GetBottom());
-            const COLORREF want = (onFrame && (x + y) % 2 == 0) ? kRed : kWhite;
-            ASSERT_EQ(c.At(x, y), want) << x << "," << y;
-            if (want == kRed) ++dots;
+    for (const wxAntialiasMode mode : {wxANTIALIAS_NONE, wxANTIALIAS_DEFAULT}) {
+        SCOPED_TRACE(mode == wxANTIALIAS_NONE ? "smoothing off" : "smoothing on");
+        auto background = [&](int x, int) { return x < 8 ? face : highlight; };
+        PixelCanvas once(20, 20), twice(20, 20);
+        for (PixelCanvas* c : {&once, &twice}) {
+            c->dc().GetGraphicsContext()->SetAntialiasMode(mode);
+            platform::FillSolidRect(c->dc(), wxRect(0, 0, 8, 20), face);
+            platform::FillSolidRect(c->dc(), wxRect(8, 0, 12, 20), highlight);
+            platform::DrawFocusRect(c->dc(), r);
         }
+        platform::DrawFocusRect(twice.dc(), r);
+        platform::FillSolidRect(once.dc(), wxRect(0, 19, 1, 1), face);  // the DC still paints after it
+        once.Finish();
+        twice.Finish();
+        int dots = 0;
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < 20; ++x) {
+                const bool onFrame =
+                    r.Contains(x, y) && (x == r.x || y == r.y || x == r.GetRight() || y == r.GetBottom());
+                const bool dot = onFrame && (x + y) % 2 == 0;
+                ASSERT_EQ(once.At(x, y), dot ? inverted(background(x, y)) : background(x, y)) << x << "," << y;
+                ASSERT_EQ(twice.At(x, y), background(x, y)) << x << "," << y;
+                if (dot) ++dots;
+            }
+        }
+        EXPECT_EQ(dots, 16);
     }
-    EXPECT_GT(dots, 10);
+}
+
+TEST_F(GdiDrawing, ShapesAndImagesComeOutTheSameWithSmoothingOn)
+{
+    // The helpers fill whole pixels: a caller may leave smoothing on (for its text) and still
+    // get exactly the pixels it gets with smoothing off.
+    wxImage image(5, 4);
+    image.SetRGB(wxRect(0, 0, 5, 4), 0, 128, 0);
+    image.SetRGB(2, 1, 255, 255, 255);
+    auto paint = [&image](wxDC& dc) {
+        platform::FillSolidRect(dc, wxRect(1, 1, 30, 20), RGB(212, 208, 200));
+        platform::FrameRect(dc, wxRect(2, 2, 12, 9), kBlue);
+        platform::Draw3dRect(dc, wxRect(16, 2, 10, 8), kRed, kBlue);
+        platform::DrawLine(dc, 3, 14, 12, 19, kRed);
+        platform::DrawLine(dc, 20, 19, 28, 12, kBlue);
+        wxRect edge(2, 22, 14, 8);
+        platform::DrawEdge(dc, edge, EDGE_SUNKEN, BF_RECT | BF_MIDDLE);
+        wxRect etched(18, 24, 12, 4);
+        platform::DrawEdge(dc, etched, EDGE_ETCHED, BF_TOP);
+        platform::DrawState(dc, image, 4, 4, 0, 0, DSS_NORMAL);
+        platform::DrawState(dc, image, 18, 13, 0, 0, DSS_DISABLED);
+        platform::DrawFocusRect(dc, wxRect(1, 1, 30, 20));
+    };
+    PixelCanvas off(32, 32), on(32, 32);
+    on.dc().GetGraphicsContext()->SetAntialiasMode(wxANTIALIAS_DEFAULT);
+    paint(off.dc());
+    paint(on.dc());
+    off.Finish();
+    on.Finish();
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) ASSERT_EQ(on.At(x, y), off.At(x, y)) << x << "," << y;
+    EXPECT_GT(off.Count(wxRect(0, 0, 32, 32), kRed), 10);  // something was drawn
 }
 
 // A 4 x 3 image: red ink, one white pixel, one fully transparent pixel.
