@@ -9,8 +9,8 @@
 #include <wx/log.h>
 
 #include "console/QELDlg.h"
-#include "platform/message_box.h"
-#include "platform/ui_dispatcher.h"
+#include "core/message_box.h"
+#include "core/ui_dispatcher.h"
 #include "report/automation_exception.h"
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"

@@ -5,7 +5,7 @@
 
 #include <wx/app.h>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 class CQELApp : public wxApp {
 public:

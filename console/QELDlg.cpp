@@ -19,7 +19,7 @@
 #include "console/AboutDlg.h"
 #include "console/QELApp.h"
 #include "platform/dialog_template.h"
-#include "platform/message_box.h"
+#include "core/message_box.h"
 #include "platform/resources.h"
 #include "resources/resource_ids.h"
 

@@ -17,7 +17,7 @@
 #include "controls/ButtonNX.h"
 #include "controls/EditListCtrl.h"
 #include "platform/report_list.h"
-#include "platform/winapi.h"
+#include "core/winapi.h"
 #include "serial/SerialPort.h"
 
 class wxButton;

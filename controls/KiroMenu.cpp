@@ -15,7 +15,7 @@
 #include <wx/pen.h>
 #include <wx/settings.h>
 
-#include "platform/codepage.h"
+#include "core/codepage.h"
 #include "platform/os_version.h"
 
 // ---------------------------------------------------------------------------------------------

@@ -16,7 +16,7 @@
 #include <wx/icon.h>
 #include <wx/image.h>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 // ---- colours
 using COLORREF = DWORD;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 namespace platform {
 

@@ -11,7 +11,7 @@
 #include <wx/image.h>
 
 #include "platform/resources.h"
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 using WORD = std::uint16_t;
 using LONG = std::int32_t;

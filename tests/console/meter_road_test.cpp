@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <wx/gauge.h>
 
-#include "platform/serial_ports.h"
+#include "core/serial_ports.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/test_support.h"
 #include "tools/sim/meter_sim.h"

@@ -3,7 +3,7 @@
 #include <wx/combobox.h>
 
 #include "console/QELApp.h"
-#include "platform/serial_ports.h"
+#include "core/serial_ports.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/test_support.h"

@@ -7,7 +7,7 @@
 #include <wx/gauge.h>
 
 #include "console/QELApp.h"
-#include "platform/automation.h"
+#include "core/automation.h"
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"
 #include "tests/support/console_fixture.h"

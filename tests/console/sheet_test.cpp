@@ -2,7 +2,7 @@
 // by openpyxl (formats, merges, fills, widths) and LibreOffice (values).
 #include <gtest/gtest.h>
 
-#include "platform/automation.h"
+#include "core/automation.h"
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"
 #include "tests/support/console_fixture.h"

@@ -11,8 +11,8 @@
 #include <wx/combobox.h>
 
 #include "console/QELApp.h"
-#include "platform/serial_ports.h"
-#include "platform/ui_dispatcher.h"
+#include "core/serial_ports.h"
+#include "core/ui_dispatcher.h"
 #include "tests/support/test_support.h"
 
 namespace testing_support {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "console/QELDlg.h"
-#include "platform/message_box.h"
-#include "platform/opener.h"
+#include "core/message_box.h"
+#include "core/opener.h"
 #include "tests/support/temp_dir.h"
 
 namespace testing_support {

@@ -11,7 +11,7 @@
 #include <wx/log.h>
 
 #include "console/QELApp.h"
-#include "platform/ui_dispatcher.h"
+#include "core/ui_dispatcher.h"
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"
 #include "tests/support/test_support.h"

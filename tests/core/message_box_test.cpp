@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 #include <wx/defs.h>
 
-#include "platform/message_box.h"
-#include "platform/ui_dispatcher.h"
+#include "core/message_box.h"
+#include "core/ui_dispatcher.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/message_box.h"
+#include "core/message_box.h"
 
 #include <cstdio>
 #include <memory>
@@ -6,7 +6,7 @@
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 
-#include "platform/ui_dispatcher.h"
+#include "core/ui_dispatcher.h"
 
 namespace platform {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 class wxWindow;
 
