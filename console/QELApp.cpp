@@ -11,6 +11,7 @@
 #include "console/QELDlg.h"
 #include "core/message_box.h"
 #include "core/ui_dispatcher.h"
+#include "platform/message_box_wx.h"
 #include "report/automation_exception.h"
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"
@@ -76,6 +77,7 @@ void CQELApp::ConnectDispatcher()
 
 void CQELApp::RegisterServices()
 {
+    platform::UseWxMessageBoxes();
     resources::RegisterAll();
     spreadsheet::RegisterServer();
 }
