@@ -98,9 +98,7 @@ int CQELDlg::DoModal()
 {
     if (!CreateDialogWindow()) return -1;
     Centre();
-    int result = ShowModal();
-    m_endResult = result;
-    return result;
+    return ShowModal();
 }
 
 void CQELDlg::OnInitDialogEvent(wxInitDialogEvent&)
@@ -195,8 +193,6 @@ BOOL CQELDlg::OnInitDialog()
                             m_listLogFont.style, m_listLogFont.weight, false, m_listLogFont.faceName);
         if (m_listFont.IsOk()) m_listRecords->SetListFont(m_listFont, true);
     }
-
-    // 13.
     return TRUE;
 }
 
@@ -351,7 +347,6 @@ void CQELDlg::OnClose(wxCloseEvent&)
 
 void CQELDlg::EndDialog(int result)
 {
-    m_endResult = result;
     if (IsModal()) {
         EndModal(result);
     } else {

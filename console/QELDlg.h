@@ -115,8 +115,6 @@ public:
     bool IsDlgItemEnabled(int id) const;
     // The path the current directory gives (a folder of any length); used by start-up.
     static std::string CurrentDirectory();
-    // How the modal run ended when the window was not modal (tests).
-    int EndResult() const { return m_endResult; }
 
     // ---- members, in declaration order
     int m_portCount = 0;
@@ -191,7 +189,6 @@ private:
     std::map<UINT_PTR, std::unique_ptr<wxTimer>> m_windowTimers;
     std::unique_ptr<wxMenu> m_systemMenu;  // the About entry, shown as a context menu
     bool m_reportFileMade = false;  // the create step of this cycle made the report file
-    int m_endResult = 0;
     wxWindow* m_parentAtConstruction = nullptr;
     bool m_windowCreated = false;
 

@@ -182,7 +182,6 @@ struct CRect {
         top += dy;
         bottom -= dy;
     }
-    void InflateRect(int dx, int dy) { DeflateRect(-dx, -dy); }
     bool operator==(const CRect& o) const
     {
         return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
