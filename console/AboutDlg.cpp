@@ -3,7 +3,7 @@
 #include <wx/button.h>
 
 #include "platform/dialog_template.h"
-#include "platform/winapi.h"
+#include "core/winapi.h"
 #include "resources/resource_ids.h"
 
 CAboutDlg::CAboutDlg(wxWindow* parent)

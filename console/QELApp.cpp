@@ -9,8 +9,9 @@
 #include <wx/log.h>
 
 #include "console/QELDlg.h"
-#include "platform/message_box.h"
-#include "platform/ui_dispatcher.h"
+#include "core/message_box.h"
+#include "core/ui_dispatcher.h"
+#include "platform/message_box_wx.h"
 #include "report/automation_exception.h"
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"
@@ -76,6 +77,7 @@ void CQELApp::ConnectDispatcher()
 
 void CQELApp::RegisterServices()
 {
+    platform::UseWxMessageBoxes();
     resources::RegisterAll();
     spreadsheet::RegisterServer();
 }

@@ -5,7 +5,7 @@
 
 #include <wx/app.h>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 class CQELApp : public wxApp {
 public:
@@ -21,7 +21,7 @@ public:
     static std::string AppTitle();
     // Connects the UI dispatcher to wx's event loop on the calling (UI) thread.
     static void ConnectDispatcher();
-    // Registers what the program runs with: resources, the spreadsheet application.
+    // Registers what the program runs with: wx message boxes, resources, the spreadsheet application.
     static void RegisterServices();
 
     // InitInstance: runs the main dialog modally; the process then ends.

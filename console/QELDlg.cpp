@@ -19,7 +19,7 @@
 #include "console/AboutDlg.h"
 #include "console/QELApp.h"
 #include "platform/dialog_template.h"
-#include "platform/message_box.h"
+#include "core/message_box.h"
 #include "platform/resources.h"
 #include "resources/resource_ids.h"
 
@@ -98,9 +98,7 @@ int CQELDlg::DoModal()
 {
     if (!CreateDialogWindow()) return -1;
     Centre();
-    int result = ShowModal();
-    m_endResult = result;
-    return result;
+    return ShowModal();
 }
 
 void CQELDlg::OnInitDialogEvent(wxInitDialogEvent&)
@@ -197,8 +195,6 @@ BOOL CQELDlg::OnInitDialog()
                             m_listLogFont.style, m_listLogFont.weight, false, m_listLogFont.faceName);
         if (m_listFont.IsOk()) m_listRecords->SetListFont(m_listFont, true);
     }
-
-    // 13.
     return TRUE;
 }
 
@@ -353,7 +349,6 @@ void CQELDlg::OnClose(wxCloseEvent&)
 
 void CQELDlg::EndDialog(int result)
 {
-    m_endResult = result;
     if (IsModal()) {
         EndModal(result);
     } else {

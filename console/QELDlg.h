@@ -18,7 +18,7 @@
 #include "controls/EditListCtrl.h"
 #include "platform/dialog_template.h"
 #include "platform/report_list.h"
-#include "platform/winapi.h"
+#include "core/winapi.h"
 #include "serial/SerialPort.h"
 
 class wxButton;
@@ -119,8 +119,6 @@ public:
     bool IsDlgItemEnabled(int id) const;
     // The path the current directory gives (a folder of any length); used by start-up.
     static std::string CurrentDirectory();
-    // How the modal run ended when the window was not modal (tests).
-    int EndResult() const { return m_endResult; }
 
     // ---- members, in declaration order
     int m_portCount = 0;
@@ -197,7 +195,6 @@ private:
     // The report file that the last create step to run to its end made, until a fill step has
     // saved it; empty when there is none. A fill step fills only this file.
     std::string m_unfilledReport;
-    int m_endResult = 0;
     wxWindow* m_parentAtConstruction = nullptr;
     bool m_windowCreated = false;
 

@@ -6,7 +6,7 @@
 
 #include "console/QELApp.h"
 #include "console/QELDlg.h"
-#include "platform/codepage.h"
+#include "core/codepage.h"
 
 void CQELDlg::SendCommand(BYTE code)
 {

@@ -2,7 +2,7 @@
 #include <wx/odcombo.h>
 
 #include "console/QELDlg.h"
-#include "platform/profile.h"
+#include "core/profile.h"
 #include "resources/resource_ids.h"
 
 void CQELDlg::ReadLanguageFile(const std::string& path)

@@ -5,7 +5,7 @@
 #include <wx/statbmp.h>
 
 #include "console/QELDlg.h"
-#include "platform/serial_ports.h"
+#include "core/serial_ports.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 // Commands sent to the meter.
 constexpr BYTE CMD_CONNECT = 0x01;

@@ -30,7 +30,7 @@
 #include "platform/gdi.h"
 #include "platform/menu_popup.h"
 #include "platform/sound.h"
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 class wxToolTip;
 

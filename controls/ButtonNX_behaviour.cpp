@@ -7,9 +7,9 @@
 #include <wx/toplevel.h>
 
 #include "controls/ButtonNX.h"
-#include "platform/codepage.h"
+#include "core/codepage.h"
 #include "platform/dialog_template.h"
-#include "platform/opener.h"
+#include "core/opener.h"
 #include "platform/resources.h"
 
 wxDEFINE_EVENT(wxEVT_BUTTONNX_MENU_NOTIFY, wxCommandEvent);

@@ -11,7 +11,7 @@
 #include <wx/textctrl.h>
 
 #include "platform/report_list.h"
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 class wxDC;
 class CEditListCtrl;

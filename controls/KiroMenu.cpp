@@ -16,7 +16,7 @@
 #include <wx/pen.h>
 #include <wx/settings.h>
 
-#include "platform/codepage.h"
+#include "core/codepage.h"
 #include "platform/gui_app.h"
 #include "platform/os_version.h"
 

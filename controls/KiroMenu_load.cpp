@@ -10,7 +10,7 @@
 
 #include "controls/KiroMenu.h"
 #include "controls/KiroMenuToolBar.h"
-#include "platform/codepage.h"
+#include "core/codepage.h"
 #include "platform/resources.h"
 #include "platform/toolbar.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "controls/KiroMenu.h"
-#include "platform/codepage.h"
+#include "core/codepage.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <wx/icon.h>
 #include <wx/image.h>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 // ---- colours
 using COLORREF = DWORD;
@@ -182,7 +182,6 @@ struct CRect {
         top += dy;
         bottom -= dy;
     }
-    void InflateRect(int dx, int dy) { DeflateRect(-dx, -dy); }
     bool operator==(const CRect& o) const
     {
         return left == o.left && top == o.top && right == o.right && bottom == o.bottom;

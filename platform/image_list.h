@@ -8,7 +8,7 @@
 
 #include <wx/image.h>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 using HIMAGELIST = std::uintptr_t;
 

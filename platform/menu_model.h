@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 struct HMENU__ {
     int unused;

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 namespace platform {
 

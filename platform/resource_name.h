@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 namespace platform {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/winapi.h"
 #include "platform/resource_name.h"
-#include "platform/winapi.h"
 
 namespace platform {
 

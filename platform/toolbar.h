@@ -12,7 +12,7 @@
 
 #include "platform/resource_name.h"
 #include "platform/resources.h"
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 using WORD = std::uint16_t;
 using LONG = std::int32_t;

@@ -5,7 +5,7 @@
 #include <wx/gauge.h>
 
 #include "console/QELDlg.h"
-#include "platform/automation.h"
+#include "core/automation.h"
 #include "report/excel.h"
 #include "resources/resource_ids.h"
 

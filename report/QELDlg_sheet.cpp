@@ -1,7 +1,7 @@
 // The save-or-print sheet: a formatted sheet in a new workbook, handed to the user to save or
 // print.
 #include "console/QELDlg.h"
-#include "platform/automation.h"
+#include "core/automation.h"
 #include "report/excel.h"
 #include "resources/resource_ids.h"
 

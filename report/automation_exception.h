@@ -5,7 +5,7 @@
 #include <exception>
 #include <string>
 
-#include "platform/automation.h"
+#include "core/automation.h"
 
 class CAutomationException : public std::exception {
 public:

@@ -3,8 +3,8 @@
 #include <string>
 #include <type_traits>
 
-#include "platform/automation.h"
-#include "platform/winapi.h"
+#include "core/automation.h"
+#include "core/winapi.h"
 #include "report/automation_exception.h"
 
 class COleDispatchDriver {

@@ -1,7 +1,7 @@
 // The program's dialog templates: the About box (100) and the main window (102).
 // Rectangles are in dialog units; the controls are listed in tab order.
 #include "platform/dialog_template.h"
-#include "platform/winapi.h"
+#include "core/winapi.h"
 #include "resources/resource_ids.h"
 
 namespace platform {

@@ -13,8 +13,8 @@
 #include <cstring>
 #include <system_error>
 
-#include "platform/message_box.h"
-#include "platform/ui_dispatcher.h"
+#include "core/message_box.h"
+#include "core/ui_dispatcher.h"
 
 namespace {
 

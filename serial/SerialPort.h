@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 // Notifications, delivered synchronously on the UI thread (lParam: the CSerialPort).
 constexpr UINT WM_SERIAL_BREAK = WM_USER + 1;

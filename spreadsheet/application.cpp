@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/opener.h"
+#include "core/opener.h"
 #include "spreadsheet/dispatch_ids.h"
 #include "spreadsheet/palette.h"
 #include "spreadsheet/server.h"

@@ -1,6 +1,6 @@
 // Dispatch ids of the members the spreadsheet application answers, and the constants they take.
 #pragma once
-#include "platform/automation.h"
+#include "core/automation.h"
 
 namespace spreadsheet::dispid {
 

@@ -11,7 +11,7 @@
 #pragma once
 #include <string>
 
-#include "platform/automation.h"
+#include "core/automation.h"
 
 namespace spreadsheet {
 

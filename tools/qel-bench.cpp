@@ -21,10 +21,10 @@
 
 #include "console/QELApp.h"
 #include "console/QELDlg.h"
-#include "platform/message_box.h"
-#include "platform/opener.h"
-#include "platform/serial_ports.h"
-#include "platform/ui_dispatcher.h"
+#include "core/message_box.h"
+#include "core/opener.h"
+#include "core/serial_ports.h"
+#include "core/ui_dispatcher.h"
 #include "resources/resource_ids.h"
 #include "tools/sim/meter_sim.h"
 

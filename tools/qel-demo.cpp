@@ -28,9 +28,9 @@
 
 #include "console/QELApp.h"
 #include "console/QELDlg.h"
-#include "platform/message_box.h"
-#include "platform/opener.h"
-#include "platform/serial_ports.h"
+#include "core/message_box.h"
+#include "core/opener.h"
+#include "core/serial_ports.h"
 #include "resources/resource_ids.h"
 #include "tests/support/real_input.h"
 #include "tools/sim/meter_sim.h"

@@ -4,7 +4,7 @@
 #include <wx/event.h>
 
 #include "console/QELApp.h"
-#include "platform/message_box.h"
+#include "core/message_box.h"
 #include "report/automation_exception.h"
 #include "tests/support/test_support.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <wx/odcombo.h>
 
-#include "platform/codepage.h"
+#include "core/codepage.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/meter_frames.h"

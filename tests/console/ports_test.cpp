@@ -4,7 +4,7 @@
 #include <wx/statbmp.h>
 
 #include "console/QELApp.h"
-#include "platform/serial_ports.h"
+#include "core/serial_ports.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/test_support.h"

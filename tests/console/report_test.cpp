@@ -7,11 +7,11 @@
 #include <wx/gauge.h>
 
 #include "console/QELApp.h"
-#include "platform/automation.h"
+#include "core/automation.h"
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"
 #include "spreadsheet/workbook.h"
-#include "tests/report/fake_dispatch.h"
+#include "tests/support/fake_dispatch.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/meter_frames.h"
 #include "tests/support/test_support.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/automation.h"
+#include "core/automation.h"
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"
 #include "tests/support/console_fixture.h"

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/KiroMenu.h"
-#include "platform/codepage.h"
+#include "core/codepage.h"
 #include "tests/controls/menu_tree.h"
 
 namespace {

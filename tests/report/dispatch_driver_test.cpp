@@ -8,7 +8,7 @@
 
 #include "report/automation_exception.h"
 #include "report/excel.h"
-#include "tests/report/fake_dispatch.h"
+#include "tests/support/fake_dispatch.h"
 
 using namespace platform;
 

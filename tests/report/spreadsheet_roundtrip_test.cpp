@@ -11,8 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/automation.h"
-#include "platform/opener.h"
+#include "core/automation.h"
+#include "core/opener.h"
 #include "report/automation_exception.h"
 #include "report/excel.h"
 #include "spreadsheet/server.h"

@@ -21,8 +21,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/message_box.h"
-#include "platform/ui_dispatcher.h"
+#include "core/message_box.h"
+#include "core/ui_dispatcher.h"
 #include "serial/SerialPort.h"
 #include "tests/support/pty.h"
 

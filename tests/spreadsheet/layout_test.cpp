@@ -4,7 +4,7 @@
 
 #include <sys/stat.h>
 
-#include "platform/opener.h"
+#include "core/opener.h"
 #include "spreadsheet/palette.h"
 #include "spreadsheet/workbook.h"
 #include "tests/spreadsheet/spreadsheet_fixture.h"

@@ -3,7 +3,7 @@
 // fill step (open the copy, write header and record cells, save, show).
 #include <filesystem>
 
-#include "platform/opener.h"
+#include "core/opener.h"
 #include "tests/spreadsheet/spreadsheet_fixture.h"
 #include "tests/support/xlsx_readback.h"
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/automation.h"
+#include "core/automation.h"
 #include "spreadsheet/dispatch_ids.h"
 #include "spreadsheet/server.h"
 #include "tests/support/temp_dir.h"

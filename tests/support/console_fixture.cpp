@@ -14,8 +14,8 @@
 
 #include "console/QELApp.h"
 #include "platform/resources.h"
-#include "platform/serial_ports.h"
-#include "platform/ui_dispatcher.h"
+#include "core/serial_ports.h"
+#include "core/ui_dispatcher.h"
 #include "tests/support/test_support.h"
 
 namespace testing_support {

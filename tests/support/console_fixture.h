@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "console/QELDlg.h"
-#include "platform/message_box.h"
-#include "platform/opener.h"
-#include "platform/serial_ports.h"
+#include "core/message_box.h"
+#include "core/opener.h"
+#include "core/serial_ports.h"
 #include "tests/support/temp_dir.h"
 #include "tools/sim/meter_sim.h"
 

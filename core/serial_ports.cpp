@@ -1,4 +1,4 @@
-#include "platform/serial_ports.h"
+#include "core/serial_ports.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,14 +1,14 @@
-// The message-box service: the registry, the recording fake, boxes asked for on a worker thread
-// and the wx styles of the box styles.
+// The message-box service: the registry, the recording fake, the default service and boxes asked
+// for on a worker thread.
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include <gtest/gtest.h>
-#include <wx/defs.h>
 
-#include "platform/message_box.h"
-#include "platform/ui_dispatcher.h"
+#include "core/message_box.h"
+#include "core/ui_dispatcher.h"
 
 namespace {
 
@@ -32,14 +32,26 @@ TEST(MessageBoxes, RecordingFakeInstallsAndRestores)
     EXPECT_EQ(&MessageBoxService(), before);
 }
 
-TEST(MessageBoxes, NullServiceRestoresTheWxOne)
+TEST(MessageBoxes, NullServiceRestoresTheDefaultOne)
 {
-    platform::IMessageBoxService* wx = &MessageBoxService();
+    platform::IMessageBoxService* standard = &MessageBoxService();
     RecordingMessageBoxes fake;
     platform::IMessageBoxService* previous = platform::SetMessageBoxService(nullptr);
     EXPECT_EQ(previous, &fake);
-    EXPECT_EQ(&MessageBoxService(), wx);
-    platform::SetMessageBoxService(&fake);  // the fake's destructor restores the wx one again
+    EXPECT_EQ(&MessageBoxService(), standard);
+    platform::SetMessageBoxService(&fake);  // the fake's destructor restores the default one again
+}
+
+TEST(MessageBoxes, WithoutAWindowServiceTheTextGoesToStderrAndNothingIsConfirmed)
+{
+    platform::SetDefaultMessageBoxService(nullptr);
+    ::testing::internal::CaptureStderr();
+    const int okCancel = ShowMessageBox(nullptr, "Port: /dev/ttyUSB0", "QEL", MB_OKCANCEL | MB_ICONQUESTION);
+    const int ok = ShowMessageBox(nullptr, "done", "QEL", MB_OK);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(okCancel, IDCANCEL);
+    EXPECT_EQ(ok, IDOK);
+    EXPECT_EQ(err, "QEL: Port: /dev/ttyUSB0\nQEL: done\n");
 }
 
 TEST(MessageBoxes, RecordsEveryBoxAndAnswersFromTheScript)
@@ -96,30 +108,5 @@ TEST(MessageBoxes, AbortedWorkerBoxAnswersCancel)
     EXPECT_EQ(platform::Ui().RunPending(), 1);  // the box left behind runs without its asker
     EXPECT_EQ(boxes.Count(), 1u);
 }
-
-struct StyleCase {
-    UINT style;
-    long buttons;
-    long icon;
-};
-
-class WxStyle : public ::testing::TestWithParam<StyleCase> {};
-
-TEST_P(WxStyle, ButtonsAndIcon)
-{
-    const StyleCase c = GetParam();
-    const long style = platform::WxMessageStyle(c.style);
-    const long iconBits = wxICON_ERROR | wxICON_QUESTION | wxICON_EXCLAMATION | wxICON_INFORMATION | wxICON_NONE;
-    EXPECT_EQ(style & (wxOK | wxCANCEL), c.buttons);
-    EXPECT_EQ(style & iconBits, c.icon);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    All, WxStyle,
-    ::testing::Values(StyleCase{MB_OK, wxOK, wxICON_NONE}, StyleCase{MB_OKCANCEL, wxOK | wxCANCEL, wxICON_NONE},
-                      StyleCase{MB_OK | MB_ICONSTOP, wxOK, wxICON_ERROR},
-                      StyleCase{MB_OKCANCEL | MB_ICONQUESTION, wxOK | wxCANCEL, wxICON_QUESTION},
-                      StyleCase{MB_OK | MB_ICONEXCLAMATION, wxOK, wxICON_EXCLAMATION},
-                      StyleCase{MB_OK | MB_ICONINFORMATION, wxOK, wxICON_INFORMATION}));
 
 }  // namespace

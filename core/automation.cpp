@@ -1,4 +1,4 @@
-#include "platform/automation.h"
+#include "core/automation.h"
 
 #include <algorithm>
 #include <cctype>

@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/opener.h"
+#include "core/opener.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

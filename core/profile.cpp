@@ -1,4 +1,4 @@
-#include "platform/profile.h"
+#include "core/profile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/codepage.h"
+#include "core/codepage.h"
 
 namespace platform {
 namespace {

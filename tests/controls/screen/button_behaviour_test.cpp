@@ -17,8 +17,8 @@
 #include <wx/tooltip.h>
 
 #include "controls/ButtonNX.h"
-#include "platform/codepage.h"
-#include "platform/opener.h"
+#include "core/codepage.h"
+#include "core/opener.h"
 #include "platform/resources.h"
 #include "platform/sound.h"
 #include "tests/controls/menu_resources.h"

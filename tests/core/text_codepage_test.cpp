@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/codepage.h"
+#include "core/codepage.h"
 
 namespace {
 

@@ -1,24 +1,16 @@
-#include "platform/message_box.h"
+#include "core/message_box.h"
 
 #include <cstdio>
 #include <memory>
 
-#include <wx/app.h>
-#include <wx/msgdlg.h>
-
-#include "platform/gui_app.h"
-#include "platform/ui_dispatcher.h"
+#include "core/ui_dispatcher.h"
 
 namespace platform {
 
 namespace {
 
-WxMessageBoxService& WxService()
-{
-    static WxMessageBoxService service;
-    return service;
-}
-
+StderrMessageBoxService g_stderrService;
+std::atomic<IMessageBoxService*> g_default{&g_stderrService};
 std::atomic<IMessageBoxService*> g_service{nullptr};
 
 }  // namespace
@@ -26,13 +18,18 @@ std::atomic<IMessageBoxService*> g_service{nullptr};
 IMessageBoxService* SetMessageBoxService(IMessageBoxService* service)
 {
     IMessageBoxService* previous = g_service.exchange(service);
-    return previous ? previous : &WxService();
+    return previous ? previous : g_default.load();
 }
 
 IMessageBoxService& MessageBoxService()
 {
     IMessageBoxService* service = g_service.load();
-    return service ? *service : WxService();
+    return service ? *service : *g_default.load();
+}
+
+void SetDefaultMessageBoxService(IMessageBoxService* service)
+{
+    g_default.store(service ? service : &g_stderrService);
 }
 
 int ShowMessageBox(wxWindow* owner, const std::string& text, const std::string& caption, UINT style,
@@ -56,32 +53,10 @@ int ShowMessageBox(wxWindow* owner, const std::string& text, const std::string& 
     return ran ? answer->load() : IDCANCEL;
 }
 
-long WxMessageStyle(UINT style)
+int StderrMessageBoxService::Show(const MessageBoxRequest& request)
 {
-    long wxStyle = (style & MB_TYPEMASK) == MB_OKCANCEL ? (wxOK | wxCANCEL) : wxOK;
-    switch (style & MB_ICONMASK) {
-    case MB_ICONSTOP: wxStyle |= wxICON_ERROR; break;
-    case MB_ICONQUESTION: wxStyle |= wxICON_QUESTION; break;
-    case MB_ICONEXCLAMATION: wxStyle |= wxICON_EXCLAMATION; break;
-    case MB_ICONINFORMATION: wxStyle |= wxICON_INFORMATION; break;
-    default: wxStyle |= wxICON_NONE; break;
-    }
-    return wxStyle;
-}
-
-int WxMessageBoxService::Show(const MessageBoxRequest& request)
-{
-    const bool okCancel = (request.style & MB_TYPEMASK) == MB_OKCANCEL;
-    if (!HaveGuiApp()) {
-        // No window system to show it in: the text goes to stderr and nothing is confirmed.
-        std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
-        return okCancel ? IDCANCEL : IDOK;
-    }
-    wxMessageDialog dialog(request.owner, wxString::FromUTF8(request.text),
-                           wxString::FromUTF8(request.caption), WxMessageStyle(request.style));
-    const int result = dialog.ShowModal();
-    if (!okCancel) return IDOK;  // a box with one OK button answers OK however it is closed
-    return result == wxID_OK ? IDOK : IDCANCEL;
+    std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
+    return (request.style & MB_TYPEMASK) == MB_OKCANCEL ? IDCANCEL : IDOK;
 }
 
 RecordingMessageBoxes::RecordingMessageBoxes() : m_previous(SetMessageBoxService(this)) {}

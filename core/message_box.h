@@ -1,5 +1,6 @@
 // The message-box service: every message of the program reaches the user through it.
-// The program installs wx dialogs; tests install the recording fake with scripted answers.
+// The program makes wx dialogs the default (platform/message_box_wx.h); tests install the
+// recording fake with scripted answers. Without either, the text goes to stderr.
 // A box asked for on another thread is shown by the UI thread while the asking thread waits.
 #pragma once
 #include <atomic>
@@ -8,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/winapi.h"
+#include "core/winapi.h"
 
 class wxWindow;
 
@@ -28,23 +29,24 @@ public:
     virtual int Show(const MessageBoxRequest& request) = 0;
 };
 
-// Installs the service (not owned; nullptr restores the wx one). Returns the previous one.
+// Installs the service (not owned; nullptr restores the default one). Returns the previous one.
 IMessageBoxService* SetMessageBoxService(IMessageBoxService* service);
 IMessageBoxService& MessageBoxService();
+
+// Makes a service (not owned) the default one; nullptr makes the text go to stderr again, with
+// nothing confirmed (an OK/Cancel box answers IDCANCEL).
+void SetDefaultMessageBoxService(IMessageBoxService* service);
 
 // Shows a box. On a worker thread the box is shown by the UI thread through Ui() while the caller
 // waits; abort (when given) gives the wait up and the result is IDCANCEL.
 int ShowMessageBox(wxWindow* owner, const std::string& text, const std::string& caption, UINT style,
                    const std::atomic<bool>* abort = nullptr);
 
-// wx dialogs: wxMessageDialog with the caption, text, buttons and icon asked for.
-class WxMessageBoxService : public IMessageBoxService {
+// No window system to show a box in: the text goes to stderr and nothing is confirmed.
+class StderrMessageBoxService : public IMessageBoxService {
 public:
     int Show(const MessageBoxRequest& request) override;
 };
-
-// The wxMessageDialog style for a box style: buttons (MB_OK, MB_OKCANCEL) and icon.
-long WxMessageStyle(UINT style);
 
 // Test fake: records every box and answers from a script (IDOK when the script is empty).
 class RecordingMessageBoxes : public IMessageBoxService {

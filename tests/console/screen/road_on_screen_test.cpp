@@ -13,9 +13,9 @@
 #include <wx/vlbox.h>
 
 #include "console/QELApp.h"
-#include "platform/message_box.h"
-#include "platform/serial_ports.h"
-#include "platform/ui_dispatcher.h"
+#include "core/message_box.h"
+#include "core/serial_ports.h"
+#include "core/ui_dispatcher.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/real_input.h"

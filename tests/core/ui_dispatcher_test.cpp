@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ui_dispatcher.h"
+#include "core/ui_dispatcher.h"
 
 namespace {
 

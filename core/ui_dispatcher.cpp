@@ -1,4 +1,4 @@
-#include "platform/ui_dispatcher.h"
+#include "core/ui_dispatcher.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/opener.h"
+#include "core/opener.h"
 
 #include <atomic>
 #include <cerrno>

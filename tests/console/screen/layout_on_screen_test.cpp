@@ -15,7 +15,7 @@
 #include <wx/textctrl.h>
 #include <wx/vlbox.h>
 
-#include "platform/serial_ports.h"
+#include "core/serial_ports.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/real_input.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/serial_ports.h"
+#include "core/serial_ports.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/automation.h"
-#include "tests/report/fake_dispatch.h"
+#include "core/automation.h"
+#include "tests/support/fake_dispatch.h"
 
 using namespace platform;
 

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "console/language_texts.h"
-#include "platform/codepage.h"
-#include "platform/profile.h"
+#include "core/codepage.h"
+#include "core/profile.h"
 
 namespace {
 

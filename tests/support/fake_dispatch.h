@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/automation.h"
+#include "core/automation.h"
 
 namespace fake {
 

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/codepage.h"
-#include "platform/profile.h"
+#include "core/codepage.h"
+#include "core/profile.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -1,0 +1,60 @@
+#include "tests/support/wx_session.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/image.h>
+#include <wx/init.h>
+#include <wx/log.h>
+
+#include "core/ui_dispatcher.h"
+#include "tests/support/test_support.h"
+
+namespace testing_support {
+
+namespace {
+bool g_display = false;
+}  // namespace
+
+bool HaveDisplay() { return g_display; }
+
+void RunTestsUnderWx(int argc, char** argv, const std::function<wxApp*()>& makeApp,
+                     const std::function<void()>& setUp)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    const char* display = std::getenv("DISPLAY");
+    g_display = display != nullptr && *display != '\0';
+    bool started = false;
+    // Log messages go to stderr from the start: a message of a failed start-up must never wait
+    // in a log window for a box that nobody closes.
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+    if (g_display) {
+        // Many test programs start at once on one virtual display; a connection it refuses at
+        // that moment is tried again rather than taken for a missing display.
+        for (int attempt = 0; attempt < 50 && !started; ++attempt) {
+            wxApp::SetInstance(makeApp());
+            started = wxEntryStart(argc, argv);
+            if (!started) wxMilliSleep(100);
+        }
+        if (!started) {
+            std::fprintf(stderr, "cannot open the display %s\n", display);
+            std::_Exit(2);
+        }
+        if (wxTheApp) wxTheApp->CallOnInit();
+    } else {
+        started = wxInitialize();
+    }
+    if (!started) std::_Exit(2);
+    delete wxLog::SetActiveTarget(new wxLogStderr);  // the application may have made its own
+    wxInitAllImageHandlers();
+    platform::Ui().BindToCurrentThread();
+    if (setUp) setUp();
+    const int rc = RUN_ALL_TESTS();
+    // Leave without tearing GTK down: some tests leave windows whose destruction at exit is noisy.
+    std::fflush(nullptr);
+    std::_Exit(rc);
+}
+
+}  // namespace testing_support
