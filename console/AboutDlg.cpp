@@ -2,15 +2,15 @@
 
 #include <wx/button.h>
 
-#include "platform/dialog_template.h"
 #include "core/winapi.h"
+#include "platform/dialog_template.h"
 #include "resources/resource_ids.h"
 
 CAboutDlg::CAboutDlg(wxWindow* parent)
 {
     const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_ABOUTBOX);
-    Create(parent, wxID_ANY, wxString::FromUTF8(tmpl ? tmpl->title : std::string()), wxDefaultPosition,
-           wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    Create(parent, wxID_ANY, wxString::FromUTF8(tmpl ? tmpl->title : std::string()), wxDefaultPosition, wxDefaultSize,
+           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     if (tmpl != nullptr) platform::BuildDialog(this, *tmpl);
     Bind(wxEVT_BUTTON, &CAboutDlg::OnOk, this, IDOK);
     SetEscapeId(wxID_ANY);
@@ -22,7 +22,4 @@ int CAboutDlg::DoModal()
     return ShowModal();
 }
 
-void CAboutDlg::OnOk(wxCommandEvent&)
-{
-    EndModal(IDOK);
-}
+void CAboutDlg::OnOk(wxCommandEvent&) { EndModal(IDOK); }

@@ -81,4 +81,3 @@ void CQELApp::RegisterServices()
     resources::RegisterAll();
     spreadsheet::RegisterServer();
 }
-

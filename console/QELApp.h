@@ -27,4 +27,3 @@ public:
     // InitInstance: runs the main dialog modally; the process then ends.
     BOOL InitInstance();
 };
-

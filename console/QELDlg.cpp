@@ -8,18 +8,18 @@
 #include <vector>
 
 #include <wx/button.h>
-#include <wx/odcombo.h>
 #include <wx/dcclient.h>
 #include <wx/gauge.h>
 #include <wx/iconbndl.h>
+#include <wx/odcombo.h>
 #include <wx/radiobut.h>
 #include <wx/statbmp.h>
 #include <wx/textctrl.h>
 
 #include "console/AboutDlg.h"
 #include "console/QELApp.h"
-#include "platform/dialog_template.h"
 #include "core/message_box.h"
+#include "platform/dialog_template.h"
 #include "platform/resources.h"
 #include "resources/resource_ids.h"
 
@@ -81,8 +81,8 @@ bool CQELDlg::CreateDialogWindow()
     if (m_windowCreated) return true;
     const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG);
     if (tmpl == nullptr) return false;
-    if (!Create(m_parentAtConstruction, wxID_ANY, wxString::FromUTF8(tmpl->title), wxDefaultPosition,
-                wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX)) {
+    if (!Create(m_parentAtConstruction, wxID_ANY, wxString::FromUTF8(tmpl->title), wxDefaultPosition, wxDefaultSize,
+                wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX)) {
         return false;
     }
     SetEscapeId(wxID_NONE);
@@ -101,10 +101,7 @@ int CQELDlg::DoModal()
     return ShowModal();
 }
 
-void CQELDlg::OnInitDialogEvent(wxInitDialogEvent&)
-{
-    OnInitDialog();
-}
+void CQELDlg::OnInitDialogEvent(wxInitDialogEvent&) { OnInitDialog(); }
 
 BOOL CQELDlg::OnInitDialog()
 {
@@ -157,7 +154,8 @@ BOOL CQELDlg::OnInitDialog()
     ReadLanguageFile(languagePath);
     ApplyLanguage();
     // Without a language the template's captions stay; they too get the room they need.
-    if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG)) platform::FitLabels(this, *tmpl);
+    if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG))
+        platform::FitLabels(this, *tmpl);
 
     // 10. Progress bar.
     if (m_progress != nullptr) m_progress->SetRange(100);
@@ -168,9 +166,14 @@ BOOL CQELDlg::OnInitDialog()
     static const struct {
         int control;
         int icon;
-    } kButtons[8] = {{IDC_UPLOAD, IDI_UPLOAD},     {IDC_EXPORT, IDI_EXPORT}, {IDC_DELETE_ALL, IDI_DELETE_ALL},
-                     {IDC_SAVE_PRINT, IDI_SAVE_PRINT}, {IDC_TIME_SET, IDI_TIME_SET}, {IDC_EXIT, IDI_EXIT},
-                     {IDC_POWER_CALIBRATE, IDI_CALIBRATE}, {IDC_RESET, IDI_RESET}};
+    } kButtons[8] = {{IDC_UPLOAD, IDI_UPLOAD},
+                     {IDC_EXPORT, IDI_EXPORT},
+                     {IDC_DELETE_ALL, IDI_DELETE_ALL},
+                     {IDC_SAVE_PRINT, IDI_SAVE_PRINT},
+                     {IDC_TIME_SET, IDI_TIME_SET},
+                     {IDC_EXIT, IDI_EXIT},
+                     {IDC_POWER_CALIBRATE, IDI_CALIBRATE},
+                     {IDC_RESET, IDI_RESET}};
     for (size_t i = 0; i < 8; ++i) {
         m_buttons[i] = AttachButtonNX(this, kButtons[i].control);
         if (m_buttons[i] == nullptr) continue;
@@ -240,8 +243,10 @@ bool CQELDlg::DoDataExchange(bool save)
         int id;
         std::string* member;
     };
-    const Bound texts[] = {{IDC_EDIT_COMPANY, &m_strCompany},   {IDC_EDIT_SERIALNO, &m_strSerialNo},
-                           {IDC_EDIT_OPERATOR, &m_strOperator}, {IDC_EDIT_MODEL, &m_strModel},
+    const Bound texts[] = {{IDC_EDIT_COMPANY, &m_strCompany},
+                           {IDC_EDIT_SERIALNO, &m_strSerialNo},
+                           {IDC_EDIT_OPERATOR, &m_strOperator},
+                           {IDC_EDIT_MODEL, &m_strModel},
                            {IDC_EDIT_NOTES, &m_strNotes}};
     for (const Bound& b : texts) {
         if (save) {
@@ -254,10 +259,7 @@ bool CQELDlg::DoDataExchange(bool save)
     return true;
 }
 
-BOOL CQELDlg::UpdateData(BOOL saveAndValidate)
-{
-    return DoDataExchange(saveAndValidate != FALSE) ? TRUE : FALSE;
-}
+BOOL CQELDlg::UpdateData(BOOL saveAndValidate) { return DoDataExchange(saveAndValidate != FALSE) ? TRUE : FALSE; }
 
 void CQELDlg::OnSysCommand(UINT id, LPARAM)
 {
@@ -272,10 +274,7 @@ void CQELDlg::OnContextMenu(wxContextMenuEvent&)
     if (m_systemMenu) PopupMenu(m_systemMenu.get());
 }
 
-void CQELDlg::OnMenu(wxCommandEvent& event)
-{
-    OnSysCommand(static_cast<UINT>(event.GetId()), 0);
-}
+void CQELDlg::OnMenu(wxCommandEvent& event) { OnSysCommand(static_cast<UINT>(event.GetId()), 0); }
 
 void CQELDlg::OnPaint(wxPaintEvent& event)
 {
@@ -342,10 +341,7 @@ void CQELDlg::OnCharHook(wxKeyEvent& event)
     event.Skip();
 }
 
-void CQELDlg::OnClose(wxCloseEvent&)
-{
-    EndDialog(IDCANCEL);
-}
+void CQELDlg::OnClose(wxCloseEvent&) { EndDialog(IDCANCEL); }
 
 void CQELDlg::EndDialog(int result)
 {
@@ -389,10 +385,7 @@ bool CQELDlg::IsTimerRunning(UINT_PTR id) const
     return it != m_windowTimers.end() && it->second->IsRunning();
 }
 
-void CQELDlg::OnWindowTimer(wxTimerEvent& event)
-{
-    OnTimer(static_cast<UINT_PTR>(event.GetId()));
-}
+void CQELDlg::OnWindowTimer(wxTimerEvent& event) { OnTimer(static_cast<UINT_PTR>(event.GetId())); }
 
 void CQELDlg::SetDlgItemText(int id, const std::string& text)
 {

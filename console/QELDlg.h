@@ -16,9 +16,9 @@
 #include "console/meter_protocol.h"
 #include "controls/ButtonNX.h"
 #include "controls/EditListCtrl.h"
+#include "core/winapi.h"
 #include "platform/dialog_template.h"
 #include "platform/report_list.h"
-#include "core/winapi.h"
 #include "serial/SerialPort.h"
 
 class wxButton;
@@ -167,7 +167,6 @@ public:
     std::string m_strModel;
     std::string m_strNotes;
     wxGauge* m_progress = nullptr;
-
 
 private:
     void EndDialog(int result);

@@ -138,18 +138,11 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
         byLanguage("DEL ALL!", LanguageTexts.dellallok, LanguageTexts.dellallok);
         if (m_iconMeter != nullptr && m_hIconMeterOn.IsOk()) m_iconMeter->SetIcon(m_hIconMeterOn);
         break;
-    case RSP_TIME_SET:
-        byLanguage("TIME SET SUCESS!", LanguageTexts.settimeok, "IMPOSTAZIONE RIUSCITA!");
-        break;
+    case RSP_TIME_SET: byLanguage("TIME SET SUCESS!", LanguageTexts.settimeok, "IMPOSTAZIONE RIUSCITA!"); break;
     case RSP_CALIBRATED:
-    case RSP_FTCAL_DONE:
-        MessageBox(LanguageTexts.calok, CQELApp::AppTitle());
-        break;
-    case RSP_RESET_DONE:
-        MessageBox("OK", CQELApp::AppTitle());
-        break;
-    default:
-        break;  // a code the console does not know
+    case RSP_FTCAL_DONE: MessageBox(LanguageTexts.calok, CQELApp::AppTitle()); break;
+    case RSP_RESET_DONE: MessageBox("OK", CQELApp::AppTitle()); break;
+    default: break;  // a code the console does not know
     }
     return 0;
 }

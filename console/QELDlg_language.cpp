@@ -67,14 +67,14 @@ void CQELDlg::ApplyLanguage()
     }
     SetPortCaption(m_portOpened);
     // Labels whose text is too long for the template's rectangle get the room it needs.
-    if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG)) platform::FitLabels(this, *tmpl);
+    if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG))
+        platform::FitLabels(this, *tmpl);
 
     // 3. and 4. The records table is emptied and loses its columns.
     if (m_listRecords == nullptr) return;
     m_listRecords->DeleteAllItems();
     m_lastRecordNo = 0;
-    while (m_listRecords->DeleteColumn(0)) {
-    }
+    while (m_listRecords->DeleteColumn(0)) {}
 
     // 5. Grid lines and full-row selection.
     m_listRecords->SetExtendedStyle(platform::LVS_EX_GRIDLINES | platform::LVS_EX_FULLROWSELECT);
@@ -128,9 +128,18 @@ void CQELDlg::OnCbnCloseupLanguage()
 {
     if (m_comboLanguage == nullptr) return;
     switch (m_comboLanguage->GetSelection()) {
-    case 0: m_language = 1; ApplyLanguage(); break;
-    case 1: m_language = 0; ApplyLanguage(); break;
-    case 2: m_language = 2; ApplyLanguage(); break;
+    case 0:
+        m_language = 1;
+        ApplyLanguage();
+        break;
+    case 1:
+        m_language = 0;
+        ApplyLanguage();
+        break;
+    case 2:
+        m_language = 2;
+        ApplyLanguage();
+        break;
     default: break;
     }
 }

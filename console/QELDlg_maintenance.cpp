@@ -76,15 +76,9 @@ void CQELDlg::SendCalibration(BYTE code)
     if (ConfirmForPort("A you sure?", LanguageTexts.notarizecal, "A you sure?")) SendCommandData(data, 5, code);
 }
 
-void CQELDlg::OnBnClickedPowerCalibrate()
-{
-    SendCalibration(CMD_CALIBRATE);
-}
+void CQELDlg::OnBnClickedPowerCalibrate() { SendCalibration(CMD_CALIBRATE); }
 
-void CQELDlg::OnBnClickedFtcal()
-{
-    SendCalibration(CMD_FTCAL);
-}
+void CQELDlg::OnBnClickedFtcal() { SendCalibration(CMD_FTCAL); }
 
 void CQELDlg::OnBnDoubleclickedPowerCalibrate()
 {

@@ -83,8 +83,8 @@ void CQELDlg::OnBnClickedOpenCom()
             m_portOpened = true;
             if (m_iconPort != nullptr && m_hIconPortOpen.IsOk()) m_iconPort->SetIcon(m_hIconPortOpen);
         } else {
-            if (const char* text = ByLanguage(m_language, "COM CANN'T OPEN!", LanguageTexts.contopen,
-                                              "PORTA SERIALE NON APERTA!")) {
+            if (const char* text =
+                    ByLanguage(m_language, "COM CANN'T OPEN!", LanguageTexts.contopen, "PORTA SERIALE NON APERTA!")) {
                 AfxMessageBox(text, MB_OK);
             }
             m_portToggle = false;
@@ -100,7 +100,8 @@ void CQELDlg::OnBnClickedOpenCom()
 
 void CQELDlg::ShowNotOpenMessage()
 {
-    if (const char* text = ByLanguage(m_language, "COM IS NOT OPEN!", LanguageTexts.comnotopen, "PORTA SERIALE NON APERTA!")) {
+    if (const char* text =
+            ByLanguage(m_language, "COM IS NOT OPEN!", LanguageTexts.comnotopen, "PORTA SERIALE NON APERTA!")) {
         AfxMessageBox(text, MB_OK);
     }
 }

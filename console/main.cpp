@@ -5,7 +5,4 @@
 
 wxIMPLEMENT_APP_NO_MAIN(CQELApp);
 
-int main(int argc, char** argv)
-{
-    return wxEntry(argc, argv);
-}
+int main(int argc, char** argv) { return wxEntry(argc, argv); }

@@ -53,10 +53,7 @@ MeterRecord ParseRecord(const BYTE* frame, int length)
     return r;
 }
 
-float LargerOf(float a, float b)
-{
-    return a > b ? a : b;
-}
+float LargerOf(float a, float b) { return a > b ? a : b; }
 
 std::string Format(const char* fmt, ...)
 {

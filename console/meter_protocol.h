@@ -46,7 +46,7 @@ std::vector<BYTE> BuildFrame(BYTE code, const BYTE* data, int count);
 struct MeterRecord {
     signed char year, month, day, hour, minute;
     float values[9];
-    std::string note;   // the note's bytes as sent: at most 16, ended at a NUL
+    std::string note;  // the note's bytes as sent: at most 16, ended at a NUL
     signed char number;
 };
 

@@ -62,13 +62,10 @@ wxIcon IconFromImage(const wxImage& image)
 
 // ---------------------------------------------------------------- construction
 
-CButtonNX::CButtonNX()
-{
-    Init();
-}
+CButtonNX::CButtonNX() { Init(); }
 
-CButtonNX::CButtonNX(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
-                     const wxSize& size, long style)
+CButtonNX::CButtonNX(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos, const wxSize& size,
+                     long style)
 {
     Init();
     Create(parent, id, label, pos, size, style);
@@ -85,8 +82,8 @@ void CButtonNX::Init()
     m_sounds[1] = ButtonSound{};
 }
 
-bool CButtonNX::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
-                       const wxSize& size, long style)
+bool CButtonNX::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos, const wxSize& size,
+                       long style)
 {
     // No native label: the caption is painted by the button (GetLabel still gives it).
     if (!wxButton::Create(parent, id, label, pos, size, style | wxBU_NOTEXT)) return false;
@@ -104,8 +101,10 @@ bool CButtonNX::Create(wxWindow* parent, wxWindowID id, const wxString& label, c
         OnCancelMode();
     });
     Bind(wxEVT_SET_CURSOR, [this](wxSetCursorEvent& event) {
-        if (OnSetCursor()) event.SetCursor(m_hoverCursor);
-        else event.Skip();
+        if (OnSetCursor())
+            event.SetCursor(m_hoverCursor);
+        else
+            event.Skip();
     });
     Bind(wxEVT_SYS_COLOUR_CHANGED, [this](wxSysColourChangedEvent& event) {
         event.Skip();  // the window's own handling as well
@@ -192,8 +191,8 @@ DWORD CButtonNX::ShadeStateColor(BYTE index, short shade, BOOL repaint)
             step = std::max(step, room);
         }
     }
-    m_colors[index] = RGB(static_cast<BYTE>(comp[0] + step), static_cast<BYTE>(comp[1] + step),
-                          static_cast<BYTE>(comp[2] + step));
+    m_colors[index] =
+        RGB(static_cast<BYTE>(comp[0] + step), static_cast<BYTE>(comp[1] + step), static_cast<BYTE>(comp[2] + step));
     Repaint(repaint);
     return 0;
 }
@@ -216,9 +215,12 @@ DWORD CButtonNX::SetImageAlign(BYTE align, BOOL repaint)
 
 DWORD CButtonNX::SetPressOffsetStyle(BYTE style, BOOL repaint)
 {
-    if (style == 0) m_pressOffset = wxPoint(1, 1);
-    else if (style == 1) m_pressOffset = wxPoint(0, 2);
-    else return 6;
+    if (style == 0)
+        m_pressOffset = wxPoint(1, 1);
+    else if (style == 1)
+        m_pressOffset = wxPoint(0, 2);
+    else
+        return 6;
     Repaint(repaint);
     return 0;
 }
@@ -237,10 +239,7 @@ DWORD CButtonNX::EnableFlatFocus(BOOL focus, BOOL repaint)
     return 0;
 }
 
-void CButtonNX::DropBackgroundCopy()
-{
-    m_bgBitmap = wxBitmap();
-}
+void CButtonNX::DropBackgroundCopy() { m_bgBitmap = wxBitmap(); }
 
 void CButtonNX::EnableTransparency(BOOL repaint)
 {
@@ -292,10 +291,7 @@ void CButtonNX::FreeImages(BOOL /*destroy*/)
     for (ButtonBitmap& b : m_bitmaps) b = ButtonBitmap{};
 }
 
-COLORREF CButtonNX::DarkenColor(COLORREF colour, double factor)
-{
-    return platform::DarkenColor(colour, factor);
-}
+COLORREF CButtonNX::DarkenColor(COLORREF colour, double factor) { return platform::DarkenColor(colour, factor); }
 
 wxIcon CButtonNX::MakeGreyIcon(const wxImage& icon)
 {
@@ -312,16 +308,16 @@ wxIcon CButtonNX::MakeDarkIcon(const wxImage& icon)
 wxImage CButtonNX::MakeGreyBitmap(const wxImage& bitmap, DWORD width, DWORD height, COLORREF transparent)
 {
     if (!bitmap.IsOk() || width == 0 || height == 0) return wxImage();
-    wxImage part = bitmap.GetSubImage(wxRect(0, 0, std::min<int>(width, bitmap.GetWidth()),
-                                             std::min<int>(height, bitmap.GetHeight())));
+    wxImage part = bitmap.GetSubImage(
+        wxRect(0, 0, std::min<int>(width, bitmap.GetWidth()), std::min<int>(height, bitmap.GetHeight())));
     return platform::GreyCopy(part, true, transparent);
 }
 
 wxImage CButtonNX::MakeDarkBitmap(const wxImage& bitmap, DWORD width, DWORD height, COLORREF transparent)
 {
     if (!bitmap.IsOk() || width == 0 || height == 0) return wxImage();
-    wxImage part = bitmap.GetSubImage(wxRect(0, 0, std::min<int>(width, bitmap.GetWidth()),
-                                             std::min<int>(height, bitmap.GetHeight())));
+    wxImage part = bitmap.GetSubImage(
+        wxRect(0, 0, std::min<int>(width, bitmap.GetWidth()), std::min<int>(height, bitmap.GetHeight())));
     return platform::DarkerCopy(part, 0.25, true, transparent);
 }
 
@@ -331,10 +327,7 @@ wxImage CButtonNX::MakeBitmapMask(wxImage& bitmap, DWORD width, DWORD height, CO
     return platform::MakeColourMask(bitmap, colour);
 }
 
-DWORD CButtonNX::SetIcons(int iconId, int secondIconId)
-{
-    return SetIcons(iconId, 0, 0, secondIconId, 0, 0);
-}
+DWORD CButtonNX::SetIcons(int iconId, int secondIconId) { return SetIcons(iconId, 0, 0, secondIconId, 0, 0); }
 
 DWORD CButtonNX::SetIcons(int iconId, int width, int height, int secondIconId, int secondWidth, int secondHeight)
 {
@@ -343,8 +336,7 @@ DWORD CButtonNX::SetIcons(int iconId, int width, int height, int secondIconId, i
     wxImage second;
     const bool copy = secondIconId == GreyCopy || secondIconId == DarkCopy;
     if (first.IsOk() && secondIconId != NoSecondImage && !copy) {
-        second = Resized(platform::LoadImageResource(platform::ResType::Icon, secondIconId), secondWidth,
-                         secondHeight);
+        second = Resized(platform::LoadImageResource(platform::ResType::Icon, secondIconId), secondWidth, secondHeight);
     }
     return SetIconImages(first, second, copy ? secondIconId : NoSecondImage);
 }
@@ -432,14 +424,13 @@ DWORD CButtonNX::SetBitmapPair(const wxImage& bitmap, COLORREF transparent, cons
     return SetBitmapImages(bitmap, transparent, secondBitmap, NoSecondImage, secondTransparent);
 }
 
-DWORD CButtonNX::SetBitmapPair(const wxImage& bitmap, COLORREF transparent, int secondKind,
-                               COLORREF secondTransparent)
+DWORD CButtonNX::SetBitmapPair(const wxImage& bitmap, COLORREF transparent, int secondKind, COLORREF secondTransparent)
 {
     return SetBitmapImages(bitmap, transparent, wxImage(), secondKind, secondTransparent);
 }
 
-DWORD CButtonNX::SetBitmapImages(const wxImage& bitmap, COLORREF transparent, const wxImage& second,
-                                 int secondKind, COLORREF secondTransparent)
+DWORD CButtonNX::SetBitmapImages(const wxImage& bitmap, COLORREF transparent, const wxImage& second, int secondKind,
+                                 COLORREF secondTransparent)
 {
     FreeImages(TRUE);
     if (!bitmap.IsOk()) {
@@ -556,14 +547,15 @@ void CButtonNX::DrawItem(const DRAWITEMSTRUCT& dis)
     CRect rect = itemRect;
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
 
-    if (m_transparent) PaintParentBackground(dc);
-    else PaintBackground(dc, rect);
+    if (m_transparent)
+        PaintParentBackground(dc);
+    else
+        PaintBackground(dc, rect);
     PaintBorder(dc, rect);
 
     const std::string caption(GetLabel().utf8_str());
     CRect captionRect = itemRect;
-    if (m_icons[0].hIcon.IsOk())
-        PaintIcon(dc, !caption.empty(), itemRect, captionRect, m_pressed, m_disabled);
+    if (m_icons[0].hIcon.IsOk()) PaintIcon(dc, !caption.empty(), itemRect, captionRect, m_pressed, m_disabled);
     if (m_bitmaps[0].hBitmap.IsOk()) {
         dc.SetTextBackground(*wxWHITE);
         PaintBitmap(dc, !caption.empty(), itemRect, captionRect, m_pressed, m_disabled);
@@ -584,8 +576,10 @@ DWORD CButtonNX::PaintBackground(wxDC& dc, CRect& rect)
         rect.DeflateRect(1, 1);
     }
     COLORREF back = m_colors[IdleBack];
-    if (m_hover || m_pressed) back = m_colors[HotBack];
-    else if (m_focused) back = m_colors[FocusBack];
+    if (m_hover || m_pressed)
+        back = m_colors[HotBack];
+    else if (m_focused)
+        back = m_colors[FocusBack];
     platform::FillSolidRect(dc, rect.ToWx(), back);
     return 0;
 }
@@ -595,8 +589,10 @@ DWORD CButtonNX::PaintBorder(wxDC& dc, CRect& rect)
     const int L = rect.left, T = rect.top, R = rect.right, B = rect.bottom;
     const COLORREF hi = platform::SysColor(COLOR_BTNHIGHLIGHT), shadow = platform::SysColor(COLOR_BTNSHADOW);
     if (m_pressed) {
-        if (!m_flat) platform::FrameRect(dc, rect.ToWx(), shadow);
-        else if (m_drawBorder) platform::Draw3dRect(dc, rect.ToWx(), shadow, hi);
+        if (!m_flat)
+            platform::FrameRect(dc, rect.ToWx(), shadow);
+        else if (m_drawBorder)
+            platform::Draw3dRect(dc, rect.ToWx(), shadow, hi);
         return 0;
     }
     if (!m_flat) {
@@ -629,8 +625,8 @@ int CButtonNX::ChooseImage(BOOL pressed, bool haveSecond) const
     return haveSecond ? 1 : 0;
 }
 
-void CButtonNX::PlaceImage(BOOL hasCaption, const CRect& itemRect, CRect& captionRect, BOOL pressed,
-                           DWORD imageWidth, DWORD imageHeight, CRect& imageRect) const
+void CButtonNX::PlaceImage(BOOL hasCaption, const CRect& itemRect, CRect& captionRect, BOOL pressed, DWORD imageWidth,
+                           DWORD imageHeight, CRect& imageRect) const
 {
     const int w = static_cast<int>(imageWidth), h = static_cast<int>(imageHeight);
     imageRect = itemRect;
@@ -746,7 +742,6 @@ void CButtonNX::SetLabel(const wxString& label)
     wxButton::SetLabel(label);
     Refresh();
 }
-
 
 void CButtonNX::OnMouse(wxMouseEvent& event)
 {

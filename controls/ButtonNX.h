@@ -27,10 +27,10 @@
 #include <wx/image.h>
 
 #include "controls/KiroMenu.h"
+#include "core/winapi.h"
 #include "platform/gdi.h"
 #include "platform/menu_popup.h"
 #include "platform/sound.h"
-#include "core/winapi.h"
 
 class wxToolTip;
 
@@ -346,16 +346,16 @@ public:
     void PaintWindow(wxDC& dc);
 
 private:
-    bool m_mouseDown = false;    // left button pressed on the button and not released
+    bool m_mouseDown = false;  // left button pressed on the button and not released
     bool m_mouseInside = false;
-    bool m_keyDown = false;      // space held while focused
+    bool m_keyDown = false;               // space held while focused
     DWORD m_buttonStyle = BS_PUSHBUTTON;  // the window's button style word
     bool m_tipHasTool = false;
     bool m_tipActive = false;
     DWORD m_tipCreatedStyle = 0;
-    wxRect m_tipRect;                     // the client rectangle when the tool was added
-    wxWindow* m_seenDefault = nullptr;    // the dialog's default item at the last look
-    wxWindow* m_topLevel = nullptr;       // whose activation ends the hover
+    wxRect m_tipRect;                   // the client rectangle when the tool was added
+    wxWindow* m_seenDefault = nullptr;  // the dialog's default item at the last look
+    wxWindow* m_topLevel = nullptr;     // whose activation ends the hover
 };
 
 // Replaces the dialog's plain push button `id` by a CButtonNX in place (same id, rectangle,

@@ -8,8 +8,8 @@
 
 #include "controls/ButtonNX.h"
 #include "core/codepage.h"
-#include "platform/dialog_template.h"
 #include "core/opener.h"
+#include "platform/dialog_template.h"
 #include "platform/resources.h"
 
 wxDEFINE_EVENT(wxEVT_BUTTONNX_MENU_NOTIFY, wxCommandEvent);
@@ -88,8 +88,10 @@ wxWindow* CButtonNX::SetDefault()
     m_seenDefault = this;
     OnSetStyleMsg(BS_DEFPUSHBUTTON, TRUE);
     if (old != nullptr && old != this) {
-        if (auto* nx = dynamic_cast<CButtonNX*>(old)) nx->OnSetStyleMsg(BS_PUSHBUTTON, TRUE);
-        else old->Refresh();
+        if (auto* nx = dynamic_cast<CButtonNX*>(old))
+            nx->OnSetStyleMsg(BS_PUSHBUTTON, TRUE);
+        else
+            old->Refresh();
     }
     return old;
 }
@@ -99,16 +101,11 @@ wxWindow* CButtonNX::SetDefault()
 LRESULT CButtonNX::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_GETDLGCODE:
-        return OnGetDlgCode();
-    case BM_SETSTYLE:
-        return OnSetStyleMsg(wParam, lParam);
-    case BM_SETCHECK:
-        return OnSetCheckMsg(wParam, lParam);
-    case BM_GETCHECK:
-        return OnGetCheckMsg(wParam, lParam);
-    default:
-        return 0;
+    case WM_GETDLGCODE: return OnGetDlgCode();
+    case BM_SETSTYLE: return OnSetStyleMsg(wParam, lParam);
+    case BM_SETCHECK: return OnSetCheckMsg(wParam, lParam);
+    case BM_GETCHECK: return OnGetCheckMsg(wParam, lParam);
+    default: return 0;
     }
 }
 
@@ -122,8 +119,10 @@ LRESULT CButtonNX::OnSetStyleMsg(WPARAM wParam, LPARAM lParam)
 {
     const DWORD style = static_cast<DWORD>(wParam);
     const DWORD type = style & BS_TYPEMASK;
-    if (type == BS_DEFPUSHBUTTON) m_defaultButton = TRUE;
-    else if (type == BS_PUSHBUTTON) m_defaultButton = FALSE;
+    if (type == BS_DEFPUSHBUTTON)
+        m_defaultButton = TRUE;
+    else if (type == BS_PUSHBUTTON)
+        m_defaultButton = FALSE;
     // The window keeps drawing itself whatever type it is given; lParam asks for a redraw.
     m_buttonStyle = (style & ~BS_TYPEMASK) | BS_OWNERDRAW;
     if (lParam) Repaint(TRUE);
@@ -223,8 +222,10 @@ void CButtonNX::OnEnable(BOOL enable)
                 }
             }
         }
-        if (next != nullptr) next->SetFocus();
-        else parent->SetFocus();
+        if (next != nullptr)
+            next->SetFocus();
+        else
+            parent->SetFocus();
     }
     EndHover();
 }
@@ -259,8 +260,10 @@ void CButtonNX::CreateTip()
 void CButtonNX::ApplyTip()
 {
     if (GetHandle() == nullptr) return;
-    if (m_toolTip != nullptr && m_tipHasTool && m_tipActive) SetToolTip(m_toolTip->GetTip());
-    else if (GetToolTip() != nullptr) UnsetToolTip();
+    if (m_toolTip != nullptr && m_tipHasTool && m_tipActive)
+        SetToolTip(m_toolTip->GetTip());
+    else if (GetToolTip() != nullptr)
+        UnsetToolTip();
 }
 
 void CButtonNX::SetTipText(const char* text, BOOL activate)
@@ -307,8 +310,10 @@ DWORD CButtonNX::SetHoverCursor(int cursorId, BOOL repaint)
     m_hoverCursor = wxCursor();
     if (cursorId == 0) return 0;
     const wxImage image = platform::LoadImageResource(platform::ResType::Cursor, cursorId);
-    if (image.IsOk()) m_hoverCursor = wxCursor(image);
-    else if (cursorId == IDC_HAND) m_hoverCursor = wxCursor(wxCURSOR_HAND);
+    if (image.IsOk())
+        m_hoverCursor = wxCursor(image);
+    else if (cursorId == IDC_HAND)
+        m_hoverCursor = wxCursor(wxCURSOR_HAND);
     Repaint(repaint);
     return m_hoverCursor.IsOk() ? 0 : 1;
 }
@@ -377,8 +382,8 @@ BOOL CButtonNX::OnBnClicked()
 
 // ---------------------------------------------------------------- drop-down menu
 
-DWORD CButtonNX::AttachMenu(UINT menuId, wxWindow* owner, int drawMode, UINT toolbarId, int imageWidth,
-                            int imageHeight, COLORREF imageBackground, BOOL repaint)
+DWORD CButtonNX::AttachMenu(UINT menuId, wxWindow* owner, int drawMode, UINT toolbarId, int imageWidth, int imageHeight,
+                            COLORREF imageBackground, BOOL repaint)
 {
     if (m_menu.GetSafeHmenu() != nullptr) {
         m_menu.DestroyMenu();
@@ -418,7 +423,7 @@ void CButtonNX::ShowDropDown()
     }
     // A loaded menu without a popup has nothing to drop down.
     const int command = popup != nullptr ? platform::TrackPopupMenu(popup->GetSafeHmenu(), kDropDownTrackFlags,
-                                                                     rect.GetLeft(), rect.GetBottom() + 1, this)
+                                                                    rect.GetLeft(), rect.GetBottom() + 1, this)
                                          : 0;
     m_menuShown = FALSE;
     Repaint(TRUE);

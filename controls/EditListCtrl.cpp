@@ -59,10 +59,7 @@ void CItemEdit::DoSetSize(int x, int y, int width, int height, int sizeFlags)
 
 // ---- CEditListCtrl: construction ----
 
-CEditListCtrl::CEditListCtrl()
-    : m_selColumn(-1), m_selRow(-1), m_cellSelected(FALSE), m_mousePressed(FALSE)
-{
-}
+CEditListCtrl::CEditListCtrl() : m_selColumn(-1), m_selRow(-1), m_cellSelected(FALSE), m_mousePressed(FALSE) {}
 
 CEditListCtrl::CEditListCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style)
     : CEditListCtrl()
@@ -89,9 +86,9 @@ bool CEditListCtrl::Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, 
     Bind(wxEVT_LEFT_DOWN, &CEditListCtrl::OnMouseLeftDown, this);
     Bind(wxEVT_KILL_FOCUS, &CEditListCtrl::OnFocusLost, this);
     Bind(wxEVT_SET_FOCUS, &CEditListCtrl::OnFocusGained, this);
-    for (const auto& type : {wxEVT_SCROLLWIN_TOP, wxEVT_SCROLLWIN_BOTTOM, wxEVT_SCROLLWIN_LINEUP,
-                             wxEVT_SCROLLWIN_LINEDOWN, wxEVT_SCROLLWIN_PAGEUP, wxEVT_SCROLLWIN_PAGEDOWN,
-                             wxEVT_SCROLLWIN_THUMBTRACK, wxEVT_SCROLLWIN_THUMBRELEASE})
+    for (const auto& type :
+         {wxEVT_SCROLLWIN_TOP, wxEVT_SCROLLWIN_BOTTOM, wxEVT_SCROLLWIN_LINEUP, wxEVT_SCROLLWIN_LINEDOWN,
+          wxEVT_SCROLLWIN_PAGEUP, wxEVT_SCROLLWIN_PAGEDOWN, wxEVT_SCROLLWIN_THUMBTRACK, wxEVT_SCROLLWIN_THUMBRELEASE})
         Bind(type, &CEditListCtrl::OnScrolled, this);
     Bind(wxEVT_MOUSEWHEEL, [this](wxMouseEvent& event) {
         if (IsEditingLabel()) EndEditLabel(false);
@@ -107,10 +104,7 @@ void CEditListCtrl::PreSubclassWindow() { m_editLabels = true; }
 
 wxRect CEditListCtrl::GetCellLabelRect(int row, int subitem) const { return GetSubItemRect(row, subitem); }
 
-bool CEditListCtrl::CursorInsideList() const
-{
-    return GetScreenRect().Contains(wxGetMousePosition());
-}
+bool CEditListCtrl::CursorInsideList() const { return GetScreenRect().Contains(wxGetMousePosition()); }
 
 // ---- the press ----
 
@@ -287,14 +281,9 @@ void CEditListCtrl::OnEditorKey(wxKeyEvent& event)
 {
     switch (event.GetKeyCode()) {
     case WXK_RETURN:
-    case WXK_NUMPAD_ENTER:
-        EndEditLabel(false);
-        break;
-    case WXK_ESCAPE:
-        EndEditLabel(true);
-        break;
-    default:
-        event.Skip();
+    case WXK_NUMPAD_ENTER: EndEditLabel(false); break;
+    case WXK_ESCAPE: EndEditLabel(true); break;
+    default: event.Skip();
     }
 }
 
@@ -407,18 +396,13 @@ void CEditListCtrl::OnCustomDraw(NMHDR* pNMHDR, LRESULT* pResult)
 {
     auto* cd = static_cast<NMLVCUSTOMDRAW*>(pNMHDR);
     switch (cd->dwDrawStage) {
-    case CDDS_PREPAINT:
-        *pResult = CDRF_NOTIFYITEMDRAW;
-        break;
-    case CDDS_ITEMPREPAINT:
-        *pResult = CDRF_NOTIFYSUBITEMDRAW;
-        break;
+    case CDDS_PREPAINT: *pResult = CDRF_NOTIFYITEMDRAW; break;
+    case CDDS_ITEMPREPAINT: *pResult = CDRF_NOTIFYSUBITEMDRAW; break;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
         DrawCell(*cd->hdc, cd->iItem, cd->iSubItem);
         *pResult = CDRF_SKIPDEFAULT;
         break;
-    default:
-        *pResult = CDRF_DODEFAULT;
+    default: *pResult = CDRF_DODEFAULT;
     }
 }
 

@@ -10,8 +10,8 @@
 
 #include <wx/textctrl.h>
 
-#include "platform/report_list.h"
 #include "core/winapi.h"
+#include "platform/report_list.h"
 
 class wxDC;
 class CEditListCtrl;
@@ -109,8 +109,7 @@ public:
     CEditListCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
                   long style = wxBORDER_SUNKEN);
     ~CEditListCtrl() override;
-    bool Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
-                long style = wxBORDER_SUNKEN);
+    bool Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style = wxBORDER_SUNKEN);
 
     // Called once the window exists: adds the edit-labels style.
     virtual void PreSubclassWindow();
@@ -122,8 +121,8 @@ public:
     // confirms that one first; row -1 cancels the open edit. Returns the editor, or nullptr when
     // no edit began (no such row, no edit-labels style, or the begin notification refused).
     CItemEdit* EditLabel(int row);
-    CItemEdit* GetEditControl();       // the editor while an edit is open, else nullptr
-    void CancelEditLabel();            // ends the open edit as cancelled
+    CItemEdit* GetEditControl();  // the editor while an edit is open, else nullptr
+    void CancelEditLabel();       // ends the open edit as cancelled
     bool IsEditingLabel() const { return m_editRow >= 0; }
 
     // The label rectangle of a cell (the whole cell: the list shows no icons).

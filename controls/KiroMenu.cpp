@@ -40,7 +40,8 @@ namespace {
 
 std::size_t WideLength(const WCHAR* text) { return platform::Utf16Length(text); }
 
-bool SameWide(const WCHAR* a, const WCHAR* b) {
+bool SameWide(const WCHAR* a, const WCHAR* b)
+{
     if (!a || !b) return false;
     std::size_t n = WideLength(a);
     return n == WideLength(b) && std::equal(a, a + n, b);
@@ -51,13 +52,15 @@ bool SameWide(const WCHAR* a, const WCHAR* b) {
 // ---------------------------------------------------------------------------------------------
 // Item records
 
-KiroMenuData::~KiroMenuData() {
+KiroMenuData::~KiroMenuData()
+{
     delete m_ownImages;
     m_ownImages = nullptr;
     SetWideCaption(nullptr);
 }
 
-void KiroMenuData::SetWideCaption(const WCHAR* text) {
+void KiroMenuData::SetWideCaption(const WCHAR* text)
+{
     // The copy is made before the old caption goes: the text may be that caption itself.
     WCHAR* copy = nullptr;
     if (text) {
@@ -70,7 +73,8 @@ void KiroMenuData::SetWideCaption(const WCHAR* text) {
     m_caption = copy;
 }
 
-void KiroMenuData::SetCaption(const char* text) {
+void KiroMenuData::SetCaption(const char* text)
+{
     if (!text) {
         SetWideCaption(nullptr);
         return;
@@ -80,7 +84,8 @@ void KiroMenuData::SetCaption(const char* text) {
     SetWideCaption(wide.c_str());
 }
 
-std::string KiroMenuData::GetCaption() const {
+std::string KiroMenuData::GetCaption() const
+{
     if (!m_caption) return std::string();
     return platform::Utf16ToUtf8(std::u16string(m_caption, WideLength(m_caption)));
 }
@@ -92,10 +97,10 @@ KiroMenu::~KiroMenu() { KiroMenu::DestroyMenu(); }
 
 BOOL KiroMenu::DestroyMenu() { return ReleaseMenu(); }
 
-BOOL KiroMenu::ReleaseMenu() {
+BOOL KiroMenu::ReleaseMenu()
+{
     auto forget = [](HMENU handle) {
-        s_popupHandles.erase(std::remove(s_popupHandles.begin(), s_popupHandles.end(), handle),
-                             s_popupHandles.end());
+        s_popupHandles.erase(std::remove(s_popupHandles.begin(), s_popupHandles.end(), handle), s_popupHandles.end());
     };
     if (m_hMenu) forget(m_hMenu);
     // From the last popup to the first; each popup's destructor releases its own popups.
@@ -118,19 +123,19 @@ BOOL KiroMenu::ReleaseMenu() {
     return CMenu::DestroyMenu();
 }
 
-CMenu* KiroMenu::GetSubMenu(int position) const {
+CMenu* KiroMenu::GetSubMenu(int position) const
+{
     HMENU sub = platform::GetSubMenu(m_hMenu, position);
     return sub ? CMenu::FromHandle(sub) : nullptr;
 }
 
-KiroMenu* KiroMenu::KiroSubMenu(int position) const {
-    return dynamic_cast<KiroMenu*>(GetSubMenu(position));
-}
+KiroMenu* KiroMenu::KiroSubMenu(int position) const { return dynamic_cast<KiroMenu*>(GetSubMenu(position)); }
 
 // ---------------------------------------------------------------------------------------------
 // Look selection
 
-int KiroMenu::DetectShellType() {
+int KiroMenu::DetectShellType()
+{
     const platform::OsVersion version = platform::CurrentOsVersion();
     const DWORD packed = version.packed;
     if (!(packed & 0x80000000u)) {
@@ -149,14 +154,16 @@ int KiroMenu::DetectShellType() {
     return 2;
 }
 
-void KiroMenu::SetDrawMode(int mode) {
+void KiroMenu::SetDrawMode(int mode)
+{
     s_drawModeXp = mode;
     s_drawModeOther = mode;
 }
 
 BOOL KiroMenu::IsRecognisedShell() { return s_shellType >= 2 ? TRUE : FALSE; }
 
-BOOL KiroMenu::IsClassicTheme() {
+BOOL KiroMenu::IsClassicTheme()
+{
     if (!s_themeRead) {
         s_themeRead = TRUE;
         static const char kClassic[] = "Windows Classic.theme";
@@ -185,14 +192,13 @@ int KiroMenu::GetActiveDrawMode() { return IsXpThemed() ? s_drawModeXp : s_drawM
 
 BOOL KiroMenu::IsFlatDrawMode() { return GetActiveDrawMode() == 1 ? TRUE : FALSE; }
 
-BOOL KiroMenu::GetActiveSelectDisabled() {
-    return IsFlatDrawMode() ? s_selectDisabledFlat : s_selectDisabledClassic;
-}
+BOOL KiroMenu::GetActiveSelectDisabled() { return IsFlatDrawMode() ? s_selectDisabledFlat : s_selectDisabledClassic; }
 
 // ---------------------------------------------------------------------------------------------
 // Colours and glyphs
 
-COLORREF KiroMenu::BlendTowardWhite(COLORREF colour, double factor) {
+COLORREF KiroMenu::BlendTowardWhite(COLORREF colour, double factor)
+{
     if (!(factor > 0.0 && factor <= 1.0)) return colour;
     COLORREF result = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
@@ -203,7 +209,8 @@ COLORREF KiroMenu::BlendTowardWhite(COLORREF colour, double factor) {
     return result;
 }
 
-COLORREF KiroMenu::ScaleTowardBlack(COLORREF colour, double factor) {
+COLORREF KiroMenu::ScaleTowardBlack(COLORREF colour, double factor)
+{
     if (!(factor > 0.0 && factor <= 1.0)) return colour;
     COLORREF result = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
@@ -214,7 +221,8 @@ COLORREF KiroMenu::ScaleTowardBlack(COLORREF colour, double factor) {
     return result;
 }
 
-void KiroMenu::DrawCheckGlyph(wxDC& dc, int x, int y, COLORREF colour) {
+void KiroMenu::DrawCheckGlyph(wxDC& dc, int x, int y, COLORREF colour)
+{
     // Seven strokes of three pixels each, drawn as one-pixel-wide rectangles.
     static const int kTop[7] = {2, 3, 4, 3, 2, 1, 0};
     const wxPen oldPen = dc.GetPen();
@@ -226,7 +234,8 @@ void KiroMenu::DrawCheckGlyph(wxDC& dc, int x, int y, COLORREF colour) {
     dc.SetBrush(oldBrush);
 }
 
-void KiroMenu::DrawRadioGlyph(wxDC& dc, int x, int y, COLORREF colour) {
+void KiroMenu::DrawRadioGlyph(wxDC& dc, int x, int y, COLORREF colour)
+{
     const wxPen oldPen = dc.GetPen();
     const wxBrush oldBrush = dc.GetBrush();
     dc.SetPen(wxPen(platform::ToColour(colour), 1));
@@ -239,12 +248,14 @@ void KiroMenu::DrawRadioGlyph(wxDC& dc, int x, int y, COLORREF colour) {
 // ---------------------------------------------------------------------------------------------
 // Settings of this menu
 
-void KiroMenu::SetImageSize(int width, int height) {
+void KiroMenu::SetImageSize(int width, int height)
+{
     m_imageWidth = width;
     m_imageHeight = height;
 }
 
-void KiroMenu::SetImageBackground(COLORREF colour) {
+void KiroMenu::SetImageBackground(COLORREF colour)
+{
     m_imageBackground = colour;
     m_hasImageBackground = TRUE;
 }
@@ -257,22 +268,20 @@ void KiroMenu::ClearDibDisabledImages() { m_dibDisabledImages = FALSE; }
 // ---------------------------------------------------------------------------------------------
 // Records across the popup tree
 
-KiroMenu* KiroMenu::FindOwnerSkipping(UINT commandId, int& position,
-                                      const std::vector<KiroMenu*>* menus,
-                                      const std::vector<int>* positions) {
+KiroMenu* KiroMenu::FindOwnerSkipping(UINT commandId, int& position, const std::vector<KiroMenu*>* menus,
+                                      const std::vector<int>* positions)
+{
     const int count = GetMenuItemCount();
     for (int i = 0; i < count; ++i) {
         if (KiroMenu* popup = KiroSubMenu(i)) {
-            if (KiroMenu* owner = popup->FindOwnerSkipping(commandId, position, menus, positions))
-                return owner;
+            if (KiroMenu* owner = popup->FindOwnerSkipping(commandId, position, menus, positions)) return owner;
             continue;
         }
         if (GetMenuItemID(i) != commandId) continue;
         bool skipped = false;
         if (menus && positions) {
             const std::size_t n = std::min(menus->size(), positions->size());
-            for (std::size_t j = 0; j < n && !skipped; ++j)
-                skipped = (*menus)[j] == this && (*positions)[j] == i;
+            for (std::size_t j = 0; j < n && !skipped; ++j) skipped = (*menus)[j] == this && (*positions)[j] == i;
         }
         if (skipped) continue;
         position = i;
@@ -282,12 +291,14 @@ KiroMenu* KiroMenu::FindOwnerSkipping(UINT commandId, int& position,
     return nullptr;
 }
 
-KiroMenu* KiroMenu::FindOwner(UINT commandId, int& position) {
+KiroMenu* KiroMenu::FindOwner(UINT commandId, int& position)
+{
     return FindOwnerSkipping(commandId, position, nullptr, nullptr);
 }
 
 KiroMenu* KiroMenu::FindNextOwner(UINT commandId, int& position, std::vector<KiroMenu*>& menus,
-                                  std::vector<int>& positions) {
+                                  std::vector<int>& positions)
+{
     return FindOwnerSkipping(commandId, position, &menus, &positions);
 }
 
@@ -295,7 +306,8 @@ KiroMenu* KiroMenu::FindNextOwner(UINT commandId, int& position, std::vector<Kir
 // loaded menu) carries none: its record is the one with its command at its index past the leading
 // entries, else the first with its command. A record that another item carries is never taken
 // for it, since that item would be left with a record that is not its own.
-std::vector<KiroMenuData*>::iterator KiroMenu::RecordOfItemAt(UINT position, UINT_PTR commandId) {
+std::vector<KiroMenuData*>::iterator KiroMenu::RecordOfItemAt(UINT position, UINT_PTR commandId)
+{
     auto dataAt = [this](UINT at) {
         return reinterpret_cast<const KiroMenuData*>(platform::GetMenuItemData(m_hMenu, at, MF_BYPOSITION));
     };
@@ -316,7 +328,8 @@ std::vector<KiroMenuData*>::iterator KiroMenu::RecordOfItemAt(UINT position, UIN
     return std::find_if(m_items.begin(), m_items.end(), unclaimed);
 }
 
-KiroMenuData* KiroMenu::FindRecordByCommand(UINT commandId) {
+KiroMenuData* KiroMenu::FindRecordByCommand(UINT commandId)
+{
     auto firstWith = [commandId](const std::vector<KiroMenuData*>& items) -> KiroMenuData* {
         for (KiroMenuData* record : items)
             if (record->m_commandId == static_cast<UINT_PTR>(commandId)) return record;
@@ -328,7 +341,8 @@ KiroMenuData* KiroMenu::FindRecordByCommand(UINT commandId) {
     return owner ? firstWith(owner->m_items) : nullptr;
 }
 
-KiroMenuData* KiroMenu::FindRecordByCaption(const WCHAR* caption) {
+KiroMenuData* KiroMenu::FindRecordByCaption(const WCHAR* caption)
+{
     const int count = GetMenuItemCount();
     bool ownSearched = false;
     for (int i = 0; i < count; ++i) {
@@ -345,13 +359,12 @@ KiroMenuData* KiroMenu::FindRecordByCaption(const WCHAR* caption) {
     return nullptr;
 }
 
-void KiroMenu::AlignAccelerators() {
+void KiroMenu::AlignAccelerators()
+{
     // Fonts need the toolkit. Without a GUI application there is no menu font: every character
     // counts as one unit, which lines the accelerators up in a fixed-pitch font.
     if (!platform::HaveGuiApp()) {
-        AlignAccelerators([](const std::string& text) {
-            return static_cast<int>(platform::Utf8ToUtf16(text).size());
-        });
+        AlignAccelerators([](const std::string& text) { return static_cast<int>(platform::Utf8ToUtf16(text).size()); });
         return;
     }
     // The menu font, measured off screen: a graphics context over an image needs no window.
@@ -360,12 +373,11 @@ void KiroMenu::AlignAccelerators() {
     if (!gc) return;
     wxGCDC dc(gc);
     dc.SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
-    AlignAccelerators([&dc](const std::string& text) {
-        return dc.GetTextExtent(wxString::FromUTF8(text)).GetWidth();
-    });
+    AlignAccelerators([&dc](const std::string& text) { return dc.GetTextExtent(wxString::FromUTF8(text)).GetWidth(); });
 }
 
-void KiroMenu::AlignAccelerators(const std::function<int(const std::string&)>& textWidth) {
+void KiroMenu::AlignAccelerators(const std::function<int(const std::string&)>& textWidth)
+{
     const int count = GetMenuItemCount();
     auto captionAt = [this](int position) -> std::string {
         const auto index = static_cast<std::size_t>(position);
@@ -395,8 +407,8 @@ void KiroMenu::AlignAccelerators(const std::function<int(const std::string&)>& t
     }
 }
 
-KiroMenuData* KiroMenu::AttachNewRecord(UINT position, UINT flags, UINT_PTR commandId,
-                                        const std::string& caption) {
+KiroMenuData* KiroMenu::AttachNewRecord(UINT position, UINT flags, UINT_PTR commandId, const std::string& caption)
+{
     auto* record = new KiroMenuData;
     record->SetCaption(caption.c_str());
     record->m_flags = flags;
@@ -406,11 +418,13 @@ KiroMenuData* KiroMenu::AttachNewRecord(UINT position, UINT flags, UINT_PTR comm
     return record;
 }
 
-void KiroMenu::SetSyncMarks(int value) {
+void KiroMenu::SetSyncMarks(int value)
+{
     for (KiroMenuData* record : m_items) record->m_synced = value;
 }
 
-KiroMenuData* KiroMenu::ClaimRecord(UINT_PTR commandId) {
+KiroMenuData* KiroMenu::ClaimRecord(UINT_PTR commandId)
+{
     for (KiroMenuData* record : m_items) {
         if (record->m_commandId == commandId && record->m_synced == 0) {
             record->m_synced = 1;
@@ -420,7 +434,8 @@ KiroMenuData* KiroMenu::ClaimRecord(UINT_PTR commandId) {
     return nullptr;
 }
 
-void KiroMenu::DeleteUnsyncedRecords() {
+void KiroMenu::DeleteUnsyncedRecords()
+{
     // The pointers stay in m_items until Resync puts the new list in place; they are nulled
     // here so that nothing can reach a deleted record in between.
     for (KiroMenuData*& record : m_items) {
@@ -431,7 +446,8 @@ void KiroMenu::DeleteUnsyncedRecords() {
     }
 }
 
-KiroMenuData* KiroMenu::ClaimCarriedRecord(UINT position, UINT_PTR commandId) {
+KiroMenuData* KiroMenu::ClaimCarriedRecord(UINT position, UINT_PTR commandId)
+{
     const auto* carried =
         reinterpret_cast<const KiroMenuData*>(platform::GetMenuItemData(m_hMenu, position, MF_BYPOSITION));
     if (!carried) return nullptr;
@@ -444,7 +460,8 @@ KiroMenuData* KiroMenu::ClaimCarriedRecord(UINT position, UINT_PTR commandId) {
     return nullptr;
 }
 
-void KiroMenu::Resync() {
+void KiroMenu::Resync()
+{
     SetSyncMarks(0);
     std::vector<KiroMenuData*> fresh;
     for (int i = 0; i < GetMenuItemCount(); ++i) {
@@ -456,8 +473,7 @@ void KiroMenu::Resync() {
         if (state & MF_POPUP) {
             const HMENU handle = platform::GetSubMenu(m_hMenu, i);
             const auto handleValue = reinterpret_cast<UINT_PTR>(handle);
-            const std::string caption =
-                platform::Utf16ToUtf8(CMenu::GetMenuString(position, MF_BYPOSITION));
+            const std::string caption = platform::Utf16ToUtf8(CMenu::GetMenuString(position, MF_BYPOSITION));
             record = ClaimCarriedRecord(position, handleValue);
             if (!record) record = ClaimRecord(handleValue);
             const UINT flags = (state & 0xFF) | MF_BYPOSITION | MF_POPUP | MF_OWNERDRAW;
@@ -476,20 +492,18 @@ void KiroMenu::Resync() {
             record = ClaimCarriedRecord(position, 0);
             if (!record) record = ClaimRecord(0);
             if (!record) {
-                record = AttachNewRecord(position, state | MF_BYPOSITION | MF_SEPARATOR | MF_OWNERDRAW,
-                                         0, std::string());
+                record =
+                    AttachNewRecord(position, state | MF_BYPOSITION | MF_SEPARATOR | MF_OWNERDRAW, 0, std::string());
             } else {
                 // It stays an owner-drawn separator, whatever the flags of the record it claimed
                 // (a record of command 0 may come from a plain item). Always by position: command
                 // 0 would change the first separator of the tree instead of this one.
                 record->m_flags = (record->m_flags & ~MF_POPUP) | MF_SEPARATOR | MF_OWNERDRAW;
-                CMenu::ModifyMenu(position, record->m_flags | MF_BYPOSITION, 0,
-                                  static_cast<const void*>(record));
+                CMenu::ModifyMenu(position, record->m_flags | MF_BYPOSITION, 0, static_cast<const void*>(record));
             }
         } else {
             const UINT id = GetMenuItemID(i);
-            const std::string caption =
-                platform::Utf16ToUtf8(CMenu::GetMenuString(position, MF_BYPOSITION));
+            const std::string caption = platform::Utf16ToUtf8(CMenu::GetMenuString(position, MF_BYPOSITION));
             record = ClaimCarriedRecord(position, id);
             if (!record) record = ClaimRecord(id);
             const UINT flags = state | MF_BYPOSITION | MF_OWNERDRAW;
@@ -508,6 +522,7 @@ void KiroMenu::Resync() {
     m_items.swap(fresh);
 }
 
-void KiroMenu::ResyncMenu(CMenu* menu) {
+void KiroMenu::ResyncMenu(CMenu* menu)
+{
     if (auto* kiro = dynamic_cast<KiroMenu*>(menu)) kiro->Resync();
 }

@@ -47,13 +47,13 @@ struct KiroMenuData {
     // The caption as UTF-8; empty when there is none.
     std::string GetCaption() const;
 
-    WCHAR* m_caption = nullptr;     // owned, null: no caption
-    int m_imageIndex = -1;          // index in m_ownImages (0 when the item has its own image)
-    int m_globalImageIndex = -1;    // index in KiroMenu::s_images, -1 when none
-    int m_ownImageId = -1;          // -1: no own image; else the bitmap id it came from (0: copied)
-    UINT m_flags = 0;               // the MF_ flags the item was put into the menu with
-    UINT_PTR m_commandId = 0;       // command id; a popup item's HMENU; 0 for a separator
-    int m_synced = 0;               // claim mark while records are resynchronised
+    WCHAR* m_caption = nullptr;         // owned, null: no caption
+    int m_imageIndex = -1;              // index in m_ownImages (0 when the item has its own image)
+    int m_globalImageIndex = -1;        // index in KiroMenu::s_images, -1 when none
+    int m_ownImageId = -1;              // -1: no own image; else the bitmap id it came from (0: copied)
+    UINT m_flags = 0;                   // the MF_ flags the item was put into the menu with
+    UINT_PTR m_commandId = 0;           // command id; a popup item's HMENU; 0 for a separator
+    int m_synced = 0;                   // claim mark while records are resynchronised
     CImageList* m_ownImages = nullptr;  // owned list holding the item's own image
 };
 
@@ -109,8 +109,7 @@ public:
     // The menu holding a plain item with the command, and its position there; null and -1.
     KiroMenu* FindOwner(UINT commandId, int& position);
     // As FindOwner, skipping every (menus[j], positions[j]) pair.
-    KiroMenu* FindNextOwner(UINT commandId, int& position, std::vector<KiroMenu*>& menus,
-                            std::vector<int>& positions);
+    KiroMenu* FindNextOwner(UINT commandId, int& position, std::vector<KiroMenu*>& menus, std::vector<int>& positions);
     KiroMenuData* FindRecordByCommand(UINT commandId);
     KiroMenuData* FindRecordByCaption(const WCHAR* caption);
     // Pads the text before the tab of each caption so the accelerators line up. The width
@@ -119,8 +118,7 @@ public:
     void AlignAccelerators();
     void AlignAccelerators(const std::function<int(const std::string&)>& textWidth);
     // A new record with the caption, flags and command id, put on the item with ModifyMenu.
-    KiroMenuData* AttachNewRecord(UINT position, UINT flags, UINT_PTR commandId,
-                                  const std::string& caption);
+    KiroMenuData* AttachNewRecord(UINT position, UINT flags, UINT_PTR commandId, const std::string& caption);
     // Rebuilds m_items from the menu's items: one record per position, in position order.
     void Resync();
     static void ResyncMenu(CMenu* menu);
@@ -199,8 +197,8 @@ public:
     // 2; FALSE, with nothing created, for a null list, a negative index or an image the source
     // does not have.
     BOOL CopyImageToList(CImageList* source, int index, CImageList* target);
-    void FadeBitmap(wxImage* bitmap);    // every pixel but the button face blended toward white
-    void ShadowBitmap(wxImage* bitmap);  // every pixel but the button face in the shadow colour
+    void FadeBitmap(wxImage* bitmap);               // every pixel but the button face blended toward white
+    void ShadowBitmap(wxImage* bitmap);             // every pixel but the button face in the shadow colour
     void AddEffectCopiesOfFirst(CImageList* list);  // its first image's faded and shadow copies
     // The disabled picture of the area (srcX, srcY, width, height) of the bitmap, painted at
     // (x, y) over the background colour: the figure (neither button face nor highlight colour)
@@ -209,15 +207,15 @@ public:
     void DrawEmbossedImage(wxDC& dc, int x, int y, int width, int height, wxImage* bitmap, int srcX, int srcY,
                            COLORREF background);
     // The same from a one-bit picture of the area (dark pixels are the figure); the bitmap stays.
-    void DrawEmbossedImageDib(wxDC& dc, int x, int y, int width, int height, const wxImage& bitmap, int srcX,
-                              int srcY, COLORREF background);
+    void DrawEmbossedImageDib(wxDC& dc, int x, int y, int width, int height, const wxImage& bitmap, int srcX, int srcY,
+                              COLORREF background);
     BOOL DrawClassicCheckBox(wxDC& dc, const CRect& rect, BOOL selected, BOOL radio);
     BOOL DrawFlatCheckBox(wxDC& dc, const CRect& rect, BOOL radio, const COLORREF& frameColour);
     // A bitmapWidth by bitmapHeight image showing a width by height rectangle (centred on the
     // menu background when the sizes differ) framed in border, filled with fill: solid for
     // hatchStyle -1, else hatched (HS_*).
-    void CreateSwatchBitmap(wxImage* bitmap, int width, int height, int bitmapWidth, int bitmapHeight,
-                            COLORREF fill, COLORREF border, int hatchStyle);
+    void CreateSwatchBitmap(wxImage* bitmap, int width, int height, int bitmapWidth, int bitmapHeight, COLORREF fill,
+                            COLORREF border, int hatchStyle);
     // The number of leading top-level entries of a loaded menu that have no record.
     int GetMenuBarOffset();
     // Puts the record captions back on the top-level popup entries (as plain text entries).
@@ -294,8 +292,8 @@ public:
     BOOL LoadToolbarImages(const UINT* toolbarIds, int count);  // TRUE when every one loaded
 
     // --- members -----------------------------------------------------------------------------
-    std::vector<KiroMenuData*> m_items;   // owned; record i belongs to position i
-    std::vector<HMENU> m_popupHandles;    // popups held; their KiroMenu objects are owned
+    std::vector<KiroMenuData*> m_items;  // owned; record i belongs to position i
+    std::vector<HMENU> m_popupHandles;   // popups held; their KiroMenu objects are owned
     int m_imageWidth = 16;
     int m_imageHeight = 15;
     COLORREF m_imageBackground = RGB(192, 192, 192);

@@ -7,7 +7,8 @@
 #include <wx/dcps.h>
 #include <wx/graphics.h>
 
-bool KiroMenuMemDC::IsPrinting(const wxDC& dc) {
+bool KiroMenuMemDC::IsPrinting(const wxDC& dc)
+{
     return dynamic_cast<const wxPrinterDC*>(&dc) != nullptr
 #if wxUSE_POSTSCRIPT
            || dynamic_cast<const wxPostScriptDC*>(&dc) != nullptr
@@ -15,7 +16,8 @@ bool KiroMenuMemDC::IsPrinting(const wxDC& dc) {
         ;
 }
 
-KiroMenuMemDC::KiroMenuMemDC(wxDC* target, const CRect* area) : m_target(target) {
+KiroMenuMemDC::KiroMenuMemDC(wxDC* target, const CRect* area) : m_target(target)
+{
     if (area) m_area = *area;
     m_offScreen = (target && !IsPrinting(*target)) ? TRUE : FALSE;
     if (!m_offScreen) return;
@@ -34,7 +36,8 @@ KiroMenuMemDC::KiroMenuMemDC(wxDC* target, const CRect* area) : m_target(target)
     m_surface->SetLogicalOrigin(m_area.left, m_area.top);
 }
 
-KiroMenuMemDC::~KiroMenuMemDC() {
+KiroMenuMemDC::~KiroMenuMemDC()
+{
     if (!m_offScreen) return;  // nothing of the target's is ours
     // Ending the surface puts its pixels into the picture.
     m_surface.reset();

@@ -5,9 +5,9 @@
 #pragma once
 #include <memory>
 
-#include <wx/defs.h>
 #include <wx/dc.h>
 #include <wx/dcgraph.h>
+#include <wx/defs.h>
 #include <wx/image.h>
 
 #include "platform/gdi.h"

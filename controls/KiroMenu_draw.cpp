@@ -27,13 +27,15 @@ namespace {
 using platform::HaveGuiApp;
 
 // The menu font; an invalid font without a GUI application (fonts need the toolkit).
-wxFont MenuFont() {
+wxFont MenuFont()
+{
     if (!HaveGuiApp()) return wxFont();
     return wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
 }
 
 // Truncation toward zero, then no less than 0.
-int HalfOffset(int room) {
+int HalfOffset(int room)
+{
     const int v = static_cast<int>(room / 2.0 + 0.5);
     return v < 0 ? 0 : v;
 }
@@ -41,7 +43,8 @@ int HalfOffset(int room) {
 wxRect Box(int l, int t, int r, int b) { return wxRect(l, t, r - l, b - t); }
 
 // An image of a list drawn with its transparency; nothing from a null list or a bad index.
-void DrawListImage(wxDC& dc, const CImageList* list, int index, int x, int y) {
+void DrawListImage(wxDC& dc, const CImageList* list, int index, int x, int y)
+{
     if (!list || index < 0) return;
     const wxImage image = list->GetImage(index);
     if (!image.IsOk()) return;
@@ -54,7 +57,8 @@ struct CaptionParts {
     bool hasTab = false;
 };
 
-CaptionParts SplitCaption(const std::string& caption) {
+CaptionParts SplitCaption(const std::string& caption)
+{
     CaptionParts parts;
     const std::size_t first = caption.find('\t');
     if (first == std::string::npos) {
@@ -69,7 +73,8 @@ CaptionParts SplitCaption(const std::string& caption) {
 
 // Draws the caption's parts into the text rectangle: the left part left-aligned, the right part
 // right-aligned, both centred vertically on one line.
-void DrawCaption(wxDC& dc, const CaptionParts& parts, wxRect rect) {
+void DrawCaption(wxDC& dc, const CaptionParts& parts, wxRect rect)
+{
     wxRect left = rect;
     platform::DrawText(dc, parts.left, left, DT_VCENTER | DT_SINGLELINE);
     if (parts.hasTab) {
@@ -81,9 +86,9 @@ void DrawCaption(wxDC& dc, const CaptionParts& parts, wxRect rect) {
 // Keeps the DC's text colour and background mode and puts them back at the end of a paint.
 class TextState {
 public:
-    explicit TextState(wxDC& dc)
-        : m_dc(dc), m_colour(dc.GetTextForeground()), m_mode(dc.GetBackgroundMode()) {}
-    ~TextState() {
+    explicit TextState(wxDC& dc) : m_dc(dc), m_colour(dc.GetTextForeground()), m_mode(dc.GetBackgroundMode()) {}
+    ~TextState()
+    {
         m_dc.SetTextForeground(m_colour);
         m_dc.SetBackgroundMode(m_mode);
     }
@@ -96,7 +101,7 @@ private:
 
 // What the painters draw for one item.
 struct ItemLook {
-    int imageMark = -1;               // the record's image id, 0 for an image of s_images
+    int imageMark = -1;          // the record's image id, 0 for an image of s_images
     CImageList* list = nullptr;  // the item's image
     int index = -1;
     std::string caption;
@@ -108,22 +113,26 @@ struct ItemLook {
 };
 
 // The check-mark classification shared by both painters.
-void Classify(ItemLook& look, UINT state, const KiroMenu& menu) {
+void Classify(ItemLook& look, UINT state, const KiroMenu& menu)
+{
     const bool checked = (state & ODS_CHECKED) != 0, selected = (state & ODS_SELECTED) != 0,
                grayed = (state & ODS_GRAYED) != 0;
-    if (checked && look.imageMark < 0 &&
-        ((selected && menu.m_checkMarkSelectedId > 0) || menu.m_checkMarkId > 0)) {
+    if (checked && look.imageMark < 0 && ((selected && menu.m_checkMarkSelectedId > 0) || menu.m_checkMarkId > 0)) {
         look.customCheck = true;
     } else if (look.imageMark != -1) {
-        if (selected && !grayed) look.selectedImage = true;
-        else if (grayed) look.grayedImage = true;
-        else look.plainImage = true;
+        if (selected && !grayed)
+            look.selectedImage = true;
+        else if (grayed)
+            look.grayedImage = true;
+        else
+            look.plainImage = true;
     }
 }
 
 // Whether the item's check mark is a radio bullet: the item carries a checked bitmap (as the
 // framework's radio check sets) or the radio-check type.
-bool IsRadioCheck(const DRAWITEMSTRUCT* item) {
+bool IsRadioCheck(const DRAWITEMSTRUCT* item)
+{
     MenuItemInfo info;
     info.fMask = MIIM_CHECKMARKS | MIIM_FTYPE;
     const auto menu = static_cast<HMENU>(item->hwndItem);
@@ -136,22 +145,27 @@ bool IsRadioCheck(const DRAWITEMSTRUCT* item) {
 // ---------------------------------------------------------------------------------------------
 // Choosing the painter and measuring
 
-BOOL KiroMenu::IsPaletteDevice(const wxDC& dc) {
+BOOL KiroMenu::IsPaletteDevice(const wxDC& dc)
+{
     const int depth = dc.GetDepth();
     return depth > 0 && depth <= 8 ? TRUE : FALSE;
 }
 
-void KiroMenu::DrawItem(DRAWITEMSTRUCT* item) {
+void KiroMenu::DrawItem(DRAWITEMSTRUCT* item)
+{
     if (!item || !item->hDC) return;
     if (IsPaletteDevice(*item->hDC)) {
         DrawItemClassic(item);
         return;
     }
-    if (GetActiveDrawMode() == 1) DrawItemFlat(item);
-    else DrawItemClassic(item);
+    if (GetActiveDrawMode() == 1)
+        DrawItemFlat(item);
+    else
+        DrawItemClassic(item);
 }
 
-void KiroMenu::MeasureItem(MEASUREITEMSTRUCT* item) {
+void KiroMenu::MeasureItem(MEASUREITEMSTRUCT* item)
+{
     if (!item) return;
     const auto* record = reinterpret_cast<const KiroMenuData*>(item->itemData);
     const int W = m_imageWidth, H = m_imageHeight;
@@ -166,8 +180,7 @@ void KiroMenu::MeasureItem(MEASUREITEMSTRUCT* item) {
     }
 
     // An item without a record is measured as one without a caption.
-    const std::u16string wide =
-        record && record->m_caption ? std::u16string(record->m_caption) : std::u16string();
+    const std::u16string wide = record && record->m_caption ? std::u16string(record->m_caption) : std::u16string();
     UINT tw = 0;
     if (HaveGuiApp()) {
         // Measured off screen: a graphics context over an image needs no window.
@@ -177,12 +190,10 @@ void KiroMenu::MeasureItem(MEASUREITEMSTRUCT* item) {
             wxGCDC dc(gc);
             dc.SetFont(IsRecognisedShell() ? MenuFont() : *wxNORMAL_FONT);
             if (s_shellType != 0) {
-                tw = static_cast<UINT>(
-                    dc.GetTextExtent(wxString::FromUTF8(platform::Utf16ToUtf8(wide))).GetWidth());
+                tw = static_cast<UINT>(dc.GetTextExtent(wxString::FromUTF8(platform::Utf16ToUtf8(wide))).GetWidth());
             } else {
                 wxRect calc(0, 0, 0, 0);
-                platform::DrawText(dc, platform::Utf16ToUtf8(wide), calc,
-                                   DT_CALCRECT | DT_SINGLELINE | DT_VCENTER);
+                platform::DrawText(dc, platform::Utf16ToUtf8(wide), calc, DT_CALCRECT | DT_SINGLELINE | DT_VCENTER);
                 tw = static_cast<UINT>(calc.width) + 3;
                 // The width grows by three average characters; an empty caption has none.
                 if (!wide.empty()) tw += 3 * (tw / static_cast<UINT>(wide.size()));
@@ -193,12 +204,15 @@ void KiroMenu::MeasureItem(MEASUREITEMSTRUCT* item) {
         tw = static_cast<UINT>(wide.size());
     }
 
-    if (flat) item->itemWidth = static_cast<UINT>(W + margin) + tw + 8;
-    else item->itemWidth = tw + static_cast<UINT>(2 * W + 1);
+    if (flat)
+        item->itemWidth = static_cast<UINT>(W + margin) + tw + 8;
+    else
+        item->itemWidth = tw + static_cast<UINT>(2 * W + 1);
     item->itemHeight = static_cast<UINT>(std::max(menuHeight, H + margin));
 }
 
-void KiroMenu::DrawDisabledImage(wxDC& dc, CImageList* list, int index, int x, int y, COLORREF background) {
+void KiroMenu::DrawDisabledImage(wxDC& dc, CImageList* list, int index, int x, int y, COLORREF background)
+{
     // Rendered into a scratch bitmap, which the embossing may overwrite.
     wxImage bitmap;
     GetImageBitmap(list, index, &bitmap);
@@ -211,7 +225,8 @@ void KiroMenu::DrawDisabledImage(wxDC& dc, CImageList* list, int index, int x, i
 // ---------------------------------------------------------------------------------------------
 // The classic look
 
-void KiroMenu::DrawItemClassic(DRAWITEMSTRUCT* item) {
+void KiroMenu::DrawItemClassic(DRAWITEMSTRUCT* item)
+{
     if (!item || !item->hDC) return;
     wxDC& dc = *item->hDC;
     const CRect R(item->rcItem);
@@ -277,8 +292,10 @@ void KiroMenu::DrawItemClassic(DRAWITEMSTRUCT* item) {
         } else if (look.selectedImage) {
             platform::FillSolidRect(dc, inner, bg);
             if (IsRecognisedShell()) {
-                if (checked) platform::Draw3dRect(dc, outer, shadow, light);
-                else platform::Draw3dRect(dc, outer, light, shadow);
+                if (checked)
+                    platform::Draw3dRect(dc, outer, shadow, light);
+                else
+                    platform::Draw3dRect(dc, outer, light, shadow);
             }
             DrawListImage(dc, look.list, look.index, px, py);
         } else {
@@ -321,7 +338,8 @@ void KiroMenu::DrawItemClassic(DRAWITEMSTRUCT* item) {
 
     // The submenu arrow of a popup entry, in the caption's colours.
     if (record && (record->m_flags & MF_POPUP)) {
-        if (grayed && !selected) platform::DrawSubmenuArrow(dc, Box(L + 1, T + 1, Rt + 1, B + 1), SysColor(COLOR_BTNHIGHLIGHT));
+        if (grayed && !selected)
+            platform::DrawSubmenuArrow(dc, Box(L + 1, T + 1, Rt + 1, B + 1), SysColor(COLOR_BTNHIGHLIGHT));
         platform::DrawSubmenuArrow(dc, R.ToWx(), !grayed ? textColour : selected ? bg : SysColor(COLOR_GRAYTEXT));
     }
 }
@@ -329,7 +347,8 @@ void KiroMenu::DrawItemClassic(DRAWITEMSTRUCT* item) {
 // ---------------------------------------------------------------------------------------------
 // The flat look
 
-void KiroMenu::DrawItemFlat(DRAWITEMSTRUCT* item) {
+void KiroMenu::DrawItemFlat(DRAWITEMSTRUCT* item)
+{
     if (!item || !item->hDC) return;
     const CRect R(item->rcItem);
     const int L = R.left, T = R.top, Rt = R.right, B = R.bottom, h = R.Height();
@@ -459,7 +478,8 @@ void KiroMenu::DrawItemFlat(DRAWITEMSTRUCT* item) {
     // The submenu arrow of a popup entry, in the caption's colour.
     if (record && (record->m_flags & MF_POPUP)) {
         COLORREF arrow = SysColor(COLOR_MENUTEXT);
-        if (grayed) arrow = !xp && !selected ? BlendTowardWhite(SysColor(COLOR_GRAYTEXT), 0.4) : SysColor(COLOR_GRAYTEXT);
+        if (grayed)
+            arrow = !xp && !selected ? BlendTowardWhite(SysColor(COLOR_GRAYTEXT), 0.4) : SysColor(COLOR_GRAYTEXT);
         platform::DrawSubmenuArrow(dc, R.ToWx(), arrow);
     }
 }
@@ -467,7 +487,8 @@ void KiroMenu::DrawItemFlat(DRAWITEMSTRUCT* item) {
 // ---------------------------------------------------------------------------------------------
 // Menu characters and the popup registry
 
-LRESULT KiroMenu::FindMenuChar(UINT ch, UINT flags, CMenu* menu) {
+LRESULT KiroMenu::FindMenuChar(UINT ch, UINT flags, CMenu* menu)
+{
     auto* kiro = dynamic_cast<KiroMenu*>(menu);
     if (!kiro || !(flags & MF_POPUP)) return 0;
     const wxString key = (wxString("&") + wxString(static_cast<wchar_t>(ch & 0xFF))).Upper();
@@ -482,7 +503,8 @@ LRESULT KiroMenu::FindMenuChar(UINT ch, UINT flags, CMenu* menu) {
     return 0;
 }
 
-BOOL KiroMenu::IsOwnedPopup(HMENU menu) {
+BOOL KiroMenu::IsOwnedPopup(HMENU menu)
+{
     for (HMENU handle : s_popupHandles)
         if (handle == menu) return TRUE;
     return FALSE;

@@ -137,7 +137,8 @@ std::uint16_t KiroMenu::DibColorCount(const BITMAPINFOHEADER* header)
 
 wxImage KiroMenu::LoadSysColorBitmap(UINT bitmapId)
 {
-    const platform::ResourceEntry* entry = platform::FindResource(platform::ResType::Bitmap, static_cast<int>(bitmapId));
+    const platform::ResourceEntry* entry =
+        platform::FindResource(platform::ResType::Bitmap, static_cast<int>(bitmapId));
     if (entry == nullptr) return wxImage();
     const std::optional<BITMAPINFOHEADER> header = platform::ReadBitmapInfoHeader(*entry);
     if (!header || DibColorCount(&*header) != 16) return wxImage();
@@ -241,9 +242,8 @@ BOOL KiroMenu::HasImageCopies(int index)
     const auto n = s_imageCommandIds.size();
     const auto i = static_cast<std::size_t>(index);
     if (i + 2 >= n) return FALSE;
-    return s_imageCommandIds[i + 1] == s_imageCommandIds[i] && s_imageCommandIds[i + 2] == s_imageCommandIds[i]
-               ? TRUE
-               : FALSE;
+    return s_imageCommandIds[i + 1] == s_imageCommandIds[i] && s_imageCommandIds[i + 2] == s_imageCommandIds[i] ? TRUE
+                                                                                                                : FALSE;
 }
 
 BOOL KiroMenu::CopyImageToList(CImageList* source, int index, CImageList* target)
@@ -293,8 +293,8 @@ void KiroMenu::ShadowBitmap(wxImage* bitmap)
 // ---------------------------------------------------------------------------------------------
 // Disabled images
 
-void KiroMenu::DrawEmbossedImage(wxDC& dc, int x, int y, int width, int height, wxImage* bitmap, int srcX,
-                                 int srcY, COLORREF background)
+void KiroMenu::DrawEmbossedImage(wxDC& dc, int x, int y, int width, int height, wxImage* bitmap, int srcX, int srcY,
+                                 COLORREF background)
 {
     if (bitmap == nullptr || !bitmap->IsOk() || width <= 0 || height <= 0) return;
     const COLORREF face = platform::SysColor(COLOR_BTNFACE);
@@ -321,12 +321,15 @@ void KiroMenu::DrawEmbossedImage(wxDC& dc, int x, int y, int width, int height, 
     // Then the highlight figure one pixel to the right and below, and the shadow figure in place.
     for (int py = 0; py < height; ++py)
         for (int px = 0; px < width; ++px) {
-            if (figureAt(px, py)) PutPixel(work, px, py, shadow);
-            else if (figureAt(px - 1, py - 1)) PutPixel(work, px, py, hilight);
+            if (figureAt(px, py))
+                PutPixel(work, px, py, shadow);
+            else if (figureAt(px - 1, py - 1))
+                PutPixel(work, px, py, hilight);
         }
     PaintImage(dc, work, x, y);
     for (int py = 0; py < std::min(height, bitmap->GetHeight()); ++py)
-        for (int px = 0; px < std::min(width, bitmap->GetWidth()); ++px) PutPixel(*bitmap, px, py, PixelAt(work, px, py));
+        for (int px = 0; px < std::min(width, bitmap->GetWidth()); ++px)
+            PutPixel(*bitmap, px, py, PixelAt(work, px, py));
 }
 
 void KiroMenu::DrawEmbossedImageDib(wxDC& dc, int x, int y, int width, int height, const wxImage& bitmap, int srcX,

@@ -29,7 +29,7 @@ struct TemplateEntry {
     UINT flags;  // the option word without MF_END
     UINT id;     // 0 for a popup
     bool popup;
-    bool last;   // MF_END: the last item of its level
+    bool last;  // MF_END: the last item of its level
     std::u16string caption;
 };
 
@@ -238,13 +238,14 @@ BOOL KiroMenu::AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, int too
 BOOL KiroMenu::AppendItem(const WCHAR* caption, UINT flags, UINT_PTR id, CImageList* images, int index)
 {
     flags = ApplyFlagRule(flags, id);
-    return AddItemWithRecord(std::nullopt, m_items.size(), caption, flags, id, [this, images, index](KiroMenuData* record) {
-        if (!images) return;
-        record->m_ownImageId = 0;
-        record->m_imageIndex = 0;
-        record->m_ownImages = new CImageList;
-        CopyImageToList(images, index, record->m_ownImages);
-    });
+    return AddItemWithRecord(std::nullopt, m_items.size(), caption, flags, id,
+                             [this, images, index](KiroMenuData* record) {
+                                 if (!images) return;
+                                 record->m_ownImageId = 0;
+                                 record->m_imageIndex = 0;
+                                 record->m_ownImages = new CImageList;
+                                 CopyImageToList(images, index, record->m_ownImages);
+                             });
 }
 
 BOOL KiroMenu::AppendItem(const char* caption, UINT flags, UINT_PTR id, int toolbarId)
@@ -418,8 +419,8 @@ BOOL KiroMenu::ModifyEveryItem(const WCHAR* caption, UINT id, const std::functio
             owner->m_items.push_back(record);
         }
         update(record);
-        const BOOL result = owner->CMenu::ModifyMenu(at, record->m_flags | MF_BYPOSITION, id,
-                                                     static_cast<const void*>(record));
+        const BOOL result =
+            owner->CMenu::ModifyMenu(at, record->m_flags | MF_BYPOSITION, id, static_cast<const void*>(record));
         if (!first) first = result;
         menus.push_back(owner);
         positions.push_back(position);

@@ -8,17 +8,17 @@
 
 namespace {
 
-std::u16string WideFrom8Bit(const char* text) {
-    return platform::Utf8ToUtf16(platform::FromCodePage(text));
-}
+std::u16string WideFrom8Bit(const char* text) { return platform::Utf8ToUtf16(platform::FromCodePage(text)); }
 
-bool SameCaption(const WCHAR* a, const WCHAR* b) {
+bool SameCaption(const WCHAR* a, const WCHAR* b)
+{
     if (!a || !b) return false;
     const std::size_t n = platform::Utf16Length(a);
     return n == platform::Utf16Length(b) && std::equal(a, a + n, b);
 }
 
-void Forget(std::vector<HMENU>& list, HMENU handle) {
+void Forget(std::vector<HMENU>& list, HMENU handle)
+{
     list.erase(std::remove(list.begin(), list.end(), handle), list.end());
 }
 
@@ -31,7 +31,8 @@ BOOL KiroMenu::RemoveItem(UINT item, UINT flags) { return TakeOutItem(item, flag
 
 BOOL KiroMenu::DeleteItem(UINT item, UINT flags) { return TakeOutItem(item, flags, true); }
 
-BOOL KiroMenu::TakeOutItem(UINT item, UINT flags, bool destroy) {
+BOOL KiroMenu::TakeOutItem(UINT item, UINT flags, bool destroy)
+{
     auto eraseRecord = [this](std::vector<KiroMenuData*>::iterator it) {
         delete *it;
         m_items.erase(it);
@@ -64,9 +65,8 @@ BOOL KiroMenu::TakeOutItem(UINT item, UINT flags, bool destroy) {
                     popup->TakeOutItem(static_cast<UINT>(i), MF_BYPOSITION, destroy);
             }
             const auto handleValue = reinterpret_cast<UINT_PTR>(handle);
-            auto last = std::find_if(m_items.rbegin(), m_items.rend(), [handleValue](KiroMenuData* r) {
-                return r->m_commandId == handleValue;
-            });
+            auto last = std::find_if(m_items.rbegin(), m_items.rend(),
+                                     [handleValue](KiroMenuData* r) { return r->m_commandId == handleValue; });
             if (last != m_items.rend()) eraseRecord(std::next(last).base());
             // The family's popup object that this menu owns dies with its entry, and with it the
             // popup's handle. A popup of another kind, or a family popup that this menu was only
@@ -82,13 +82,16 @@ BOOL KiroMenu::TakeOutItem(UINT item, UINT flags, bool destroy) {
     return destroy ? CMenu::DeleteMenu(item, flags) : CMenu::RemoveMenu(item, flags);
 }
 
-int KiroMenu::TakeOutItemByCaption(const WCHAR* caption, int neighbours, bool destroy) {
+int KiroMenu::TakeOutItemByCaption(const WCHAR* caption, int neighbours, bool destroy)
+{
     const int position = FindItemPosition(caption);
     if (position == -1) return -1;
     TakeOutItem(static_cast<UINT>(position), MF_BYPOSITION, destroy);
     int before = 0;
-    if (neighbours == 1 || neighbours == 2) before = 1;
-    else if (neighbours == 3) before = 2;
+    if (neighbours == 1 || neighbours == 2)
+        before = 1;
+    else if (neighbours == 3)
+        before = 2;
     // The items before it, nearest first: taking out the same position twice would take the
     // item that followed the found one instead of the second one before it.
     for (int k = 1; k <= before && position - k >= 0; ++k)
@@ -96,21 +99,25 @@ int KiroMenu::TakeOutItemByCaption(const WCHAR* caption, int neighbours, bool de
     return position;
 }
 
-int KiroMenu::RemoveItemByCaption(const WCHAR* caption, int neighbours) {
+int KiroMenu::RemoveItemByCaption(const WCHAR* caption, int neighbours)
+{
     return TakeOutItemByCaption(caption, neighbours, false);
 }
 
-int KiroMenu::RemoveItemByCaption(const char* caption, int neighbours) {
+int KiroMenu::RemoveItemByCaption(const char* caption, int neighbours)
+{
     if (!caption) return -1;
     const std::u16string wide = WideFrom8Bit(caption);
     return RemoveItemByCaption(wide.c_str(), neighbours);
 }
 
-int KiroMenu::DeleteItemByCaption(const WCHAR* caption, int neighbours) {
+int KiroMenu::DeleteItemByCaption(const WCHAR* caption, int neighbours)
+{
     return TakeOutItemByCaption(caption, neighbours, true);
 }
 
-int KiroMenu::DeleteItemByCaption(const char* caption, int neighbours) {
+int KiroMenu::DeleteItemByCaption(const char* caption, int neighbours)
+{
     if (!caption) return -1;
     const std::u16string wide = WideFrom8Bit(caption);
     return DeleteItemByCaption(wide.c_str(), neighbours);
@@ -119,7 +126,8 @@ int KiroMenu::DeleteItemByCaption(const char* caption, int neighbours) {
 // ---------------------------------------------------------------------------------------------
 // Finding popups and positions
 
-KiroMenu* KiroMenu::FindPopupByCaption(const WCHAR* caption) {
+KiroMenu* KiroMenu::FindPopupByCaption(const WCHAR* caption)
+{
     if (!caption) return nullptr;
     KiroMenuData* record = FindRecordByCaption(caption);
     if (!record) return nullptr;
@@ -127,13 +135,15 @@ KiroMenu* KiroMenu::FindPopupByCaption(const WCHAR* caption) {
     return dynamic_cast<KiroMenu*>(CMenu::FromHandlePermanent(handle));
 }
 
-KiroMenu* KiroMenu::FindPopupByCaption(const char* caption) {
+KiroMenu* KiroMenu::FindPopupByCaption(const char* caption)
+{
     if (!caption) return nullptr;
     const std::u16string wide = WideFrom8Bit(caption);
     return FindPopupByCaption(wide.c_str());
 }
 
-CMenu* KiroMenu::FindPopupByText(const char* text) {
+CMenu* KiroMenu::FindPopupByText(const char* text)
+{
     if (!text) return nullptr;
     const std::string wanted = platform::FromCodePage(text);
     const int count = GetMenuItemCount();
@@ -143,26 +153,26 @@ CMenu* KiroMenu::FindPopupByText(const char* text) {
         info.fMask = MIIM_FTYPE;
         if (!GetMenuItemInfo(static_cast<UINT>(i), &info, TRUE)) continue;
         if (info.fType & (MF_OWNERDRAW | MF_SEPARATOR | MF_BITMAP)) continue;
-        const std::string entry =
-            platform::Utf16ToUtf8(CMenu::GetMenuString(static_cast<UINT>(i), MF_BYPOSITION));
+        const std::string entry = platform::Utf16ToUtf8(CMenu::GetMenuString(static_cast<UINT>(i), MF_BYPOSITION));
         if (entry == wanted) return GetSubMenu(i);
     }
     return nullptr;
 }
 
-int KiroMenu::FindItemPosition(const WCHAR* caption) {
+int KiroMenu::FindItemPosition(const WCHAR* caption)
+{
     if (!caption) return -1;
     const int count = GetMenuItemCount();
     bool plainItem = false;
     for (int i = 0; i < count && !plainItem; ++i) plainItem = !(GetMenuState(i, MF_BYPOSITION) & MF_POPUP);
     if (!plainItem) return -1;
     for (std::size_t i = 0; i < m_items.size(); ++i)
-        if (m_items[i]->m_caption && SameCaption(m_items[i]->m_caption, caption))
-            return static_cast<int>(i);
+        if (m_items[i]->m_caption && SameCaption(m_items[i]->m_caption, caption)) return static_cast<int>(i);
     return -1;
 }
 
-int KiroMenu::FindItemPosition(const char* caption) {
+int KiroMenu::FindItemPosition(const char* caption)
+{
     if (!caption) return -1;
     const std::u16string wide = WideFrom8Bit(caption);
     return FindItemPosition(wide.c_str());

@@ -12,27 +12,15 @@ namespace platform {
 // ---- VARIANT ---------------------------------------------------------------------------------
 
 VARIANT::VARIANT(const VARIANT& other)
-    : vt(other.vt),
-      iVal(other.iVal),
-      lVal(other.lVal),
-      dblVal(other.dblVal),
-      boolVal(other.boolVal),
-      scode(other.scode),
-      bstrVal(other.bstrVal),
-      pdispVal(other.pdispVal)
+    : vt(other.vt), iVal(other.iVal), lVal(other.lVal), dblVal(other.dblVal), boolVal(other.boolVal),
+      scode(other.scode), bstrVal(other.bstrVal), pdispVal(other.pdispVal)
 {
     if (vt == VT_DISPATCH && pdispVal) pdispVal->AddRef();
 }
 
 VARIANT::VARIANT(VARIANT&& other) noexcept
-    : vt(other.vt),
-      iVal(other.iVal),
-      lVal(other.lVal),
-      dblVal(other.dblVal),
-      boolVal(other.boolVal),
-      scode(other.scode),
-      bstrVal(std::move(other.bstrVal)),
-      pdispVal(other.pdispVal)
+    : vt(other.vt), iVal(other.iVal), lVal(other.lVal), dblVal(other.dblVal), boolVal(other.boolVal),
+      scode(other.scode), bstrVal(std::move(other.bstrVal)), pdispVal(other.pdispVal)
 {
     // The reference (if any) now belongs to this value.
     other.pdispVal = nullptr;

@@ -107,8 +107,7 @@ public:
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
     // result may be nullptr; excep is filled when the call returns DISP_E_EXCEPTION.
-    virtual HRESULT Invoke(DISPID id, WORD flags, const DISPPARAMS& args, VARIANT* result,
-                           EXCEPINFO* excep) = 0;
+    virtual HRESULT Invoke(DISPID id, WORD flags, const DISPPARAMS& args, VARIANT* result, EXCEPINFO* excep) = 0;
 
 protected:
     virtual ~IDispatch() = default;

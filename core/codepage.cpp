@@ -1,8 +1,8 @@
 #include "core/codepage.h"
 
 #include <cerrno>
-#include <initializer_list>
 #include <iconv.h>
+#include <initializer_list>
 
 namespace platform {
 namespace {
@@ -23,14 +23,14 @@ std::size_t Utf8SequenceLength(const std::string& bytes, std::size_t i)
         len = 2;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         len = 3;
-        if (b0 == 0xE0) lo = 0xA0;       // no overlong three-byte forms
-        if (b0 == 0xED) hi = 0x9F;       // no surrogates
+        if (b0 == 0xE0) lo = 0xA0;  // no overlong three-byte forms
+        if (b0 == 0xED) hi = 0x9F;  // no surrogates
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         len = 4;
-        if (b0 == 0xF0) lo = 0x90;       // no overlong four-byte forms
-        if (b0 == 0xF4) hi = 0x8F;       // nothing above U+10FFFF
+        if (b0 == 0xF0) lo = 0x90;  // no overlong four-byte forms
+        if (b0 == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
     } else {
-        return 0;                        // continuation byte, C0, C1 or F5..FF as lead
+        return 0;  // continuation byte, C0, C1 or F5..FF as lead
     }
     if (i + len > n) return 0;
     const unsigned char b1 = at(i + 1);
@@ -117,8 +117,10 @@ std::string DecodeGbk(const std::string& bytes)
     if (!conv.ok()) {
         // No GBK converter on this system: keep ASCII, replace the rest.
         for (unsigned char c : bytes) {
-            if (c < 0x80) out.push_back(static_cast<char>(c));
-            else out += kReplacement;
+            if (c < 0x80)
+                out.push_back(static_cast<char>(c));
+            else
+                out += kReplacement;
         }
         return out;
     }

@@ -27,10 +27,7 @@ IMessageBoxService& MessageBoxService()
     return service ? *service : *g_default.load();
 }
 
-void SetDefaultMessageBoxService(IMessageBoxService* service)
-{
-    g_default.store(service ? service : &g_stderrService);
-}
+void SetDefaultMessageBoxService(IMessageBoxService* service) { g_default.store(service ? service : &g_stderrService); }
 
 int ShowMessageBox(wxWindow* owner, const std::string& text, const std::string& caption, UINT style,
                    const std::atomic<bool>* abort)
@@ -48,8 +45,8 @@ int ShowMessageBox(wxWindow* owner, const std::string& text, const std::string& 
     // thread gave up waiting.
     auto answer = std::make_shared<std::atomic<int>>(IDCANCEL);
     static const std::atomic<bool> never{false};
-    const bool ran = ui.Invoke([request, answer] { answer->store(MessageBoxService().Show(request)); },
-                               abort ? *abort : never);
+    const bool ran =
+        ui.Invoke([request, answer] { answer->store(MessageBoxService().Show(request)); }, abort ? *abort : never);
     return ran ? answer->load() : IDCANCEL;
 }
 

@@ -51,7 +51,7 @@ public:
 // Test fake: records every box and answers from a script (IDOK when the script is empty).
 class RecordingMessageBoxes : public IMessageBoxService {
 public:
-    RecordingMessageBoxes();   // installs itself
+    RecordingMessageBoxes();            // installs itself
     ~RecordingMessageBoxes() override;  // restores the previous service
     int Show(const MessageBoxRequest& request) override;
     void Script(std::initializer_list<int> answers);

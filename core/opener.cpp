@@ -33,11 +33,9 @@ std::string FindOnPath(const std::string& name)
     while (start <= path.size()) {
         std::size_t end = path.find(':', start);
         if (end == std::string::npos) end = path.size();
-        std::string candidate =
-            (end > start ? path.substr(start, end - start) : std::string(1, '.')) + '/' + name;
+        std::string candidate = (end > start ? path.substr(start, end - start) : std::string(1, '.')) + '/' + name;
         struct stat st {};
-        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            ::access(candidate.c_str(), X_OK) == 0)
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
         start = end + 1;
     }
@@ -61,8 +59,7 @@ void CloseOnExecFrom3()
 
 void WriteErrno(int fd, int err)
 {
-    while (::write(fd, &err, sizeof err) < 0 && errno == EINTR) {
-    }
+    while (::write(fd, &err, sizeof err) < 0 && errno == EINTR) {}
 }
 
 }  // namespace
@@ -124,8 +121,7 @@ bool XdgOpener::Open(const std::string& path)
 
     ::close(report[1]);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
     int err = 0;
     ssize_t got;
     do {

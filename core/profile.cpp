@@ -101,9 +101,8 @@ std::optional<std::string_view> FindValue(std::string_view text, std::string_vie
 
 }  // namespace
 
-std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue, std::size_t bufferSize,
-                                    const std::string& path)
+std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                    std::size_t bufferSize, const std::string& path)
 {
     const std::size_t maxBytes = bufferSize == 0 ? 0 : bufferSize - 1;
     if (const auto bytes = ReadFileBytes(path)) {

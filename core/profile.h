@@ -13,8 +13,7 @@ namespace platform {
 // "". The result is then converted to UTF-8 (platform::FromCodePage). The encoding is decided
 // for the whole file: a file that is valid UTF-8 throughout holds UTF-8 values, any other file
 // GBK values (so a short GBK value that happens to be valid UTF-8 is still read as GBK).
-std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                    const std::string& defaultValue, std::size_t bufferSize,
-                                    const std::string& path);
+std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                    std::size_t bufferSize, const std::string& path);
 
 }  // namespace platform

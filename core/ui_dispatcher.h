@@ -39,8 +39,7 @@ public:
 
     // On the UI thread: waits until done() holds, running queued calls meanwhile. A timeout of
     // zero waits without limit. Returns done().
-    bool WaitUntil(const std::function<bool()>& done,
-                   std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
+    bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
 
     // Wakes a UI thread blocked in WaitUntil so that it re-tests its condition.
     void Poke();

@@ -5,12 +5,14 @@
 
 namespace {
 
-std::unordered_map<HMENU, CMenu*>& Permanent() {
+std::unordered_map<HMENU, CMenu*>& Permanent()
+{
     static std::unordered_map<HMENU, CMenu*> map;
     return map;
 }
 
-std::unordered_map<HMENU, std::unique_ptr<CMenu>>& Temporary() {
+std::unordered_map<HMENU, std::unique_ptr<CMenu>>& Temporary()
+{
     static std::unordered_map<HMENU, std::unique_ptr<CMenu>> map;
     return map;
 }
@@ -24,7 +26,8 @@ public:
 
 }  // namespace
 
-CMenu::~CMenu() {
+CMenu::~CMenu()
+{
     if (m_hMenu) CMenu::DestroyMenu();
 }
 
@@ -32,13 +35,15 @@ BOOL CMenu::CreateMenu() { return m_hMenu ? FALSE : Attach(platform::CreateMenu(
 
 BOOL CMenu::CreatePopupMenu() { return m_hMenu ? FALSE : Attach(platform::CreatePopupMenu()); }
 
-BOOL CMenu::DestroyMenu() {
+BOOL CMenu::DestroyMenu()
+{
     if (!m_hMenu) return FALSE;
     HMENU menu = Detach();
     return platform::DestroyMenu(menu);
 }
 
-BOOL CMenu::Attach(HMENU menu) {
+BOOL CMenu::Attach(HMENU menu)
+{
     if (m_hMenu || !platform::IsMenu(menu)) return FALSE;
     m_hMenu = menu;
     // A temporary object someone may still hold stays until DeleteTempMap; FromHandle gives
@@ -47,7 +52,8 @@ BOOL CMenu::Attach(HMENU menu) {
     return TRUE;
 }
 
-HMENU CMenu::Detach() {
+HMENU CMenu::Detach()
+{
     HMENU menu = m_hMenu;
     if (menu) {
         auto it = Permanent().find(menu);
@@ -57,12 +63,14 @@ HMENU CMenu::Detach() {
     return menu;
 }
 
-CMenu* CMenu::FromHandlePermanent(HMENU menu) {
+CMenu* CMenu::FromHandlePermanent(HMENU menu)
+{
     auto it = Permanent().find(menu);
     return it == Permanent().end() ? nullptr : it->second;
 }
 
-CMenu* CMenu::FromHandle(HMENU menu) {
+CMenu* CMenu::FromHandle(HMENU menu)
+{
     if (!platform::IsMenu(menu)) return nullptr;
     if (CMenu* permanent = FromHandlePermanent(menu)) return permanent;
     auto& temps = Temporary();
@@ -73,22 +81,28 @@ CMenu* CMenu::FromHandle(HMENU menu) {
 
 void CMenu::DeleteTempMap() { Temporary().clear(); }
 
-BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const WCHAR* text) {
+BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const WCHAR* text)
+{
     return platform::AppendMenu(m_hMenu, flags, id, text);
 }
-BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const void* newItem) {
+BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const void* newItem)
+{
     return platform::AppendMenu(m_hMenu, flags, id, newItem);
 }
-BOOL CMenu::InsertMenu(UINT position, UINT flags, UINT_PTR id, const WCHAR* text) {
+BOOL CMenu::InsertMenu(UINT position, UINT flags, UINT_PTR id, const WCHAR* text)
+{
     return platform::InsertMenu(m_hMenu, position, flags, id, text);
 }
-BOOL CMenu::InsertMenu(UINT position, UINT flags, UINT_PTR id, const void* newItem) {
+BOOL CMenu::InsertMenu(UINT position, UINT flags, UINT_PTR id, const void* newItem)
+{
     return platform::InsertMenu(m_hMenu, position, flags, id, newItem);
 }
-BOOL CMenu::ModifyMenu(UINT position, UINT flags, UINT_PTR id, const WCHAR* text) {
+BOOL CMenu::ModifyMenu(UINT position, UINT flags, UINT_PTR id, const WCHAR* text)
+{
     return platform::ModifyMenu(m_hMenu, position, flags, id, text);
 }
-BOOL CMenu::ModifyMenu(UINT position, UINT flags, UINT_PTR id, const void* newItem) {
+BOOL CMenu::ModifyMenu(UINT position, UINT flags, UINT_PTR id, const void* newItem)
+{
     return platform::ModifyMenu(m_hMenu, position, flags, id, newItem);
 }
 BOOL CMenu::RemoveMenu(UINT position, UINT flags) { return platform::RemoveMenu(m_hMenu, position, flags); }
@@ -96,19 +110,20 @@ BOOL CMenu::DeleteMenu(UINT position, UINT flags) { return platform::DeleteMenu(
 int CMenu::GetMenuItemCount() const { return platform::GetMenuItemCount(m_hMenu); }
 UINT CMenu::GetMenuItemID(int position) const { return platform::GetMenuItemID(m_hMenu, position); }
 UINT CMenu::GetMenuState(UINT id, UINT flags) const { return platform::GetMenuState(m_hMenu, id, flags); }
-int CMenu::GetMenuString(UINT id, WCHAR* buffer, int maxCount, UINT flags) const {
+int CMenu::GetMenuString(UINT id, WCHAR* buffer, int maxCount, UINT flags) const
+{
     return platform::GetMenuString(m_hMenu, id, buffer, maxCount, flags);
 }
-std::u16string CMenu::GetMenuString(UINT id, UINT flags) const {
-    return platform::GetMenuString(m_hMenu, id, flags);
-}
-BOOL CMenu::GetMenuItemInfo(UINT item, MENUITEMINFOW* info, BOOL byPosition) const {
+std::u16string CMenu::GetMenuString(UINT id, UINT flags) const { return platform::GetMenuString(m_hMenu, id, flags); }
+BOOL CMenu::GetMenuItemInfo(UINT item, MENUITEMINFOW* info, BOOL byPosition) const
+{
     return platform::GetMenuItemInfo(m_hMenu, item, byPosition, info);
 }
 UINT CMenu::CheckMenuItem(UINT id, UINT check) { return platform::CheckMenuItem(m_hMenu, id, check); }
 UINT CMenu::EnableMenuItem(UINT id, UINT enable) { return platform::EnableMenuItem(m_hMenu, id, enable); }
 
-CMenu* CMenu::GetSubMenu(int position) const {
+CMenu* CMenu::GetSubMenu(int position) const
+{
     HMENU sub = platform::GetSubMenu(m_hMenu, position);
     return sub ? FromHandle(sub) : nullptr;
 }

@@ -13,7 +13,7 @@ struct DRAWITEMSTRUCT;  // platform/gdi.h: for a menu item, hwndItem carries the
 struct MEASUREITEMSTRUCT {
     UINT CtlType = 0;  // ODT_MENU for a menu item
     UINT CtlID = 0;
-    UINT itemID = 0;   // a menu item's command id
+    UINT itemID = 0;  // a menu item's command id
     UINT itemWidth = 0;
     UINT itemHeight = 0;
     std::uintptr_t itemData = 0;

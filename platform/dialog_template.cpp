@@ -34,8 +34,8 @@ wxFont DialogFont(const std::string& face, int points)
     if (points <= 0) points = 9;
     const wxString wanted = wxString::FromUTF8(face);
     std::initializer_list<const char*> fallbacks = {
-        "WenQuanYi Micro Hei", "Noto Sans CJK SC", "Noto Sans CJK TC", "AR PL UMing CN",
-        "AR PL UMing TW", "Droid Sans Fallback",
+        "WenQuanYi Micro Hei", "Noto Sans CJK SC", "Noto Sans CJK TC",
+        "AR PL UMing CN",      "AR PL UMing TW",   "Droid Sans Fallback",
     };
     wxString chosen;
     if (!wanted.empty() && wxFontEnumerator::IsValidFacename(wanted)) {
@@ -123,7 +123,8 @@ void FillHeight(wxGauge* gauge, int height)
     static const auto newProvider = reinterpret_cast<NewProvider>(dlsym(RTLD_DEFAULT, "gtk_css_provider_new"));
     static const auto loadData = reinterpret_cast<LoadData>(dlsym(RTLD_DEFAULT, "gtk_css_provider_load_from_data"));
     static const auto getContext = reinterpret_cast<GetContext>(dlsym(RTLD_DEFAULT, "gtk_widget_get_style_context"));
-    static const auto addProvider = reinterpret_cast<AddProvider>(dlsym(RTLD_DEFAULT, "gtk_style_context_add_provider"));
+    static const auto addProvider =
+        reinterpret_cast<AddProvider>(dlsym(RTLD_DEFAULT, "gtk_style_context_add_provider"));
     static const auto unref = reinterpret_cast<Unref>(dlsym(RTLD_DEFAULT, "g_object_unref"));
     constexpr unsigned kPriorityApplication = 600;  // GTK_STYLE_PROVIDER_PRIORITY_APPLICATION
     if (!newProvider || !loadData || !getContext || !addProvider || !unref || gauge->GetHandle() == nullptr) return;
@@ -162,9 +163,9 @@ public:
 private:
     void Rewrap()
     {
-        const std::string wrapped = WrapCaption(
-            m_caption.utf8_string(), GetSize().x - kButtonLabelInset,
-            [this](const std::string& s) { return GetTextExtent(wxString::FromUTF8(s)).x; });
+        const std::string wrapped =
+            WrapCaption(m_caption.utf8_string(), GetSize().x - kButtonLabelInset,
+                        [this](const std::string& s) { return GetTextExtent(wxString::FromUTF8(s)).x; });
         const wxString label = wxString::FromUTF8(wrapped);
         if (label != wxButton::GetLabel()) {
             wxButton::SetLabel(label);
@@ -190,8 +191,7 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c)
         }
         return b;
     }
-    case ControlKind::GroupBox:
-        return new wxStaticBox(dialog, id, caption, r.GetPosition(), r.GetSize());
+    case ControlKind::GroupBox: return new wxStaticBox(dialog, id, caption, r.GetPosition(), r.GetSize());
     case ControlKind::Text: {
         long style = wxST_NO_AUTORESIZE;
         if (c.style & Style::Right)
@@ -208,8 +208,7 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c)
         // Single line and without wxTE_PROCESS_ENTER, so Enter reaches the default button.
         // A GTK entry always draws its frame, with or without Style::Border.
         return new wxTextCtrl(dialog, id, caption, r.GetPosition(), r.GetSize());
-    case ControlKind::DropDownCombo:
-        return new DropDownList(dialog, id, caption, r);
+    case ControlKind::DropDownCombo: return new DropDownList(dialog, id, caption, r);
     case ControlKind::ListView: {
         auto* list = new ReportList(dialog, id, r.GetPosition(), r.GetSize());
         if (!caption.empty()) list->SetLabel(caption);
@@ -283,8 +282,7 @@ DropDownList::DropDownList(wxWindow* parent, wxWindowID id, const wxString& valu
     }
 }
 
-std::string WrapCaption(const std::string& caption, int width,
-                        const std::function<int(const std::string&)>& measure)
+std::string WrapCaption(const std::string& caption, int width, const std::function<int(const std::string&)>& measure)
 {
     if (width <= 0 || caption.empty()) return caption;
     std::string out;
@@ -396,7 +394,9 @@ void FitLabels(wxDialog* dialog, const DialogTemplate& tmpl)
             if (w == label || !w->IsShown() || dynamic_cast<wxStaticBox*>(w) != nullptr) continue;
             others.push_back(w->GetRect());
         }
-        auto rowsOverlap = [](const wxRect& a, int top, int bottomEdge) { return a.y < bottomEdge && a.GetBottom() + 1 > top; };
+        auto rowsOverlap = [](const wxRect& a, int top, int bottomEdge) {
+            return a.y < bottomEdge && a.GetBottom() + 1 > top;
+        };
         for (const wxRect& o : others) {
             if (!rowsOverlap(o, r.y, r.y + r.height)) continue;
             if (o.GetRight() < r.x) left = std::max(left, o.GetRight() + 1 + gap);

@@ -19,7 +19,7 @@ class wxDialog;
 namespace platform {
 
 enum class ControlKind {
-    PushButton,     // push button; Style::Default makes it the default button
+    PushButton,  // push button; Style::Default makes it the default button
     GroupBox,
     Text,           // static text; Style::Right / Style::Center / Style::VCenter align it
     Edit,           // single-line edit
@@ -34,7 +34,7 @@ enum class ControlKind {
 
 namespace Style {
 constexpr unsigned None = 0;
-constexpr unsigned Visible = 1u << 0;    // created shown
+constexpr unsigned Visible = 1u << 0;  // created shown
 constexpr unsigned TabStop = 1u << 1;
 constexpr unsigned Default = 1u << 2;    // default push button
 constexpr unsigned Multiline = 1u << 3;  // button caption may wrap
@@ -44,16 +44,16 @@ constexpr unsigned VCenter = 1u << 6;    // vertically centred text
 constexpr unsigned Border = 1u << 7;
 constexpr unsigned AutoHScroll = 1u << 8;
 constexpr unsigned VScroll = 1u << 9;
-constexpr unsigned Group = 1u << 10;     // first of a radio group
+constexpr unsigned Group = 1u << 10;  // first of a radio group
 }  // namespace Style
 
 struct ControlTemplate {
-    int id;              // -1: no id of its own
+    int id;  // -1: no id of its own
     ControlKind kind;
-    unsigned style;      // Style:: bits
-    int x, y, w, h;      // dialog units
-    std::string caption; // UTF-8; "" for none
-    int imageId = 0;     // BitmapStatic: bitmap resource; IconStatic: icon resource (0: none)
+    unsigned style;       // Style:: bits
+    int x, y, w, h;       // dialog units
+    std::string caption;  // UTF-8; "" for none
+    int imageId = 0;      // BitmapStatic: bitmap resource; IconStatic: icon resource (0: none)
 };
 
 struct DialogTemplate {
@@ -105,7 +105,6 @@ bool SwapControl(wxWindow* dialog, int id, wxWindow* replacement);
 // that fits, else between characters (texts without blanks, such as Chinese). Existing line
 // breaks stay; a caption that fits comes back unchanged. Multiline push buttons show their
 // captions this way, also captions set later with SetLabel; their GetLabel gives the caption as set.
-std::string WrapCaption(const std::string& caption, int width,
-                        const std::function<int(const std::string&)>& measure);
+std::string WrapCaption(const std::string& caption, int width, const std::function<int(const std::string&)>& measure);
 
 }  // namespace platform

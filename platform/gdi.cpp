@@ -65,16 +65,26 @@ struct MetricEntry {
 };
 
 const MetricEntry kMetrics[] = {
-    {SM_CXSCREEN, 1024, wxSYS_SCREEN_X},    {SM_CYSCREEN, 768, wxSYS_SCREEN_Y},
-    {SM_CXVSCROLL, 16, wxSYS_VSCROLL_X},    {SM_CYHSCROLL, 16, wxSYS_HSCROLL_Y},
-    {SM_CYCAPTION, 18, wxSYS_CAPTION_Y},    {SM_CXBORDER, 1, wxSYS_BORDER_X},
-    {SM_CYBORDER, 1, wxSYS_BORDER_Y},       {SM_CXDLGFRAME, 3, wxSYS_FRAMESIZE_X},
-    {SM_CYDLGFRAME, 3, wxSYS_FRAMESIZE_Y},  {SM_CXICON, 32, wxSYS_ICON_X},
-    {SM_CYICON, 32, wxSYS_ICON_Y},          {SM_CXCURSOR, 32, wxSYS_CURSOR_X},
-    {SM_CYCURSOR, 32, wxSYS_CURSOR_Y},      {SM_CYMENU, 19, wxSYS_MENU_Y},
-    {SM_CXFRAME, 4, wxSYS_FRAMESIZE_X},     {SM_CYFRAME, 4, wxSYS_FRAMESIZE_Y},
-    {SM_CXEDGE, 2, wxSYS_EDGE_X},           {SM_CYEDGE, 2, wxSYS_EDGE_Y},
-    {SM_CXSMICON, 16, wxSYS_SMALLICON_X},   {SM_CYSMICON, 16, wxSYS_SMALLICON_Y},
+    {SM_CXSCREEN, 1024, wxSYS_SCREEN_X},
+    {SM_CYSCREEN, 768, wxSYS_SCREEN_Y},
+    {SM_CXVSCROLL, 16, wxSYS_VSCROLL_X},
+    {SM_CYHSCROLL, 16, wxSYS_HSCROLL_Y},
+    {SM_CYCAPTION, 18, wxSYS_CAPTION_Y},
+    {SM_CXBORDER, 1, wxSYS_BORDER_X},
+    {SM_CYBORDER, 1, wxSYS_BORDER_Y},
+    {SM_CXDLGFRAME, 3, wxSYS_FRAMESIZE_X},
+    {SM_CYDLGFRAME, 3, wxSYS_FRAMESIZE_Y},
+    {SM_CXICON, 32, wxSYS_ICON_X},
+    {SM_CYICON, 32, wxSYS_ICON_Y},
+    {SM_CXCURSOR, 32, wxSYS_CURSOR_X},
+    {SM_CYCURSOR, 32, wxSYS_CURSOR_Y},
+    {SM_CYMENU, 19, wxSYS_MENU_Y},
+    {SM_CXFRAME, 4, wxSYS_FRAMESIZE_X},
+    {SM_CYFRAME, 4, wxSYS_FRAMESIZE_Y},
+    {SM_CXEDGE, 2, wxSYS_EDGE_X},
+    {SM_CYEDGE, 2, wxSYS_EDGE_Y},
+    {SM_CXSMICON, 16, wxSYS_SMALLICON_X},
+    {SM_CYSMICON, 16, wxSYS_SMALLICON_Y},
     {SM_CXMENUSIZE, 18, static_cast<wxSystemMetric>(-1)},
     {SM_CYMENUSIZE, 18, static_cast<wxSystemMetric>(-1)},
     {SM_CXMENUCHECK, 13, static_cast<wxSystemMetric>(-1)},
@@ -297,8 +307,10 @@ void DrawFocusRect(wxDC& dc, const wxRect& r)
         dot(r.x, y);
         if (right != r.x) dot(right, y);
     }
-    if (difference) gc->SetCompositionMode(composition);
-    else dc.SetLogicalFunction(function);
+    if (difference)
+        gc->SetCompositionMode(composition);
+    else
+        dc.SetLogicalFunction(function);
 }
 
 // ---------------------------------------------------------------- text
@@ -430,8 +442,7 @@ int DrawText(wxDC& dc, const std::string& text, wxRect& rect, UINT format)
         for (Line& l : lines) {
             const std::string cut = Ellipsize(dc, l.text, rect.width);
             if (cut != l.text) {
-                if (underline != std::string::npos && underline >= l.start &&
-                    underline - l.start + 3 > cut.size()) {
+                if (underline != std::string::npos && underline >= l.start && underline - l.start + 3 > cut.size()) {
                     underline = std::string::npos;  // the prefixed character was cut away
                 }
                 l.text = cut;
@@ -448,8 +459,10 @@ int DrawText(wxDC& dc, const std::string& text, wxRect& rect, UINT format)
     }
 
     int y = rect.y;
-    if (single && (format & DT_VCENTER)) y = rect.y + (rect.height - lineHeight) / 2;
-    else if (single && (format & DT_BOTTOM)) y = rect.y + rect.height - lineHeight;
+    if (single && (format & DT_VCENTER))
+        y = rect.y + (rect.height - lineHeight) / 2;
+    else if (single && (format & DT_BOTTOM))
+        y = rect.y + rect.height - lineHeight;
 
     std::unique_ptr<wxDCClipper> clip;
     if (!(format & DT_NOCLIP)) clip = std::make_unique<wxDCClipper>(dc, rect);
@@ -457,8 +470,10 @@ int DrawText(wxDC& dc, const std::string& text, wxRect& rect, UINT format)
     for (const Line& l : lines) {
         const int w = TextWidth(dc, l.text);
         int x = rect.x;
-        if (format & DT_CENTER) x = rect.x + (rect.width - w) / 2;
-        else if (format & DT_RIGHT) x = rect.x + rect.width - w;
+        if (format & DT_CENTER)
+            x = rect.x + (rect.width - w) / 2;
+        else if (format & DT_RIGHT)
+            x = rect.x + rect.width - w;
         if (!l.text.empty()) dc.DrawText(wxString::FromUTF8(l.text), x, y);
         if (underline != std::string::npos && underline >= l.start && underline < l.start + l.text.size()) {
             const std::size_t off = underline - l.start;

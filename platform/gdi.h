@@ -96,8 +96,8 @@ constexpr UINT DT_TOP = 0x0000;
 constexpr UINT DT_LEFT = 0x0000;
 constexpr UINT DT_CENTER = 0x0001;
 constexpr UINT DT_RIGHT = 0x0002;
-constexpr UINT DT_VCENTER = 0x0004;     // with DT_SINGLELINE only
-constexpr UINT DT_BOTTOM = 0x0008;      // with DT_SINGLELINE only
+constexpr UINT DT_VCENTER = 0x0004;  // with DT_SINGLELINE only
+constexpr UINT DT_BOTTOM = 0x0008;   // with DT_SINGLELINE only
 constexpr UINT DT_WORDBREAK = 0x0010;
 constexpr UINT DT_SINGLELINE = 0x0020;
 constexpr UINT DT_EXPANDTABS = 0x0040;
@@ -125,11 +125,11 @@ constexpr UINT BF_BOTTOM = 0x0008;
 constexpr UINT BF_TOPLEFT = BF_TOP | BF_LEFT;
 constexpr UINT BF_BOTTOMRIGHT = BF_BOTTOM | BF_RIGHT;
 constexpr UINT BF_RECT = BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM;
-constexpr UINT BF_MIDDLE = 0x0800;   // fill the inside with COLOR_BTNFACE
-constexpr UINT BF_SOFT = 0x1000;     // the outer light edge in the highlight colour
-constexpr UINT BF_ADJUST = 0x2000;   // shrink the rectangle by the edges drawn
-constexpr UINT BF_FLAT = 0x4000;     // one-colour edges: COLOR_BTNSHADOW outside, COLOR_BTNFACE inside
-constexpr UINT BF_MONO = 0x8000;     // one-colour edges: COLOR_WINDOWFRAME outside, COLOR_WINDOW inside
+constexpr UINT BF_MIDDLE = 0x0800;  // fill the inside with COLOR_BTNFACE
+constexpr UINT BF_SOFT = 0x1000;    // the outer light edge in the highlight colour
+constexpr UINT BF_ADJUST = 0x2000;  // shrink the rectangle by the edges drawn
+constexpr UINT BF_FLAT = 0x4000;    // one-colour edges: COLOR_BTNSHADOW outside, COLOR_BTNFACE inside
+constexpr UINT BF_MONO = 0x8000;    // one-colour edges: COLOR_WINDOWFRAME outside, COLOR_WINDOW inside
 
 // ---- DrawState flags
 constexpr UINT DSS_NORMAL = 0x0000;
@@ -197,7 +197,7 @@ struct DRAWITEMSTRUCT {
     UINT itemState = 0;
     void* hwndItem = nullptr;  // the control (wxWindow*), or for a menu item the menu (HMENU)
     wxDC* hDC = nullptr;
-    wxRect rcItem;       // left, top, width, height
+    wxRect rcItem;  // left, top, width, height
     std::uintptr_t itemData = 0;
 };
 
@@ -205,10 +205,7 @@ namespace platform {
 
 // ---- colour conversion
 inline wxColour ToColour(COLORREF c) { return wxColour(GetRValue(c), GetGValue(c), GetBValue(c)); }
-inline COLORREF FromColour(const wxColour& c)
-{
-    return c.IsOk() ? RGB(c.Red(), c.Green(), c.Blue()) : 0;
-}
+inline COLORREF FromColour(const wxColour& c) { return c.IsOk() ? RGB(c.Red(), c.Green(), c.Blue()) : 0; }
 
 // ---- system colours and metrics
 // The colour of a COLOR_* index (black for an unknown index). Reads wxSystemSettings while a GUI
@@ -241,7 +238,11 @@ void DrawLine(wxDC& dc, int x0, int y0, int x1, int y1, COLORREF colour);
 class LinePen {
 public:
     LinePen(wxDC& dc, COLORREF colour) : m_dc(dc), m_colour(colour) {}
-    void MoveTo(int x, int y) { m_x = x; m_y = y; }
+    void MoveTo(int x, int y)
+    {
+        m_x = x;
+        m_y = y;
+    }
     void LineTo(int x, int y)
     {
         DrawLine(m_dc, m_x, m_y, x, y, m_colour);

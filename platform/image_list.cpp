@@ -9,7 +9,8 @@ HIMAGELIST g_nextHandle = 1;
 
 CImageList::~CImageList() { DeleteImageList(); }
 
-BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int /*grow*/) {
+BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int /*grow*/)
+{
     if (m_hImageList || cx <= 0 || cy <= 0) return FALSE;
     m_hImageList = g_nextHandle++;
     ++g_live;
@@ -21,7 +22,8 @@ BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int /*grow*/) {
     return TRUE;
 }
 
-BOOL CImageList::DeleteImageList() {
+BOOL CImageList::DeleteImageList()
+{
     if (!m_hImageList) return FALSE;
     m_hImageList = 0;
     --g_live;
@@ -33,14 +35,16 @@ BOOL CImageList::DeleteImageList() {
 
 int CImageList::GetImageCount() const { return m_hImageList ? static_cast<int>(m_images.size()) : 0; }
 
-BOOL CImageList::GetImageSize(int* cx, int* cy) const {
+BOOL CImageList::GetImageSize(int* cx, int* cy) const
+{
     if (!m_hImageList) return FALSE;
     if (cx) *cx = m_cx;
     if (cy) *cy = m_cy;
     return TRUE;
 }
 
-int CImageList::Add(const wxImage& image) {
+int CImageList::Add(const wxImage& image)
+{
     if (!m_hImageList || !image.IsOk()) return -1;
     wxImage copy = image.Copy();
     if (copy.GetWidth() != m_cx || copy.GetHeight() != m_cy) copy.Rescale(m_cx, m_cy);
@@ -48,7 +52,8 @@ int CImageList::Add(const wxImage& image) {
     return static_cast<int>(m_images.size()) - 1;
 }
 
-int CImageList::Add(const wxImage& image, std::uint32_t transparentRgb) {
+int CImageList::Add(const wxImage& image, std::uint32_t transparentRgb)
+{
     if (!m_hImageList || !image.IsOk()) return -1;
     wxImage copy = image.Copy();
     if (m_flags & ILC_MASK) {
@@ -59,7 +64,8 @@ int CImageList::Add(const wxImage& image, std::uint32_t transparentRgb) {
     return Add(copy);
 }
 
-BOOL CImageList::Replace(int index, const wxImage& image) {
+BOOL CImageList::Replace(int index, const wxImage& image)
+{
     if (!m_hImageList || !image.IsOk() || index < 0 || index >= GetImageCount()) return FALSE;
     wxImage copy = image.Copy();
     if (copy.GetWidth() != m_cx || copy.GetHeight() != m_cy) copy.Rescale(m_cx, m_cy);
@@ -67,7 +73,8 @@ BOOL CImageList::Replace(int index, const wxImage& image) {
     return TRUE;
 }
 
-BOOL CImageList::Remove(int index) {
+BOOL CImageList::Remove(int index)
+{
     if (!m_hImageList) return FALSE;
     if (index == -1) {
         m_images.clear();
@@ -78,7 +85,8 @@ BOOL CImageList::Remove(int index) {
     return TRUE;
 }
 
-wxImage CImageList::GetImage(int index) const {
+wxImage CImageList::GetImage(int index) const
+{
     if (!m_hImageList || index < 0 || index >= GetImageCount()) return wxImage();
     return m_images[static_cast<std::size_t>(index)];
 }

@@ -26,11 +26,11 @@ struct Menu {
 };
 
 // The flags an item keeps: MF_BYPOSITION only addresses, MF_ENABLED and friends are zero.
-constexpr UINT kKeptFlags = MF_GRAYED | MF_DISABLED | MF_BITMAP | MF_CHECKED | MF_POPUP |
-                            MF_MENUBARBREAK | MF_MENUBREAK | MF_HILITE | MF_OWNERDRAW |
-                            MFT_RADIOCHECK | MF_SEPARATOR | MF_DEFAULT | MF_RIGHTJUSTIFY;
-constexpr UINT kTypeFlags = MF_BITMAP | MF_MENUBARBREAK | MF_MENUBREAK | MF_OWNERDRAW |
-                            MFT_RADIOCHECK | MF_SEPARATOR | MF_RIGHTJUSTIFY;
+constexpr UINT kKeptFlags = MF_GRAYED | MF_DISABLED | MF_BITMAP | MF_CHECKED | MF_POPUP | MF_MENUBARBREAK |
+                            MF_MENUBREAK | MF_HILITE | MF_OWNERDRAW | MFT_RADIOCHECK | MF_SEPARATOR | MF_DEFAULT |
+                            MF_RIGHTJUSTIFY;
+constexpr UINT kTypeFlags =
+    MF_BITMAP | MF_MENUBARBREAK | MF_MENUBREAK | MF_OWNERDRAW | MFT_RADIOCHECK | MF_SEPARATOR | MF_RIGHTJUSTIFY;
 constexpr UINT kStateFlags = MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_HILITE | MF_DEFAULT;
 
 // Handles start well above 16-bit command ids, so a popup's handle value never equals the
@@ -42,18 +42,21 @@ struct Registry {
     std::unordered_map<std::uintptr_t, Menu> menus;
 };
 
-Registry& Menus() {
+Registry& Menus()
+{
     static Registry registry;
     return registry;
 }
 
-Menu* Find(HMENU handle) {
+Menu* Find(HMENU handle)
+{
     auto& menus = Menus().menus;
     auto it = menus.find(reinterpret_cast<std::uintptr_t>(handle));
     return it == menus.end() ? nullptr : &it->second;
 }
 
-HMENU NewMenu(bool popup) {
+HMENU NewMenu(bool popup)
+{
     auto& registry = Menus();
     std::uintptr_t value = registry.next++;
     registry.menus[value].popup = popup;
@@ -70,8 +73,8 @@ struct Place {
 
 // The depth-first search by command: an item inside a popup, or a plain item later in the
 // menu, wins over the popup item whose handle value equals the id.
-bool FindByCommand(HMENU handle, UINT id, Place& found, Place& fallback,
-                   std::unordered_set<HMENU>& visited) {
+bool FindByCommand(HMENU handle, UINT id, Place& found, Place& fallback, std::unordered_set<HMENU>& visited)
+{
     Menu* menu = Find(handle);
     if (!menu || !visited.insert(handle).second) return false;
     for (std::size_t i = 0; i < menu->items.size(); ++i) {
@@ -88,7 +91,8 @@ bool FindByCommand(HMENU handle, UINT id, Place& found, Place& fallback,
     return false;
 }
 
-bool Locate(HMENU handle, UINT item, UINT flags, Place& place) {
+bool Locate(HMENU handle, UINT item, UINT flags, Place& place)
+{
     Menu* menu = Find(handle);
     if (!menu) return false;
     if (flags & MF_BYPOSITION) {
@@ -110,7 +114,8 @@ bool Locate(HMENU handle, UINT item, UINT flags, Place& place) {
 }
 
 // True when `target` is `menu` or is reachable through the popups of `menu`.
-bool Reaches(HMENU menu, HMENU target, std::unordered_set<HMENU>& visited) {
+bool Reaches(HMENU menu, HMENU target, std::unordered_set<HMENU>& visited)
+{
     if (menu == target) return true;
     Menu* data = Find(menu);
     if (!data || !visited.insert(menu).second) return false;
@@ -120,7 +125,8 @@ bool Reaches(HMENU menu, HMENU target, std::unordered_set<HMENU>& visited) {
 }
 
 // The item the flags and the new-item value describe; false when they describe none.
-bool MakeItem(HMENU owner, UINT flags, UINT_PTR idOrPopup, const void* newItem, Item& item) {
+bool MakeItem(HMENU owner, UINT flags, UINT_PTR idOrPopup, const void* newItem, Item& item)
+{
     item = Item{};
     item.flags = flags & kKeptFlags;
     if (flags & MF_POPUP) {
@@ -146,7 +152,8 @@ bool MakeItem(HMENU owner, UINT flags, UINT_PTR idOrPopup, const void* newItem, 
     return true;
 }
 
-void DestroyTree(HMENU handle) {
+void DestroyTree(HMENU handle)
+{
     Menu* menu = Find(handle);
     if (!menu) return;
     std::vector<Item> items = std::move(menu->items);
@@ -155,7 +162,8 @@ void DestroyTree(HMENU handle) {
         if (item.flags & MF_POPUP) DestroyTree(item.subMenu);
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
+void AppendUtf8(std::string& out, char32_t c)
+{
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -173,7 +181,8 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-void AppendUtf16(std::u16string& out, char32_t c) {
+void AppendUtf16(std::u16string& out, char32_t c)
+{
     if (c < 0x10000) {
         out += static_cast<char16_t>(c);
     } else {
@@ -185,7 +194,8 @@ void AppendUtf16(std::u16string& out, char32_t c) {
 
 }  // namespace
 
-std::u16string Utf8ToUtf16(const std::string& utf8) {
+std::u16string Utf8ToUtf16(const std::string& utf8)
+{
     std::u16string out;
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
     const std::size_t n = utf8.size();
@@ -209,8 +219,10 @@ std::u16string Utf8ToUtf16(const std::string& utf8) {
         }
         bool ok = len > 0 && i + len <= n;
         for (std::size_t k = 1; ok && k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) ok = false;
-            else c = (c << 6) | (s[i + k] & 0x3F);
+            if ((s[i + k] & 0xC0) != 0x80)
+                ok = false;
+            else
+                c = (c << 6) | (s[i + k] & 0x3F);
         }
         if (ok && len == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
         if (ok && len == 4 && (c < 0x10000 || c > 0x10FFFF)) ok = false;
@@ -225,12 +237,12 @@ std::u16string Utf8ToUtf16(const std::string& utf8) {
     return out;
 }
 
-std::string Utf16ToUtf8(const std::u16string& utf16) {
+std::string Utf16ToUtf8(const std::u16string& utf16)
+{
     std::string out;
     for (std::size_t i = 0; i < utf16.size(); ++i) {
         char32_t c = utf16[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-            utf16[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -241,7 +253,8 @@ std::string Utf16ToUtf8(const std::u16string& utf16) {
     return out;
 }
 
-std::size_t Utf16Length(const WCHAR* text) {
+std::size_t Utf16Length(const WCHAR* text)
+{
     if (!text) return 0;
     std::size_t n = 0;
     while (text[n]) ++n;
@@ -251,7 +264,8 @@ std::size_t Utf16Length(const WCHAR* text) {
 HMENU CreateMenu() { return NewMenu(false); }
 HMENU CreatePopupMenu() { return NewMenu(true); }
 
-BOOL DestroyMenu(HMENU menu) {
+BOOL DestroyMenu(HMENU menu)
+{
     if (!Find(menu)) return FALSE;
     DestroyTree(menu);
     return TRUE;
@@ -259,12 +273,14 @@ BOOL DestroyMenu(HMENU menu) {
 
 BOOL IsMenu(HMENU menu) { return Find(menu) ? TRUE : FALSE; }
 
-BOOL IsPopupMenu(HMENU menu) {
+BOOL IsPopupMenu(HMENU menu)
+{
     Menu* data = Find(menu);
     return data && data->popup ? TRUE : FALSE;
 }
 
-BOOL AppendMenu(HMENU menu, UINT flags, UINT_PTR idOrPopup, const void* newItem) {
+BOOL AppendMenu(HMENU menu, UINT flags, UINT_PTR idOrPopup, const void* newItem)
+{
     Menu* data = Find(menu);
     Item item;
     if (!data || !MakeItem(menu, flags, idOrPopup, newItem, item)) return FALSE;
@@ -272,7 +288,8 @@ BOOL AppendMenu(HMENU menu, UINT flags, UINT_PTR idOrPopup, const void* newItem)
     return TRUE;
 }
 
-BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, const void* newItem) {
+BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, const void* newItem)
+{
     Menu* data = Find(menu);
     if (!data) return FALSE;
     Place place;
@@ -283,12 +300,12 @@ BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, const
     }
     Item item;
     if (!MakeItem(place.menu, flags, idOrPopup, newItem, item)) return FALSE;
-    place.data->items.insert(place.data->items.begin() + static_cast<std::ptrdiff_t>(place.index),
-                             std::move(item));
+    place.data->items.insert(place.data->items.begin() + static_cast<std::ptrdiff_t>(place.index), std::move(item));
     return TRUE;
 }
 
-BOOL ModifyMenu(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, const void* newItem) {
+BOOL ModifyMenu(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, const void* newItem)
+{
     Place place;
     if (!Locate(menu, position, flags, place)) return FALSE;
     HMENU oldSub = (place.item().flags & MF_POPUP) ? place.item().subMenu : nullptr;
@@ -300,8 +317,10 @@ BOOL ModifyMenu(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, const
         item.flags = flags & kKeptFlags;
         item.subMenu = oldSub;
         item.id = idOrPopup;
-        if (flags & (MF_OWNERDRAW | MF_BITMAP)) item.data = reinterpret_cast<ULONG_PTR>(newItem);
-        else if (!(flags & MF_SEPARATOR) && newItem) item.text = static_cast<const WCHAR*>(newItem);
+        if (flags & (MF_OWNERDRAW | MF_BITMAP))
+            item.data = reinterpret_cast<ULONG_PTR>(newItem);
+        else if (!(flags & MF_SEPARATOR) && newItem)
+            item.text = static_cast<const WCHAR*>(newItem);
     } else {
         // The submenu that goes is taken out of the tree first, so it cannot be refused as a
         // cycle; it is destroyed once the new item stands.
@@ -321,14 +340,16 @@ BOOL ModifyMenu(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, const
     return TRUE;
 }
 
-BOOL RemoveMenu(HMENU menu, UINT position, UINT flags) {
+BOOL RemoveMenu(HMENU menu, UINT position, UINT flags)
+{
     Place place;
     if (!Locate(menu, position, flags, place)) return FALSE;
     place.data->items.erase(place.data->items.begin() + static_cast<std::ptrdiff_t>(place.index));
     return TRUE;
 }
 
-BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
+BOOL DeleteMenu(HMENU menu, UINT position, UINT flags)
+{
     Place place;
     if (!Locate(menu, position, flags, place)) return FALSE;
     HMENU sub = (place.item().flags & MF_POPUP) ? place.item().subMenu : nullptr;
@@ -337,21 +358,23 @@ BOOL DeleteMenu(HMENU menu, UINT position, UINT flags) {
     return TRUE;
 }
 
-int GetMenuItemCount(HMENU menu) {
+int GetMenuItemCount(HMENU menu)
+{
     Menu* data = Find(menu);
     return data ? static_cast<int>(data->items.size()) : -1;
 }
 
-UINT GetMenuItemID(HMENU menu, int position) {
+UINT GetMenuItemID(HMENU menu, int position)
+{
     Menu* data = Find(menu);
-    if (!data || position < 0 || static_cast<std::size_t>(position) >= data->items.size())
-        return MENU_FAILED;
+    if (!data || position < 0 || static_cast<std::size_t>(position) >= data->items.size()) return MENU_FAILED;
     const Item& item = data->items[static_cast<std::size_t>(position)];
     if (item.flags & MF_POPUP) return MENU_FAILED;
     return static_cast<UINT>(item.id);
 }
 
-UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
+UINT GetMenuState(HMENU menu, UINT item, UINT flags)
+{
     Place place;
     if (!Locate(menu, item, flags, place)) return MENU_FAILED;
     const Item& it = place.item();
@@ -362,7 +385,8 @@ UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
     return it.flags;
 }
 
-int GetMenuString(HMENU menu, UINT item, WCHAR* buffer, int maxCount, UINT flags) {
+int GetMenuString(HMENU menu, UINT item, WCHAR* buffer, int maxCount, UINT flags)
+{
     Place place;
     if (!Locate(menu, item, flags, place)) {
         if (buffer && maxCount > 0) buffer[0] = 0;
@@ -379,7 +403,8 @@ int GetMenuString(HMENU menu, UINT item, WCHAR* buffer, int maxCount, UINT flags
     return static_cast<int>(n);
 }
 
-std::u16string GetMenuString(HMENU menu, UINT item, UINT flags) {
+std::u16string GetMenuString(HMENU menu, UINT item, UINT flags)
+{
     int length = GetMenuString(menu, item, nullptr, 0, flags);
     std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
     int copied = GetMenuString(menu, item, text.data(), length + 1, flags);
@@ -387,16 +412,17 @@ std::u16string GetMenuString(HMENU menu, UINT item, UINT flags) {
     return text;
 }
 
-HMENU GetSubMenu(HMENU menu, int position) {
+HMENU GetSubMenu(HMENU menu, int position)
+{
     Menu* data = Find(menu);
-    if (!data || position < 0 || static_cast<std::size_t>(position) >= data->items.size())
-        return nullptr;
+    if (!data || position < 0 || static_cast<std::size_t>(position) >= data->items.size()) return nullptr;
     const Item& item = data->items[static_cast<std::size_t>(position)];
     if (!(item.flags & MF_POPUP) || !Find(item.subMenu)) return nullptr;
     return item.subMenu;
 }
 
-BOOL GetMenuItemInfo(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info) {
+BOOL GetMenuItemInfo(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info)
+{
     if (!info) return FALSE;
     Place place;
     if (!Locate(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND, place)) return FALSE;
@@ -427,13 +453,15 @@ BOOL GetMenuItemInfo(HMENU menu, UINT item, BOOL byPosition, MENUITEMINFOW* info
     return TRUE;
 }
 
-ULONG_PTR GetMenuItemData(HMENU menu, UINT item, UINT flags) {
+ULONG_PTR GetMenuItemData(HMENU menu, UINT item, UINT flags)
+{
     Place place;
     if (!Locate(menu, item, flags, place)) return 0;
     return place.item().data;
 }
 
-UINT CheckMenuItem(HMENU menu, UINT item, UINT flags) {
+UINT CheckMenuItem(HMENU menu, UINT item, UINT flags)
+{
     Place place;
     if (!Locate(menu, item, flags, place)) return MENU_FAILED;
     UINT old = place.item().flags & MF_CHECKED;
@@ -441,7 +469,8 @@ UINT CheckMenuItem(HMENU menu, UINT item, UINT flags) {
     return old;
 }
 
-UINT EnableMenuItem(HMENU menu, UINT item, UINT flags) {
+UINT EnableMenuItem(HMENU menu, UINT item, UINT flags)
+{
     Place place;
     if (!Locate(menu, item, flags, place)) return MENU_FAILED;
     constexpr UINT kBits = MF_GRAYED | MF_DISABLED;
@@ -450,8 +479,8 @@ UINT EnableMenuItem(HMENU menu, UINT item, UINT flags) {
     return old;
 }
 
-BOOL SetMenuItemBitmaps(HMENU menu, UINT item, UINT flags, HBITMAP_HANDLE unchecked,
-                        HBITMAP_HANDLE checked) {
+BOOL SetMenuItemBitmaps(HMENU menu, UINT item, UINT flags, HBITMAP_HANDLE unchecked, HBITMAP_HANDLE checked)
+{
     Place place;
     if (!Locate(menu, item, flags, place)) return FALSE;
     place.item().uncheckedBitmap = unchecked;
@@ -459,19 +488,20 @@ BOOL SetMenuItemBitmaps(HMENU menu, UINT item, UINT flags, HBITMAP_HANDLE unchec
     return TRUE;
 }
 
-BOOL CheckMenuRadioItem(HMENU menu, UINT first, UINT last, UINT check, UINT flags) {
+BOOL CheckMenuRadioItem(HMENU menu, UINT first, UINT last, UINT check, UINT flags)
+{
     Place a, b;
-    if (!Locate(menu, first, flags, a) || !Locate(menu, last, flags, b) || a.data != b.data)
-        return FALSE;
+    if (!Locate(menu, first, flags, a) || !Locate(menu, last, flags, b) || a.data != b.data) return FALSE;
     std::size_t lo = std::min(a.index, b.index), hi = std::max(a.index, b.index);
     Place target;
-    bool hit = Locate(menu, check, flags, target) && target.data == a.data &&
-               target.index >= lo && target.index <= hi;
+    bool hit = Locate(menu, check, flags, target) && target.data == a.data && target.index >= lo && target.index <= hi;
     for (std::size_t i = lo; i <= hi; ++i) {
         Item& item = a.data->items[i];
         if (item.flags & MF_POPUP) continue;
-        if (hit && i == target.index) item.flags |= MF_CHECKED | MFT_RADIOCHECK;
-        else item.flags &= ~MF_CHECKED;
+        if (hit && i == target.index)
+            item.flags |= MF_CHECKED | MFT_RADIOCHECK;
+        else
+            item.flags &= ~MF_CHECKED;
     }
     return hit ? TRUE : FALSE;
 }

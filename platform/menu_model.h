@@ -139,8 +139,7 @@ ULONG_PTR GetMenuItemData(HMENU menu, UINT item, UINT flags);
 // MF_CHECKED (resp. MF_GRAYED | MF_DISABLED) bits, MENU_FAILED when there is no such item.
 UINT CheckMenuItem(HMENU menu, UINT item, UINT flags);
 UINT EnableMenuItem(HMENU menu, UINT item, UINT flags);
-BOOL SetMenuItemBitmaps(HMENU menu, UINT item, UINT flags, HBITMAP_HANDLE unchecked,
-                        HBITMAP_HANDLE checked);
+BOOL SetMenuItemBitmaps(HMENU menu, UINT item, UINT flags, HBITMAP_HANDLE unchecked, HBITMAP_HANDLE checked);
 // Checks item `check` (radio form) and clears the check of the others of first..last, all
 // by position or all by command in one menu.
 BOOL CheckMenuRadioItem(HMENU menu, UINT first, UINT last, UINT check, UINT flags);

@@ -7,9 +7,9 @@
 #include <wx/app.h>
 #include <wx/dcbuffer.h>
 #include <wx/dcgraph.h>
-#include <wx/graphics.h>
 #include <wx/display.h>
 #include <wx/evtloop.h>
+#include <wx/graphics.h>
 #include <wx/settings.h>
 #include <wx/weakref.h>
 
@@ -19,12 +19,13 @@ namespace platform {
 
 namespace {
 
-constexpr int kBorder = 3;         // the popup's raised frame and its gap
-constexpr int kCheckColumn = 18;   // plain items: room for the check mark
-constexpr int kArrowColumn = 18;   // plain items: room for the popup arrow or accelerator gap
+constexpr int kBorder = 3;        // the popup's raised frame and its gap
+constexpr int kCheckColumn = 18;  // plain items: room for the check mark
+constexpr int kArrowColumn = 18;  // plain items: room for the popup arrow or accelerator gap
 constexpr int kOwnerDrawDefault = 19;
 
-std::function<void(MenuPopup&)>& TrackingHook() {
+std::function<void(MenuPopup&)>& TrackingHook()
+{
     static std::function<void(MenuPopup&)> hook;
     return hook;
 }
@@ -32,7 +33,8 @@ std::function<void(MenuPopup&)>& TrackingHook() {
 wxFont MenuFont() { return wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT); }
 
 // The text of a plain item without its accelerator part, and the accelerator part.
-std::pair<std::string, std::string> SplitAtTab(const std::u16string& text) {
+std::pair<std::string, std::string> SplitAtTab(const std::u16string& text)
+{
     const std::string utf8 = Utf16ToUtf8(text);
     const std::size_t tab = utf8.find('\t');
     if (tab == std::string::npos) return {utf8, std::string()};
@@ -40,11 +42,11 @@ std::pair<std::string, std::string> SplitAtTab(const std::u16string& text) {
 }
 
 // The position of the first plain text item whose text holds "&" and the character.
-int DefaultMenuChar(const std::vector<std::u16string>& texts, UINT ch) {
+int DefaultMenuChar(const std::vector<std::u16string>& texts, UINT ch)
+{
     const wxString key = (wxString("&") + wxString(static_cast<wchar_t>(ch))).Upper();
     for (std::size_t i = 0; i < texts.size(); ++i)
-        if (wxString::FromUTF8(Utf16ToUtf8(texts[i])).Upper().Find(key) != wxNOT_FOUND)
-            return static_cast<int>(i);
+        if (wxString::FromUTF8(Utf16ToUtf8(texts[i])).Upper().Find(key) != wxNOT_FOUND) return static_cast<int>(i);
     return -1;
 }
 
@@ -67,7 +69,8 @@ struct Toolkit {
     SetCanFocus setCanFocus = reinterpret_cast<SetCanFocus>(dlsym(RTLD_DEFAULT, "gtk_widget_set_can_focus"));
     WindowSetFocus windowSetFocus = reinterpret_cast<WindowSetFocus>(dlsym(RTLD_DEFAULT, "gtk_window_set_focus"));
 
-    static const Toolkit& Get() {
+    static const Toolkit& Get()
+    {
         static const Toolkit toolkit;
         return toolkit;
     }
@@ -77,16 +80,17 @@ struct Toolkit {
 
 void SetMenuTrackingHook(std::function<void(MenuPopup&)> hook) { TrackingHook() = std::move(hook); }
 
-void DrawSubmenuArrow(wxDC& dc, const wxRect& item, COLORREF colour) {
+void DrawSubmenuArrow(wxDC& dc, const wxRect& item, COLORREF colour)
+{
     const int x = item.GetRight() + 1 - 10;
     const int middle = item.y + item.height / 2;
     for (int k = 0; k < 4; ++k) FillSolidRect(dc, wxRect(x + k, middle - 3 + k, 1, 7 - 2 * k), colour);
 }
 
 MenuPopup::MenuPopup(wxWindow* parent, HMENU menu, std::shared_ptr<Tracking> tracking)
-    : wxPopupTransientWindow(parent, wxBORDER_NONE),
-      m_menu(menu),
-      m_tracking(tracking ? std::move(tracking) : std::make_shared<Tracking>()) {
+    : wxPopupTransientWindow(parent, wxBORDER_NONE), m_menu(menu),
+      m_tracking(tracking ? std::move(tracking) : std::make_shared<Tracking>())
+{
     if (!m_tracking->owner) m_tracking->owner = parent;
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     SetFont(MenuFont());
@@ -98,7 +102,8 @@ MenuPopup::MenuPopup(wxWindow* parent, HMENU menu, std::shared_ptr<Tracking> tra
     Relayout();
 }
 
-MenuPopup::~MenuPopup() {
+MenuPopup::~MenuPopup()
+{
     if (m_sub) {
         m_sub->m_parentPopup = nullptr;
         m_sub->Destroy();
@@ -107,7 +112,8 @@ MenuPopup::~MenuPopup() {
     if (m_parentPopup && m_parentPopup->m_sub == this) m_parentPopup->m_sub = nullptr;
 }
 
-void MenuPopup::Relayout() {
+void MenuPopup::Relayout()
+{
     m_items.clear();
     const int count = GetMenuItemCount(m_menu);
     CMenu* object = CMenu::FromHandlePermanent(m_menu);
@@ -160,28 +166,32 @@ void MenuPopup::Relayout() {
     if (m_selection >= GetItemCount()) m_selection = -1;
 }
 
-wxRect MenuPopup::GetItemRect(int position) const {
+wxRect MenuPopup::GetItemRect(int position) const
+{
     if (position < 0 || position >= GetItemCount()) return wxRect();
     return m_items[static_cast<std::size_t>(position)].rect;
 }
 
-int MenuPopup::HitTest(const wxPoint& client) const {
+int MenuPopup::HitTest(const wxPoint& client) const
+{
     for (int i = 0; i < GetItemCount(); ++i)
         if (m_items[static_cast<std::size_t>(i)].rect.Contains(client)) return i;
     return -1;
 }
 
-bool MenuPopup::Selectable(int position) const {
+bool MenuPopup::Selectable(int position) const
+{
     return position >= 0 && position < GetItemCount() &&
            !(m_items[static_cast<std::size_t>(position)].flags & MF_SEPARATOR);
 }
 
-bool MenuPopup::Enabled(int position) const {
-    return Selectable(position) &&
-           !(m_items[static_cast<std::size_t>(position)].flags & (MF_GRAYED | MF_DISABLED));
+bool MenuPopup::Enabled(int position) const
+{
+    return Selectable(position) && !(m_items[static_cast<std::size_t>(position)].flags & (MF_GRAYED | MF_DISABLED));
 }
 
-bool MenuPopup::Select(int position) {
+bool MenuPopup::Select(int position)
+{
     if (position != -1 && !Selectable(position)) return false;
     if (position != m_selection) {
         if (m_sub && position != -1) CloseSubPopup();
@@ -191,7 +201,8 @@ bool MenuPopup::Select(int position) {
     return true;
 }
 
-bool MenuPopup::SelectNext() {
+bool MenuPopup::SelectNext()
+{
     const int n = GetItemCount();
     for (int step = 1; step <= n; ++step) {
         const int candidate = ((m_selection < 0 ? -1 : m_selection) + step + n) % n;
@@ -200,7 +211,8 @@ bool MenuPopup::SelectNext() {
     return false;
 }
 
-bool MenuPopup::SelectPrevious() {
+bool MenuPopup::SelectPrevious()
+{
     const int n = GetItemCount();
     const int from = m_selection < 0 ? n : m_selection;
     for (int step = 1; step <= n; ++step) {
@@ -210,7 +222,8 @@ bool MenuPopup::SelectPrevious() {
     return false;
 }
 
-bool MenuPopup::Choose(int position) {
+bool MenuPopup::Choose(int position)
+{
     if (m_tracking->done || !Enabled(position)) return false;
     Select(position);
     const Item& item = m_items[static_cast<std::size_t>(position)];
@@ -230,7 +243,8 @@ bool MenuPopup::Choose(int position) {
     return true;
 }
 
-void MenuPopup::CloseSubPopup() {
+void MenuPopup::CloseSubPopup()
+{
     if (!m_sub) return;
     MenuPopup* sub = m_sub;
     sub->CloseSubPopup();
@@ -238,20 +252,24 @@ void MenuPopup::CloseSubPopup() {
     sub->m_parentPopup = nullptr;
     sub->Hide();
     // Deleted once the event that closed it is over: that event may be the popup's own.
-    if (wxTheApp) wxTheApp->ScheduleForDestruction(sub);
-    else sub->Destroy();
+    if (wxTheApp)
+        wxTheApp->ScheduleForDestruction(sub);
+    else
+        sub->Destroy();
     // Hiding a popup lets go of the display's keyboard and pointer; the first popup holds the
     // keyboard again (wx hands the pointer back to it).
     if (m_tracking->root && !m_tracking->done) m_tracking->root->HoldKeyboard();
 }
 
-MenuPopup* MenuPopup::Deepest() {
+MenuPopup* MenuPopup::Deepest()
+{
     MenuPopup* p = this;
     while (p->m_sub) p = p->m_sub;
     return p;
 }
 
-bool MenuPopup::MenuChar(UINT ch) {
+bool MenuPopup::MenuChar(UINT ch)
+{
     auto* owner = dynamic_cast<MenuOwner*>(m_tracking->owner);
     LRESULT answer = owner ? owner->OnMenuChar(ch, MF_POPUP, m_menu) : 0;
     int position = -1;
@@ -277,14 +295,16 @@ bool MenuPopup::MenuChar(UINT ch) {
 
 void MenuPopup::Cancel() { Finish(0); }
 
-void MenuPopup::Finish(UINT result) {
+void MenuPopup::Finish(UINT result)
+{
     if (m_tracking->done) return;
     m_tracking->done = true;
     m_tracking->result = result;
     if (m_tracking->onDone) m_tracking->onDone();
 }
 
-void MenuPopup::PaintItems(wxDC& dc) {
+void MenuPopup::PaintItems(wxDC& dc)
+{
     const wxSize size = GetClientSize();
     FillSolidRect(dc, wxRect(0, 0, size.x, size.y), SysColor(COLOR_MENU));
     wxRect frame(0, 0, size.x, size.y);
@@ -334,7 +354,8 @@ void MenuPopup::PaintItems(wxDC& dc) {
     }
 }
 
-void MenuPopup::ShowAt(const wxPoint& screen, bool transient) {
+void MenuPopup::ShowAt(const wxPoint& screen, bool transient)
+{
     wxPoint at = screen;
     const wxSize size = GetSize();
     const wxRect display = wxDisplay(wxDisplay::GetFromPoint(screen) == wxNOT_FOUND
@@ -344,21 +365,26 @@ void MenuPopup::ShowAt(const wxPoint& screen, bool transient) {
     at.x = std::max(display.x, std::min(at.x, display.GetRight() + 1 - size.x));
     at.y = std::max(display.y, std::min(at.y, display.GetBottom() + 1 - size.y));
     Move(at);
-    if (transient) Popup();
-    else Show();
+    if (transient)
+        Popup();
+    else
+        Show();
 }
 
-void MenuPopup::Dismiss() {
+void MenuPopup::Dismiss()
+{
     wxPopupTransientWindow::Dismiss();
     Finish(0);
 }
 
-void MenuPopup::OnDismiss() {
+void MenuPopup::OnDismiss()
+{
     // A click outside, or the owner losing the focus, ends the tracking without a choice.
     Finish(0);
 }
 
-bool MenuPopup::ProcessLeftDown(wxMouseEvent& event) {
+bool MenuPopup::ProcessLeftDown(wxMouseEvent& event)
+{
     // A click in an open sub-popup belongs to it: the transient window would take it for a
     // click outside.
     const wxPoint screen = ClientToScreen(event.GetPosition());
@@ -371,24 +397,28 @@ bool MenuPopup::ProcessLeftDown(wxMouseEvent& event) {
     return false;
 }
 
-void MenuPopup::OnPaint(wxPaintEvent&) {
+void MenuPopup::OnPaint(wxPaintEvent&)
+{
     wxAutoBufferedPaintDC dc(this);
     PaintItems(dc);
 }
 
-void MenuPopup::OnMotion(wxMouseEvent& event) {
+void MenuPopup::OnMotion(wxMouseEvent& event)
+{
     const int hit = HitTest(event.GetPosition());
     if (hit != -1 && hit != m_selection) Select(hit);
     event.Skip();
 }
 
-void MenuPopup::OnLeftUp(wxMouseEvent& event) {
+void MenuPopup::OnLeftUp(wxMouseEvent& event)
+{
     const int hit = HitTest(event.GetPosition());
     if (hit != -1) Choose(hit);
     event.Skip();
 }
 
-void MenuPopup::OnKey(wxKeyEvent& event) {
+void MenuPopup::OnKey(wxKeyEvent& event)
+{
     // A key that means nothing as a press comes back as a character: a menu character.
     if (event.GetEventType() == wxEVT_CHAR) {
         HandleKey(WXK_NONE, static_cast<int>(event.GetUnicodeKey()));
@@ -397,33 +427,35 @@ void MenuPopup::OnKey(wxKeyEvent& event) {
     if (!HandleKey(event.GetKeyCode(), WXK_NONE)) event.Skip();
 }
 
-bool MenuPopup::HandleKey(int keyCode, int unicode) {
+bool MenuPopup::HandleKey(int keyCode, int unicode)
+{
     if (m_tracking->done) return false;
     MenuPopup* target = Deepest();
     switch (keyCode) {
-        case WXK_DOWN:
-        case WXK_NUMPAD_DOWN: return target->SelectNext();
-        case WXK_UP:
-        case WXK_NUMPAD_UP: return target->SelectPrevious();
-        case WXK_RIGHT:
-        case WXK_NUMPAD_RIGHT: {
-            const int selection = target->m_selection;
-            if (!target->Selectable(selection) || !target->m_items[static_cast<std::size_t>(selection)].sub)
-                return false;
-            return target->Choose(selection);
-        }
-        case WXK_LEFT:
-        case WXK_NUMPAD_LEFT:
-            if (!target->m_parentPopup) return false;
+    case WXK_DOWN:
+    case WXK_NUMPAD_DOWN: return target->SelectNext();
+    case WXK_UP:
+    case WXK_NUMPAD_UP: return target->SelectPrevious();
+    case WXK_RIGHT:
+    case WXK_NUMPAD_RIGHT: {
+        const int selection = target->m_selection;
+        if (!target->Selectable(selection) || !target->m_items[static_cast<std::size_t>(selection)].sub) return false;
+        return target->Choose(selection);
+    }
+    case WXK_LEFT:
+    case WXK_NUMPAD_LEFT:
+        if (!target->m_parentPopup) return false;
+        target->m_parentPopup->CloseSubPopup();
+        return true;
+    case WXK_RETURN:
+    case WXK_NUMPAD_ENTER: return target->ChooseSelection();
+    case WXK_ESCAPE:
+        if (target->m_parentPopup)
             target->m_parentPopup->CloseSubPopup();
-            return true;
-        case WXK_RETURN:
-        case WXK_NUMPAD_ENTER: return target->ChooseSelection();
-        case WXK_ESCAPE:
-            if (target->m_parentPopup) target->m_parentPopup->CloseSubPopup();
-            else Cancel();
-            return true;
-        default: break;
+        else
+            Cancel();
+        return true;
+    default: break;
     }
     if (unicode == WXK_NONE || unicode < 32 || unicode == WXK_DELETE) return false;
     return target->MenuChar(static_cast<UINT>(unicode));
@@ -438,7 +470,8 @@ bool MenuPopup::HandleKey(int keyCode, int unicode) {
 // its window's focus widget: every key then arrives as a key event of one of the tracking's
 // popups (which hand it to the deepest), whatever window had the focus and whatever the window
 // manager, and no key reaches the window under the menu. Hiding the first popup ends the grab.
-void MenuPopup::HoldKeyboard() {
+void MenuPopup::HoldKeyboard()
+{
     const Toolkit& tk = Toolkit::Get();
     if (!GetHandle() || !IsShown()) return;
     if (tk.setCanFocus && tk.windowSetFocus) {
@@ -454,7 +487,8 @@ void MenuPopup::HoldKeyboard() {
     if (seat) tk.seatGrab(seat, window, Toolkit::kSeatKeyboard, 0, nullptr, nullptr, nullptr, nullptr);
 }
 
-int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, wxWindow* owner) {
+int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, wxWindow* owner)
+{
     if (!IsMenu(menu) || !HaveGuiApp()) return 0;
     auto tracking = std::make_shared<MenuPopup::Tracking>();
     tracking->owner = owner;
@@ -462,10 +496,14 @@ int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, wxWindow* owner) {
     auto* popup = new MenuPopup(parent, menu, tracking);
     const wxSize size = popup->GetSize();
     wxPoint at(x, y);
-    if (flags & TPM_RIGHTALIGN) at.x -= size.x;
-    else if (flags & TPM_CENTERALIGN) at.x -= size.x / 2;
-    if (flags & TPM_BOTTOMALIGN) at.y -= size.y;
-    else if (flags & TPM_VCENTERALIGN) at.y -= size.y / 2;
+    if (flags & TPM_RIGHTALIGN)
+        at.x -= size.x;
+    else if (flags & TPM_CENTERALIGN)
+        at.x -= size.x / 2;
+    if (flags & TPM_BOTTOMALIGN)
+        at.y -= size.y;
+    else if (flags & TPM_VCENTERALIGN)
+        at.y -= size.y / 2;
 
     // The window with the keyboard focus gets it back when the menu is gone, as after a platform
     // menu: showing the popup may have moved the display's focus to it (without a window manager

@@ -140,7 +140,7 @@ private:
     std::shared_ptr<Tracking> m_tracking;
     std::vector<Item> m_items;
     int m_selection = -1;
-    MenuPopup* m_sub = nullptr;     // an open sub-popup (a child of the same owner)
+    MenuPopup* m_sub = nullptr;  // an open sub-popup (a child of the same owner)
     MenuPopup* m_parentPopup = nullptr;
 };
 

@@ -33,8 +33,8 @@ int WxMessageBoxService::Show(const MessageBoxRequest& request)
         // No window system to show it in: the text goes to stderr and nothing is confirmed.
         return StderrMessageBoxService().Show(request);
     }
-    wxMessageDialog dialog(request.owner, wxString::FromUTF8(request.text),
-                           wxString::FromUTF8(request.caption), WxMessageStyle(request.style));
+    wxMessageDialog dialog(request.owner, wxString::FromUTF8(request.text), wxString::FromUTF8(request.caption),
+                           WxMessageStyle(request.style));
     const int result = dialog.ShowModal();
     if (!okCancel) return IDOK;  // a box with one OK button answers OK however it is closed
     return result == wxID_OK ? IDOK : IDCANCEL;

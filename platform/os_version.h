@@ -30,8 +30,6 @@ void SetDesktopThemeProvider(std::function<std::optional<std::string>()> provide
 
 // Packed version words.
 constexpr DWORD PackNtVersion(DWORD major, DWORD minor) { return (major & 0xFF) | ((minor & 0xFF) << 8); }
-constexpr DWORD Pack9xVersion(DWORD major, DWORD minor) {
-    return (major & 0xFF) | ((minor & 0xFF) << 8) | 0x80000000u;
-}
+constexpr DWORD Pack9xVersion(DWORD major, DWORD minor) { return (major & 0xFF) | ((minor & 0xFF) << 8) | 0x80000000u; }
 
 }  // namespace platform

@@ -357,7 +357,7 @@ void ReportList::PaintCell(wxDC& dc, int row, int subitem, const wxRect& rect)
     dc.SetTextForeground(kText);
     const wxString s = wxControl::Ellipsize(wxString::FromUTF8(text), dc, wxELLIPSIZE_END, inner.width);
     const int justify = Justify(GetColumnFormat(subitem));
-    const int align = justify == LVCFMT_RIGHT ? wxALIGN_RIGHT
+    const int align = justify == LVCFMT_RIGHT    ? wxALIGN_RIGHT
                       : justify == LVCFMT_CENTER ? wxALIGN_CENTRE_HORIZONTAL
                                                  : wxALIGN_LEFT;
     dc.DrawLabel(s, inner, align | wxALIGN_CENTRE_VERTICAL);

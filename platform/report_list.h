@@ -25,10 +25,8 @@ constexpr int LVSCW_AUTOSIZE_USEHEADER = -2;
 class ReportList : public wxScrolledCanvas {
 public:
     ReportList() = default;
-    ReportList(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
-               long style = wxBORDER_SUNKEN);
-    bool Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
-                long style = wxBORDER_SUNKEN);
+    ReportList(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style = wxBORDER_SUNKEN);
+    bool Create(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style = wxBORDER_SUNKEN);
 
     // Columns. InsertColumn places the column at min(index, count) and returns its index (-1 for a
     // negative index); a negative width gives a width that fits the heading.
@@ -84,7 +82,7 @@ protected:
     int HeaderHeight() const;
     int TotalColumnWidth() const;
     int TextWidth(const std::string& text) const;  // in the list font
-    wxPoint ScrollOffset() const;                    // pixels scrolled away, x and y
+    wxPoint ScrollOffset() const;                  // pixels scrolled away, x and y
     void UpdateVirtualSize();
 
 private:

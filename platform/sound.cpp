@@ -51,8 +51,7 @@ std::string PrivateFolder()
     const std::string folder = (base / ("qel-sounds-" + std::to_string(::getuid()))).string();
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::string();
     struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
-        (st.st_mode & 077) != 0)
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0)
         return std::string();
     return folder;
 }
@@ -67,8 +66,7 @@ bool SameContent(const std::string& path, const unsigned char* data, std::size_t
     return got == size && std::memcmp(buf.data(), data, size) == 0;
 }
 
-bool WriteAtomically(const std::string& folder, const std::string& path, const unsigned char* data,
-                     std::size_t size)
+bool WriteAtomically(const std::string& folder, const std::string& path, const unsigned char* data, std::size_t size)
 {
     std::string tmpl = folder + "/.sound-XXXXXX";
     const int fd = ::mkstemp(tmpl.data());
@@ -213,8 +211,7 @@ bool CanberraSoundPlayer::PlaySound(const char* sound, HMODULE module, DWORD fla
             delete holder;  // no callback follows a refused start
         } else {
             std::unique_lock<std::mutex> lock(wait->mutex);
-            if (!wait->done.wait_for(lock, std::chrono::seconds(kMaxSyncWaitSeconds),
-                                     [&] { return wait->finished; })) {
+            if (!wait->done.wait_for(lock, std::chrono::seconds(kMaxSyncWaitSeconds), [&] { return wait->finished; })) {
                 lock.unlock();
                 ca_context_cancel(ca, id);
             }
@@ -229,16 +226,15 @@ bool CanberraSoundPlayer::PlaySound(const char* sound, HMODULE module, DWORD fla
 
 RecordingSoundPlayer::RecordingSoundPlayer() : m_previous(SetSoundPlayer(this)) {}
 
-RecordingSoundPlayer::~RecordingSoundPlayer()
-{
-    SetSoundPlayer(m_previous == &DesktopPlayer() ? nullptr : m_previous);
-}
+RecordingSoundPlayer::~RecordingSoundPlayer() { SetSoundPlayer(m_previous == &DesktopPlayer() ? nullptr : m_previous); }
 
 bool RecordingSoundPlayer::PlaySound(const char* sound, HMODULE module, DWORD flags)
 {
     Call call;
-    if (sound != nullptr && IsIntResource(sound)) call.resourceId = IntResourceId(sound);
-    else if (sound != nullptr) call.sound = sound;
+    if (sound != nullptr && IsIntResource(sound))
+        call.resourceId = IntResourceId(sound);
+    else if (sound != nullptr)
+        call.sound = sound;
     call.module = module;
     call.flags = flags;
     calls.push_back(call);

@@ -10,10 +10,7 @@ namespace platform {
 namespace {
 
 unsigned Word(const unsigned char* p) { return static_cast<unsigned>(p[0]) | (static_cast<unsigned>(p[1]) << 8); }
-DWORD Dword(const unsigned char* p)
-{
-    return static_cast<DWORD>(Word(p)) | (static_cast<DWORD>(Word(p + 2)) << 16);
-}
+DWORD Dword(const unsigned char* p) { return static_cast<DWORD>(Word(p)) | (static_cast<DWORD>(Word(p + 2)) << 16); }
 
 wxImage Decode(const ResourceEntry& entry)
 {

@@ -10,9 +10,9 @@
 #include <wx/gdicmn.h>
 #include <wx/image.h>
 
+#include "core/winapi.h"
 #include "platform/resource_name.h"
 #include "platform/resources.h"
-#include "core/winapi.h"
 
 using WORD = std::uint16_t;
 using LONG = std::int32_t;
@@ -104,7 +104,6 @@ protected:
     virtual void OnToolbarImageSize(int /*width*/, int /*height*/) {}
 
 public:
-
     int GetCount() const { return static_cast<int>(m_buttons.size()); }
     UINT GetItemID(int index) const;
     // The index of the first button with the command; -1 when none has it.

@@ -46,8 +46,8 @@ void CQELDlg::CreateReportFile()
     const VARIANT missing = VARIANT::Missing();
 
     Workbooks books(app.get_Workbooks());
-    _Workbook book(books.Open(m_strTemplatePath, missing, missing, missing, missing, missing, missing, missing,
-                              missing, missing, missing, missing, missing, missing, missing));
+    _Workbook book(books.Open(m_strTemplatePath, missing, missing, missing, missing, missing, missing, missing, missing,
+                              missing, missing, missing, missing, missing, missing));
     Worksheets sheets(book.get_Worksheets());
     _Worksheet sheet(sheets.get_Item(VARIANT::I2(1)));
     Range range(sheet.get_Range(VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")));

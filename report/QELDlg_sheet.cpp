@@ -33,8 +33,8 @@ constexpr struct {
     const char* from;
     const char* to;
     int horizontal;
-} kHeaderAlignments[] = {{"A1", "E1", kCentre}, {"A2", "B4", kRight}, {"D2", "D3", kRight},
-                         {"C2", "C4", kLeft},   {"E2", "E3", kLeft}};
+} kHeaderAlignments[] = {
+    {"A1", "E1", kCentre}, {"A2", "B4", kRight}, {"D2", "D3", kRight}, {"C2", "C4", kLeft}, {"E2", "E3", kLeft}};
 
 constexpr struct {
     const char* from;
@@ -75,7 +75,8 @@ void CQELDlg::OnBnClickedSaveOrPrint()
     // 3. The application.
     _Application app;
     if (!app.CreateDispatch(kApplicationProgId)) {
-        byLanguage("CANN'T CREAT Excel APPLATION!", LanguageTexts.contcreat, "APPLICAZIONE EXCEL NON PUO ESSERE CREATO!");
+        byLanguage("CANN'T CREAT Excel APPLATION!", LanguageTexts.contcreat,
+                   "APPLICAZIONE EXCEL NON PUO ESSERE CREATO!");
         return;
     }
     const VARIANT missing = VARIANT::Missing();

@@ -16,11 +16,10 @@ std::string COleException::GetErrorMessage() const { return AutomationStatusMess
 
 COleDispatchException::COleDispatchException(const platform::EXCEPINFO& info)
     : COleDispatchException(info.description, info.wCode, info.scode, info.source)
-{
-}
+{}
 
-COleDispatchException::COleDispatchException(std::string description, platform::WORD wCode,
-                                             platform::HRESULT scError, std::string source)
+COleDispatchException::COleDispatchException(std::string description, platform::WORD wCode, platform::HRESULT scError,
+                                             std::string source)
     : m_wCode(wCode), m_scError(scError), m_strSource(std::move(source)), m_strDescription(std::move(description))
 {
     SetMessage(GetErrorMessage());

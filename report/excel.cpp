@@ -8,7 +8,10 @@ namespace id = excel_dispid;
 
 // _Application
 
-LPDISPATCH _Application::get_Workbooks() { return InvokeForObject(id::Application_Workbooks, DISPATCH_PROPERTYGET, {}); }
+LPDISPATCH _Application::get_Workbooks()
+{
+    return InvokeForObject(id::Application_Workbooks, DISPATCH_PROPERTYGET, {});
+}
 
 void _Application::put_Visible(bool newValue)
 {
@@ -35,7 +38,10 @@ LPDISPATCH Workbooks::Open(const std::string& Filename, const VARIANT& Option1, 
                             Option8, Option9, Option10, Option11, Option12, Option13, Option14});
 }
 
-LPDISPATCH Workbooks::Add(const VARIANT& Template) { return InvokeForObject(id::Workbooks_Add, DISPATCH_METHOD, {Template}); }
+LPDISPATCH Workbooks::Add(const VARIANT& Template)
+{
+    return InvokeForObject(id::Workbooks_Add, DISPATCH_METHOD, {Template});
+}
 
 void Workbooks::Close() { InvokeHelper(id::Workbooks_Close, DISPATCH_METHOD, {}); }
 
@@ -47,7 +53,10 @@ LPDISPATCH _Workbook::get_Sheets() { return InvokeForObject(id::Workbook_Sheets,
 
 void _Workbook::Save() { InvokeHelper(id::Workbook_Save, DISPATCH_METHOD, {}); }
 
-void _Workbook::SaveCopyAs(const VARIANT& Filename) { InvokeHelper(id::Workbook_SaveCopyAs, DISPATCH_METHOD, Filename); }
+void _Workbook::SaveCopyAs(const VARIANT& Filename)
+{
+    InvokeHelper(id::Workbook_SaveCopyAs, DISPATCH_METHOD, Filename);
+}
 
 void _Workbook::Close(const VARIANT& SaveChanges, const VARIANT& Filename, const VARIANT& RouteWorkbook)
 {
@@ -56,7 +65,10 @@ void _Workbook::Close(const VARIANT& SaveChanges, const VARIANT& Filename, const
 
 // Worksheets
 
-LPDISPATCH Worksheets::get_Item(const VARIANT& Index) { return InvokeForObject(id::Worksheets_Item, DISPATCH_PROPERTYGET, {Index}); }
+LPDISPATCH Worksheets::get_Item(const VARIANT& Index)
+{
+    return InvokeForObject(id::Worksheets_Item, DISPATCH_PROPERTYGET, {Index});
+}
 
 // _Worksheet
 
@@ -78,7 +90,10 @@ void Range::put_Item(const VARIANT& RowIndex, const VARIANT& ColumnIndex, const 
     InvokeHelper(id::Range_Item, DISPATCH_PROPERTYPUT, RowIndex, ColumnIndex, newValue);
 }
 
-void Range::put_ColumnWidth(const VARIANT& newValue) { InvokeHelper(id::Range_ColumnWidth, DISPATCH_PROPERTYPUT, newValue); }
+void Range::put_ColumnWidth(const VARIANT& newValue)
+{
+    InvokeHelper(id::Range_ColumnWidth, DISPATCH_PROPERTYPUT, newValue);
+}
 
 void Range::Merge(const VARIANT& Across) { InvokeHelper(id::Range_Merge, DISPATCH_METHOD, Across); }
 
@@ -98,8 +113,14 @@ LPDISPATCH Range::get_Interior() { return InvokeForObject(id::Range_Interior, DI
 
 void Range::put_Value2(const VARIANT& newValue) { InvokeHelper(id::Range_Value2, DISPATCH_PROPERTYPUT, newValue); }
 
-void Range::put_NumberFormat(const VARIANT& newValue) { InvokeHelper(id::Range_NumberFormat, DISPATCH_PROPERTYPUT, newValue); }
+void Range::put_NumberFormat(const VARIANT& newValue)
+{
+    InvokeHelper(id::Range_NumberFormat, DISPATCH_PROPERTYPUT, newValue);
+}
 
 // Interior
 
-void Interior::put_ColorIndex(const VARIANT& newValue) { InvokeHelper(id::Interior_ColorIndex, DISPATCH_PROPERTYPUT, newValue); }
+void Interior::put_ColorIndex(const VARIANT& newValue)
+{
+    InvokeHelper(id::Interior_ColorIndex, DISPATCH_PROPERTYPUT, newValue);
+}

@@ -16,8 +16,7 @@ COleDispatchDriver::COleDispatchDriver(const COleDispatchDriver& other) : m_lpDi
 
 COleDispatchDriver::COleDispatchDriver(COleDispatchDriver&& other) noexcept
     : m_lpDispatch(std::exchange(other.m_lpDispatch, nullptr))
-{
-}
+{}
 
 COleDispatchDriver& COleDispatchDriver::operator=(const COleDispatchDriver& other)
 {

@@ -35,11 +35,9 @@ public:
     platform::VARIANT InvokeHelper(platform::DISPID id, platform::WORD flags, const platform::DISPPARAMS& args) const;
 
     template <typename... Args>
-        requires(std::is_convertible_v<Args, platform::VARIANT> && ...)
-    platform::VARIANT InvokeHelper(platform::DISPID id, platform::WORD flags, const Args&... args) const
-    {
-        return InvokeHelper(id, flags, platform::DISPPARAMS{platform::VARIANT(args)...});
-    }
+    requires(std::is_convertible_v<Args, platform::VARIANT>&&...) platform::VARIANT
+        InvokeHelper(platform::DISPID id, platform::WORD flags, const Args&... args)
+    const { return InvokeHelper(id, flags, platform::DISPPARAMS{platform::VARIANT(args)...}); }
 
     // As InvokeHelper, for a member whose result is an object: returns that reference, which
     // the caller owns (nullptr when the server returned a null object). A result that is no

@@ -1,7 +1,7 @@
 // The program's dialog templates: the About box (100) and the main window (102).
 // Rectangles are in dialog units; the controls are listed in tab order.
-#include "platform/dialog_template.h"
 #include "core/winapi.h"
+#include "platform/dialog_template.h"
 #include "resources/resource_ids.h"
 
 namespace platform {
@@ -114,12 +114,9 @@ const DialogTemplate& MainDialog()
 const DialogTemplate* FindDialogTemplate(int id)
 {
     switch (id) {
-    case IDD_ABOUTBOX:
-        return &AboutBox();
-    case IDD_QEL_DIALOG:
-        return &MainDialog();
-    default:
-        return nullptr;
+    case IDD_ABOUTBOX: return &AboutBox();
+    case IDD_QEL_DIALOG: return &MainDialog();
+    default: return nullptr;
     }
 }
 

@@ -4,7 +4,7 @@
 namespace resources {
 // Registers every resource of the program with the registry (icons, bitmaps, strings).
 void RegisterAll();
-}
+}  // namespace resources
 
 // Dialog templates.
 constexpr int IDD_ABOUTBOX = 100;

@@ -10,7 +10,8 @@ const char kAbout[] = "关于 QEL(&A)...";
 const char kNumberPrompt[] = "请输入一个数字。";
 
 const platform::ResourceEntry kStrings[] = {
-    {platform::ResType::String, IDS_ABOUTBOX, nullptr, reinterpret_cast<const unsigned char*>(kAbout), sizeof kAbout - 1},
+    {platform::ResType::String, IDS_ABOUTBOX, nullptr, reinterpret_cast<const unsigned char*>(kAbout),
+     sizeof kAbout - 1},
     {platform::ResType::String, AFX_IDP_PARSE_REAL, nullptr, reinterpret_cast<const unsigned char*>(kNumberPrompt),
      sizeof kNumberPrompt - 1},
 };

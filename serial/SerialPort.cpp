@@ -24,16 +24,14 @@ void SignalEvent(int fd)
 {
     if (fd < 0) return;
     const std::uint64_t one = 1;
-    while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {}
 }
 
 void ResetEvent(int fd)
 {
     if (fd < 0) return;
     std::uint64_t value;
-    while (::read(fd, &value, sizeof value) < 0 && errno == EINTR) {
-    }
+    while (::read(fd, &value, sizeof value) < 0 && errno == EINTR) {}
 }
 
 // A manual-reset event: reset when it exists, else created non-signalled.
@@ -59,11 +57,10 @@ bool BaudConstant(unsigned baud, speed_t& speed)
         unsigned baud;
         speed_t speed;
     } table[] = {
-        {50, B50},         {75, B75},         {110, B110},       {134, B134},
-        {150, B150},       {200, B200},       {300, B300},       {600, B600},
-        {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-        {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-        {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+        {50, B50},         {75, B75},         {110, B110},         {134, B134},       {150, B150},
+        {200, B200},       {300, B300},       {600, B600},         {1200, B1200},     {1800, B1800},
+        {2400, B2400},     {4800, B4800},     {9600, B9600},       {19200, B19200},   {38400, B38400},
+        {57600, B57600},   {115200, B115200}, {230400, B230400},   {460800, B460800}, {500000, B500000},
         {576000, B576000}, {921600, B921600}, {1000000, B1000000},
     };
     for (const auto& entry : table) {
@@ -82,8 +79,8 @@ bool BuildLineSettings(const std::string& text, termios& settings)
     unsigned baud = 0, data = 0, stop = 0;
     char parity = 0;
     int consumed = 0;
-    if (std::sscanf(text.c_str(), "baud=%u parity=%c data=%u stop=%u%n", &baud, &parity, &data, &stop,
-                    &consumed) != 4 ||
+    if (std::sscanf(text.c_str(), "baud=%u parity=%c data=%u stop=%u%n", &baud, &parity, &data, &stop, &consumed) !=
+            4 ||
         static_cast<size_t>(consumed) != text.size()) {
         errno = EINVAL;
         return false;
@@ -176,8 +173,8 @@ void CSerialPort::JoinMonitor(bool runLeftovers)
     if (runLeftovers && onUi) ui.RunPending();
 }
 
-BOOL CSerialPort::OpenPort(ISerialOwner* owner, const std::string& portPath, UINT baud, char parity,
-                           UINT dataBits, UINT stopBits, DWORD eventMask, UINT writeBufferSize)
+BOOL CSerialPort::OpenPort(ISerialOwner* owner, const std::string& portPath, UINT baud, char parity, UINT dataBits,
+                           UINT stopBits, DWORD eventMask, UINT writeBufferSize)
 {
     JoinMonitor(true);
 
@@ -210,8 +207,7 @@ BOOL CSerialPort::OpenPort(ISerialOwner* owner, const std::string& portPath, UIN
         ClosePortHandle();
 
         char lineText[96];
-        std::snprintf(lineText, sizeof lineText, "baud=%u parity=%c data=%u stop=%u", baud, parity, dataBits,
-                      stopBits);
+        std::snprintf(lineText, sizeof lineText, "baud=%u parity=%c data=%u stop=%u", baud, parity, dataBits, stopBits);
 
         const int fd = ::open(portPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return FALSE;
@@ -258,8 +254,8 @@ BOOL CSerialPort::OpenPort(ISerialOwner* owner, const std::string& portPath, UIN
 BOOL CSerialPort::StartMonitor()
 {
     if (m_shutdownEvent < 0 || m_writeEvent < 0) return FALSE;  // never opened
-    if (m_monitorAlive.load()) return FALSE;                  // one monitor per open port
-    if (m_monitorThread.joinable()) m_monitorThread.join();   // one that already ended
+    if (m_monitorAlive.load()) return FALSE;                    // one monitor per open port
+    if (m_monitorThread.joinable()) m_monitorThread.join();     // one that already ended
     {
         // The line starts empty; purged here rather than in the thread, so that bytes arriving
         // once StartMonitor has returned are never lost.

@@ -18,7 +18,7 @@ constexpr UINT WM_SERIAL_BREAK = WM_USER + 1;
 constexpr UINT WM_SERIAL_CTS = WM_USER + 2;
 constexpr UINT WM_SERIAL_ERR = WM_USER + 4;
 constexpr UINT WM_SERIAL_RING = WM_USER + 5;
-constexpr UINT WM_SERIAL_BYTE = WM_USER + 7;    // wParam: the received byte
+constexpr UINT WM_SERIAL_BYTE = WM_USER + 7;  // wParam: the received byte
 constexpr UINT WM_SERIAL_RXFLAG = WM_USER + 8;
 constexpr UINT WM_SERIAL_TXDONE = WM_USER + 9;
 
@@ -46,8 +46,8 @@ public:
 
     // Opens the device and configures the line. FALSE only when the device cannot be opened (no
     // box then); a configuration failure is shown in a box and the port still counts as open.
-    BOOL OpenPort(ISerialOwner* owner, const std::string& portPath, UINT baud, char parity,
-                  UINT dataBits, UINT stopBits, DWORD eventMask, UINT writeBufferSize);
+    BOOL OpenPort(ISerialOwner* owner, const std::string& portPath, UINT baud, char parity, UINT dataBits,
+                  UINT stopBits, DWORD eventMask, UINT writeBufferSize);
     BOOL StartMonitor();
     // Asks the monitor thread to close the port and end; does not wait.
     BOOL RequestClose();
@@ -80,8 +80,8 @@ private:
     std::thread m_monitorThread;
     std::mutex m_lock;  // serialises the calls on the device
     std::atomic<bool> m_monitorAlive{false};
-    int m_writeEvent = -1;     // eventfd: a frame waits to be written
-    int m_shutdownEvent = -1;  // eventfd: close the port and end (stays signalled)
+    int m_writeEvent = -1;                 // eventfd: a frame waits to be written
+    int m_shutdownEvent = -1;              // eventfd: close the port and end (stays signalled)
     std::array<pollfd, 3> m_waitEvents{};  // shutdown, port, write request
     SerialTimeouts m_timeouts;
     termios m_lineSettings{};
@@ -93,10 +93,10 @@ private:
     UINT m_writeBufferSize = 0;
 
     std::unique_ptr<char[]> m_sendBuffer;  // the frame being written, copied from m_writeBuffer
-    std::mutex m_frameLock;  // guards m_writeBuffer, m_writeLength, m_writePending and the write event
-    bool m_writePending = false;  // m_writeBuffer holds a frame not yet taken for writing
+    std::mutex m_frameLock;                // guards m_writeBuffer, m_writeLength, m_writePending and the write event
+    bool m_writePending = false;           // m_writeBuffer holds a frame not yet taken for writing
     std::atomic<bool> m_shutdownRequested{false};
-    std::atomic<bool> m_abort{false};  // a UI thread waits for the monitor: give up notifications
+    std::atomic<bool> m_abort{false};       // a UI thread waits for the monitor: give up notifications
     std::atomic<bool> m_portFailed{false};  // reading failed (hang-up): the port is not polled
     bool m_writeFailureShown = false;       // monitor thread only
 

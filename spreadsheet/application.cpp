@@ -222,7 +222,8 @@ void HandOver(BookState& state)
                     ::close(fd);
                     break;
                 }
-                if (errno != EEXIST) throw XlsxError("The workbook \"" + path + "\" cannot be written: " + std::strerror(errno) + ".");
+                if (errno != EEXIST)
+                    throw XlsxError("The workbook \"" + path + "\" cannot be written: " + std::strerror(errno) + ".");
             }
             state.name = "Book" + std::to_string(++g_bookCounter);
             path = folder + "/" + state.name + ".xlsx";
@@ -234,8 +235,7 @@ void HandOver(BookState& state)
             throw;
         }
     }
-    if (!Opener().Open(path))
-        throw XlsxError("The workbook \"" + path + "\" could not be handed to the desktop.");
+    if (!Opener().Open(path)) throw XlsxError("The workbook \"" + path + "\" could not be handed to the desktop.");
 }
 
 class RangeObject;
@@ -253,7 +253,8 @@ protected:
         std::string rgb;
         if (index != kColorIndexNone && index != kColorIndexAutomatic) {
             const auto color = PaletteColor(static_cast<int>(index));
-            if (!color) throw XlsxError("The colour index " + std::to_string(index) + " is not in the palette (1 to 56).");
+            if (!color)
+                throw XlsxError("The colour index " + std::to_string(index) + " is not in the palette (1 to 56).");
             char buf[8];
             std::snprintf(buf, sizeof buf, "%06X", static_cast<unsigned>(*color));
             rgb = buf;
@@ -371,7 +372,12 @@ private:
     static void CheckValue(const VARIANT& v)
     {
         switch (v.vt) {
-        case VT_EMPTY: case VT_I2: case VT_I4: case VT_R8: case VT_BOOL: case VT_BSTR: return;
+        case VT_EMPTY:
+        case VT_I2:
+        case VT_I4:
+        case VT_R8:
+        case VT_BOOL:
+        case VT_BSTR: return;
         default: Fail(DISP_E_TYPEMISMATCH);
         }
     }
@@ -422,7 +428,6 @@ private:
         default: throw XlsxError("The vertical alignment code " + std::to_string(code) + " is unknown.");
         }
     }
-
 };
 
 class WorksheetObject : public PlacedObject {
@@ -444,9 +449,7 @@ protected:
             }
             return GiveRange(result, rect);
         }
-        case dispid::kCells:
-            ArgCount(args, 0, 0);
-            return GiveRange(result, {1, 1, kMaxRows, kMaxColumns});
+        case dispid::kCells: ArgCount(args, 0, 0); return GiveRange(result, {1, 1, kMaxRows, kMaxColumns});
         case dispid::kUsedRange:
             ArgCount(args, 0, 0);
             CheckOpen();
@@ -464,8 +467,7 @@ private:
             return range->Rect();
         }
         CellRect rect;
-        if (!ParseRangeRef(AsText(v), rect))
-            throw XlsxError("\"" + v.bstrVal + "\" is not a cell reference.");
+        if (!ParseRangeRef(AsText(v), rect)) throw XlsxError("\"" + v.bstrVal + "\" is not a cell reference.");
         return rect;
     }
 
@@ -496,7 +498,8 @@ protected:
                 if (strcasecmp(book.SheetName(members[k]).c_str(), args[0].bstrVal.c_str()) == 0) chosen = k;
         } else {
             const long index = AsLong(args[0]);
-            if (index >= 1 && static_cast<std::size_t>(index) <= members.size()) chosen = static_cast<std::size_t>(index - 1);
+            if (index >= 1 && static_cast<std::size_t>(index) <= members.size())
+                chosen = static_cast<std::size_t>(index - 1);
         }
         if (chosen >= members.size()) return DISP_E_BADINDEX;
         Worksheet* sheet = book.SheetAt(members[chosen]);
@@ -555,7 +558,8 @@ private:
     void Save()
     {
         if (m_at.book->path.empty())
-            throw XlsxError("The workbook \"" + m_at.book->name + "\" has never been saved: it has no file to save to.");
+            throw XlsxError("The workbook \"" + m_at.book->name +
+                            "\" has never been saved: it has no file to save to.");
         m_at.book->book->SaveTo(m_at.book->path);
         m_at.book->book->ClearModified();
     }
@@ -581,7 +585,6 @@ private:
         CloseBook(*m_at.app, m_at.book);
         return S_OK;
     }
-
 };
 
 class WorkbooksObject : public PlacedObject {

@@ -66,8 +66,7 @@ bool ParseRangeRef(std::string_view text, CellRect& rect)
         rect = {r1, c1, r1, c1};
         return true;
     }
-    if (!ParseCellRef(text.substr(0, colon), r1, c1) || !ParseCellRef(text.substr(colon + 1), r2, c2))
-        return false;
+    if (!ParseCellRef(text.substr(0, colon), r1, c1) || !ParseCellRef(text.substr(colon + 1), r2, c2)) return false;
     rect = {std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
     return true;
 }

@@ -19,10 +19,7 @@ struct CellRect {
     int Rows() const { return row2 - row1 + 1; }
     int Columns() const { return col2 - col1 + 1; }
     long long CellCount() const { return static_cast<long long>(Rows()) * Columns(); }
-    bool Contains(int row, int col) const
-    {
-        return row >= row1 && row <= row2 && col >= col1 && col <= col2;
-    }
+    bool Contains(int row, int col) const { return row >= row1 && row <= row2 && col >= col1 && col <= col2; }
     bool Overlaps(const CellRect& o) const
     {
         return row1 <= o.row2 && o.row1 <= row2 && col1 <= o.col2 && o.col1 <= col2;

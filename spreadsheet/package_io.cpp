@@ -81,7 +81,8 @@ std::string ReadWholeFile(const std::string& path, std::uint64_t limit)
         if (n == 0) break;
         if (data.size() + static_cast<std::size_t>(n) > limit) {
             ::close(fd);
-            throw XlsxError(Quoted(path) + " is not a valid .xlsx workbook: it is larger than " + MegaBytes(limit) + ".");
+            throw XlsxError(Quoted(path) + " is not a valid .xlsx workbook: it is larger than " + MegaBytes(limit) +
+                            ".");
         }
         data.append(buffer, static_cast<std::size_t>(n));
     }
@@ -124,7 +125,8 @@ int CreateLockedTemporary(const std::string& folder, const std::string& target, 
         const int fd = ::mkstemp(temp.data());
         if (fd < 0) return -1;
         const bool locked = ::flock(fd, LOCK_EX) == 0;
-        struct stat mine {}, named {};
+        struct stat mine {
+        }, named{};
         const bool stillNamed = ::fstat(fd, &mine) == 0 && ::lstat(temp.c_str(), &named) == 0 &&
                                 mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
         if (locked && stillNamed) return fd;
@@ -151,10 +153,11 @@ void RemoveAbandonedTemporaries(const std::string& folder, const std::string& ta
         const std::string path = folder + "/" + name;
         const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-            named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+            named.st_ino == held.st_ino)
             ::unlink(path.c_str());
         ::close(fd);
     }
@@ -178,10 +181,7 @@ std::string FileName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string LockFileFor(const std::string& path)
-{
-    return ParentFolder(path) + "/.~lock." + FileName(path) + "#";
-}
+std::string LockFileFor(const std::string& path) { return ParentFolder(path) + "/.~lock." + FileName(path) + "#"; }
 
 namespace {
 
@@ -192,11 +192,11 @@ std::string UnpackPart(zip_t* archive, zip_uint64_t index, const zip_stat_t& st,
                        const PackageLimits& limits, std::uint64_t& total, std::string& problem)
 {
     const std::string name = st.name;
-    const std::uint64_t packed = (st.valid & ZIP_STAT_COMP_SIZE) ? std::min<std::uint64_t>(st.comp_size, packedLimit)
-                                                                 : packedLimit;
-    const std::uint64_t ratioLimit =
-        packed > (UINT64_MAX - limits.ratioFreeSize) / limits.ratio ? UINT64_MAX
-                                                                      : std::max(limits.ratioFreeSize, packed * limits.ratio);
+    const std::uint64_t packed =
+        (st.valid & ZIP_STAT_COMP_SIZE) ? std::min<std::uint64_t>(st.comp_size, packedLimit) : packedLimit;
+    const std::uint64_t ratioLimit = packed > (UINT64_MAX - limits.ratioFreeSize) / limits.ratio
+                                         ? UINT64_MAX
+                                         : std::max(limits.ratioFreeSize, packed * limits.ratio);
     std::string bytes;
     zip_file_t* file = zip_fopen_index(archive, index, 0);
     if (!file) {
@@ -345,8 +345,7 @@ void WriteFileAtomically(const std::string& requested, const std::string& bytes)
     RemoveAbandonedTemporaries(folder, FileName(path));
     std::string temp;
     const int fd = CreateLockedTemporary(folder, FileName(path), temp);
-    if (fd < 0)
-        throw XlsxError("Cannot save " + Quoted(requested) + ": " + ErrnoText(errno) + ".");
+    if (fd < 0) throw XlsxError("Cannot save " + Quoted(requested) + ": " + ErrnoText(errno) + ".");
     // The temporary file stays locked until it has taken the target's place, so no other save's
     // clean-up removes it; on failure it goes before its lock does.
     auto fail = [&](int err) {

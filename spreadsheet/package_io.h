@@ -27,8 +27,7 @@ struct PackageLimits {
 // naming the file when it is missing or unreadable, is no valid package or unpacks past limits.
 PackageParts ReadPackage(const std::string& path, const PackageLimits& limits = {});
 // Packs the named parts, in that order with the content types first. Throws XlsxError.
-std::string PackParts(const std::vector<std::string>& order,
-                      const std::unordered_map<std::string, std::string>& parts);
+std::string PackParts(const std::vector<std::string>& order, const std::unordered_map<std::string, std::string>& parts);
 // Writes the bytes to path atomically (a temporary file in the same folder, then a rename).
 // Throws XlsxError; on failure nothing is left behind and the old file is intact.
 void WriteFileAtomically(const std::string& requested, const std::string& bytes);

@@ -13,9 +13,8 @@ namespace {
 
 const std::map<std::string, int>& BuiltinFormats()
 {
-    static const std::map<std::string, int> formats = {
-        {"0", 1}, {"0.00", 2}, {"#,##0", 3}, {"#,##0.00", 4}, {"0%", 9}, {"0.00%", 10},
-        {"0.00E+00", 11}, {"@", 49}};
+    static const std::map<std::string, int> formats = {{"0", 1},  {"0.00", 2},   {"#,##0", 3},     {"#,##0.00", 4},
+                                                       {"0%", 9}, {"0.00%", 10}, {"0.00E+00", 11}, {"@", 49}};
     return formats;
 }
 
@@ -93,8 +92,8 @@ int Styles::NumberFormatId(const std::string& code)
     fmt.append_attribute("numFmtId") = id;
     fmt.append_attribute("formatCode") = code.c_str();
     m_numFmts[id] = code;
-    SetAttr(section, "count", std::to_string(std::distance(section.children("numFmt").begin(),
-                                                           section.children("numFmt").end())));
+    SetAttr(section, "count",
+            std::to_string(std::distance(section.children("numFmt").begin(), section.children("numFmt").end())));
     m_dirty = true;
     return id;
 }
@@ -159,12 +158,13 @@ int Styles::Derive(int xfIndex, const StyleChange& change)
         return a ? a : xf.prepend_child("alignment");
     };
     switch (change.kind) {
-    case StyleChange::Kind::NumberFormat:
-    {
+    case StyleChange::Kind::NumberFormat: {
         const int numFmt = NumberFormatId(change.value);
         SetAttr(xf, "numFmtId", std::to_string(numFmt));
-        if (numFmt == 0) xf.remove_attribute("applyNumberFormat");
-        else SetAttr(xf, "applyNumberFormat", "1");
+        if (numFmt == 0)
+            xf.remove_attribute("applyNumberFormat");
+        else
+            SetAttr(xf, "applyNumberFormat", "1");
         break;
     }
     case StyleChange::Kind::Horizontal:
@@ -173,7 +173,7 @@ int Styles::Derive(int xfIndex, const StyleChange& change)
         pugi::xml_node a = alignment();
         const char* attr = change.kind == StyleChange::Kind::Horizontal ? "horizontal"
                            : change.kind == StyleChange::Kind::Vertical ? "vertical"
-                                                                         : "wrapText";
+                                                                        : "wrapText";
         SetOrRemove(a, attr, change.kind == StyleChange::Kind::Wrap && change.value == "0" ? "" : change.value);
         if (a.first_attribute()) {
             SetAttr(xf, "applyAlignment", "1");

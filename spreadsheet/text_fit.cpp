@@ -31,7 +31,8 @@ char32_t NextCodePoint(std::string_view s, std::size_t& i)
         return 0xFFFD;
     }
     char32_t code = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-    for (int k = 1; k < len; ++k) code = (code << 6) | (static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) & 0x3F);
+    for (int k = 1; k < len; ++k)
+        code = (code << 6) | (static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) & 0x3F);
     i += static_cast<std::size_t>(len);
     return code;
 }

@@ -32,15 +32,20 @@ std::unique_ptr<Workbook> Workbook::CreateNew()
 {
     auto book = std::unique_ptr<Workbook>(new Workbook);
     const std::string header = kXmlHeader;
-    book->SetPart("[Content_Types].xml",
-                  header +
-                      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                      "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-                      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-                      "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-                      "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-                      "<Override PartName=\"/xl/styles.xml\" ContentType=\"" + kStylesContentType + "\"/>"
-                      "</Types>");
+    book->SetPart(
+        "[Content_Types].xml",
+        header +
+            "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+            "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+            "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+            "<Override PartName=\"/xl/workbook.xml\" "
+            "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+            "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+            "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+            "<Override PartName=\"/xl/styles.xml\" ContentType=\"" +
+            kStylesContentType +
+            "\"/>"
+            "</Types>");
     book->SetPart("_rels/.rels",
                   header + "<Relationships xmlns=\"" + kPkgRelNs +
                       "\"><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
@@ -53,7 +58,8 @@ std::unique_ptr<Workbook> Workbook::CreateNew()
                   header + "<Relationships xmlns=\"" + kPkgRelNs +
                       "\"><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
                       "relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" "
-                      "Type=\"" + kStylesType + "\" Target=\"styles.xml\"/></Relationships>");
+                      "Type=\"" +
+                      kStylesType + "\" Target=\"styles.xml\"/></Relationships>");
     book->SetPart("xl/worksheets/sheet1.xml",
                   header + "<worksheet xmlns=\"" + kMainNs + "\" xmlns:r=\"" + kRelNs +
                       "\"><dimension ref=\"A1\"/><sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/>"
@@ -232,9 +238,6 @@ void Workbook::DropCalculationChain()
     std::erase(m_order, chain);
 }
 
-void Workbook::SaveTo(const std::string& path)
-{
-    WriteFileAtomically(path, Build());
-}
+void Workbook::SaveTo(const std::string& path) { WriteFileAtomically(path, Build()); }
 
 }  // namespace spreadsheet

@@ -68,7 +68,7 @@ public:
     // Reading, for callers that check what was written.
     std::string CellText(int row, int col) const;  // the stored value as text; "" when none
     bool CellIsNumber(int row, int col) const;
-    int CellStyle(int row, int col) const;         // the cell format index; 0 when none
+    int CellStyle(int row, int col) const;  // the cell format index; 0 when none
 
     const std::string& PartName() const { return m_part; }
     bool Dirty() const { return m_dirty; }
@@ -92,7 +92,7 @@ private:
     void ResetValue(pugi::xml_node cell);
     void HandOverSharedFormula(pugi::xml_node master, pugi::xml_node formula);
     void Touch(bool valueChanged);
-    pugi::xml_node Child(const char* name);     // creates it at its place in the sheet
+    pugi::xml_node Child(const char* name);  // creates it at its place in the sheet
     void CheckRect(const CellRect& rect) const;
 
     Workbook& m_book;
@@ -180,8 +180,7 @@ private:
     void Parse(const std::string& origin);
     std::string Build();
     void SetPart(const std::string& name, std::string bytes);
-    void AddRelationshipAndType(const std::string& target, const std::string& type,
-                                const std::string& contentType);
+    void AddRelationshipAndType(const std::string& target, const std::string& type, const std::string& contentType);
 
     struct SheetEntry {
         std::string name;

@@ -54,18 +54,27 @@ std::string CellTextForXml(std::string_view text)
         }
         int len = 0;
         unsigned code = 0;
-        if ((c & 0xE0) == 0xC0) { len = 2; code = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { len = 3; code = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { len = 4; code = c & 0x07; }
+        if ((c & 0xE0) == 0xC0) {
+            len = 2;
+            code = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3;
+            code = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4;
+            code = c & 0x07;
+        }
         bool ok = len > 0 && i + len <= n;
         for (int k = 1; ok && k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) ok = false;
-            else code = (code << 6) | (s[i + k] & 0x3F);
+            if ((s[i + k] & 0xC0) != 0x80)
+                ok = false;
+            else
+                code = (code << 6) | (s[i + k] & 0x3F);
         }
         if (ok) {
             const unsigned minimum = len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
-            ok = code >= minimum && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF) &&
-                 code != 0xFFFE && code != 0xFFFF;
+            ok = code >= minimum && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF) && code != 0xFFFE &&
+                 code != 0xFFFF;
         }
         if (ok) {
             out.append(text.substr(i, static_cast<std::size_t>(len)));
@@ -115,9 +124,12 @@ bool ParsePlainNumber(std::string_view text, double& value)
     int digits = 0;
     bool point = false;
     for (; i < text.size(); ++i) {
-        if (text[i] >= '0' && text[i] <= '9') ++digits;
-        else if (text[i] == '.' && !point) point = true;
-        else return false;
+        if (text[i] >= '0' && text[i] <= '9')
+            ++digits;
+        else if (text[i] == '.' && !point)
+            point = true;
+        else
+            return false;
     }
     if (digits == 0) return false;
     double v = 0;
@@ -138,7 +150,10 @@ std::string ShiftFormula(std::string_view formula, int rows, int cols)
             std::size_t j = i + 1;
             while (j < formula.size()) {
                 if (formula[j] == c) {
-                    if (j + 1 < formula.size() && formula[j + 1] == c) { j += 2; continue; }
+                    if (j + 1 < formula.size() && formula[j + 1] == c) {
+                        j += 2;
+                        continue;
+                    }
                     break;
                 }
                 ++j;
@@ -286,8 +301,8 @@ pugi::xml_node Worksheet::CellNode(int row, int col)
     if (const auto c = entry.cells.find(col); c != entry.cells.end()) return c->second;
     entry.node.remove_attribute("spans");  // a hint that may no longer hold
     const auto next = entry.cells.upper_bound(col);
-    pugi::xml_node cell = next == entry.cells.end() ? entry.node.append_child("c")
-                                                    : entry.node.insert_child_before("c", next->second);
+    pugi::xml_node cell =
+        next == entry.cells.end() ? entry.node.append_child("c") : entry.node.insert_child_before("c", next->second);
     cell.append_attribute("r") = CellName(row, col).c_str();
     // A new cell takes the format of its row, else of its column.
     int style = 0;
@@ -331,7 +346,8 @@ void Worksheet::HandOverSharedFormula(pugi::xml_node master, pugi::xml_node form
     int heirRow = 0, heirCol = 0;
     CellRect rest;
     for (auto it = m_rows.lower_bound(area.row1); it != m_rows.end() && it->first <= area.row2; ++it) {
-        for (auto c = it->second.cells.lower_bound(area.col1); c != it->second.cells.end() && c->first <= area.col2; ++c) {
+        for (auto c = it->second.cells.lower_bound(area.col1); c != it->second.cells.end() && c->first <= area.col2;
+             ++c) {
             pugi::xml_node f = c->second.child("f");
             if (c->second == master || !f || std::string_view(f.attribute("t").value()) != "shared" ||
                 si != f.attribute("si").value())
@@ -418,8 +434,8 @@ void Worksheet::ClearValue(int row, int col)
 
 void Worksheet::CheckRect(const CellRect& rect) const
 {
-    if (rect.row1 < 1 || rect.col1 < 1 || rect.row2 > kMaxRows || rect.col2 > kMaxColumns ||
-        rect.row1 > rect.row2 || rect.col1 > rect.col2)
+    if (rect.row1 < 1 || rect.col1 < 1 || rect.row2 > kMaxRows || rect.col2 > kMaxColumns || rect.row1 > rect.row2 ||
+        rect.col1 > rect.col2)
         throw XlsxError("The range lies outside the sheet.");
 }
 
@@ -504,8 +520,10 @@ void Worksheet::ApplyStyle(const CellRect& rect, const StyleChange& change)
         for (int c = rect.col1; c <= rect.col2; ++c) {
             pugi::xml_node cell = CellNode(r, c);
             const int style = styles.Derive(IntAttr(cell, "s", 0), change);
-            if (style == 0) cell.remove_attribute("s");
-            else SetAttr(cell, "s", std::to_string(style));
+            if (style == 0)
+                cell.remove_attribute("s");
+            else
+                SetAttr(cell, "s", std::to_string(style));
         }
     }
     Touch(false);
@@ -678,8 +696,7 @@ void Worksheet::FitWrappedRows()
 std::string Worksheet::Serialize()
 {
     FitWrappedRows();
-    if (pugi::xml_node dimension = m_root.child("dimension"))
-        SetAttr(dimension, "ref", RangeName(UsedRange()));
+    if (pugi::xml_node dimension = m_root.child("dimension")) SetAttr(dimension, "ref", RangeName(UsedRange()));
     return DocumentBytes(m_doc);
 }
 

@@ -9,32 +9,68 @@ namespace spreadsheet::xml {
 // The order of a worksheet's children in the file format.
 const std::vector<std::string>& WorksheetOrder()
 {
-    static const std::vector<std::string> order = {
-        "sheetPr", "dimension", "sheetViews", "sheetFormatPr", "cols", "sheetData", "sheetCalcPr",
-        "sheetProtection", "protectedRanges", "scenarios", "autoFilter", "sortState",
-        "dataConsolidate", "customSheetViews", "mergeCells", "phoneticPr", "conditionalFormatting",
-        "dataValidations", "hyperlinks", "printOptions", "pageMargins", "pageSetup", "headerFooter",
-        "rowBreaks", "colBreaks", "customProperties", "cellWatches", "ignoredErrors", "smartTags",
-        "drawing", "legacyDrawing", "legacyDrawingHF", "drawingHF", "picture", "oleObjects",
-        "controls", "webPublishItems", "tableParts", "extLst"};
+    static const std::vector<std::string> order = {"sheetPr",
+                                                   "dimension",
+                                                   "sheetViews",
+                                                   "sheetFormatPr",
+                                                   "cols",
+                                                   "sheetData",
+                                                   "sheetCalcPr",
+                                                   "sheetProtection",
+                                                   "protectedRanges",
+                                                   "scenarios",
+                                                   "autoFilter",
+                                                   "sortState",
+                                                   "dataConsolidate",
+                                                   "customSheetViews",
+                                                   "mergeCells",
+                                                   "phoneticPr",
+                                                   "conditionalFormatting",
+                                                   "dataValidations",
+                                                   "hyperlinks",
+                                                   "printOptions",
+                                                   "pageMargins",
+                                                   "pageSetup",
+                                                   "headerFooter",
+                                                   "rowBreaks",
+                                                   "colBreaks",
+                                                   "customProperties",
+                                                   "cellWatches",
+                                                   "ignoredErrors",
+                                                   "smartTags",
+                                                   "drawing",
+                                                   "legacyDrawing",
+                                                   "legacyDrawingHF",
+                                                   "drawingHF",
+                                                   "picture",
+                                                   "oleObjects",
+                                                   "controls",
+                                                   "webPublishItems",
+                                                   "tableParts",
+                                                   "extLst"};
     return order;
 }
 
 const std::vector<std::string>& StylesOrder()
 {
-    static const std::vector<std::string> order = {
-        "numFmts", "fonts", "fills", "borders", "cellStyleXfs", "cellXfs", "cellStyles", "dxfs",
-        "tableStyles", "colors", "extLst"};
+    static const std::vector<std::string> order = {"numFmts",      "fonts",   "fills",      "borders",
+                                                   "cellStyleXfs", "cellXfs", "cellStyles", "dxfs",
+                                                   "tableStyles",  "colors",  "extLst"};
     return order;
 }
 
 const std::vector<std::string>& WorkbookOrder()
 {
-    static const std::vector<std::string> order = {
-        "fileVersion", "fileSharing", "workbookPr", "workbookProtection", "bookViews", "sheets",
-        "functionGroups", "externalReferences", "definedNames", "calcPr", "oleSize",
-        "customWorkbookViews", "pivotCaches", "smartTagPr", "smartTagTypes", "webPublishing",
-        "fileRecoveryPr", "webPublishObjects", "extLst"};
+    static const std::vector<std::string> order = {"fileVersion",    "fileSharing",
+                                                   "workbookPr",     "workbookProtection",
+                                                   "bookViews",      "sheets",
+                                                   "functionGroups", "externalReferences",
+                                                   "definedNames",   "calcPr",
+                                                   "oleSize",        "customWorkbookViews",
+                                                   "pivotCaches",    "smartTagPr",
+                                                   "smartTagTypes",  "webPublishing",
+                                                   "fileRecoveryPr", "webPublishObjects",
+                                                   "extLst"};
     return order;
 }
 
@@ -55,10 +91,7 @@ namespace {
 
 struct StringWriter : pugi::xml_writer {
     std::string out;
-    void write(const void* data, std::size_t size) override
-    {
-        out.append(static_cast<const char*>(data), size);
-    }
+    void write(const void* data, std::size_t size) override { out.append(static_cast<const char*>(data), size); }
 };
 
 }  // namespace

@@ -13,8 +13,7 @@ namespace spreadsheet::xml {
 inline constexpr const char* kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 inline constexpr const char* kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 inline constexpr const char* kPkgRelNs = "http://schemas.openxmlformats.org/package/2006/relationships";
-inline constexpr const char* kStylesType =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
+inline constexpr const char* kStylesType = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
 inline constexpr const char* kStylesContentType =
     "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
 inline constexpr const char* kXmlHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";

@@ -298,24 +298,32 @@ void SevenSeg(Canvas& c, double x, double y, double w, double h, double t, unsig
     const double g = t * 0.25;  // gap between segments
     const double m = y + h / 2;
     const auto hseg = [&](double yy) {
-        return Polygon({{x + g, yy}, {x + t / 2 + g, yy - t / 2}, {x + w - t / 2 - g, yy - t / 2},
-                        {x + w - g, yy}, {x + w - t / 2 - g, yy + t / 2}, {x + t / 2 + g, yy + t / 2}});
+        return Polygon({{x + g, yy},
+                        {x + t / 2 + g, yy - t / 2},
+                        {x + w - t / 2 - g, yy - t / 2},
+                        {x + w - g, yy},
+                        {x + w - t / 2 - g, yy + t / 2},
+                        {x + t / 2 + g, yy + t / 2}});
     };
     const auto vseg = [&](double xx, double ya, double yb) {
-        return Polygon({{xx, ya + g}, {xx + t / 2, ya + t / 2 + g}, {xx + t / 2, yb - t / 2 - g}, {xx, yb - g},
-                        {xx - t / 2, yb - t / 2 - g}, {xx - t / 2, ya + t / 2 + g}});
+        return Polygon({{xx, ya + g},
+                        {xx + t / 2, ya + t / 2 + g},
+                        {xx + t / 2, yb - t / 2 - g},
+                        {xx, yb - g},
+                        {xx - t / 2, yb - t / 2 - g},
+                        {xx - t / 2, ya + t / 2 + g}});
     };
     const double top = y + t / 2;
     const double bot = y + h - t / 2;
     const double left = x + t / 2;
     const double right = x + w - t / 2;
-    if (segs & 1) c.Fill(hseg(top), on);               // a
-    if (segs & 2) c.Fill(vseg(right, top, m), on);     // b
-    if (segs & 4) c.Fill(vseg(right, m, bot), on);     // c
-    if (segs & 8) c.Fill(hseg(bot), on);               // d
-    if (segs & 16) c.Fill(vseg(left, m, bot), on);     // e
-    if (segs & 32) c.Fill(vseg(left, top, m), on);     // f
-    if (segs & 64) c.Fill(hseg(m), on);                // g
+    if (segs & 1) c.Fill(hseg(top), on);            // a
+    if (segs & 2) c.Fill(vseg(right, top, m), on);  // b
+    if (segs & 4) c.Fill(vseg(right, m, bot), on);  // c
+    if (segs & 8) c.Fill(hseg(bot), on);            // d
+    if (segs & 16) c.Fill(vseg(left, m, bot), on);  // e
+    if (segs & 32) c.Fill(vseg(left, top, m), on);  // f
+    if (segs & 64) c.Fill(hseg(m), on);             // g
 }
 
 unsigned DigitSegments(char d)
@@ -334,12 +342,9 @@ void PixelText(Canvas& c, double x, double y, double scale, const std::string& t
         std::vector<const char*> rows;
     };
     static const std::vector<Glyph> kGlyphs = {
-        {'d', {"..#", "..#", "###", "#.#", "###"}},
-        {'B', {"##.", "#.#", "##.", "#.#", "##."}},
-        {'m', {".....", ".....", "####.", "#.#.#", "#.#.#"}},
-        {'1', {".#", "##", ".#", ".#", ".#"}},
-        {'3', {"###", "..#", ".##", "..#", "###"}},
-        {'0', {"###", "#.#", "#.#", "#.#", "###"}},
+        {'d', {"..#", "..#", "###", "#.#", "###"}},           {'B', {"##.", "#.#", "##.", "#.#", "##."}},
+        {'m', {".....", ".....", "####.", "#.#.#", "#.#.#"}}, {'1', {".#", "##", ".#", ".#", ".#"}},
+        {'3', {"###", "..#", ".##", "..#", "###"}},           {'0', {"###", "#.#", "#.#", "#.#", "###"}},
     };
     for (char ch : text) {
         if (ch == ' ') {
@@ -516,9 +521,8 @@ void IconDeleteAll(Canvas& c)
     c.Fill(RoundRect(5, 6, 27, 8.5, 1), VGrad(Hex(0xC8D0D8), Hex(0x8C97A3), 6, 8.5));
     // can
     c.Fill(Polygon({{6, 9.5}, {26, 9.5}, {24, 31}, {8, 31}}), kOutline);
-    c.Fill(Polygon({{7.2, 10.3}, {24.8, 10.3}, {23, 30}, {9, 30}}), [](double x, double) {
-        return Mix(Hex(0xB6C0CA), Hex(0x6D7885), std::fabs(x - 13.0) / 11.0);
-    });
+    c.Fill(Polygon({{7.2, 10.3}, {24.8, 10.3}, {23, 30}, {9, 30}}),
+           [](double x, double) { return Mix(Hex(0xB6C0CA), Hex(0x6D7885), std::fabs(x - 13.0) / 11.0); });
     for (double x : {11.5, 16.0, 20.5}) c.Fill(Line({x, 13}, {x, 27}, 1.6), Hex(0x4B5561));
     // a red cross over everything: all records go
     c.Fill(Line({5, 12}, {27, 28}, 4.6), kWhite);
@@ -532,8 +536,9 @@ void Sheet(Canvas& c, double x0, double y0, double x1, double y1)
 {
     const double f = 6;
     c.Fill(Polygon({{x0, y0}, {x1 - f, y0}, {x1, y0 + f}, {x1, y1}, {x0, y1}}), kOutline);
-    c.Fill(Polygon({{x0 + 1, y0 + 1}, {x1 - f - 0.4, y0 + 1}, {x1 - 1, y0 + f + 0.4}, {x1 - 1, y1 - 1}, {x0 + 1, y1 - 1}}),
-           VGrad(kWhite, Hex(0xE8EEF4), y0, y1));
+    c.Fill(
+        Polygon({{x0 + 1, y0 + 1}, {x1 - f - 0.4, y0 + 1}, {x1 - 1, y0 + f + 0.4}, {x1 - 1, y1 - 1}, {x0 + 1, y1 - 1}}),
+        VGrad(kWhite, Hex(0xE8EEF4), y0, y1));
     c.Fill(Polygon({{x1 - f, y0 + 0.5}, {x1 - f, y0 + f}, {x1 - 0.5, y0 + f}}), Hex(0xB9C6D3));
     for (double y = y0 + 9; y < y1 - 3; y += 4) {
         c.Fill(Rect(x0 + 3, y, x1 - 4, y + 1.2), Hex(0x9AB0C6));
@@ -547,7 +552,8 @@ void IconExport(Canvas& c)
     // a green arrow leaving the sheet to the right
     const std::vector<Pt> arrow = {{11, 15}, {21, 15}, {21, 10}, {31, 19}, {21, 28}, {21, 23}, {11, 23}};
     c.Fill(Polygon(arrow), kWhite);
-    const std::vector<Pt> inner = {{12.3, 16.3}, {22.3, 16.3}, {22.3, 13}, {29.2, 19}, {22.3, 25}, {22.3, 21.7}, {12.3, 21.7}};
+    const std::vector<Pt> inner = {{12.3, 16.3}, {22.3, 16.3}, {22.3, 13},  {29.2, 19},
+                                   {22.3, 25},   {22.3, 21.7}, {12.3, 21.7}};
     c.Fill(Polygon(inner), DGrad(kGreenLight, kGreen, 12, 13, 29, 25));
 }
 
@@ -562,7 +568,8 @@ void IconExit(Canvas& c)
     // red arrow pointing out of the door
     const std::vector<Pt> outer = {{12, 13.5}, {21, 13.5}, {21, 9}, {31, 17}, {21, 25}, {21, 20.5}, {12, 20.5}};
     c.Fill(Polygon(outer), kWhite);
-    const std::vector<Pt> inner = {{13.2, 14.7}, {22.2, 14.7}, {22.2, 11.6}, {29.1, 17}, {22.2, 22.4}, {22.2, 19.3}, {13.2, 19.3}};
+    const std::vector<Pt> inner = {{13.2, 14.7}, {22.2, 14.7}, {22.2, 11.6}, {29.1, 17},
+                                   {22.2, 22.4}, {22.2, 19.3}, {13.2, 19.3}};
     c.Fill(Polygon(inner), DGrad(kRedLight, kRed, 13, 11, 29, 23));
 }
 
@@ -629,9 +636,11 @@ void IconUpload(Canvas& c)
     c.Fill(Rect(15, 25, 17, 29), kGreenLight);
     c.Fill(Rect(19, 27, 21, 29), kGreenLight);
     // blue arrow up
-    const std::vector<Pt> outer = {{16, 0.5}, {26, 10.5}, {20.5, 10.5}, {20.5, 20.5}, {11.5, 20.5}, {11.5, 10.5}, {6, 10.5}};
+    const std::vector<Pt> outer = {{16, 0.5},    {26, 10.5},   {20.5, 10.5}, {20.5, 20.5},
+                                   {11.5, 20.5}, {11.5, 10.5}, {6, 10.5}};
     c.Fill(Polygon(outer), kOutline);
-    const std::vector<Pt> inner = {{16, 2.3}, {23.6, 9.5}, {19.5, 9.5}, {19.5, 19.5}, {12.5, 19.5}, {12.5, 9.5}, {8.4, 9.5}};
+    const std::vector<Pt> inner = {{16, 2.3},    {23.6, 9.5}, {19.5, 9.5}, {19.5, 19.5},
+                                   {12.5, 19.5}, {12.5, 9.5}, {8.4, 9.5}};
     c.Fill(Polygon(inner), VGrad(kBlueLight, kBlue, 2, 20));
 }
 
@@ -671,7 +680,8 @@ void BitmapMeter(Canvas& c)
     for (int i = 0; i < 5; ++i) {
         const double kx = 27 + 12.2 * i;
         c.Fill(RoundRect(kx, 39, kx + 9, 45, 2), kOutline);
-        c.Fill(RoundRect(kx + 0.8, 39.8, kx + 8.2, 44.2, 1.5), VGrad(Mix(keyColours[i], kWhite, 0.35), keyColours[i], 39, 45));
+        c.Fill(RoundRect(kx + 0.8, 39.8, kx + 8.2, 44.2, 1.5),
+               VGrad(Mix(keyColours[i], kWhite, 0.35), keyColours[i], 39, 45));
     }
     // speaker grille and a serial port on the right end
     for (int i = 0; i < 4; ++i) c.Fill(Rect(28 + 4 * i, 49, 30 + 4 * i, 54), Hex(0x1B1F24));
@@ -688,20 +698,13 @@ struct Output {
 };
 
 const Output kOutputs[] = {
-    {"icon-128.png", 32, 32, IconApplication},
-    {"icon-130.png", 32, 32, IconPortOpen},
-    {"icon-131.png", 32, 32, IconPortClosed},
-    {"icon-132.png", 32, 32, IconMeterOn},
-    {"icon-133.png", 32, 32, IconMeterOff},
-    {"icon-144.png", 32, 32, IconSavePrint},
-    {"icon-145.png", 32, 32, IconTimeSet},
-    {"icon-146.png", 32, 32, IconDeleteAll},
-    {"icon-147.png", 32, 32, IconExport},
-    {"icon-148.png", 32, 32, IconExit},
-    {"icon-150.png", 32, 32, IconReset},
-    {"icon-151.png", 32, 32, IconCalibrate},
-    {"icon-153.png", 32, 32, IconUpload},
-    {"bitmap-152.png", 96, 64, BitmapMeter},
+    {"icon-128.png", 32, 32, IconApplication}, {"icon-130.png", 32, 32, IconPortOpen},
+    {"icon-131.png", 32, 32, IconPortClosed},  {"icon-132.png", 32, 32, IconMeterOn},
+    {"icon-133.png", 32, 32, IconMeterOff},    {"icon-144.png", 32, 32, IconSavePrint},
+    {"icon-145.png", 32, 32, IconTimeSet},     {"icon-146.png", 32, 32, IconDeleteAll},
+    {"icon-147.png", 32, 32, IconExport},      {"icon-148.png", 32, 32, IconExit},
+    {"icon-150.png", 32, 32, IconReset},       {"icon-151.png", 32, 32, IconCalibrate},
+    {"icon-153.png", 32, 32, IconUpload},      {"bitmap-152.png", 96, 64, BitmapMeter},
 };
 
 }  // namespace

@@ -41,8 +41,11 @@ void Build(spreadsheet::Worksheet& sheet)
     const struct {
         int row, col;
         const char* text;
-    } labels[] = {{3, 1, "Test operator:"}, {4, 1, "Instrument model:"}, {5, 1, "Meter ID / note:"},
-                  {3, 5, "Company:"}, {4, 5, "Notes:"}};
+    } labels[] = {{3, 1, "Test operator:"},
+                  {4, 1, "Instrument model:"},
+                  {5, 1, "Meter ID / note:"},
+                  {3, 5, "Company:"},
+                  {4, 5, "Notes:"}};
     for (const auto& l : labels) {
         sheet.SetText(l.row, l.col, l.text);
         sheet.ApplyStyle({l.row, l.col, l.row, l.col}, {Kind::Horizontal, "right"});
@@ -56,8 +59,8 @@ void Build(spreadsheet::Worksheet& sheet)
     sheet.ApplyStyle({3, 1, 5, 9}, {Kind::Vertical, "center"});
 
     // Record table headings.
-    const char* headings[9] = {"No.", "Wavelength", "Power (dBm)", "Reading 1 (dBm)", "Reading 2 (dBm)",
-                               "Value 1", "Value 2", "Value 3", "Date / Time"};
+    const char* headings[9] = {"No.",     "Wavelength", "Power (dBm)", "Reading 1 (dBm)", "Reading 2 (dBm)",
+                               "Value 1", "Value 2",    "Value 3",     "Date / Time"};
     for (int c = 0; c < 9; ++c) sheet.SetText(10, c + 1, headings[c]);
     const CellRect headingRow{10, 1, 10, 9};
     sheet.ApplyStyle(headingRow, {Kind::Bold, "1"});

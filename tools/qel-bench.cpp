@@ -14,9 +14,9 @@
 #include <string>
 
 #include <wx/app.h>
-#include <wx/odcombo.h>
 #include <wx/init.h>
 #include <wx/log.h>
+#include <wx/odcombo.h>
 #include <wx/timer.h>
 
 #include "console/QELApp.h"
@@ -32,10 +32,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point from)
-{
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 bool Pump(const std::function<bool()>& done, double timeoutSeconds)
 {
@@ -135,8 +132,9 @@ int BenchApp::OnRun()
         dlg.ShowModal();
         driver.Stop();
         t = Seconds(loopStart);
-        std::printf("serial link + parser through the event loop: %d/%d uploads in %.3f s: %.0f bytes/s (%.1f us/byte)\n",
-                    loopGood, rounds, t, rounds * uploadBytes / t, 1e6 * t / (rounds * uploadBytes));
+        std::printf(
+            "serial link + parser through the event loop: %d/%d uploads in %.3f s: %.0f bytes/s (%.1f us/byte)\n",
+            loopGood, rounds, t, rounds * uploadBytes / t, 1e6 * t / (rounds * uploadBytes));
         good = good == rounds && loopGood == rounds ? rounds : 0;
     }
 
@@ -180,7 +178,4 @@ int BenchApp::OnRun()
 
 wxIMPLEMENT_APP_NO_MAIN(BenchApp);
 
-int main(int argc, char** argv)
-{
-    return wxEntry(argc, argv);
-}
+int main(int argc, char** argv) { return wxEntry(argc, argv); }

@@ -179,58 +179,79 @@ void DemoApp::PlanRoad()
     };
     const std::string entry = CQELDlg::PortListText(m_options.port);
 
-    m_road.Then("click the port list's arrow", [this] { return Dlg() != nullptr && Dlg()->IsShownOnScreen(); }, [this] {
-        platform::DropDownList* list = Dlg()->m_comboPort;
-        const wxRect r = list->GetScreenRect();
-        ClickAt(wxPoint(r.GetRight() - list->GetButtonSize().x / 2, r.y + r.height / 2));
-    });
-    m_road.Then("click the meter's entry", [this, entry] {
-        platform::DropDownList* list = Dlg()->m_comboPort;
-        return list->IsPopupShown() && list->FindString(wxString::FromUTF8(entry)) != wxNOT_FOUND;
-    }, [this, entry, popup] {
-        const wxRect r = popup()->GetItemRect(static_cast<size_t>(Dlg()->m_comboPort->FindString(wxString::FromUTF8(entry))));
-        ClickAt(popup()->ClientToScreen(wxPoint(r.x + r.width / 2, r.y + r.height / 2)));
-    });
-    m_road.Then("click OPEN COM", [this, entry] {
-        platform::DropDownList* list = Dlg()->m_comboPort;
-        return !list->IsPopupShown() && list->GetValue().utf8_string() == entry;
-    }, [this, clickItem] {
-        std::cout << "port: " << m_options.port << std::endl;
-        clickItem(IDC_OPEN_COM)();
-    });
-    m_road.Then("click CONNECT", [this] { return Dlg()->m_portOpened; }, clickItem(IDC_CONNECT));
-    m_road.Then("click OK in the box", [] { return !ShownMessageBoxButton().IsEmpty(); }, clickBox);
+    m_road.Then(
+        "click the port list's arrow", [this] { return Dlg() != nullptr && Dlg()->IsShownOnScreen(); },
+        [this] {
+            platform::DropDownList* list = Dlg()->m_comboPort;
+            const wxRect r = list->GetScreenRect();
+            ClickAt(wxPoint(r.GetRight() - list->GetButtonSize().x / 2, r.y + r.height / 2));
+        });
+    m_road.Then(
+        "click the meter's entry",
+        [this, entry] {
+            platform::DropDownList* list = Dlg()->m_comboPort;
+            return list->IsPopupShown() && list->FindString(wxString::FromUTF8(entry)) != wxNOT_FOUND;
+        },
+        [this, entry, popup] {
+            const wxRect r =
+                popup()->GetItemRect(static_cast<size_t>(Dlg()->m_comboPort->FindString(wxString::FromUTF8(entry))));
+            ClickAt(popup()->ClientToScreen(wxPoint(r.x + r.width / 2, r.y + r.height / 2)));
+        });
+    m_road.Then(
+        "click OPEN COM",
+        [this, entry] {
+            platform::DropDownList* list = Dlg()->m_comboPort;
+            return !list->IsPopupShown() && list->GetValue().utf8_string() == entry;
+        },
+        [this, clickItem] {
+            std::cout << "port: " << m_options.port << std::endl;
+            clickItem(IDC_OPEN_COM)();
+        });
+    m_road.Then(
+        "click CONNECT", [this] { return Dlg()->m_portOpened; }, clickItem(IDC_CONNECT));
+    m_road.Then(
+        "click OK in the box", [] { return !ShownMessageBoxButton().IsEmpty(); }, clickBox);
     const struct {
         int id;
         const char* text;
-    } header[] = {{IDC_EDIT_COMPANY, "Demo Fibre Networks"}, {IDC_EDIT_MODEL, "OPM-3"}, {IDC_EDIT_SERIALNO, "DEMO-0001"},
-                  {IDC_EDIT_OPERATOR, "Demo Technician"},   {IDC_EDIT_NOTES, "acceptance test, span A-B"}};
+    } header[] = {{IDC_EDIT_COMPANY, "Demo Fibre Networks"},
+                  {IDC_EDIT_MODEL, "OPM-3"},
+                  {IDC_EDIT_SERIALNO, "DEMO-0001"},
+                  {IDC_EDIT_OPERATOR, "Demo Technician"},
+                  {IDC_EDIT_NOTES, "acceptance test, span A-B"}};
     int previous = 0;
     std::string previousText;
     for (const auto& field : header) {
-        m_road.Then("click a header field", [this, previous, previousText, shownText] {
-            return ShownMessageBoxButton().IsEmpty() && (previous == 0 || shownText(previous) == previousText);
-        }, clickItem(field.id));
+        m_road.Then(
+            "click a header field",
+            [this, previous, previousText, shownText] {
+                return ShownMessageBoxButton().IsEmpty() && (previous == 0 || shownText(previous) == previousText);
+            },
+            clickItem(field.id));
         const std::string text = field.text;
         const int id = field.id;
-        m_road.Then("type into it", [this, id] { return HasFocusWithin(Item(id)); }, [text] { TypeText(text); });
+        m_road.Then(
+            "type into it", [this, id] { return HasFocusWithin(Item(id)); }, [text] { TypeText(text); });
         previous = field.id;
         previousText = field.text;
     }
-    m_road.Then("click UPLOAD DATA", [previous, previousText, shownText] { return shownText(previous) == previousText; },
-                [this, clickItem] {
-                    std::cout << "meter: " << Dlg()->m_strMeterId << std::endl;
-                    clickItem(IDC_UPLOAD)();
-                    std::cout << "upload started" << std::endl;
-                });
+    m_road.Then(
+        "click UPLOAD DATA", [previous, previousText, shownText] { return shownText(previous) == previousText; },
+        [this, clickItem] {
+            std::cout << "meter: " << Dlg()->m_strMeterId << std::endl;
+            clickItem(IDC_UPLOAD)();
+            std::cout << "upload started" << std::endl;
+        });
     // The upload button comes back when the report is filled and handed over.
-    m_road.Then("click EXIT when the report is made", [this] {
-        return Dlg()->IsDlgItemEnabled(IDC_UPLOAD) && !m_opener.opened.empty();
-    }, [this, clickItem] {
-        m_reportPath = Dlg()->m_strReportPath;
-        std::cout << "records: " << Dlg()->m_listRecords->GetItemCount() << std::endl;
-        clickItem(IDC_EXIT)();
-    }, 120000);
+    m_road.Then(
+        "click EXIT when the report is made",
+        [this] { return Dlg()->IsDlgItemEnabled(IDC_UPLOAD) && !m_opener.opened.empty(); },
+        [this, clickItem] {
+            m_reportPath = Dlg()->m_strReportPath;
+            std::cout << "records: " << Dlg()->m_listRecords->GetItemCount() << std::endl;
+            clickItem(IDC_EXIT)();
+        },
+        120000);
 }
 
 void DemoApp::Fail(const std::string& why)
@@ -250,7 +271,4 @@ void DemoApp::Fail(const std::string& why)
 
 wxIMPLEMENT_APP_NO_MAIN(DemoApp);
 
-int main(int argc, char** argv)
-{
-    return wxEntry(argc, argv);
-}
+int main(int argc, char** argv) { return wxEntry(argc, argv); }

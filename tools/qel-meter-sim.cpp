@@ -20,32 +20,32 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: qel-meter-sim [options]\n"
-    "Plays the optical power meter on a pseudo-terminal; the first line of output is its device.\n"
-    "\n"
-    "  --records N     store N sample records (default 3; 0 for none, at most 127)\n"
-    "  --id TEXT       identification text of the connect reply (default \"OPM-3 SIM\")\n"
-    "  --pace          write at the line rate of 38400 baud (about 3840 bytes/s)\n"
-    "  --fault SPEC    inject a fault (may be repeated):\n"
-    "                    badsum:K       record K of an upload has a wrong checksum\n"
-    "                    truncate:K[:M] record K of an upload lacks its last M bytes (default 10)\n"
-    "                    garbage        stray bytes before every reply frame\n"
-    "                    hangup:K       hang up after K records of an upload\n"
-    "                    delay:MS       wait MS milliseconds before each reply\n"
-    "  --until-eof     also stop at the end of standard input\n"
-    "  --help          show this text\n";
+const char kUsage[] = "usage: qel-meter-sim [options]\n"
+                      "Plays the optical power meter on a pseudo-terminal; the first line of output is its device.\n"
+                      "\n"
+                      "  --records N     store N sample records (default 3; 0 for none, at most 127)\n"
+                      "  --id TEXT       identification text of the connect reply (default \"OPM-3 SIM\")\n"
+                      "  --pace          write at the line rate of 38400 baud (about 3840 bytes/s)\n"
+                      "  --fault SPEC    inject a fault (may be repeated):\n"
+                      "                    badsum:K       record K of an upload has a wrong checksum\n"
+                      "                    truncate:K[:M] record K of an upload lacks its last M bytes (default 10)\n"
+                      "                    garbage        stray bytes before every reply frame\n"
+                      "                    hangup:K       hang up after K records of an upload\n"
+                      "                    delay:MS       wait MS milliseconds before each reply\n"
+                      "  --until-eof     also stop at the end of standard input\n"
+                      "  --help          show this text\n";
 
-bool ParseInt(std::string_view text, int& out, int low, int high) {
+bool ParseInt(std::string_view text, int& out, int low, int high)
+{
     int value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
-        return false;
+    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high) return false;
     out = value;
     return true;
 }
 
-bool ParseFault(std::string_view spec, meter_sim::Faults& faults) {
+bool ParseFault(std::string_view spec, meter_sim::Faults& faults)
+{
     const auto colon = spec.find(':');
     const std::string_view kind = spec.substr(0, colon);
     const std::string_view arg = colon == std::string_view::npos ? "" : spec.substr(colon + 1);
@@ -70,14 +70,16 @@ bool ParseFault(std::string_view spec, meter_sim::Faults& faults) {
     return false;
 }
 
-int Fail(const std::string& message) {
+int Fail(const std::string& message)
+{
     std::cerr << "qel-meter-sim: " << message << "\n" << kUsage;
     return 2;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     meter_sim::Options options;
     int records = 3;
     bool untilEof = false;
@@ -100,8 +102,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--pace") {
             options.pace = true;
         } else if (arg == "--fault") {
-            if (!value(v) || !ParseFault(v, options.faults))
-                return Fail("bad fault option '" + std::string(v) + "'");
+            if (!value(v) || !ParseFault(v, options.faults)) return Fail("bad fault option '" + std::string(v) + "'");
         } else if (arg == "--until-eof") {
             untilEof = true;
         } else {

@@ -68,9 +68,6 @@ TEST(Application, GuardedCallsShowTheErrorAndOtherCallsRunThrough)
     EXPECT_EQ(boxes.Last().text, "locked");
 }
 
-TEST(Application, TitleIsTheProgramFileNameWithoutExtension)
-{
-    EXPECT_EQ(CQELApp::AppTitle(), "test_console");
-}
+TEST(Application, TitleIsTheProgramFileNameWithoutExtension) { EXPECT_EQ(CQELApp::AppTitle(), "test_console"); }
 
 }  // namespace

@@ -28,9 +28,13 @@ TEST(CommandFrames, MatchTheMeterProtocolByteForByte)
         {"delete all", CMD_DELETE_ALL, {}, {0x10, 0x03, 0x09, 0xE4, 0x01}},
         {"reset", CMD_RESET, {}, {0x10, 0x03, 0x11, 0xDC, 0x01}},
         {"reset, Chinese", CMD_RESET_CHINESE, {}, {0x10, 0x03, 0x28, 0xC5, 0x01}},
-        {"set time 21-12-20 09:05", CMD_SET_TIME, {0x15, 0x0C, 0x14, 0x09, 0x05},
+        {"set time 21-12-20 09:05",
+         CMD_SET_TIME,
+         {0x15, 0x0C, 0x14, 0x09, 0x05},
          {0x10, 0x08, 0x0D, 0x15, 0x0C, 0x14, 0x09, 0x05, 0x98, 0x01}},
-        {"calibrate 1310 nm -10.5", CMD_CALIBRATE, {0x00, 0x00, 0x00, 0x28, 0xC1},
+        {"calibrate 1310 nm -10.5",
+         CMD_CALIBRATE,
+         {0x00, 0x00, 0x00, 0x28, 0xC1},
          {0x10, 0x08, 0x26, 0x00, 0x00, 0x00, 0x28, 0xC1, 0xD9, 0x01}},
     };
     for (const auto& c : cases) {
@@ -72,7 +76,7 @@ TEST(RecordRow, ValuesTakeTheirFormatsAndTheMaximaComeFirst)
     const float v[9] = {-3.5f, -12.345f, -7.25f, -1.005f, 10.25f, -0.04f, 3.0f, 99.95f, 0.1234f};
     auto s = FormatRecordValues(v, "DATE");
     const char* expected[12] = {"-3.50", "-1.00", "-3.50", "-12.35", "-7.25", "-1.00",
-                                "10.2", "-0.0", "3.0", "99.9", "0.123", "DATE"};
+                                "10.2",  "-0.0",  "3.0",   "99.9",   "0.123", "DATE"};
     for (int i = 0; i < 12; ++i) EXPECT_EQ(s[static_cast<size_t>(i)], expected[i]) << "subitem " << i + 1;
 }
 

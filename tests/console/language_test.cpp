@@ -24,7 +24,8 @@ protected:
     static std::vector<std::string> Headings(CQELDlg& dlg)
     {
         std::vector<std::string> h;
-        for (int i = 0; i < dlg.m_listRecords->GetColumnCount(); ++i) h.push_back(dlg.m_listRecords->GetColumnHeading(i));
+        for (int i = 0; i < dlg.m_listRecords->GetColumnCount(); ++i)
+            h.push_back(dlg.m_listRecords->GetColumnHeading(i));
         return h;
     }
 };
@@ -34,7 +35,8 @@ TEST_F(Language, ItemSelectsTheLanguageByItsFirstCharacter)
     struct Case {
         std::string item;
         int language;
-    } cases[] = {{"0", 0}, {"1", 1}, {"2", 2}, {"12", 1}, {" 1", 1}, {"\" 1\"", ' ' - '0'}, {"3", 3}, {"", -48}, {"x", 'x' - '0'}};
+    } cases[] = {{"0", 0}, {"1", 1},  {"2", 2},        {"12", 1}, {" 1", 1}, {"\" 1\"", ' ' - '0'},
+                 {"3", 3}, {"", -48}, {"x", 'x' - '0'}};
     for (const auto& c : cases) {
         ConsoleHarness h(File(ShippedLanguageFile(c.item)));
         EXPECT_EQ(h.Dlg().m_language, c.language) << "Item=" << c.item;
@@ -65,14 +67,16 @@ TEST_F(Language, ChineseTakesCaptionsAndSixteenColumnsFromTheFile)
 TEST_F(Language, EnglishAndItalianColumnsAndCaptions)
 {
     ConsoleHarness en(File(ShippedLanguageFile("0")));
-    EXPECT_EQ(Headings(en.Dlg()), (std::vector<std::string>{"NUMBER", "WAVE LENGTH", "POWER", "REF", "DATA/TIME", "NOTE",
-                                                           "WAVE LENGTH", "POWER", "DATA/TIME", "REF", "NOTE", "NOTE"}));
+    EXPECT_EQ(Headings(en.Dlg()),
+              (std::vector<std::string>{"NUMBER", "WAVE LENGTH", "POWER", "REF", "DATA/TIME", "NOTE", "WAVE LENGTH",
+                                        "POWER", "DATA/TIME", "REF", "NOTE", "NOTE"}));
     EXPECT_EQ(en.Dlg().GetDlgItemText(IDC_GROUP_USER), "FILL OUT USER'S INFORMATION");
     EXPECT_EQ(en.Dlg().GetDlgItemText(IDC_OPEN_COM), "OPEN COM");
     EXPECT_EQ(en.Dlg().m_comboLanguage->GetSelection(), 1);
 
     ConsoleHarness it(File(ShippedLanguageFile("2")));
-    EXPECT_EQ(Headings(it.Dlg()), (std::vector<std::string>{"NUMERO", "LUNGHEZZA D'ONDA", "POTENZA", "GIORNO/ORA", "NOTE"}));
+    EXPECT_EQ(Headings(it.Dlg()),
+              (std::vector<std::string>{"NUMERO", "LUNGHEZZA D'ONDA", "POTENZA", "GIORNO/ORA", "NOTE"}));
     EXPECT_EQ(it.Dlg().m_listRecords->GetColumnWidth(3), 180);
     EXPECT_EQ(it.Dlg().GetDlgItemText(IDC_EXPORT), "CANCELLA SELEZIONE");
     EXPECT_EQ(it.Dlg().m_comboLanguage->GetSelection(), 2);

@@ -202,7 +202,8 @@ TEST_F(Maintenance, WithoutALanguageTheConfirmingCommandsDoNothing)
     EXPECT_EQ(sim.CommandCount(), 0u);
     // Set time sends all the same.
     SetTimeEdits(d, "21", "12", "20", "9", "5");
-    EXPECT_EQ(Sent(sim, [&] { d.OnBnClickedTimeSet(); }), (Bytes{0x10, 0x08, 0x0D, 0x15, 0x0C, 0x14, 0x09, 0x05, 0x98, 0x01}));
+    EXPECT_EQ(Sent(sim, [&] { d.OnBnClickedTimeSet(); }),
+              (Bytes{0x10, 0x08, 0x0D, 0x15, 0x0C, 0x14, 0x09, 0x05, 0x98, 0x01}));
 }
 
 TEST_F(Maintenance, ItalianAsksTheCalibrationQuestionInEnglishAndTheDoubleClickSendsTheValueAlone)

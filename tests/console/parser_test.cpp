@@ -52,22 +52,14 @@ TEST_F(Parser, RepliesShowTheirTextsByLanguage)
         const char* text;
         const char* caption;  // nullptr: the application's title
     } cases[] = {
-        {"0", 0x51, "CUT SUCESS!", "QEL"},
-        {"2", 0x51, "INTERRUZIONE RIUSCITA!", "QEL"},
-        {"1", 0x51, "断开成功!", "QEL"},
-        {"0", 0x0A, "DEL ALL!", "QEL"},
-        {"2", 0x0A, "删除成功!", "QEL"},
-        {"0", 0x0E, "TIME SET SUCESS!", "QEL"},
-        {"1", 0x0E, "时间设置成功!", "QEL"},
-        {"1", 0x02, "连接成功!", "QEL"},
-        {"1", 0x0A, "删除成功!", "QEL"},
-        {"2", 0x0E, "IMPOSTAZIONE RIUSCITA!", "QEL"},
-        {"0", 0x27, "校准成功!", nullptr},
-        {"2", 0x14, "校准成功!", nullptr},
-        {"0", 0x12, "OK", nullptr},
-        {"x", 0x12, "OK", nullptr},
-        {"x", 0x27, "校准成功!", nullptr},
-        {"2", 0x02, "CONNESSIONE  RIUSCITA!", "QEL"},
+        {"0", 0x51, "CUT SUCESS!", "QEL"},   {"2", 0x51, "INTERRUZIONE RIUSCITA!", "QEL"},
+        {"1", 0x51, "断开成功!", "QEL"},     {"0", 0x0A, "DEL ALL!", "QEL"},
+        {"2", 0x0A, "删除成功!", "QEL"},     {"0", 0x0E, "TIME SET SUCESS!", "QEL"},
+        {"1", 0x0E, "时间设置成功!", "QEL"}, {"1", 0x02, "连接成功!", "QEL"},
+        {"1", 0x0A, "删除成功!", "QEL"},     {"2", 0x0E, "IMPOSTAZIONE RIUSCITA!", "QEL"},
+        {"0", 0x27, "校准成功!", nullptr},   {"2", 0x14, "校准成功!", nullptr},
+        {"0", 0x12, "OK", nullptr},          {"x", 0x12, "OK", nullptr},
+        {"x", 0x27, "校准成功!", nullptr},   {"2", 0x02, "CONNESSIONE  RIUSCITA!", "QEL"},
     };
     for (const auto& c : cases) {
         ConsoleHarness h(Language(c.item));
@@ -220,7 +212,7 @@ TEST_F(Parser, ConnectTextIsCutToNineteenBytesAndNeverReadsPastTheFrame)
 // which as UTF-8 reads "ʱ"). The byte limits count the meter's bytes, cut on a character boundary.
 TEST_F(Parser, MeterTextsAreGbkAndCutOnACharacterBoundary)
 {
-    const std::string shi = "\xCA\xB1";           // 时 in GBK
+    const std::string shi = "\xCA\xB1";          // 时 in GBK
     const std::string shiUtf8 = "\xE6\x97\xB6";  // 时 in UTF-8
     auto times = [](const std::string& s, int n) {
         std::string out;
@@ -239,8 +231,7 @@ TEST_F(Parser, MeterTextsAreGbkAndCutOnACharacterBoundary)
         {"ASCII and GBK", "dBm " + shi, -1, "dBm " + shiUtf8, "dBm " + shiUtf8},
         // 20 bytes: the 19-byte limit falls inside the tenth character, 16 inside the eighth.
         {"limits inside a character", times(shi, 10), -1, times(shiUtf8, 9), times(shiUtf8, 8)},
-        {"limits after an odd ASCII start", "x" + times(shi, 10), -1, "x" + times(shiUtf8, 9),
-         "x" + times(shiUtf8, 7)},
+        {"limits after an odd ASCII start", "x" + times(shi, 10), -1, "x" + times(shiUtf8, 9), "x" + times(shiUtf8, 7)},
         // The length byte announces more than the note field holds: its last whole character stays.
         {"longer than announced fields", "x" + times(shi, 8), 30, "x" + times(shiUtf8, 8), "x" + times(shiUtf8, 7)},
     };
@@ -282,8 +273,20 @@ TEST_F(Parser, RecordsFillRowsWithTheirTextsAndAdvanceTheBar)
     }
     ASSERT_EQ(list.GetItemCount(), 3);
     EXPECT_EQ(h.Dlg().m_lastRecordNo, 3);
-    const char* row0[14] = {"1", "-3.50", "-3.50", "-3.50", "-7.25", "-7.25", "-3.50", "1.5",
-                            "2.5", "3.5", "4.5", "0.125", "2021-12-20  09:05  ", "note1"};
+    const char* row0[14] = {"1",
+                            "-3.50",
+                            "-3.50",
+                            "-3.50",
+                            "-7.25",
+                            "-7.25",
+                            "-3.50",
+                            "1.5",
+                            "2.5",
+                            "3.5",
+                            "4.5",
+                            "0.125",
+                            "2021-12-20  09:05  ",
+                            "note1"};
     for (int s = 0; s < 14; ++s) EXPECT_EQ(list.GetItemText(0, s), row0[s]) << "subitem " << s;
     EXPECT_EQ(list.GetItemText(1, 12).substr(0, 5), "2005-");
     EXPECT_EQ(list.GetItemText(2, 13), "sixteen-bytes-xx");

@@ -26,7 +26,8 @@ protected:
     static std::vector<std::string> Listed(CQELDlg& d)
     {
         std::vector<std::string> names;
-        for (unsigned i = 0; i < d.m_comboPort->GetCount(); ++i) names.push_back(d.m_comboPort->GetString(i).utf8_string());
+        for (unsigned i = 0; i < d.m_comboPort->GetCount(); ++i)
+            names.push_back(d.m_comboPort->GetString(i).utf8_string());
         return names;
     }
     // The list's text of each path, in order.

@@ -11,8 +11,8 @@
 #include "resources/resource_ids.h"
 #include "spreadsheet/server.h"
 #include "spreadsheet/workbook.h"
-#include "tests/support/fake_dispatch.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/fake_dispatch.h"
 #include "tests/support/meter_frames.h"
 #include "tests/support/test_support.h"
 #include "tests/support/xlsx_readback.h"
@@ -93,12 +93,12 @@ TEST_F(Report, ExportWritesHeaderAndTwoRowsPerRecordReadBackByLibreOffice)
     EXPECT_EQ(d.m_reportState, 0);
 
     auto rows = ReadSheetWithLibreOffice(path);
-    EXPECT_EQ(CsvField(rows, 2, 1), "王工程师");       // B3
-    EXPECT_EQ(CsvField(rows, 3, 1), "OPM-3");          // B4
+    EXPECT_EQ(CsvField(rows, 2, 1), "王工程师");         // B3
+    EXPECT_EQ(CsvField(rows, 3, 1), "OPM-3");            // B4
     EXPECT_EQ(CsvField(rows, 2, 5), "Fibre Works Ltd");  // F3
-    EXPECT_EQ(CsvField(rows, 3, 5), "span 3");         // F4
-    EXPECT_EQ(CsvField(rows, 4, 1), "OPM3");           // B5
-    EXPECT_EQ(CsvField(rows, 4, 2), "note 1");         // C5
+    EXPECT_EQ(CsvField(rows, 3, 5), "span 3");           // F4
+    EXPECT_EQ(CsvField(rows, 4, 1), "OPM3");             // B5
+    EXPECT_EQ(CsvField(rows, 4, 2), "note 1");           // C5
     for (int i = 0; i < 3; ++i) {
         const size_t r = 10 + 2 * static_cast<size_t>(i);
         EXPECT_EQ(CsvField(rows, r, 0), std::to_string(i + 1));
@@ -107,8 +107,10 @@ TEST_F(Report, ExportWritesHeaderAndTwoRowsPerRecordReadBackByLibreOffice)
         EXPECT_EQ(CsvField(rows, r + 1, 0), "");
         for (int col = 3; col <= 7; ++col) {
             const int pair = col - 3;
-            EXPECT_EQ(CsvField(rows, r, static_cast<size_t>(col - 1)), d.m_listRecords->GetItemText(i, 1 + 2 * pair)) << r << col;
-            EXPECT_EQ(CsvField(rows, r + 1, static_cast<size_t>(col - 1)), d.m_listRecords->GetItemText(i, 2 + 2 * pair));
+            EXPECT_EQ(CsvField(rows, r, static_cast<size_t>(col - 1)), d.m_listRecords->GetItemText(i, 1 + 2 * pair))
+                << r << col;
+            EXPECT_EQ(CsvField(rows, r + 1, static_cast<size_t>(col - 1)),
+                      d.m_listRecords->GetItemText(i, 2 + 2 * pair));
         }
         EXPECT_EQ(CsvField(rows, r, 7), d.m_listRecords->GetItemText(i, 11));
         EXPECT_EQ(CsvField(rows, r, 8), d.m_listRecords->GetItemText(i, 12));
@@ -120,11 +122,11 @@ TEST_F(Report, ExportWritesHeaderAndTwoRowsPerRecordReadBackByLibreOffice)
     }
 
     // openpyxl: the running number is a number, the wavelength a text.
-    std::string types = RunOpenpyxl(
-        "ws = wb.worksheets[0]\n"
-        "print(ws['A11'].data_type, ws['A11'].value, ws['B11'].data_type, ws['B12'].value)\n"
-        "print(any('SERIAL-SECRET' in str(c.value) for row in ws.iter_rows() for c in row))\n",
-        path);
+    std::string types =
+        RunOpenpyxl("ws = wb.worksheets[0]\n"
+                    "print(ws['A11'].data_type, ws['A11'].value, ws['B11'].data_type, ws['B12'].value)\n"
+                    "print(any('SERIAL-SECRET' in str(c.value) for row in ws.iter_rows() for c in row))\n",
+                    path);
     EXPECT_EQ(types, "n 1 s 1550nm\nFalse\n");
 }
 
@@ -240,7 +242,7 @@ TEST_F(Report, AMissingOutputFolderRewritesTheTemplateAndFailsAtTheCopy)
     EXPECT_NE(h.Boxes().Last().text.find("savefile"), std::string::npos) << h.Boxes().Last().text;
     EXPECT_FALSE(FileExists(d.m_strReportPath));
     EXPECT_EQ(d.m_strReportPath.rfind(d.m_strOutputDir, 0), 0u);
-    EXPECT_NE(ReadFile(d.m_strTemplatePath), before);  // saved in place, with the selection
+    EXPECT_NE(ReadFile(d.m_strTemplatePath), before);     // saved in place, with the selection
     EXPECT_EQ(ListFolder(h.Folder().Path()).size(), 2u);  // language.ini and savemode.xlsx, no stray file
 }
 
@@ -434,9 +436,8 @@ TEST_F(Report, TheStepsMakeTheirCallsWithTheirArgumentTypes)
         for (std::size_t a = 0; a < call.args.size(); ++a)
             EXPECT_TRUE(fake::SameVariant(expected[i].args[a], call.args[a])) << "argument " << a;
     }
-    EXPECT_EQ(std::count_if(server.objects.begin(), server.objects.end(),
-                            [](const auto& o) { return o->name == "app"; }),
-              2);
+    EXPECT_EQ(
+        std::count_if(server.objects.begin(), server.objects.end(), [](const auto& o) { return o->name == "app"; }), 2);
     server.ExpectBalanced();
 }
 

@@ -74,7 +74,8 @@ print(fill('C2'), fill('C4'), fill('E3'), fill('A6'), fill('E6'), fill('F6'), fi
 print(ws['D6'].number_format, ws['D106'].number_format, ws['C6'].number_format, ws['C106'].number_format, ws['C107'].number_format, ws['D107'].number_format)
 print(ws['A1'].alignment.wrap_text, ws['D3'].alignment.wrap_text)
 print(ws['A7'].value, ws['A9'].value, ws['A7'].data_type, ws['A10'].value)
-)", path);
+)",
+                                     path);
     EXPECT_EQ(layout,
               "[10, 10, 13, 13, 20] False False\n"
               "['A1:E1', 'A2:B2', 'A3:B3', 'A4:B4']\n"
@@ -133,7 +134,8 @@ TEST_F(Sheet, WithoutRecordsEnglishSaysNoDataAndBuildsTheSheetWithoutTexts)
 ws = wb.worksheets[0]
 print(ws['A1'].value, ws['A2'].value, ws['D2'].value, ws['A6'].value, ws['A7'].value, ws['C2'].value, ws['E3'].value)
 print(ws['A6'].fill.fgColor.rgb, ws['C6'].number_format, len(ws.merged_cells.ranges))
-)", path);
+)",
+                                  path);
     EXPECT_EQ(got, "None None None None None Fibre Works span 3\nFF008000 00.00 4\n");
 }
 
@@ -174,7 +176,8 @@ TEST_F(Sheet, RowsFollowTheLastRecordNumberAndMissingRowsGiveEmptyTexts)
 ws = wb.worksheets[0]
 print([ws.cell(row=r, column=1).value for r in range(7, 12)])
 print([ws.cell(row=10, column=c).value for c in range(2, 8)], ws['B8'].value is not None, ws['A1'].value)
-)", path);
+)",
+                                  path);
     EXPECT_EQ(got, "[1, 2, 3, 4, None]\n[None, None, None, None, None, None] True None\n");
 }
 
@@ -202,7 +205,8 @@ std::vector<WordBox> WordsOnFirstPage(const std::string& pdf, const std::string&
     EXPECT_EQ(std::system(("pdftotext -f 1 -l 1 -bbox '" + pdf + "' '" + html + "'").c_str()), 0);
     const std::string page = ReadFile(html);
     std::vector<WordBox> words;
-    const std::regex word(R"re(<word xMin="([-0-9.]+)" yMin="([-0-9.]+)" xMax="[-0-9.]+" yMax="([-0-9.]+)">([^<]*)</word>)re");
+    const std::regex word(
+        R"re(<word xMin="([-0-9.]+)" yMin="([-0-9.]+)" xMax="[-0-9.]+" yMax="([-0-9.]+)">([^<]*)</word>)re");
     for (auto it = std::sregex_iterator(page.begin(), page.end(), word); it != std::sregex_iterator(); ++it)
         words.push_back({(*it)[4], std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3])});
     return words;
@@ -258,7 +262,8 @@ ws = wb.worksheets[0]
 for r in range(1, 8):
     h = ws.row_dimensions[r].height
     print(r, 'default' if h is None or h <= 15.75 else ('two lines' if 27 <= h <= 36 else h))
-)", path);
+)",
+                                            path);
     EXPECT_EQ(heights, "1 default\n2 two lines\n3 two lines\n4 default\n5 default\n6 default\n7 default\n");
 
     TempDir work("qel-pdf");

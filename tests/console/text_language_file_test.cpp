@@ -59,11 +59,12 @@ TEST(LanguageFile, MessagesReadAsExpected)
         const char* text;
     };
     const Case cases[] = {
-        {"connect", "\xE8\xBF\x9E\xE6\x8E\xA5"},                                    // 连接
-        {"conok", "\xE8\xBF\x9E\xE6\x8E\xA5\xE6\x88\x90\xE5\x8A\x9F!"},             // 连接成功!
+        {"connect", "\xE8\xBF\x9E\xE6\x8E\xA5"},                                          // 连接
+        {"conok", "\xE8\xBF\x9E\xE6\x8E\xA5\xE6\x88\x90\xE5\x8A\x9F!"},                   // 连接成功!
         {"comnotopen", "\xE4\xB8\xB2\xE5\x8F\xA3\xE6\x9C\xAA\xE6\x89\x93\xE5\xBC\x80!"},  // 串口未打开!
-        {"norecord", "\xE6\xB2\xA1\xE6\x9C\x89\xE8\xAE\xB0\xE5\xBD\x95!"},          // 没有记录!
-        {"report", "\xE5\x85\x89\xE5\x8A\x9F\xE7\x8E\x87\xE6\xB5\x8B\xE8\xAF\x95\xE6\x8A\xA5\xE5\x91\x8A"},  // 光功率测试报告
+        {"norecord", "\xE6\xB2\xA1\xE6\x9C\x89\xE8\xAE\xB0\xE5\xBD\x95!"},                // 没有记录!
+        {"report",
+         "\xE5\x85\x89\xE5\x8A\x9F\xE7\x8E\x87\xE6\xB5\x8B\xE8\xAF\x95\xE6\x8A\xA5\xE5\x91\x8A"},  // 光功率测试报告
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::GetPrivateProfileString("Section1", c.key, "Error", 20, kPath), c.text) << c.key;

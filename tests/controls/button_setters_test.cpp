@@ -62,8 +62,13 @@ TEST_F(ButtonSetters, ResultCodesAndWhatFailuresLeave)
          [](const CButtonNX& b) { return b.m_colors[5] == RGB(1, 2, 3); }},
         {"colour 6", [](CButtonNX& b) { return b.SetStateColor(6, RGB(1, 2, 3), TRUE); }, 3,
          [](const CButtonNX& b) { return b.m_colors[5] == RGB(0, 0, 0); }},
-        {"get colour 6", [](CButtonNX& b) { COLORREF c = 7; DWORD r = b.GetStateColor(6, &c); return c == 7 ? r : 99u; }, 3,
-         nullptr},
+        {"get colour 6",
+         [](CButtonNX& b) {
+             COLORREF c = 7;
+             DWORD r = b.GetStateColor(6, &c);
+             return c == 7 ? r : 99u;
+         },
+         3, nullptr},
         {"shade index 6", [](CButtonNX& b) { return b.ShadeStateColor(6, 10, TRUE); }, 3, nullptr},
         {"shade 256", [](CButtonNX& b) { return b.ShadeStateColor(0, 256, TRUE); }, 5,
          [](const CButtonNX& b) { return b.m_colors[0] == RGB(212, 208, 200); }},
@@ -79,12 +84,24 @@ TEST_F(ButtonSetters, ResultCodesAndWhatFailuresLeave)
          [](const CButtonNX& b) { return !b.m_drawBorder; }},
         {"flat focus", [](CButtonNX& b) { return b.EnableFlatFocus(TRUE, FALSE); }, 0,
          [](const CButtonNX& b) { return b.m_flatFocus == TRUE; }},
-        {"capture while opaque", [](CButtonNX& b) { wxImage i(4, 4); return b.CaptureBackground(nullptr); }, 5,
-         nullptr},
-        {"capture without dc", [](CButtonNX& b) { b.EnableTransparency(FALSE); return b.CaptureBackground(nullptr); }, 5,
-         [](const CButtonNX& b) { return b.m_transparent == TRUE; }},
-        {"reset colours", [](CButtonNX& b) { b.SetStateColor(2, 1, FALSE); return b.ResetColors(FALSE); }, 0,
-         [](const CButtonNX& b) { return b.m_colors[2] == RGB(212, 208, 200); }},
+        {"capture while opaque",
+         [](CButtonNX& b) {
+             wxImage i(4, 4);
+             return b.CaptureBackground(nullptr);
+         },
+         5, nullptr},
+        {"capture without dc",
+         [](CButtonNX& b) {
+             b.EnableTransparency(FALSE);
+             return b.CaptureBackground(nullptr);
+         },
+         5, [](const CButtonNX& b) { return b.m_transparent == TRUE; }},
+        {"reset colours",
+         [](CButtonNX& b) {
+             b.SetStateColor(2, 1, FALSE);
+             return b.ResetColors(FALSE);
+         },
+         0, [](const CButtonNX& b) { return b.m_colors[2] == RGB(212, 208, 200); }},
     };
     for (const Case& k : cases) {
         CButtonNX b;
@@ -97,13 +114,14 @@ TEST_F(ButtonSetters, ResultCodesAndWhatFailuresLeave)
 
 TEST_F(ButtonSetters, ShadeMovesAllComponentsAsFarAsTheNearestLimitAllows)
 {
-    struct { COLORREF from; short shade; COLORREF want; } cases[] = {
-        {RGB(250, 100, 0), 20, RGB(255, 105, 5)},
-        {RGB(250, 100, 0), -20, RGB(250, 100, 0)},
-        {RGB(100, 100, 100), -30, RGB(70, 70, 70)},
-        {RGB(255, 10, 10), 1, RGB(255, 10, 10)},
-        {RGB(40, 50, 60), 0, RGB(40, 50, 60)},
-        {RGB(10, 200, 30), -15, RGB(0, 190, 20)},
+    struct {
+        COLORREF from;
+        short shade;
+        COLORREF want;
+    } cases[] = {
+        {RGB(250, 100, 0), 20, RGB(255, 105, 5)},   {RGB(250, 100, 0), -20, RGB(250, 100, 0)},
+        {RGB(100, 100, 100), -30, RGB(70, 70, 70)}, {RGB(255, 10, 10), 1, RGB(255, 10, 10)},
+        {RGB(40, 50, 60), 0, RGB(40, 50, 60)},      {RGB(10, 200, 30), -15, RGB(0, 190, 20)},
     };
     for (const auto& k : cases) {
         CButtonNX b;

@@ -26,14 +26,16 @@ constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
-wxImage Solid(int w, int h, COLORREF c) {
+wxImage Solid(int w, int h, COLORREF c)
+{
     wxImage image(w, h);
     image.SetRGB(wxRect(0, 0, w, h), GetRValue(c), GetGValue(c), GetBValue(c));
     return image;
 }
 
 // A list of 16 x 15 solid images of the given colours.
-CImageList* SolidList(const std::vector<COLORREF>& colours) {
+CImageList* SolidList(const std::vector<COLORREF>& colours)
+{
     auto* list = new CImageList;
     list->Create(16, 15, ILC_COLOR24 | ILC_MASK, 1, 1);
     for (COLORREF c : colours) list->Add(Solid(16, 15, c));
@@ -55,7 +57,8 @@ public:
     DepthDC(wxImage& image, int depth) : wxDC(new DepthDCImpl(this, MakeContext(image), depth)) {}
 
 private:
-    static wxGraphicsContext* MakeContext(wxImage& image) {
+    static wxGraphicsContext* MakeContext(wxImage& image)
+    {
         wxGraphicsContext* gc = wxGraphicsContext::Create(image);
         gc->SetAntialiasMode(wxANTIALIAS_NONE);
         return gc;
@@ -65,7 +68,8 @@ private:
 // The look settings and the system colours as a test left them are put back.
 class MenuDraw : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         // A recognised system without the XP look, classic drawing, no theme to read.
         KiroMenu::s_shellType = 2;
         KiroMenu::s_themeRead = TRUE;
@@ -75,7 +79,8 @@ protected:
     }
     // Paints the record's item of the menu at (x, y), w x h, in the given state.
     DRAWITEMSTRUCT Paint(wxDC& dc, KiroMenuData* record, UINT state, int w, int h, int x = 0, int y = 0,
-                         bool viaDrawItem = true) {
+                         bool viaDrawItem = true)
+    {
         DRAWITEMSTRUCT item;
         item.CtlType = ODT_MENU;
         item.itemID = record ? static_cast<UINT>(record->m_commandId) : 0;
@@ -84,8 +89,10 @@ protected:
         item.hDC = &dc;
         item.rcItem = wxRect(x, y, w, h);
         item.itemData = reinterpret_cast<std::uintptr_t>(record);
-        if (viaDrawItem) menu.DrawItem(&item);
-        else menu.DrawItemClassic(&item);
+        if (viaDrawItem)
+            menu.DrawItem(&item);
+        else
+            menu.DrawItemClassic(&item);
         return item;
     }
 
@@ -102,7 +109,8 @@ COLORREF MenuBg() { return SysColor(COLOR_MENU); }
 // ---------------------------------------------------------------------------------------------
 // Measuring
 
-TEST_F(MenuDraw, MeasuredHeightsOfSeparatorsAndItems) {
+TEST_F(MenuDraw, MeasuredHeightsOfSeparatorsAndItems)
+{
     struct Case {
         const char* name;
         int drawMode;
@@ -139,7 +147,8 @@ TEST_F(MenuDraw, MeasuredHeightsOfSeparatorsAndItems) {
     }
 }
 
-TEST_F(MenuDraw, MeasuredWidthAddsTheImageColumnToTheText) {
+TEST_F(MenuDraw, MeasuredWidthAddsTheImageColumnToTheText)
+{
     // The text width as the measuring context's font gives it (one unit per character without
     // the toolkit's fonts).
     auto textWidth = [](const std::string& text) -> UINT {
@@ -174,7 +183,8 @@ TEST_F(MenuDraw, MeasuredWidthAddsTheImageColumnToTheText) {
     EXPECT_EQ(none.itemHeight, 19u);
 }
 
-TEST_F(MenuDraw, OnTheOldestSystemsTheTextGrowsByThreeAverageCharacters) {
+TEST_F(MenuDraw, OnTheOldestSystemsTheTextGrowsByThreeAverageCharacters)
+{
     QEL_REQUIRE_DISPLAY();
     KiroMenu::s_shellType = 0;
     KiroMenuData record;
@@ -203,7 +213,8 @@ TEST_F(MenuDraw, OnTheOldestSystemsTheTextGrowsByThreeAverageCharacters) {
 // ---------------------------------------------------------------------------------------------
 // The classic look
 
-TEST_F(MenuDraw, ClassicSeparatorIsAnEtchedLineAcrossTheMiddle) {
+TEST_F(MenuDraw, ClassicSeparatorIsAnEtchedLineAcrossTheMiddle)
+{
     KiroMenuData* sep = menu_tree::AddSeparator(menu);
     PixelCanvas c(60, 9, kSentinel);
     Paint(c.dc(), sep, 0, 60, 9);
@@ -215,7 +226,8 @@ TEST_F(MenuDraw, ClassicSeparatorIsAnEtchedLineAcrossTheMiddle) {
     EXPECT_EQ(c.Count(wxRect(0, 0, 60, 9), kSentinel), 0);
 }
 
-TEST_F(MenuDraw, ClassicSelectionAndTheImageBox) {
+TEST_F(MenuDraw, ClassicSelectionAndTheImageBox)
+{
     struct Case {
         const char* name;
         int height;
@@ -250,7 +262,8 @@ TEST_F(MenuDraw, ClassicSelectionAndTheImageBox) {
     }
 }
 
-TEST_F(MenuDraw, ClassicImageBoxByState) {
+TEST_F(MenuDraw, ClassicImageBoxByState)
+{
     const COLORREF bg = MenuBg(), light = SysColor(COLOR_BTNHIGHLIGHT), shadow = SysColor(COLOR_BTNSHADOW);
     struct Case {
         const char* name;
@@ -291,7 +304,8 @@ TEST_F(MenuDraw, ClassicImageBoxByState) {
     }
 }
 
-TEST_F(MenuDraw, ClassicStandardCheckMark) {
+TEST_F(MenuDraw, ClassicStandardCheckMark)
+{
     const COLORREF bg = MenuBg();
     struct Case {
         const char* name;
@@ -330,7 +344,8 @@ TEST_F(MenuDraw, ClassicStandardCheckMark) {
     EXPECT_NE(inkCounts[0], inkCounts[2]);  // the radio glyph is another shape
 }
 
-TEST_F(MenuDraw, ClassicCustomCheckMarkImages) {
+TEST_F(MenuDraw, ClassicCustomCheckMarkImages)
+{
     menu.m_checkMarkImages = SolidList({kGreen, kBlue});
     menu.m_checkMarkId = 300;
     menu.m_checkMarkSelectedId = 301;
@@ -345,7 +360,8 @@ TEST_F(MenuDraw, ClassicCustomCheckMarkImages) {
     }
 }
 
-TEST_F(MenuDraw, ClassicDisabledImageIsEmbossedAndKeepsTheHighlight) {
+TEST_F(MenuDraw, ClassicDisabledImageIsEmbossedAndKeepsTheHighlight)
+{
     KiroMenuData* record = menu_tree::AddItem(menu, 1, nullptr);
     record->m_ownImages = SolidList({kRed});
     record->m_imageIndex = 0;
@@ -365,7 +381,8 @@ TEST_F(MenuDraw, ClassicDisabledImageIsEmbossedAndKeepsTheHighlight) {
     }
 }
 
-TEST_F(MenuDraw, ItemsWithoutRecordArePlain) {
+TEST_F(MenuDraw, ItemsWithoutRecordArePlain)
+{
     PixelCanvas c(40, 19, kSentinel);
     Paint(c.dc(), nullptr, ODS_SELECTED | ODS_CHECKED, 40, 19);
     c.Finish();
@@ -377,7 +394,8 @@ TEST_F(MenuDraw, ItemsWithoutRecordArePlain) {
     EXPECT_EQ(p.Count(wxRect(0, 0, 40, 19), MenuBg()), 40 * 19);
 }
 
-TEST_F(MenuDraw, PaletteDevicesAreAlwaysPaintedClassic) {
+TEST_F(MenuDraw, PaletteDevicesAreAlwaysPaintedClassic)
+{
     KiroMenu::SetDrawMode(1);
     KiroMenuData* record = menu_tree::AddItem(menu, 1, nullptr);
     for (int depth : {8, 24}) {
@@ -394,7 +412,8 @@ TEST_F(MenuDraw, PaletteDevicesAreAlwaysPaintedClassic) {
     }
 }
 
-TEST_F(MenuDraw, ClassicCaptionPlacesAndColours) {
+TEST_F(MenuDraw, ClassicCaptionPlacesAndColours)
+{
     QEL_REQUIRE_DISPLAY();
     const COLORREF bg = MenuBg();
     struct Case {
@@ -408,8 +427,10 @@ TEST_F(MenuDraw, ClassicCaptionPlacesAndColours) {
         {"plain", 0, {SysColor(COLOR_MENUTEXT)}, {hi}},
         {"selected", ODS_SELECTED, {SysColor(COLOR_HIGHLIGHTTEXT), hi}, {SysColor(COLOR_MENUTEXT)}},
         {"disabled", ODS_GRAYED, {SysColor(COLOR_GRAYTEXT), SysColor(COLOR_BTNHIGHLIGHT)}, {hi}},
-        {"disabled and selected: the background colour on the highlight", ODS_GRAYED | ODS_SELECTED,
-         {bg, hi}, {SysColor(COLOR_GRAYTEXT), SysColor(COLOR_HIGHLIGHTTEXT)}},
+        {"disabled and selected: the background colour on the highlight",
+         ODS_GRAYED | ODS_SELECTED,
+         {bg, hi},
+         {SysColor(COLOR_GRAYTEXT), SysColor(COLOR_HIGHLIGHTTEXT)}},
     };
     KiroMenuData* record = menu_tree::AddItem(menu, 1, "Open");
     for (const Case& k : cases) {
@@ -426,7 +447,8 @@ TEST_F(MenuDraw, ClassicCaptionPlacesAndColours) {
     }
 }
 
-TEST_F(MenuDraw, TabsSplitTheCaptionIntoTwoAlignedParts) {
+TEST_F(MenuDraw, TabsSplitTheCaptionIntoTwoAlignedParts)
+{
     QEL_REQUIRE_DISPLAY();
     const COLORREF bg = MenuBg();
     auto paint = [&](const char* caption) {
@@ -464,7 +486,8 @@ TEST_F(MenuDraw, TabsSplitTheCaptionIntoTwoAlignedParts) {
 
 // A popup entry carries the submenu arrow at its right end, in its caption's colour, in both
 // looks; a command item has none.
-TEST_F(MenuDraw, PopupEntriesShowTheSubmenuArrowInTheCaptionsColour) {
+TEST_F(MenuDraw, PopupEntriesShowTheSubmenuArrowInTheCaptionsColour)
+{
     QEL_REQUIRE_DISPLAY();
     const COLORREF bg = MenuBg(), grey = SysColor(COLOR_GRAYTEXT);
     struct Case {
@@ -513,7 +536,8 @@ TEST_F(MenuDraw, PopupEntriesShowTheSubmenuArrowInTheCaptionsColour) {
 
 class FlatDraw : public MenuDraw {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         MenuDraw::SetUp();
         KiroMenu::SetDrawMode(1);
         platform::SetFixedSysColor(COLOR_HIGHLIGHT, RGB(49, 106, 197));
@@ -522,7 +546,8 @@ protected:
     COLORREF Selection() const { return RGB(224, 232, 246); }
 };
 
-TEST_F(FlatDraw, BarAndSelectionColours) {
+TEST_F(FlatDraw, BarAndSelectionColours)
+{
     KiroMenuData* record = menu_tree::AddItem(menu, 1, nullptr);
     {
         PixelCanvas c(80, 22, kSentinel);
@@ -560,7 +585,8 @@ TEST_F(FlatDraw, BarAndSelectionColours) {
     }
 }
 
-TEST_F(FlatDraw, SeparatorLeavesTheBarAndEtchesTheRest) {
+TEST_F(FlatDraw, SeparatorLeavesTheBarAndEtchesTheRest)
+{
     KiroMenuData* sep = menu_tree::AddSeparator(menu);
     PixelCanvas c(80, 11, kSentinel);
     Paint(c.dc(), sep, 0, 80, 11);
@@ -574,7 +600,8 @@ TEST_F(FlatDraw, SeparatorLeavesTheBarAndEtchesTheRest) {
     EXPECT_EQ(c.Count(wxRect(0, 0, 80, 11), kSentinel), 0);
 }
 
-TEST_F(FlatDraw, CheckBoxIsSixteenSquareInTheBar) {
+TEST_F(FlatDraw, CheckBoxIsSixteenSquareInTheBar)
+{
     KiroMenuData* record = menu_tree::AddItem(menu, 1, nullptr);
     PixelCanvas c(80, 22, kSentinel);
     Paint(c.dc(), record, ODS_CHECKED, 80, 22);
@@ -588,7 +615,8 @@ TEST_F(FlatDraw, CheckBoxIsSixteenSquareInTheBar) {
     EXPECT_GT(c.Count(wxRect(4, 3, 16, 16), SysColor(COLOR_MENUTEXT)), 0);
 }
 
-TEST_F(FlatDraw, ImagesRaisedOverTheirShadowUnderThePointerAndFadedElsewhere) {
+TEST_F(FlatDraw, ImagesRaisedOverTheirShadowUnderThePointerAndFadedElsewhere)
+{
     const COLORREF faded = RGB(255, 128, 128), shadow = RGB(90, 90, 90);
     KiroMenuData* record = menu_tree::AddItem(menu, 1, nullptr);
     record->m_ownImages = SolidList({kRed, faded, shadow});
@@ -600,7 +628,7 @@ TEST_F(FlatDraw, ImagesRaisedOverTheirShadowUnderThePointerAndFadedElsewhere) {
         PixelCanvas c(80, 22, kSentinel);
         Paint(c.dc(), record, ODS_SELECTED, 80, 22);
         c.Finish();
-        EXPECT_EQ(c.At(3, 3), kRed);      // the image one pixel left and up
+        EXPECT_EQ(c.At(3, 3), kRed);  // the image one pixel left and up
         EXPECT_EQ(c.At(18, 17), kRed);
         EXPECT_EQ(c.At(20, 19), shadow);  // the shadow one pixel right and down
         EXPECT_EQ(c.At(2, 2), Selection());
@@ -611,7 +639,7 @@ TEST_F(FlatDraw, ImagesRaisedOverTheirShadowUnderThePointerAndFadedElsewhere) {
         c.Finish();
         EXPECT_EQ(c.At(3, 3), kRed);
         EXPECT_EQ(c.Count(wxRect(0, 0, 80, 22), shadow), 0);  // no shadow when checked
-        EXPECT_EQ(c.At(1, 1), hc);                             // the box framed in the highlight
+        EXPECT_EQ(c.At(1, 1), hc);                            // the box framed in the highlight
         EXPECT_EQ(c.At(21, 20), hc);
     }
     {
@@ -631,7 +659,8 @@ TEST_F(FlatDraw, ImagesRaisedOverTheirShadowUnderThePointerAndFadedElsewhere) {
     }
 }
 
-TEST_F(FlatDraw, DisabledItemsAreNeverHighlightedAndComposedOffScreen) {
+TEST_F(FlatDraw, DisabledItemsAreNeverHighlightedAndComposedOffScreen)
+{
     KiroMenuData* record = menu_tree::AddItem(menu, 1, nullptr);
     record->m_ownImages = SolidList({kRed});
     record->m_imageIndex = 0;
@@ -649,7 +678,8 @@ TEST_F(FlatDraw, DisabledItemsAreNeverHighlightedAndComposedOffScreen) {
     EXPECT_EQ(c.Count(wxRect(0, 0, 100, 40), kSentinel), 100 * 40 - 80 * 22);
 }
 
-TEST_F(FlatDraw, CaptionStartsRightOfTheBarInTheTextColours) {
+TEST_F(FlatDraw, CaptionStartsRightOfTheBarInTheTextColours)
+{
     QEL_REQUIRE_DISPLAY();
     KiroMenuData* record = menu_tree::AddItem(menu, 1, "Open");
     struct Case {
@@ -675,7 +705,8 @@ TEST_F(FlatDraw, CaptionStartsRightOfTheBarInTheTextColours) {
 // ---------------------------------------------------------------------------------------------
 // Menu characters and the popup registry
 
-TEST(KiroMenuChar, FindsTheFirstCaptionWithTheHotKey) {
+TEST(KiroMenuChar, FindsTheFirstCaptionWithTheHotKey)
+{
     KiroMenu menu;
     menu.CreatePopupMenu();
     for (const char* caption : {"&Open", "Save &As", "E&xit", "R&&D", "&open again", "Plain"})
@@ -686,9 +717,9 @@ TEST(KiroMenuChar, FindsTheFirstCaptionWithTheHotKey) {
     };
     auto hit = [](int position) { return static_cast<LRESULT>((MNC_EXECUTE << 16) | position); };
     const std::vector<Case> cases = {
-        {'o', hit(0)},  {'O', hit(0)},           {'a', hit(1)}, {'X', hit(2)},
-        {'d', hit(3)},  {0x100 | 'x', hit(2)},  // only the low byte counts
-        {'p', 0},       {'z', 0},
+        {'o', hit(0)}, {'O', hit(0)}, {'a', hit(1)},
+        {'X', hit(2)}, {'d', hit(3)}, {0x100 | 'x', hit(2)},  // only the low byte counts
+        {'p', 0},      {'z', 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ch);
@@ -703,7 +734,8 @@ TEST(KiroMenuChar, FindsTheFirstCaptionWithTheHotKey) {
     EXPECT_EQ(KiroMenu::FindMenuChar('o', MF_POPUP, nullptr), 0);
 }
 
-TEST(KiroMenuChar, ItemsWithoutRecordsAreResynchronisedFirst) {
+TEST(KiroMenuChar, ItemsWithoutRecordsAreResynchronisedFirst)
+{
     KiroMenu menu;
     menu.CreatePopupMenu();
     menu_tree::AddItem(menu, 1, "&Open");
@@ -713,7 +745,8 @@ TEST(KiroMenuChar, ItemsWithoutRecordsAreResynchronisedFirst) {
     EXPECT_EQ(menu.m_items[1]->GetCaption(), "&Zoom");
 }
 
-TEST(KiroMenuChar, OwnedPopupsAreTheRegisteredOnes) {
+TEST(KiroMenuChar, OwnedPopupsAreTheRegisteredOnes)
+{
     KiroMenu menu;
     menu.CreatePopupMenu();
     KiroMenu* popup = menu_tree::AddPopup(menu, "File");

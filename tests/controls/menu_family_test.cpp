@@ -19,7 +19,8 @@ using menu_tree::Registered;
 // ---------------------------------------------------------------------------------------------
 // Records
 
-TEST(KiroMenuDataRecord, StartsEmpty) {
+TEST(KiroMenuDataRecord, StartsEmpty)
+{
     KiroMenuData record;
     EXPECT_EQ(record.m_caption, nullptr);
     EXPECT_EQ(record.m_imageIndex, -1);
@@ -32,12 +33,13 @@ TEST(KiroMenuDataRecord, StartsEmpty) {
     EXPECT_EQ(record.GetCaption(), "");
 }
 
-TEST(KiroMenuDataRecord, CaptionsKeptAsUtf16) {
+TEST(KiroMenuDataRecord, CaptionsKeptAsUtf16)
+{
     struct Case {
         const char* name;
-        std::string eightBit;   // what SetCaption gets
-        std::u16string wide;    // what the record holds
-        std::string back;       // what GetCaption gives
+        std::string eightBit;  // what SetCaption gets
+        std::u16string wide;   // what the record holds
+        std::string back;      // what GetCaption gives
     };
     const std::vector<Case> cases = {
         {"plain", "Open\tCtrl+O", u"Open\tCtrl+O", "Open\tCtrl+O"},
@@ -57,7 +59,8 @@ TEST(KiroMenuDataRecord, CaptionsKeptAsUtf16) {
     }
 }
 
-TEST(KiroMenuDataRecord, NullCaptionsClearTheCaption) {
+TEST(KiroMenuDataRecord, NullCaptionsClearTheCaption)
+{
     KiroMenuData record;
     record.SetCaption("Open");
     ASSERT_NE(record.m_caption, nullptr);
@@ -72,7 +75,8 @@ TEST(KiroMenuDataRecord, NullCaptionsClearTheCaption) {
     EXPECT_EQ(record.GetCaption(), "");
 }
 
-TEST(KiroMenuDataRecord, KeepsItsOwnCopyOfTheCaption) {
+TEST(KiroMenuDataRecord, KeepsItsOwnCopyOfTheCaption)
+{
     std::u16string text = u"Print";
     KiroMenuData record;
     record.SetWideCaption(text.c_str());
@@ -87,7 +91,8 @@ TEST(KiroMenuDataRecord, KeepsItsOwnCopyOfTheCaption) {
     EXPECT_EQ(record.GetCaption(), "Short");
 }
 
-TEST(KiroMenuDataRecord, DestructorFreesItsImageList) {
+TEST(KiroMenuDataRecord, DestructorFreesItsImageList)
+{
     const std::size_t before = CImageList::LiveCount();
     {
         KiroMenuData record;
@@ -98,7 +103,8 @@ TEST(KiroMenuDataRecord, DestructorFreesItsImageList) {
     EXPECT_EQ(CImageList::LiveCount(), before);
 }
 
-TEST(KiroMenuItemInfo, AllZeroButItsSize) {
+TEST(KiroMenuItemInfo, AllZeroButItsSize)
+{
     MenuItemInfo info;
     EXPECT_EQ(info.cbSize, sizeof(MENUITEMINFOW));
     EXPECT_EQ(info.fMask, 0u);
@@ -116,7 +122,8 @@ TEST(KiroMenuItemInfo, AllZeroButItsSize) {
 // ---------------------------------------------------------------------------------------------
 // The menu
 
-TEST(KiroMenuObject, StartsWithTheDefaults) {
+TEST(KiroMenuObject, StartsWithTheDefaults)
+{
     KiroMenu menu;
     EXPECT_EQ(menu.m_hMenu, nullptr);
     EXPECT_STREQ(menu.GetRuntimeClassName(), "KiroMenu");
@@ -136,7 +143,8 @@ TEST(KiroMenuObject, StartsWithTheDefaults) {
     EXPECT_NE(dynamic_cast<KiroMenu*>(asBase), nullptr);
 }
 
-TEST(KiroMenuObject, AnEmptyMenuDestroysNothing) {
+TEST(KiroMenuObject, AnEmptyMenuDestroysNothing)
+{
     const std::size_t menus = platform::LiveMenuCount();
     const std::vector<HMENU> popups = KiroMenu::s_popupHandles;
     const std::vector<int> ids = KiroMenu::s_imageCommandIds;
@@ -155,7 +163,8 @@ TEST(KiroMenuObject, AnEmptyMenuDestroysNothing) {
     EXPECT_EQ(CImageList::LiveCount(), lists);
 }
 
-TEST(KiroMenuObject, DestroyingReleasesTheWholeTreeOfPopups) {
+TEST(KiroMenuObject, DestroyingReleasesTheWholeTreeOfPopups)
+{
     CountedMenu::deleted = 0;
     const std::size_t menus = platform::LiveMenuCount();
     KiroMenu menu;
@@ -185,7 +194,8 @@ TEST(KiroMenuObject, DestroyingReleasesTheWholeTreeOfPopups) {
     EXPECT_FALSE(menu.DestroyMenu());
 }
 
-TEST(KiroMenuObject, TheDestructorReleasesTheTree) {
+TEST(KiroMenuObject, TheDestructorReleasesTheTree)
+{
     CountedMenu::deleted = 0;
     const std::size_t menus = platform::LiveMenuCount();
     HMENU popupHandle = nullptr;
@@ -201,7 +211,8 @@ TEST(KiroMenuObject, TheDestructorReleasesTheTree) {
     EXPECT_EQ(platform::LiveMenuCount(), menus);
 }
 
-TEST(KiroMenuObject, DestroyedThroughTheBaseItReleasesItsPopups) {
+TEST(KiroMenuObject, DestroyedThroughTheBaseItReleasesItsPopups)
+{
     CountedMenu::deleted = 0;
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
@@ -213,7 +224,8 @@ TEST(KiroMenuObject, DestroyedThroughTheBaseItReleasesItsPopups) {
     EXPECT_TRUE(menu.m_items.empty());
 }
 
-TEST(KiroMenuObject, AMenuThatIsItselfRegisteredAsPopupIsForgotten) {
+TEST(KiroMenuObject, AMenuThatIsItselfRegisteredAsPopupIsForgotten)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreatePopupMenu());
     const HMENU handle = menu.m_hMenu;
@@ -223,7 +235,8 @@ TEST(KiroMenuObject, AMenuThatIsItselfRegisteredAsPopupIsForgotten) {
     EXPECT_FALSE(Registered(handle));
 }
 
-TEST(KiroMenuObject, APopupDestroyedBehindTheFamilysBackIsStillDeleted) {
+TEST(KiroMenuObject, APopupDestroyedBehindTheFamilysBackIsStillDeleted)
+{
     CountedMenu::deleted = 0;
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
@@ -234,7 +247,8 @@ TEST(KiroMenuObject, APopupDestroyedBehindTheFamilysBackIsStillDeleted) {
     (void)popup;
 }
 
-TEST(KiroMenuObject, SubMenuByPosition) {
+TEST(KiroMenuObject, SubMenuByPosition)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
     menu_tree::AddItem(menu, 1, "Item");
@@ -242,9 +256,9 @@ TEST(KiroMenuObject, SubMenuByPosition) {
     HMENU plain = platform::CreatePopupMenu();
     ASSERT_TRUE(menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(plain), u"Plain"));
 
-    EXPECT_EQ(menu.GetSubMenu(0), nullptr);          // an ordinary item
-    EXPECT_EQ(menu.GetSubMenu(1), family);           // the family's own object
-    CMenu* other = menu.GetSubMenu(2);               // a temporary object for another popup
+    EXPECT_EQ(menu.GetSubMenu(0), nullptr);  // an ordinary item
+    EXPECT_EQ(menu.GetSubMenu(1), family);   // the family's own object
+    CMenu* other = menu.GetSubMenu(2);       // a temporary object for another popup
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(other->m_hMenu, plain);
     EXPECT_EQ(dynamic_cast<KiroMenu*>(other), nullptr);
@@ -256,7 +270,8 @@ TEST(KiroMenuObject, SubMenuByPosition) {
     CMenu::DeleteTempMap();
 }
 
-TEST(KiroMenuObject, CheckMarkImagesAreDeletedOnceByTheirOwner) {
+TEST(KiroMenuObject, CheckMarkImagesAreDeletedOnceByTheirOwner)
+{
     const std::size_t lists = CImageList::LiveCount();
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
@@ -293,7 +308,8 @@ TEST(KiroMenuObject, CheckMarkImagesAreDeletedOnceByTheirOwner) {
     EXPECT_EQ(menu.m_checkMarkSelectedId, 302);
 }
 
-TEST(KiroMenuObject, DestroyKeepsTheSettingsOfTheMenu) {
+TEST(KiroMenuObject, DestroyKeepsTheSettingsOfTheMenu)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
     menu.SetImageSize(24, 22);
@@ -314,7 +330,8 @@ TEST(KiroMenuObject, DestroyKeepsTheSettingsOfTheMenu) {
     EXPECT_EQ(menu.GetMenuItemCount(), 1);
 }
 
-TEST(KiroMenuObject, Accessors) {
+TEST(KiroMenuObject, Accessors)
+{
     KiroMenu menu;
     menu.SetImageSize(-3, 0);  // taken as given
     EXPECT_EQ(menu.m_imageWidth, -3);
@@ -332,7 +349,8 @@ TEST(KiroMenuObject, Accessors) {
     EXPECT_FALSE(menu.GetDibDisabledImages());
 }
 
-TEST(KiroMenuSharedState, BuiltAtStartUp) {
+TEST(KiroMenuSharedState, BuiltAtStartUp)
+{
     // The shared image list exists from static construction on, with no list handle yet; the
     // version class is that of this system (a later NT system).
     EXPECT_EQ(KiroMenu::s_images.GetSafeHandle(), 0u);

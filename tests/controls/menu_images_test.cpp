@@ -61,10 +61,7 @@ protected:
         Look(false, false);
         EmptyGlobalImages();
     }
-    void TearDown() override
-    {
-        EmptyGlobalImages();
-    }
+    void TearDown() override { EmptyGlobalImages(); }
     static void EmptyGlobalImages()
     {
         KiroMenu::s_images.DeleteImageList();
@@ -97,8 +94,8 @@ TEST_F(MenuImages, ColourCountOfABitmapHeader)
         DWORD used;
         std::uint16_t want;
     };
-    const Case cases[] = {{1, 0, 2}, {4, 0, 16}, {8, 0, 256}, {24, 0, 0}, {32, 0, 0}, {16, 0, 0},
-                          {8, 16, 16}, {4, 5, 5}, {24, 0x10010, 0x10}};
+    const Case cases[] = {{1, 0, 2},  {4, 0, 16},  {8, 0, 256}, {24, 0, 0},         {32, 0, 0},
+                          {16, 0, 0}, {8, 16, 16}, {4, 5, 5},   {24, 0x10010, 0x10}};
     for (const Case& c : cases) {
         BITMAPINFOHEADER header;
         header.biSize = 40;
@@ -117,9 +114,9 @@ TEST_F(MenuImages, SixteenColourBitmapsTakeTheSystemColours)
     // Black, dark grey, light grey, white and red in a row.
     const COLORREF row[] = {RGB(0, 0, 0), RGB(128, 128, 128), RGB(192, 192, 192), RGB(255, 255, 255), kRed};
     Register(ResType::Bitmap, 9101, Bmp(5, 2, 4, [&](int x, int) { return row[x]; }));
-    Register(ResType::Bitmap, 9102, Bmp(5, 2, 8, [&](int x, int) { return row[x]; },
-                                         {RGB(0, 0, 0), RGB(128, 128, 128), RGB(192, 192, 192),
-                                          RGB(255, 255, 255), kRed}));
+    Register(ResType::Bitmap, 9102,
+             Bmp(5, 2, 8, [&](int x, int) { return row[x]; },
+                 {RGB(0, 0, 0), RGB(128, 128, 128), RGB(192, 192, 192), RGB(255, 255, 255), kRed}));
     Register(ResType::Bitmap, 9103, Bmp(5, 2, 24, [&](int x, int) { return row[x]; }));
 
     const wxImage mapped = KiroMenu::LoadSysColorBitmap(9101);
@@ -168,7 +165,10 @@ TEST_F(MenuImages, TransparentPixelsOfLoadedBitmaps)
         std::vector<COLORREF> palette = menu_resources::SixteenColours();
         if (c.bits == 8) palette.push_back(c.face);
         Register(ResType::Bitmap, ++id,
-                 Bmp(16, 15, c.bits, [&](int x, int) { return x == 0 ? RGB(192, 192, 192) : x == 1 ? second : kBlue; },
+                 Bmp(
+                     16, 15, c.bits, [&](int x, int) { return x == 0   ? RGB(192, 192, 192)
+                                                              : x == 1 ? second
+                                                                       : kBlue; },
                      palette));
         KiroMenu menu;
         if (c.background192) menu.SetImageBackground(RGB(192, 192, 192));
@@ -432,10 +432,10 @@ TEST_F(MenuImages, EmbossedImageFromAOneBitPictureLeavesTheBitmap)
     menu_.DrawEmbossedImageDib(canvas.dc(), 2, 2, 4, 3, source, 0, 0, bg);
     canvas.Finish();
     EXPECT_EQ(canvas.At(3, 3), shadow);
-    EXPECT_EQ(canvas.At(4, 4), shadow);  // dark red is dark
-    EXPECT_EQ(canvas.At(4, 3), bg);      // white is not
-    EXPECT_EQ(canvas.At(2, 2), bg);      // nor is the button face
-    EXPECT_EQ(canvas.At(5, 5), hi);      // the edge of (2, 2), one pixel beyond the area
+    EXPECT_EQ(canvas.At(4, 4), shadow);        // dark red is dark
+    EXPECT_EQ(canvas.At(4, 3), bg);            // white is not
+    EXPECT_EQ(canvas.At(2, 2), bg);            // nor is the button face
+    EXPECT_EQ(canvas.At(5, 5), hi);            // the edge of (2, 2), one pixel beyond the area
     EXPECT_EQ(canvas.At(6, 3), RGB(1, 1, 1));  // the fill covers the area only
     EXPECT_EQ(At(source, 1, 1), RGB(0, 0, 0));
 }
@@ -498,7 +498,7 @@ TEST_F(MenuImages, SwatchRectangleCentredOnTheMenuColour)
     menu_.CreateSwatchBitmap(&swatch, 10, 10, 16, 15, kRed, kBlue, -1);
     ASSERT_EQ(swatch.GetSize(), wxSize(16, 15));
     EXPECT_EQ(At(swatch, 2, 2), menuColour);
-    EXPECT_EQ(At(swatch, 3, 2), kBlue);    // (3, 2) .. (13, 12), the far edges left out
+    EXPECT_EQ(At(swatch, 3, 2), kBlue);  // (3, 2) .. (13, 12), the far edges left out
     EXPECT_EQ(At(swatch, 12, 11), kBlue);
     EXPECT_EQ(At(swatch, 13, 11), menuColour);
     EXPECT_EQ(At(swatch, 12, 12), menuColour);
@@ -600,7 +600,7 @@ TEST_F(MenuImages, ToolbarImageOffsetOfACommand)
         int offset;
     };
     const Case cases[] = {
-        {100, 9150, TRUE, 7},   // image 0: the caller's value stays
+        {100, 9150, TRUE, 7},  // image 0: the caller's value stays
         {101, 9150, TRUE, 1},
         {102, 9150, FALSE, 7},  // no button
         {100, 9159, FALSE, 7},  // no toolbar
@@ -677,9 +677,7 @@ TEST_F(MenuImages, ToolbarItemImagesGoToTheRecordEachItemCarries)
     CToolBar toolbar;
     ASSERT_TRUE(toolbar.LoadToolBar(9161u));
     menu.SetToolbarItemImages(&toolbar, 9161);
-    auto dataAt = [&menu](UINT position) {
-        return platform::GetMenuItemData(menu.m_hMenu, position, MF_BYPOSITION);
-    };
+    auto dataAt = [&menu](UINT position) { return platform::GetMenuItemData(menu.m_hMenu, position, MF_BYPOSITION); };
     EXPECT_EQ(dataAt(0), reinterpret_cast<ULONG_PTR>(a));
     EXPECT_EQ(dataAt(1), reinterpret_cast<ULONG_PTR>(b));
     EXPECT_EQ(a->m_imageIndex, 0);

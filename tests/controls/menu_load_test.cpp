@@ -321,7 +321,8 @@ TEST_F(MenuLoad, InsertingAtAPositionKeepsRecordsInLine)
         UINT position;
         const char* caption;
     };
-    for (const Case& c : {Case{static_cast<UINT>(-1), "end"}, Case{99, "beyond"}, Case{1, "second"}, Case{0, "first"}}) {
+    for (const Case& c :
+         {Case{static_cast<UINT>(-1), "end"}, Case{99, "beyond"}, Case{1, "second"}, Case{0, "first"}}) {
         ASSERT_TRUE(menu_.InsertItem(c.position, c.caption, MF_BYPOSITION, 10, -1)) << c.caption;
     }
     const std::vector<std::string> want = {"first", "A", "second", "B", "end", "beyond"};
@@ -679,7 +680,7 @@ TEST_F(MenuLoad, ToolbarImageSizeOnlyGrows)
     EXPECT_EQ(wxSize(menu_.m_imageWidth, menu_.m_imageHeight), wxSize(24, 22));
     const int i100 = menu_.FindGlobalImage(100);
     EXPECT_EQ(At(KiroMenu::s_images.GetImage(i100), 5, 5), kGreen);  // its first button's image
-    EXPECT_EQ(menu_.m_items[0]->m_globalImageIndex, i100);  // the third button's image 2 is never asked for
+    EXPECT_EQ(menu_.m_items[0]->m_globalImageIndex, i100);           // the third button's image 2 is never asked for
     EXPECT_EQ(At(KiroMenu::s_images.GetImage(menu_.FindGlobalImage(101)), 5, 5), kYellow);
 
     // A 16 by 15 toolbar afterwards: the size stays and its strip (red, blue, green) is cut 24

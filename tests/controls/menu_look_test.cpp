@@ -14,17 +14,17 @@ using platform::OsVersion;
 
 namespace {
 
-OsVersion Nt(DWORD major, DWORD minor) {
-    return {platform::PackNtVersion(major, minor), std::make_pair(major, minor)};
-}
-OsVersion Win9x(DWORD major, DWORD minor) {
+OsVersion Nt(DWORD major, DWORD minor) { return {platform::PackNtVersion(major, minor), std::make_pair(major, minor)}; }
+OsVersion Win9x(DWORD major, DWORD minor)
+{
     return {platform::Pack9xVersion(major, minor), std::make_pair(major, minor)};
 }
 
 // Puts the process-wide look back as it was, and the system's own providers.
 class MenuLook : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         shell_ = KiroMenu::s_shellType;
         xp_ = KiroMenu::s_drawModeXp;
         other_ = KiroMenu::s_drawModeOther;
@@ -32,7 +32,8 @@ protected:
         classic_ = KiroMenu::s_classicTheme;
         ResetTheme();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         platform::SetOsVersionProvider({});
         platform::SetDesktopThemeProvider({});
         KiroMenu::s_shellType = shell_;
@@ -41,19 +42,22 @@ protected:
         KiroMenu::s_themeRead = themeRead_;
         KiroMenu::s_classicTheme = classic_;
     }
-    static void ResetTheme() {
+    static void ResetTheme()
+    {
         KiroMenu::s_themeRead = FALSE;
         KiroMenu::s_classicTheme = FALSE;
     }
     // A theme provider that counts its reads.
-    void Theme(std::optional<std::string> value) {
+    void Theme(std::optional<std::string> value)
+    {
         themeReads_ = 0;
         platform::SetDesktopThemeProvider([this, value] {
             ++themeReads_;
             return value;
         });
     }
-    void Shell(const OsVersion& version) {
+    void Shell(const OsVersion& version)
+    {
         platform::SetOsVersionProvider([version] { return version; });
         KiroMenu::s_shellType = KiroMenu::DetectShellType();
     }
@@ -66,7 +70,8 @@ private:
 
 }  // namespace
 
-TEST_F(MenuLook, VersionClassOfEachSystem) {
+TEST_F(MenuLook, VersionClassOfEachSystem)
+{
     struct Case {
         const char* name;
         OsVersion version;
@@ -97,7 +102,8 @@ TEST_F(MenuLook, VersionClassOfEachSystem) {
     EXPECT_EQ(KiroMenu::DetectShellType(), 1) << "this system";
 }
 
-TEST_F(MenuLook, ALaterSystemHasNoFlatLookAndTheOtherDrawModeDecides) {
+TEST_F(MenuLook, ALaterSystemHasNoFlatLookAndTheOtherDrawModeDecides)
+{
     Theme(std::nullopt);
     Shell(Nt(6, 1));
     EXPECT_EQ(KiroMenu::s_shellType, 1);
@@ -114,7 +120,8 @@ TEST_F(MenuLook, ALaterSystemHasNoFlatLookAndTheOtherDrawModeDecides) {
     EXPECT_FALSE(KiroMenu::GetActiveSelectDisabled());  // the flat painter's flag
 }
 
-TEST_F(MenuLook, NtFourIsRecognisedButNeverReadsTheTheme) {
+TEST_F(MenuLook, NtFourIsRecognisedButNeverReadsTheTheme)
+{
     Theme(std::string("Windows Classic.theme"));
     Shell(Nt(4, 0));
     KiroMenu::s_drawModeXp = 1;
@@ -126,7 +133,8 @@ TEST_F(MenuLook, NtFourIsRecognisedButNeverReadsTheTheme) {
     EXPECT_FALSE(KiroMenu::s_themeRead);
 }
 
-TEST_F(MenuLook, RecognisedShells) {
+TEST_F(MenuLook, RecognisedShells)
+{
     const std::vector<std::pair<int, BOOL>> cases = {{0, FALSE}, {1, FALSE}, {2, TRUE}, {3, TRUE},
                                                      {4, TRUE},  {5, TRUE},  {6, TRUE}, {7, TRUE}};
     for (auto [shell, want] : cases) {
@@ -135,7 +143,8 @@ TEST_F(MenuLook, RecognisedShells) {
     }
 }
 
-TEST_F(MenuLook, ClassicThemeOnTheFlatLookSystem) {
+TEST_F(MenuLook, ClassicThemeOnTheFlatLookSystem)
+{
     struct Case {
         std::optional<std::string> theme;
         bool classic;
@@ -148,7 +157,7 @@ TEST_F(MenuLook, ClassicThemeOnTheFlatLookSystem) {
         {std::string("Windows Classic.theme.bak"), false},
         {std::string("Classic.theme"), false},  // shorter than the name
         {std::string(""), false},
-        {std::nullopt, false},                  // no key, or a read that fails
+        {std::nullopt, false},  // no key, or a read that fails
         // Longer than the value buffer: the read fails.
         {std::string(300, 'x') + "Windows Classic.theme", false},
     };
@@ -167,7 +176,8 @@ TEST_F(MenuLook, ClassicThemeOnTheFlatLookSystem) {
     }
 }
 
-TEST_F(MenuLook, TheThemeIsReadOncePerProcess) {
+TEST_F(MenuLook, TheThemeIsReadOncePerProcess)
+{
     Theme(std::string("Windows Classic.theme"));
     Shell(Nt(5, 1));
     EXPECT_TRUE(KiroMenu::IsClassicTheme());
@@ -178,7 +188,8 @@ TEST_F(MenuLook, TheThemeIsReadOncePerProcess) {
     EXPECT_EQ(themeReads_, 0);
 }
 
-TEST_F(MenuLook, SetDrawModeChoosesOnePainterForEverySystem) {
+TEST_F(MenuLook, SetDrawModeChoosesOnePainterForEverySystem)
+{
     Theme(std::nullopt);
     const std::vector<OsVersion> systems = {Nt(5, 1), Nt(4, 0), Nt(6, 1), Win9x(4, 10), Win9x(3, 0)};
     for (int mode : {0, 1, 2}) {
@@ -194,7 +205,8 @@ TEST_F(MenuLook, SetDrawModeChoosesOnePainterForEverySystem) {
     }
 }
 
-TEST(MenuColours, BlendTowardWhite) {
+TEST(MenuColours, BlendTowardWhite)
+{
     struct Case {
         COLORREF colour;
         double factor;
@@ -203,26 +215,26 @@ TEST(MenuColours, BlendTowardWhite) {
     const std::vector<Case> cases = {
         {RGB(49, 106, 197), 0.85, RGB(224, 232, 246)},
         {RGB(49, 106, 197), 1.0, RGB(255, 255, 255)},
-        {RGB(0, 0, 0), 0.5, RGB(127, 127, 127)},          // truncated
+        {RGB(0, 0, 0), 0.5, RGB(127, 127, 127)},  // truncated
         {RGB(49, 106, 197), 0.0, RGB(49, 106, 197)},
         {RGB(49, 106, 197), -0.2, RGB(49, 106, 197)},
         {RGB(49, 106, 197), 1.5, RGB(49, 106, 197)},
         {0xFF000000u | RGB(10, 20, 30), 0.0, 0xFF000000u | RGB(10, 20, 30)},  // unchanged, top byte too
-        {0xFF000000u | RGB(0, 0, 0), 1.0, RGB(255, 255, 255)},                 // top byte cleared
+        {0xFF000000u | RGB(0, 0, 0), 1.0, RGB(255, 255, 255)},                // top byte cleared
     };
     for (const Case& c : cases)
-        EXPECT_EQ(KiroMenu::BlendTowardWhite(c.colour, c.factor), c.want)
-            << std::hex << c.colour << " " << c.factor;
+        EXPECT_EQ(KiroMenu::BlendTowardWhite(c.colour, c.factor), c.want) << std::hex << c.colour << " " << c.factor;
 }
 
-TEST(MenuColours, ScaleTowardBlack) {
+TEST(MenuColours, ScaleTowardBlack)
+{
     struct Case {
         COLORREF colour;
         double factor;
         COLORREF want;
     };
     const std::vector<Case> cases = {
-        {RGB(200, 100, 51), 0.5, RGB(100, 50, 25)},   // 25.5 truncated
+        {RGB(200, 100, 51), 0.5, RGB(100, 50, 25)},  // 25.5 truncated
         {RGB(200, 100, 51), 1.0, RGB(0, 0, 0)},
         {RGB(255, 255, 255), 0.1, RGB(229, 229, 229)},
         {RGB(200, 100, 51), 0.0, RGB(200, 100, 51)},
@@ -231,11 +243,11 @@ TEST(MenuColours, ScaleTowardBlack) {
         {0x12000000u | RGB(200, 100, 51), 0.5, RGB(100, 50, 25)},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(KiroMenu::ScaleTowardBlack(c.colour, c.factor), c.want)
-            << std::hex << c.colour << " " << c.factor;
+        EXPECT_EQ(KiroMenu::ScaleTowardBlack(c.colour, c.factor), c.want) << std::hex << c.colour << " " << c.factor;
 }
 
-TEST(MenuGlyphs, TickIsSevenStrokesOfThreePixels) {
+TEST(MenuGlyphs, TickIsSevenStrokesOfThreePixels)
+{
     testing_support::PixelCanvas canvas(20, 20);
     const wxPen pen(*wxGREEN, 3);
     const wxBrush brush(*wxBLUE);
@@ -259,7 +271,8 @@ TEST(MenuGlyphs, TickIsSevenStrokesOfThreePixels) {
     EXPECT_EQ(canvas.InkBox(), wxRect(5, 6, 7, 7));
 }
 
-TEST(MenuGlyphs, RadioDotFillsItsBox) {
+TEST(MenuGlyphs, RadioDotFillsItsBox)
+{
     testing_support::PixelCanvas canvas(20, 20);
     KiroMenu menu;
     const COLORREF ink = RGB(0, 0, 160);
@@ -270,7 +283,7 @@ TEST(MenuGlyphs, RadioDotFillsItsBox) {
     EXPECT_TRUE(wxRect(4, 5, 7, 7).Contains(box)) << box.x << "," << box.y << " " << box.width << "x" << box.height;
     EXPECT_GE(box.width, 5);
     EXPECT_GE(box.height, 5);
-    EXPECT_EQ(canvas.At(7, 8), ink);  // the centre
+    EXPECT_EQ(canvas.At(7, 8), ink);                 // the centre
     EXPECT_EQ(canvas.At(4, 5), RGB(255, 255, 255));  // a corner stays clear
     EXPECT_EQ(canvas.Count(wxRect(0, 0, 20, 20), ink), canvas.Count(box, ink));
 }

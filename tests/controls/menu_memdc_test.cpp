@@ -18,8 +18,8 @@ constexpr COLORREF kGreen = RGB(0, 255, 0);
 
 }  // namespace
 
-
-TEST(KiroMenuMemDCTest, PictureReachesTheTargetWhenDestroyed) {
+TEST(KiroMenuMemDCTest, PictureReachesTheTargetWhenDestroyed)
+{
     PixelCanvas target(40, 30, kSentinel);
     const CRect area(10, 5, 30, 20);
     {
@@ -39,7 +39,8 @@ TEST(KiroMenuMemDCTest, PictureReachesTheTargetWhenDestroyed) {
     EXPECT_EQ(target.Count(wxRect(0, 0, 40, 30), kGreen), 20 * 15 - 1);
 }
 
-TEST(KiroMenuMemDCTest, AnEmptyAreaCopiesNothing) {
+TEST(KiroMenuMemDCTest, AnEmptyAreaCopiesNothing)
+{
     PixelCanvas target(10, 10, kSentinel);
     const CRect area(3, 3, 3, 8);
     {
@@ -50,7 +51,8 @@ TEST(KiroMenuMemDCTest, AnEmptyAreaCopiesNothing) {
     EXPECT_EQ(target.Count(wxRect(0, 0, 10, 10), kSentinel), 100);
 }
 
-TEST(KiroMenuMemDCTest, APrintingTargetIsDrawnOnDirectly) {
+TEST(KiroMenuMemDCTest, APrintingTargetIsDrawnOnDirectly)
+{
     wxPrintData print;
     print.SetFilename(wxString::FromUTF8(std::string(QEL_BINARY_DIR) + "/menu_memdc_test.ps"));
     wxPostScriptDC printer(print);

@@ -19,7 +19,8 @@ namespace {
 // menu: [Open 1] [File ▸ [New 2] [Recent ▸ [One 3] [Two 4] [New 2]] [Save 5]] [Exit 6] [Open 1]
 class MenuTree : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(menu.CreateMenu());
         open = AddItem(menu, 1, "Open");
         file = AddPopup(menu, "File");
@@ -39,7 +40,8 @@ protected:
     KiroMenuData* openAgain = nullptr;
 };
 
-std::vector<std::string> Captions(const KiroMenu& m) {
+std::vector<std::string> Captions(const KiroMenu& m)
+{
     std::vector<std::string> out;
     for (const KiroMenuData* r : m.m_items) out.push_back(r->GetCaption());
     return out;
@@ -47,15 +49,15 @@ std::vector<std::string> Captions(const KiroMenu& m) {
 
 }  // namespace
 
-TEST_F(MenuTree, FindOwnerTakesTheFirstPlainItemDepthFirst) {
+TEST_F(MenuTree, FindOwnerTakesTheFirstPlainItemDepthFirst)
+{
     struct Want {
         UINT id;
         KiroMenu* owner;
         int position;
     };
     const std::vector<Want> cases = {
-        {1, &menu, 0}, {2, file, 0}, {3, recent, 0}, {4, recent, 1},
-        {5, file, 2},  {6, &menu, 2}, {99, nullptr, -1},
+        {1, &menu, 0}, {2, file, 0}, {3, recent, 0}, {4, recent, 1}, {5, file, 2}, {6, &menu, 2}, {99, nullptr, -1},
     };
     for (const Want& c : cases) {
         int position = 1234;
@@ -64,12 +66,12 @@ TEST_F(MenuTree, FindOwnerTakesTheFirstPlainItemDepthFirst) {
     }
     // A popup's own handle never matches: the popup item is searched, not taken.
     int position = 0;
-    EXPECT_EQ(menu.FindOwner(static_cast<UINT>(reinterpret_cast<UINT_PTR>(file->m_hMenu)), position),
-              nullptr);
+    EXPECT_EQ(menu.FindOwner(static_cast<UINT>(reinterpret_cast<UINT_PTR>(file->m_hMenu)), position), nullptr);
     EXPECT_EQ(position, -1);
 }
 
-TEST_F(MenuTree, FindNextOwnerVisitsEveryItemOfACommand) {
+TEST_F(MenuTree, FindNextOwnerVisitsEveryItemOfACommand)
+{
     struct Case {
         UINT id;
         std::vector<std::pair<KiroMenu*, int>> want;
@@ -103,22 +105,23 @@ TEST_F(MenuTree, FindNextOwnerVisitsEveryItemOfACommand) {
     }
 }
 
-TEST_F(MenuTree, FindRecordByCommand) {
-    EXPECT_EQ(menu.FindRecordByCommand(1), open);          // its own records first
+TEST_F(MenuTree, FindRecordByCommand)
+{
+    EXPECT_EQ(menu.FindRecordByCommand(1), open);  // its own records first
     EXPECT_EQ(menu.FindRecordByCommand(3), recent->m_items[0]);
     EXPECT_EQ(menu.FindRecordByCommand(2), file->m_items[0]);
     EXPECT_EQ(menu.FindRecordByCommand(5), file->m_items[2]);
     EXPECT_EQ(menu.FindRecordByCommand(99), nullptr);
     // The popup item's record is found by the popup's handle in the menu's own list.
-    EXPECT_EQ(menu.FindRecordByCommand(static_cast<UINT>(reinterpret_cast<UINT_PTR>(file->m_hMenu))),
-              menu.m_items[1]);
+    EXPECT_EQ(menu.FindRecordByCommand(static_cast<UINT>(reinterpret_cast<UINT_PTR>(file->m_hMenu))), menu.m_items[1]);
     // A menu that holds the command but has no record for it.
     delete recent->m_items[1];
     recent->m_items.erase(recent->m_items.begin() + 1);
     EXPECT_EQ(menu.FindRecordByCommand(4), nullptr);
 }
 
-TEST_F(MenuTree, FindRecordByCaptionIsExact) {
+TEST_F(MenuTree, FindRecordByCaptionIsExact)
+{
     EXPECT_EQ(menu.FindRecordByCaption(u"Open"), open);
     EXPECT_EQ(menu.FindRecordByCaption(u"Open again"), openAgain);
     EXPECT_EQ(menu.FindRecordByCaption(u"Two"), recent->m_items[1]);
@@ -130,7 +133,8 @@ TEST_F(MenuTree, FindRecordByCaptionIsExact) {
     EXPECT_EQ(menu.FindRecordByCaption(nullptr), nullptr);
 }
 
-TEST(MenuRecords, PopupsBeforeTheFirstPlainItemAreSearchedFirst) {
+TEST(MenuRecords, PopupsBeforeTheFirstPlainItemAreSearchedFirst)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
     KiroMenu* popup = AddPopup(menu, "Popup");
@@ -139,7 +143,8 @@ TEST(MenuRecords, PopupsBeforeTheFirstPlainItemAreSearchedFirst) {
     EXPECT_EQ(menu.FindRecordByCaption(u"Same"), inner);
 }
 
-TEST(MenuRecords, AlignAcceleratorsPadsTheLeftParts) {
+TEST(MenuRecords, AlignAcceleratorsPadsTheLeftParts)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
     AddItem(menu, 1, "Open\tCtrl+O");
@@ -162,7 +167,7 @@ TEST(MenuRecords, AlignAcceleratorsPadsTheLeftParts) {
         EXPECT_GE(width(left), widest);
         EXPECT_LT(width(left.substr(0, left.size() - 1)), widest);  // not one space more
     }
-    EXPECT_EQ(captions[0], "Open" + std::string(11, ' ') + "\tCtrl+O");   // 20 + 33 = 53
+    EXPECT_EQ(captions[0], "Open" + std::string(11, ' ') + "\tCtrl+O");  // 20 + 33 = 53
     EXPECT_EQ(captions[1], "Properties");
     EXPECT_EQ(captions[2], "Save as" + std::string(7, ' ') + "\tCtrl+Shift+S");  // 33 + 21 = 54
     EXPECT_EQ(captions[3], "");
@@ -170,7 +175,8 @@ TEST(MenuRecords, AlignAcceleratorsPadsTheLeftParts) {
     EXPECT_EQ(menu.FindRecordByCaption(u"Open\tCtrl+O"), nullptr);
 }
 
-TEST(MenuRecords, AlignAcceleratorsEndsWhenASpaceHasNoWidth) {
+TEST(MenuRecords, AlignAcceleratorsEndsWhenASpaceHasNoWidth)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
     AddItem(menu, 1, "A\tX");
@@ -183,7 +189,8 @@ TEST(MenuRecords, AlignAcceleratorsEndsWhenASpaceHasNoWidth) {
     EXPECT_EQ(Captions(menu)[0], "A \tX");  // one space tried, then no more
 }
 
-TEST(MenuRecords, AlignAcceleratorsWithTheMenuFont) {
+TEST(MenuRecords, AlignAcceleratorsWithTheMenuFont)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
     AddItem(menu, 1, "Open\tCtrl+O");
@@ -199,7 +206,8 @@ TEST(MenuRecords, AlignAcceleratorsWithTheMenuFont) {
     EXPECT_EQ(Captions(menu)[1], "Properties of the port");
 }
 
-TEST(MenuRecords, AttachNewRecordPutsTheRecordOnTheItem) {
+TEST(MenuRecords, AttachNewRecordPutsTheRecordOnTheItem)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
     ASSERT_TRUE(menu.AppendMenu(MF_STRING, 7, u"Seven"));
@@ -213,12 +221,13 @@ TEST(MenuRecords, AttachNewRecordPutsTheRecordOnTheItem) {
     EXPECT_EQ(menu.GetMenuState(0, MF_BYPOSITION), MF_OWNERDRAW);
     EXPECT_EQ(menu.GetMenuItemID(1), 9u);
     EXPECT_EQ(menu.GetMenuString(1, MF_BYPOSITION), u"");  // no text was given to the item
-    EXPECT_TRUE(menu.m_items.empty());  // listing the records is the caller's task
+    EXPECT_TRUE(menu.m_items.empty());                     // listing the records is the caller's task
     delete owner;
     delete plain;
 }
 
-TEST(MenuRecords, ResyncGivesEveryItemARecord) {
+TEST(MenuRecords, ResyncGivesEveryItemARecord)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
     KiroMenuData* first = AddItem(menu, 10, "First");
@@ -275,7 +284,8 @@ TEST(MenuRecords, ResyncGivesEveryItemARecord) {
     CMenu::DeleteTempMap();
 }
 
-TEST(MenuRecords, ResyncLeavesEveryItemTheRecordItCarries) {
+TEST(MenuRecords, ResyncLeavesEveryItemTheRecordItCarries)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
     // A record of command 0 that no item carries, first in the list, with the flags of a
@@ -311,7 +321,8 @@ TEST(MenuRecords, ResyncLeavesEveryItemTheRecordItCarries) {
     }
 }
 
-TEST(MenuRecords, ResyncTakesTheTextOfItemsThatHaveOne) {
+TEST(MenuRecords, ResyncTakesTheTextOfItemsThatHaveOne)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
     KiroMenuData* record = AddItem(menu, 5, "Old");
@@ -327,7 +338,8 @@ TEST(MenuRecords, ResyncTakesTheTextOfItemsThatHaveOne) {
     EXPECT_EQ(record->GetCaption(), "New text");
 }
 
-TEST(MenuRecords, ResyncMenuOnlyResyncsFamilyMenus) {
+TEST(MenuRecords, ResyncMenuOnlyResyncsFamilyMenus)
+{
     CMenu plain;
     ASSERT_TRUE(plain.CreateMenu());
     ASSERT_TRUE(plain.AppendMenu(MF_STRING, 1, u"One"));
@@ -344,7 +356,8 @@ TEST(MenuRecords, ResyncMenuOnlyResyncsFamilyMenus) {
     EXPECT_EQ(family.m_items[0]->GetCaption(), "One");
 }
 
-TEST(MenuRecords, ClaimAndMarks) {
+TEST(MenuRecords, ClaimAndMarks)
+{
     KiroMenu menu;
     ASSERT_TRUE(menu.CreateMenu());
     KiroMenuData* a = AddItem(menu, 3, "A");

@@ -16,7 +16,8 @@ using menu_tree::CountedMenu;
 using menu_tree::Registered;
 
 // The captions of the records, in record order ("-" for a record without caption).
-std::vector<std::string> Captions(const KiroMenu& menu) {
+std::vector<std::string> Captions(const KiroMenu& menu)
+{
     std::vector<std::string> out;
     for (const KiroMenuData* record : menu.m_items)
         out.push_back(record->m_caption ? record->GetCaption() : std::string("-"));
@@ -24,7 +25,8 @@ std::vector<std::string> Captions(const KiroMenu& menu) {
 }
 
 // The item data of each position, which for a family menu is the record of that position.
-std::vector<KiroMenuData*> ItemRecords(const KiroMenu& menu) {
+std::vector<KiroMenuData*> ItemRecords(const KiroMenu& menu)
+{
     std::vector<KiroMenuData*> out;
     for (int i = 0; i < menu.GetMenuItemCount(); ++i)
         out.push_back(reinterpret_cast<KiroMenuData*>(
@@ -37,7 +39,8 @@ using Strings = std::vector<std::string>;
 // A menu of five plain items A..E with commands 101..105.
 class FiveItems : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         menu.CreatePopupMenu();
         for (UINT i = 0; i < 5; ++i) {
             const std::string caption(1, static_cast<char>('A' + i));
@@ -49,7 +52,8 @@ protected:
 
 }  // namespace
 
-TEST(KiroMenuRemove, RemovingByPositionOrCommandTakesTheRecordAlong) {
+TEST(KiroMenuRemove, RemovingByPositionOrCommandTakesTheRecordAlong)
+{
     struct Case {
         const char* name;
         UINT item;
@@ -80,7 +84,8 @@ TEST(KiroMenuRemove, RemovingByPositionOrCommandTakesTheRecordAlong) {
     }
 }
 
-TEST(KiroMenuRemove, ItemsOfOneCommandEachTakeOnlyTheirOwnRecord) {
+TEST(KiroMenuRemove, ItemsOfOneCommandEachTakeOnlyTheirOwnRecord)
+{
     for (UINT taken : {0u, 1u}) {
         for (bool deleting : {false, true}) {
             SCOPED_TRACE(std::string(deleting ? "delete " : "remove ") + std::to_string(taken));
@@ -100,7 +105,8 @@ TEST(KiroMenuRemove, ItemsOfOneCommandEachTakeOnlyTheirOwnRecord) {
     }
 }
 
-TEST(KiroMenuRemove, ATextEntryNeverTakesTheRecordThatAnItemCarries) {
+TEST(KiroMenuRemove, ATextEntryNeverTakesTheRecordThatAnItemCarries)
+{
     // The top level of a loaded menu is plain text entries, which carry no record; an item
     // inserted in front of them is owner-drawn and carries its own, of the same command.
     static const bool registered = [] {
@@ -124,7 +130,8 @@ TEST(KiroMenuRemove, ATextEntryNeverTakesTheRecordThatAnItemCarries) {
     }
 }
 
-TEST_F(FiveItems, ByCommandTheMenuOfThePopupThatHoldsTheItemTakesItOut) {
+TEST_F(FiveItems, ByCommandTheMenuOfThePopupThatHoldsTheItemTakesItOut)
+{
     KiroMenu* popup = menu_tree::AddPopup(menu, "More");
     menu_tree::AddItem(*popup, 201, "X");
     menu_tree::AddItem(*popup, 202, "Y");
@@ -139,7 +146,8 @@ TEST_F(FiveItems, ByCommandTheMenuOfThePopupThatHoldsTheItemTakesItOut) {
     EXPECT_TRUE(Registered(popup->m_hMenu));
 }
 
-TEST(KiroMenuRemove, SeparatorsLoseTheirRecordUnlessDeletedWithACaption) {
+TEST(KiroMenuRemove, SeparatorsLoseTheirRecordUnlessDeletedWithACaption)
+{
     struct Case {
         const char* name;
         bool deleting;
@@ -167,7 +175,8 @@ TEST(KiroMenuRemove, SeparatorsLoseTheirRecordUnlessDeletedWithACaption) {
     }
 }
 
-TEST(KiroMenuRemove, APopupEntryTakesItsWholeTreeAlong) {
+TEST(KiroMenuRemove, APopupEntryTakesItsWholeTreeAlong)
+{
     for (bool deleting : {false, true}) {
         SCOPED_TRACE(deleting ? "delete" : "remove");
         CountedMenu::deleted = 0;
@@ -202,7 +211,8 @@ TEST(KiroMenuRemove, APopupEntryTakesItsWholeTreeAlong) {
     }
 }
 
-TEST(KiroMenuRemove, APopupOfAnotherKindKeepsItsMenuWhenOnlyRemoved) {
+TEST(KiroMenuRemove, APopupOfAnotherKindKeepsItsMenuWhenOnlyRemoved)
+{
     for (bool deleting : {false, true}) {
         SCOPED_TRACE(deleting ? "delete" : "remove");
         KiroMenu menu;
@@ -227,7 +237,8 @@ TEST(KiroMenuRemove, APopupOfAnotherKindKeepsItsMenuWhenOnlyRemoved) {
     }
 }
 
-TEST(KiroMenuRemove, AFamilyPopupTheMenuDoesNotOwnStaysWithItsOwner) {
+TEST(KiroMenuRemove, AFamilyPopupTheMenuDoesNotOwnStaysWithItsOwner)
+{
     for (bool deleting : {false, true}) {
         SCOPED_TRACE(deleting ? "delete" : "remove");
         KiroMenu menu;
@@ -243,7 +254,8 @@ TEST(KiroMenuRemove, AFamilyPopupTheMenuDoesNotOwnStaysWithItsOwner) {
     }
 }
 
-TEST(KiroMenuRemove, ByCaptionWithItsNeighbours) {
+TEST(KiroMenuRemove, ByCaptionWithItsNeighbours)
+{
     struct Case {
         const char* name;
         const char* caption;
@@ -278,7 +290,8 @@ TEST(KiroMenuRemove, ByCaptionWithItsNeighbours) {
     }
 }
 
-TEST(KiroMenuRemove, ByCaptionInBothForms) {
+TEST(KiroMenuRemove, ByCaptionInBothForms)
+{
     KiroMenu menu;
     menu.CreatePopupMenu();
     menu_tree::AddItem(menu, 1, "Open");
@@ -292,7 +305,8 @@ TEST(KiroMenuRemove, ByCaptionInBothForms) {
     EXPECT_EQ(menu.GetMenuItemCount(), 1);
 }
 
-TEST(KiroMenuFind, ItemPositionIsTheRecordIndexOfTheExactCaption) {
+TEST(KiroMenuFind, ItemPositionIsTheRecordIndexOfTheExactCaption)
+{
     KiroMenu menu;
     menu.CreatePopupMenu();
     menu_tree::AddSeparator(menu);
@@ -303,7 +317,7 @@ TEST(KiroMenuFind, ItemPositionIsTheRecordIndexOfTheExactCaption) {
     EXPECT_EQ(menu.FindItemPosition(u"Recent"), 2);  // popup records take part
     EXPECT_EQ(menu.FindItemPosition("open"), -1);
     EXPECT_EQ(menu.FindItemPosition("Ope"), -1);
-    EXPECT_EQ(menu.FindItemPosition(""), -1);        // the separator has no caption
+    EXPECT_EQ(menu.FindItemPosition(""), -1);  // the separator has no caption
     EXPECT_EQ(menu.FindItemPosition(static_cast<const char*>(nullptr)), -1);
 
     KiroMenu popupsOnly;
@@ -315,7 +329,8 @@ TEST(KiroMenuFind, ItemPositionIsTheRecordIndexOfTheExactCaption) {
     EXPECT_EQ(popupsOnly.GetMenuItemCount(), 2);
 }
 
-TEST(KiroMenuFind, PopupByCaptionAnywhereInTheTree) {
+TEST(KiroMenuFind, PopupByCaptionAnywhereInTheTree)
+{
     KiroMenu menu;
     menu.CreatePopupMenu();
     menu_tree::AddItem(menu, 1, "Open");
@@ -331,7 +346,8 @@ TEST(KiroMenuFind, PopupByCaptionAnywhereInTheTree) {
     EXPECT_EQ(menu.FindPopupByCaption(static_cast<const WCHAR*>(nullptr)), nullptr);
 }
 
-TEST(KiroMenuFind, PopupByTextFindsPlainTextEntriesOnly) {
+TEST(KiroMenuFind, PopupByTextFindsPlainTextEntriesOnly)
+{
     KiroMenu menu;
     menu.CreateMenu();
     // The top level of a loaded menu: text entries opening the family's popups.

@@ -30,8 +30,8 @@ inline void Put32(Bytes& b, std::uint32_t v)
 inline void Register(platform::ResType type, int id, Bytes bytes, const char* name = nullptr)
 {
     auto* data = new Bytes(std::move(bytes));
-    auto* entry = new platform::ResourceEntry{type, id, name ? (new std::string(name))->c_str() : nullptr,
-                                              data->data(), data->size()};
+    auto* entry = new platform::ResourceEntry{type, id, name ? (new std::string(name))->c_str() : nullptr, data->data(),
+                                              data->size()};
     platform::RegisterResources(entry, 1);
 }
 

@@ -11,7 +11,8 @@
 namespace menu_tree {
 
 // True when the handle is among the family's registered popups.
-inline bool Registered(HMENU handle) {
+inline bool Registered(HMENU handle)
+{
     const auto& all = KiroMenu::s_popupHandles;
     return std::find(all.begin(), all.end(), handle) != all.end();
 }
@@ -28,10 +29,12 @@ class SavedLook {
 public:
     SavedLook()
         : fixed_(platform::UsingFixedSystemColors()), shell_(KiroMenu::s_shellType), xp_(KiroMenu::s_drawModeXp),
-          other_(KiroMenu::s_drawModeOther), themeRead_(KiroMenu::s_themeRead), classic_(KiroMenu::s_classicTheme) {
+          other_(KiroMenu::s_drawModeOther), themeRead_(KiroMenu::s_themeRead), classic_(KiroMenu::s_classicTheme)
+    {
         platform::UseFixedSystemColors(true);
     }
-    ~SavedLook() {
+    ~SavedLook()
+    {
         platform::RestoreFixedSystemColors();
         platform::UseFixedSystemColors(fixed_);
         KiroMenu::s_shellType = shell_;
@@ -49,7 +52,8 @@ private:
     BOOL themeRead_, classic_;
 };
 
-inline KiroMenuData* AddItem(KiroMenu& menu, UINT id, const char* caption, UINT extraFlags = 0) {
+inline KiroMenuData* AddItem(KiroMenu& menu, UINT id, const char* caption, UINT extraFlags = 0)
+{
     auto* record = new KiroMenuData;
     record->SetCaption(caption);
     record->m_flags = MF_OWNERDRAW | extraFlags;
@@ -59,7 +63,8 @@ inline KiroMenuData* AddItem(KiroMenu& menu, UINT id, const char* caption, UINT 
     return record;
 }
 
-inline KiroMenuData* AddSeparator(KiroMenu& menu) {
+inline KiroMenuData* AddSeparator(KiroMenu& menu)
+{
     auto* record = new KiroMenuData;
     record->m_flags = MF_OWNERDRAW | MF_SEPARATOR;
     menu.AppendMenu(record->m_flags, 0, static_cast<const void*>(record));
@@ -69,7 +74,8 @@ inline KiroMenuData* AddSeparator(KiroMenu& menu) {
 
 // A popup of the family under `parent`; Popup is KiroMenu or a class derived from it.
 template <class Popup = KiroMenu>
-Popup* AddPopup(KiroMenu& parent, const char* caption) {
+Popup* AddPopup(KiroMenu& parent, const char* caption)
+{
     auto* popup = new Popup;
     popup->CreatePopupMenu();
     popup->m_checkMarkId = parent.m_checkMarkId;

@@ -239,7 +239,7 @@ TEST(CoInitialize, ThreadsCountSeparately)
             CoUninitialize();
         });
         EXPECT_FALSE(otherSawInit);
-        EXPECT_EQ(other, S_OK);  // its own first call
+        EXPECT_EQ(other, S_OK);           // its own first call
         EXPECT_TRUE(IsComInitialized());  // the other thread's uninitialise did not touch ours
         EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
         CoUninitialize();
@@ -372,10 +372,23 @@ TEST_F(ClassRegistry, ConcurrentRegistrationAndCreation)
 
 TEST(StatusText, EveryKnownCodeHasItsOwnTextAndUnknownCodesNone)
 {
-    const HRESULT known[] = {S_OK, S_FALSE, E_NOTIMPL, E_NOINTERFACE, E_POINTER, E_FAIL, E_OUTOFMEMORY,
-                             E_INVALIDARG, DISP_E_UNKNOWNINTERFACE, DISP_E_MEMBERNOTFOUND,
-                             DISP_E_PARAMNOTFOUND, DISP_E_TYPEMISMATCH, DISP_E_EXCEPTION, DISP_E_BADINDEX,
-                             DISP_E_BADPARAMCOUNT, CO_E_NOTINITIALIZED, REGDB_E_CLASSNOTREG,
+    const HRESULT known[] = {S_OK,
+                             S_FALSE,
+                             E_NOTIMPL,
+                             E_NOINTERFACE,
+                             E_POINTER,
+                             E_FAIL,
+                             E_OUTOFMEMORY,
+                             E_INVALIDARG,
+                             DISP_E_UNKNOWNINTERFACE,
+                             DISP_E_MEMBERNOTFOUND,
+                             DISP_E_PARAMNOTFOUND,
+                             DISP_E_TYPEMISMATCH,
+                             DISP_E_EXCEPTION,
+                             DISP_E_BADINDEX,
+                             DISP_E_BADPARAMCOUNT,
+                             CO_E_NOTINITIALIZED,
+                             REGDB_E_CLASSNOTREG,
                              CO_E_SERVER_EXEC_FAILURE};
     std::set<std::string> texts;
     for (HRESULT hr : known) {

@@ -62,14 +62,14 @@ protected:
 
 TEST_F(FakeTtyTree, ListsDevicesWithDriversAndSkipsPlaceholders)
 {
-    AddTty("tty0", "", -1, false);             // virtual console: no device
-    AddTty("ttyS0", "serial8250", 4);          // 16550A with hardware
-    AddTty("ttyS1", "serial8250", 0);          // placeholder
-    AddTty("ttyS2", "serial8250");             // placeholder without a type file
-    AddTty("ttyS3", "dw-apb-uart");            // another UART driver: no type needed
+    AddTty("tty0", "", -1, false);     // virtual console: no device
+    AddTty("ttyS0", "serial8250", 4);  // 16550A with hardware
+    AddTty("ttyS1", "serial8250", 0);  // placeholder
+    AddTty("ttyS2", "serial8250");     // placeholder without a type file
+    AddTty("ttyS3", "dw-apb-uart");    // another UART driver: no type needed
     AddTty("ttyUSB0", "ftdi_sio");
     AddTty("ttyACM0", "cdc_acm");
-    AddTty("ttyX0", "");                       // a device without a driver
+    AddTty("ttyX0", "");  // a device without a driver
     EXPECT_EQ(Scan(), (Paths{"/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS3", "/dev/ttyUSB0"}));
 }
 

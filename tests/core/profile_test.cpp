@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using platform::GetPrivateProfileString;
 
-const std::string kConnectUtf8 = "\xE8\xBF\x9E\xE6\x8E\xA5";   // 连接
+const std::string kConnectUtf8 = "\xE8\xBF\x9E\xE6\x8E\xA5";  // 连接
 const std::string kConnectGbk = "\xC1\xAC\xBD\xD3";
 const std::string kNoRecordUtf8 = "\xE6\xB2\xA1\xE6\x9C\x89\xE8\xAE\xB0\xE5\xBD\x95!";  // 没有记录!
 
@@ -78,15 +78,8 @@ TEST_F(ProfileFile, ItemValues)
         std::string value;
     };
     const Case cases[] = {
-        {"Item=1", "1"},
-        {"Item=12", "12"},
-        {"Item= 1", "1"},
-        {"Item=1 ", "1"},
-        {"Item\t=\t0", "0"},
-        {"  Item  =  2  ", "2"},
-        {"Item=", ""},
-        {"Item=   ", ""},
-        {"Item=x1", "x1"},
+        {"Item=1", "1"},         {"Item=12", "12"}, {"Item= 1", "1"}, {"Item=1 ", "1"},  {"Item\t=\t0", "0"},
+        {"  Item  =  2  ", "2"}, {"Item=", ""},     {"Item=   ", ""}, {"Item=x1", "x1"},
     };
     for (const auto& c : cases) {
         Write("[Section1]\r\n" + c.line + "\r\n");
@@ -123,16 +116,9 @@ TEST_F(ProfileFile, OnePairOfEnclosingQuotesIsRemoved)
         std::string value;
     };
     const Case cases[] = {
-        {"\"abc\"", "abc"},
-        {"'abc'", "abc"},
-        {"  \" a b \"  ", " a b "},
-        {"\"\"x\"\"", "\"x\""},
-        {"\"abc", "\"abc"},
-        {"abc\"", "abc\""},
-        {"\"abc'", "\"abc'"},
-        {"\"\"", ""},
-        {"\"", "\""},
-        {"a\"b\"c", "a\"b\"c"},
+        {"\"abc\"", "abc"}, {"'abc'", "abc"},       {"  \" a b \"  ", " a b "}, {"\"\"x\"\"", "\"x\""},
+        {"\"abc", "\"abc"}, {"abc\"", "abc\""},     {"\"abc'", "\"abc'"},       {"\"\"", ""},
+        {"\"", "\""},       {"a\"b\"c", "a\"b\"c"},
     };
     for (const auto& c : cases) {
         Write("[Section1]\nk=" + c.raw + "\n");

@@ -44,7 +44,10 @@ TEST(CodePage, Utf8ValidationIsStrict)
         {"F5 lead", "\xF5\x80\x80\x80", false},
         {"lone continuation", "a\x80", false},
         {"truncated at the end", "\xE4\xB8", false},
-        {"truncated before ASCII", "\xE4\xB8" "a", false},
+        {"truncated before ASCII",
+         "\xE4\xB8"
+         "a",
+         false},
         {"FF byte", "\xFF", false},
         {"GBK text", kZhongWenGbk, false},
     };
@@ -82,8 +85,15 @@ TEST(CodePage, FromCodePageReplacesUndecodableBytesAndGoesOn)
         {"FF between characters", "\xD6\xD0\xFF\xCE\xC4", "\xE4\xB8\xAD" + kReplacement + "\xE6\x96\x87"},
         {"lead byte cut off at the end", "\xD6\xD0\xD6", "\xE4\xB8\xAD" + kReplacement},
         {"lead byte before a blank", "\x81 ok", kReplacement + " ok"},
-        {"lead byte before DEL", "\x81\x7F" "a", kReplacement + "\x7F" "a"},
-        {"several bad bytes", "\xFF\xFF" "a", kReplacement + kReplacement + "a"},
+        {"lead byte before DEL",
+         "\x81\x7F"
+         "a",
+         kReplacement + "\x7F"
+                        "a"},
+        {"several bad bytes",
+         "\xFF\xFF"
+         "a",
+         kReplacement + kReplacement + "a"},
     };
     for (const auto& c : cases) {
         const std::string out = FromCodePage(c.bytes);
@@ -98,10 +108,14 @@ TEST(CodePage, ToGbkEncodesAndMarksUnmappableCharacters)
     EXPECT_EQ(ToGbk("CONNECT"), "CONNECT");
     EXPECT_EQ(ToGbk(kZhongWenUtf8), kZhongWenGbk);
     // An emoji and a Hangul syllable missing from GBK each become one '?'.
-    EXPECT_EQ(ToGbk("a\xF0\x9F\x98\x80" "b"), "a?b");
+    EXPECT_EQ(ToGbk("a\xF0\x9F\x98\x80"
+                    "b"),
+              "a?b");
     EXPECT_EQ(ToGbk("\xEA\xB0\x80" + kZhongWenUtf8), "?" + kZhongWenGbk);
     // Bytes that are no UTF-8 at all do not stop the conversion.
-    EXPECT_EQ(ToGbk("x\xFF" "y"), "x?y");
+    EXPECT_EQ(ToGbk("x\xFF"
+                    "y"),
+              "x?y");
     EXPECT_EQ(ToGbk("x\xE4\xB8"), "x?");
 }
 
@@ -110,9 +124,9 @@ TEST(CodePage, GbkRoundTrips)
     const std::string texts[] = {
         kZhongWenUtf8,
         "\xE5\x85\x89\xE5\x8A\x9F\xE7\x8E\x87\xE6\xB5\x8B\xE8\xAF\x95\xE6\x8A\xA5\xE5\x91\x8A",  // 光功率测试报告
-        "\xE8\xBF\x9E\xE6\x8E\xA5\xE6\x88\x90\xE5\x8A\x9F!",  // 连接成功!
-        "\xE6\x97\xB6\xE9\x97\xB4 12:30",                        // 时间 12:30
-        "\xE5\x88\x86",                                          // 分
+        "\xE8\xBF\x9E\xE6\x8E\xA5\xE6\x88\x90\xE5\x8A\x9F!",                                     // 连接成功!
+        "\xE6\x97\xB6\xE9\x97\xB4 12:30",                                                        // 时间 12:30
+        "\xE5\x88\x86",                                                                          // 分
     };
     for (const auto& t : texts) {
         const std::string gbk = ToGbk(t);
@@ -143,7 +157,12 @@ TEST(CodePage, CutToBytesKeepsWholeCharacters)
         {"GBK pair kept together", kZhongWenGbk, 3, "\xD6\xD0"},
         {"GBK after ASCII", "a" + kZhongWenGbk, 2, "a"},
         {"GBK after ASCII, room for one pair", "a" + kZhongWenGbk, 3, "a\xD6\xD0"},
-        {"GBK single lead byte at the cut", "\xD6\xD0" "ab\xCE\xC4", 4, "\xD6\xD0" "ab"},
+        {"GBK single lead byte at the cut",
+         "\xD6\xD0"
+         "ab\xCE\xC4",
+         4,
+         "\xD6\xD0"
+         "ab"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CutToBytes(c.bytes, c.max), c.cut) << c.what;

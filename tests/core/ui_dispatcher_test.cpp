@@ -175,9 +175,7 @@ TEST_P(UiDispatcherWake, WaitUntilWakes)
             flag = true;
             ui.NotifyAbort();
             break;
-        case Wake::QueuedCall:
-            ui.Invoke([&] { ran = true; }, abort);
-            break;
+        case Wake::QueuedCall: ui.Invoke([&] { ran = true; }, abort); break;
         }
     });
     const auto start = std::chrono::steady_clock::now();
@@ -188,8 +186,7 @@ TEST_P(UiDispatcherWake, WaitUntilWakes)
     EXPECT_LT(waited, kPatience);
 }
 
-INSTANTIATE_TEST_SUITE_P(All, UiDispatcherWake,
-                         ::testing::Values(Wake::Poke, Wake::NotifyAbort, Wake::QueuedCall));
+INSTANTIATE_TEST_SUITE_P(All, UiDispatcherWake, ::testing::Values(Wake::Poke, Wake::NotifyAbort, Wake::QueuedCall));
 
 TEST(UiDispatcher, BindToCurrentThreadMovesTheUiThread)
 {

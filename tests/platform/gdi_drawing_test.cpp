@@ -45,11 +45,13 @@ TEST_F(GdiDrawing, Draw3dRectGivesTheFarCornersToTheSecondColour)
     PixelCanvas c(10, 10);
     platform::Draw3dRect(c.dc(), wxRect(1, 1, 5, 4), kRed, kBlue);
     c.Finish();
-    struct { int x, y; COLORREF want; } cases[] = {
+    struct {
+        int x, y;
+        COLORREF want;
+    } cases[] = {
         {1, 1, kRed},  {4, 1, kRed},  {5, 1, kBlue},  // top-right corner: second colour
         {1, 3, kRed},  {1, 4, kBlue},                 // bottom-left corner: second colour
-        {5, 4, kBlue}, {3, 4, kBlue}, {5, 2, kBlue},
-        {2, 2, kWhite}, {6, 1, kWhite}, {1, 5, kWhite},
+        {5, 4, kBlue}, {3, 4, kBlue}, {5, 2, kBlue}, {2, 2, kWhite}, {6, 1, kWhite}, {1, 5, kWhite},
     };
     for (const auto& k : cases) EXPECT_EQ(c.At(k.x, k.y), k.want) << k.x << "," << k.y;
 }
@@ -61,12 +63,12 @@ TEST_F(GdiDrawing, LinesLeaveOutTheirEndPoint)
         wxRect ink;  // expected bounding box
         int count;
     } cases[] = {
-        {2, 5, 8, 5, wxRect(2, 5, 6, 1), 6},   // rightwards: x = 2..7
-        {8, 5, 2, 5, wxRect(3, 5, 6, 1), 6},   // leftwards: x = 8..3
-        {4, 1, 4, 9, wxRect(4, 1, 1, 8), 8},   // down
-        {4, 9, 4, 1, wxRect(4, 2, 1, 8), 8},   // up
-        {1, 1, 5, 5, wxRect(1, 1, 4, 4), 4},   // diagonal: (1,1)..(4,4)
-        {3, 3, 3, 3, wxRect(), 0},             // no length: nothing
+        {2, 5, 8, 5, wxRect(2, 5, 6, 1), 6},  // rightwards: x = 2..7
+        {8, 5, 2, 5, wxRect(3, 5, 6, 1), 6},  // leftwards: x = 8..3
+        {4, 1, 4, 9, wxRect(4, 1, 1, 8), 8},  // down
+        {4, 9, 4, 1, wxRect(4, 2, 1, 8), 8},  // up
+        {1, 1, 5, 5, wxRect(1, 1, 4, 4), 4},  // diagonal: (1,1)..(4,4)
+        {3, 3, 3, 3, wxRect(), 0},            // no length: nothing
     };
     for (const Case& k : cases) {
         PixelCanvas c(12, 12);
@@ -85,10 +87,10 @@ TEST_F(GdiDrawing, PenMovesAndDrawsConnectedLines)
     pen.LineTo(1, 1);
     pen.LineTo(8, 1);
     c.Finish();
-    EXPECT_EQ(c.At(1, 8), kRed);   // the start point is drawn
-    EXPECT_EQ(c.At(1, 1), kRed);   // the corner: the second line's start
+    EXPECT_EQ(c.At(1, 8), kRed);  // the start point is drawn
+    EXPECT_EQ(c.At(1, 1), kRed);  // the corner: the second line's start
     EXPECT_EQ(c.At(7, 1), kRed);
-    EXPECT_EQ(c.At(8, 1), kWhite); // the last end point is not
+    EXPECT_EQ(c.At(8, 1), kWhite);  // the last end point is not
     EXPECT_EQ(c.Count(wxRect(0, 0, 10, 10), kRed), 14);
 }
 
@@ -139,8 +141,8 @@ TEST_F(GdiDrawing, EdgeAdjustMiddleAndPartialSides)
     c.Finish();
     EXPECT_EQ(c.At(5, 5), platform::SysColor(COLOR_BTNFACE));
     EXPECT_EQ(c.At(17, 1), platform::SysColor(COLOR_BTNHIGHLIGHT));
-    EXPECT_EQ(c.At(15, 5), kWhite);  // no left side
-    EXPECT_EQ(c.At(17, 10), kWhite); // no bottom side
+    EXPECT_EQ(c.At(15, 5), kWhite);   // no left side
+    EXPECT_EQ(c.At(17, 10), kWhite);  // no bottom side
 }
 
 TEST_F(GdiDrawing, FocusRectangleInvertsTheDotsAndASecondDrawErasesIt)
@@ -240,11 +242,11 @@ TEST_F(GdiDrawing, StateDrawingNormalAndEmbossed)
         PixelCanvas c(10, 10, bg);
         platform::DrawState(c.dc(), SmallImage(), 2, 2, 0, 0, DSS_DISABLED);
         c.Finish();
-        EXPECT_EQ(c.At(2, 2), shadow);     // ink in the shadow colour in place
-        EXPECT_EQ(c.At(6, 5), hi);         // ink (3, 2) shifted by (1, 1) in the highlight
+        EXPECT_EQ(c.At(2, 2), shadow);  // ink in the shadow colour in place
+        EXPECT_EQ(c.At(6, 5), hi);      // ink (3, 2) shifted by (1, 1) in the highlight
         EXPECT_EQ(c.At(6, 2), bg);
-        EXPECT_EQ(c.At(3, 3), hi);         // white is no ink: only the highlight of ink (0, 0) lands there
-        EXPECT_EQ(c.At(4, 4), bg);         // transparent, and its upper-left neighbour is white: nothing
+        EXPECT_EQ(c.At(3, 3), hi);  // white is no ink: only the highlight of ink (0, 0) lands there
+        EXPECT_EQ(c.At(4, 4), bg);  // transparent, and its upper-left neighbour is white: nothing
     }
 }
 

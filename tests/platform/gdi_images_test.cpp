@@ -16,23 +16,26 @@ COLORREF Pixel(const wxImage& img, int x, int y)
 
 TEST(GdiColours, GreyValuesTruncateTheWeightedSum)
 {
-    struct { COLORREF c; int grey; } cases[] = {
-        {RGB(255, 0, 0), 76},   {RGB(0, 255, 0), 149},     {RGB(0, 0, 255), 29},
-        {RGB(255, 255, 255), 255}, {RGB(128, 128, 128), 127}, {RGB(1, 1, 1), 0},
-        {RGB(0, 0, 0), 0},
+    struct {
+        COLORREF c;
+        int grey;
+    } cases[] = {
+        {RGB(255, 0, 0), 76},      {RGB(0, 255, 0), 149}, {RGB(0, 0, 255), 29}, {RGB(255, 255, 255), 255},
+        {RGB(128, 128, 128), 127}, {RGB(1, 1, 1), 0},     {RGB(0, 0, 0), 0},
     };
     for (const auto& k : cases) EXPECT_EQ(platform::GreyValue(k.c), k.grey) << std::hex << k.c;
 }
 
 TEST(GdiColours, DarkenColorByAFactor)
 {
-    struct { COLORREF c; double factor; COLORREF want; } cases[] = {
-        {RGB(200, 100, 4), 0.25, RGB(150, 75, 3)},
-        {RGB(255, 255, 255), 0.25, RGB(191, 191, 191)},
-        {RGB(200, 100, 4), 0.0, RGB(200, 100, 4)},
-        {RGB(200, 100, 4), 1.5, RGB(200, 100, 4)},
-        {RGB(200, 100, 4), -0.5, RGB(200, 100, 4)},
-        {RGB(200, 100, 4), 1.0, RGB(0, 0, 0)},
+    struct {
+        COLORREF c;
+        double factor;
+        COLORREF want;
+    } cases[] = {
+        {RGB(200, 100, 4), 0.25, RGB(150, 75, 3)},       {RGB(255, 255, 255), 0.25, RGB(191, 191, 191)},
+        {RGB(200, 100, 4), 0.0, RGB(200, 100, 4)},       {RGB(200, 100, 4), 1.5, RGB(200, 100, 4)},
+        {RGB(200, 100, 4), -0.5, RGB(200, 100, 4)},      {RGB(200, 100, 4), 1.0, RGB(0, 0, 0)},
         {0xFF000000u | RGB(8, 8, 8), 0.5, RGB(4, 4, 4)},  // the top byte is cleared
     };
     for (const auto& k : cases) EXPECT_EQ(platform::DarkenColor(k.c, k.factor), k.want) << k.factor;
@@ -154,8 +157,8 @@ TEST(GdiImages, FadeShadowAndEmboss)
     ASSERT_EQ(emb.GetWidth(), 4);
     ASSERT_EQ(emb.GetHeight(), 3);
     EXPECT_EQ(Pixel(emb, 0, 0), RGB(128, 128, 128));  // ink in place: shadow
-    EXPECT_EQ(emb.GetAlpha(1, 0), 0);                  // not in the shape
-    EXPECT_EQ(emb.GetAlpha(0, 1), 0);                  // white is no ink
+    EXPECT_EQ(emb.GetAlpha(1, 0), 0);                 // not in the shape
+    EXPECT_EQ(emb.GetAlpha(0, 1), 0);                 // white is no ink
     EXPECT_EQ(Pixel(emb, 3, 2), RGB(255, 255, 254));  // ink (2, 1) shifted: highlight
     EXPECT_EQ(Pixel(emb, 1, 1), RGB(128, 128, 128));  // shadow drawn over the highlight of (0, 0)
 }

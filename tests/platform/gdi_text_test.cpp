@@ -48,7 +48,10 @@ TEST(GdiText, WordBreakBreaksAtTheLastBlankThatFits)
     PixelCanvas c(300, 100);
     const int line = c.dc().GetCharHeight();
     const int w = Width(c.dc(), "Delete all") + 2;
-    struct { const char* text; int lines; } cases[] = {
+    struct {
+        const char* text;
+        int lines;
+    } cases[] = {
         {"Delete all records", 2},
         {"Delete all", 1},
         {"Delete all Delete all", 2},
@@ -58,8 +61,10 @@ TEST(GdiText, WordBreakBreaksAtTheLastBlankThatFits)
     for (const auto& k : cases) {
         wxRect r(0, 0, w, 5);
         platform::DrawText(c.dc(), std::string(k.text), r, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
-        if (k.lines > 0) EXPECT_EQ(r.height, k.lines * line) << k.text;
-        else EXPECT_GT(r.height, 2 * line) << k.text;
+        if (k.lines > 0)
+            EXPECT_EQ(r.height, k.lines * line) << k.text;
+        else
+            EXPECT_GT(r.height, 2 * line) << k.text;
         EXPECT_LE(r.width, w) << k.text;
     }
     wxRect single(0, 0, w, 5);
@@ -74,10 +79,8 @@ TEST(GdiText, AlignmentFlagsPlaceTheInk)
         UINT format;
         const char* name;
     } cases[] = {
-        {DT_SINGLELINE | DT_LEFT, "left"},
-        {DT_SINGLELINE | DT_CENTER, "center"},
-        {DT_SINGLELINE | DT_RIGHT, "right"},
-        {DT_SINGLELINE | DT_VCENTER | DT_CENTER, "vcenter"},
+        {DT_SINGLELINE | DT_LEFT, "left"},     {DT_SINGLELINE | DT_CENTER, "center"},
+        {DT_SINGLELINE | DT_RIGHT, "right"},   {DT_SINGLELINE | DT_VCENTER | DT_CENTER, "vcenter"},
         {DT_SINGLELINE | DT_BOTTOM, "bottom"},
     };
     const wxRect box(20, 10, 200, 60);
@@ -91,12 +94,18 @@ TEST(GdiText, AlignmentFlagsPlaceTheInk)
         const int left = ink.x - box.x, right = box.GetRight() - ink.GetRight();
         const int top = ink.y - box.y, bottom = box.GetBottom() - ink.GetBottom();
         SCOPED_TRACE(k.name);
-        if (k.format & DT_CENTER) EXPECT_LE(std::abs(left - right), 3);
-        else if (k.format & DT_RIGHT) EXPECT_LE(right, 3);
-        else EXPECT_LE(left, 3);
-        if (k.format & DT_VCENTER) EXPECT_LE(std::abs(top - bottom), 6);
-        else if (k.format & DT_BOTTOM) EXPECT_LT(bottom, 10);
-        else EXPECT_LT(top, 10);
+        if (k.format & DT_CENTER)
+            EXPECT_LE(std::abs(left - right), 3);
+        else if (k.format & DT_RIGHT)
+            EXPECT_LE(right, 3);
+        else
+            EXPECT_LE(left, 3);
+        if (k.format & DT_VCENTER)
+            EXPECT_LE(std::abs(top - bottom), 6);
+        else if (k.format & DT_BOTTOM)
+            EXPECT_LT(bottom, 10);
+        else
+            EXPECT_LT(top, 10);
     }
 }
 
@@ -114,7 +123,7 @@ TEST(GdiText, EndEllipsisCutsWhatDoesNotFit)
 {
     QEL_REQUIRE_DISPLAY();
     PixelCanvas c(300, 40);
-    const int w = Width(c.dc(), "Calibrate") ;
+    const int w = Width(c.dc(), "Calibrate");
     wxRect measure(0, 0, w, 20);
     platform::DrawText(c.dc(), std::string("Calibrate the power meter"), measure,
                        DT_CALCRECT | DT_SINGLELINE | DT_END_ELLIPSIS);
@@ -134,8 +143,7 @@ TEST(GdiText, EndEllipsisCutsWhatDoesNotFit)
     platform::DrawText(dots.dc(), std::string("..."), d, DT_SINGLELINE | DT_NOCLIP);
     dots.Finish();
     for (int y = 0; y < 20; ++y)
-        for (int x = cutWidth - dotsWidth; x < cutWidth; ++x)
-            ASSERT_EQ(c.At(x, y), dots.At(x, y)) << x << "," << y;
+        for (int x = cutWidth - dotsWidth; x < cutWidth; ++x) ASSERT_EQ(c.At(x, y), dots.At(x, y)) << x << "," << y;
 }
 
 TEST(GdiText, TextIsClippedUnlessNoClip)
@@ -146,8 +154,10 @@ TEST(GdiText, TextIsClippedUnlessNoClip)
         wxRect r(10, 5, 12, 20);
         platform::DrawText(c.dc(), std::string("MMMMMMMM"), r, DT_SINGLELINE | (noClip ? DT_NOCLIP : 0));
         c.Finish();
-        if (noClip) EXPECT_GT(c.InkBox().GetRight(), 30);
-        else EXPECT_LE(c.InkBox().GetRight(), 21);
+        if (noClip)
+            EXPECT_GT(c.InkBox().GetRight(), 30);
+        else
+            EXPECT_LE(c.InkBox().GetRight(), 21);
     }
 }
 

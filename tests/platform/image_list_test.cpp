@@ -8,7 +8,8 @@
 
 namespace {
 
-wxImage Solid(int w, int h, unsigned char r, unsigned char g, unsigned char b) {
+wxImage Solid(int w, int h, unsigned char r, unsigned char g, unsigned char b)
+{
     wxImage image(w, h);
     image.SetRGB(wxRect(0, 0, w, h), r, g, b);
     return image;
@@ -16,7 +17,8 @@ wxImage Solid(int w, int h, unsigned char r, unsigned char g, unsigned char b) {
 
 }  // namespace
 
-TEST(ImageList, HoldsNothingWithoutAHandle) {
+TEST(ImageList, HoldsNothingWithoutAHandle)
+{
     CImageList list;
     EXPECT_EQ(list.GetSafeHandle(), 0u);
     EXPECT_EQ(list.GetImageCount(), 0);
@@ -29,7 +31,8 @@ TEST(ImageList, HoldsNothingWithoutAHandle) {
     EXPECT_FALSE(list.GetImageSize(&cx, &cy));
 }
 
-TEST(ImageList, CreateRefusesABadSizeOrASecondList) {
+TEST(ImageList, CreateRefusesABadSizeOrASecondList)
+{
     CImageList list;
     EXPECT_FALSE(list.Create(0, 15, ILC_MASK, 1, 1));
     EXPECT_FALSE(list.Create(16, -1, ILC_MASK, 1, 1));
@@ -42,7 +45,8 @@ TEST(ImageList, CreateRefusesABadSizeOrASecondList) {
     EXPECT_EQ(list.GetFlags(), ILC_COLORDDB | ILC_MASK);
 }
 
-TEST(ImageList, ImagesByIndex) {
+TEST(ImageList, ImagesByIndex)
+{
     CImageList list;
     ASSERT_TRUE(list.Create(16, 15, ILC_COLOR24, 0, 4));
     EXPECT_EQ(list.Add(Solid(16, 15, 255, 0, 0)), 0);
@@ -63,7 +67,8 @@ TEST(ImageList, ImagesByIndex) {
     EXPECT_EQ(list.GetImageCount(), 0);
 }
 
-TEST(ImageList, AMaskedListTakesTheTransparentColour) {
+TEST(ImageList, AMaskedListTakesTheTransparentColour)
+{
     CImageList list;
     ASSERT_TRUE(list.Create(4, 4, ILC_MASK, 1, 1));
     wxImage image = Solid(4, 4, 192, 192, 192);
@@ -74,7 +79,8 @@ TEST(ImageList, AMaskedListTakesTheTransparentColour) {
     EXPECT_FALSE(image.HasMask());  // the caller's image is not changed
 }
 
-TEST(ImageList, HandlesAreNeverReusedAndCountedWhileAlive) {
+TEST(ImageList, HandlesAreNeverReusedAndCountedWhileAlive)
+{
     const std::size_t live = CImageList::LiveCount();
     std::set<HIMAGELIST> seen;
     for (int i = 0; i < 20; ++i) {

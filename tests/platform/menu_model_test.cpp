@@ -18,13 +18,15 @@ const WCHAR* W(const char16_t* s) { return s; }  // a literal: no temporary stri
 // Owns the menus a test makes, so none outlives it.
 class MenuModel : public ::testing::Test {
 protected:
-    void TearDown() override {
+    void TearDown() override
+    {
         for (HMENU m : made_) DestroyMenu(m);
         CMenu::DeleteTempMap();
     }
     HMENU Menu() { return Keep(CreateMenu()); }
     HMENU Popup() { return Keep(CreatePopupMenu()); }
-    HMENU Keep(HMENU m) {
+    HMENU Keep(HMENU m)
+    {
         made_.push_back(m);
         return m;
     }
@@ -38,7 +40,8 @@ const std::u16string kClose = u"Close";
 
 }  // namespace
 
-TEST_F(MenuModel, HandlesAreNeverReused) {
+TEST_F(MenuModel, HandlesAreNeverReused)
+{
     std::set<HMENU> seen;
     for (int round = 0; round < 50; ++round) {
         HMENU a = CreateMenu();
@@ -61,7 +64,8 @@ TEST_F(MenuModel, HandlesAreNeverReused) {
     EXPECT_EQ(seen.count(fresh), 0u);
 }
 
-TEST_F(MenuModel, EveryOperationOnADestroyedOrNullMenuFails) {
+TEST_F(MenuModel, EveryOperationOnADestroyedOrNullMenuFails)
+{
     HMENU dead = CreateMenu();
     ASSERT_TRUE(AppendMenu(dead, MF_STRING, 1, W(kOpen)));
     ASSERT_TRUE(DestroyMenu(dead));
@@ -89,7 +93,8 @@ TEST_F(MenuModel, EveryOperationOnADestroyedOrNullMenuFails) {
     }
 }
 
-TEST_F(MenuModel, DestroyingAMenuDestroysItsSubmenusDepthFirst) {
+TEST_F(MenuModel, DestroyingAMenuDestroysItsSubmenusDepthFirst)
+{
     HMENU top = CreateMenu();
     HMENU mid = CreatePopupMenu();
     HMENU inner = CreatePopupMenu();
@@ -104,7 +109,8 @@ TEST_F(MenuModel, DestroyingAMenuDestroysItsSubmenusDepthFirst) {
     EXPECT_EQ(LiveMenuCount(), before - 3);
 }
 
-TEST_F(MenuModel, AppendAndInsertByPosition) {
+TEST_F(MenuModel, AppendAndInsertByPosition)
+{
     HMENU m = Menu();
     EXPECT_EQ(GetMenuItemCount(m), 0);
     ASSERT_TRUE(AppendMenu(m, MF_STRING, 10, W(kOpen)));
@@ -115,13 +121,13 @@ TEST_F(MenuModel, AppendAndInsertByPosition) {
     ASSERT_TRUE(InsertMenu(m, 99, MF_BYPOSITION | MF_STRING, 50, W(u"Past")));
     const std::vector<UINT> ids = {0, 10, 20, 30, 40, 50};
     ASSERT_EQ(GetMenuItemCount(m), static_cast<int>(ids.size()));
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        EXPECT_EQ(GetMenuItemID(m, static_cast<int>(i)), ids[i]) << i;
+    for (std::size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(GetMenuItemID(m, static_cast<int>(i)), ids[i]) << i;
     EXPECT_EQ(GetMenuItemID(m, -1), MENU_FAILED);
     EXPECT_EQ(GetMenuItemID(m, 6), MENU_FAILED);
 }
 
-TEST_F(MenuModel, InsertByCommandGoesBeforeTheItemInTheMenuThatHoldsIt) {
+TEST_F(MenuModel, InsertByCommandGoesBeforeTheItemInTheMenuThatHoldsIt)
+{
     HMENU top = Menu();
     HMENU sub = Popup();
     ASSERT_TRUE(AppendMenu(sub, MF_STRING, 5, W(kOpen)));
@@ -136,7 +142,8 @@ TEST_F(MenuModel, InsertByCommandGoesBeforeTheItemInTheMenuThatHoldsIt) {
     EXPECT_EQ(GetMenuItemCount(sub), 3);
 }
 
-TEST_F(MenuModel, ItemIdsAndStates) {
+TEST_F(MenuModel, ItemIdsAndStates)
+{
     HMENU m = Menu();
     HMENU sub = Popup();
     ASSERT_TRUE(AppendMenu(sub, MF_STRING, 1, W(kOpen)));
@@ -176,7 +183,8 @@ TEST_F(MenuModel, ItemIdsAndStates) {
     EXPECT_EQ(GetMenuState(m, 99, MF_BYPOSITION), MENU_FAILED);
 }
 
-TEST_F(MenuModel, MenuStrings) {
+TEST_F(MenuModel, MenuStrings)
+{
     HMENU m = Menu();
     int data = 0;
     ASSERT_TRUE(AppendMenu(m, MF_STRING, 1, W(u"Open\tCtrl+O")));
@@ -193,14 +201,13 @@ TEST_F(MenuModel, MenuStrings) {
         std::u16string text;
     };
     const std::vector<Case> cases = {
-        {0, MF_BYPOSITION, 5, 4, u"Open"},         // cut to max - 1 and terminated
-        {1, MF_BYCOMMAND, 5, 11, u""},              // null buffer below: the length only
-        {1, MF_BYPOSITION, 5, 0, u""},              // owner-drawn: no string
-        {2, MF_BYPOSITION, 5, 0, u""},              // separator
-        {3, MF_BYCOMMAND, 5, 0, u""},               // a string item made with no text
-        {4, MF_BYCOMMAND, 5, 2, u"端口"},
-        {9, MF_BYCOMMAND, 5, 0, u""},               // no such item
-        {0, MF_BYPOSITION, 1, 0, u""},              // room for the terminator only
+        {0, MF_BYPOSITION, 5, 4, u"Open"},                                // cut to max - 1 and terminated
+        {1, MF_BYCOMMAND, 5, 11, u""},                                    // null buffer below: the length only
+        {1, MF_BYPOSITION, 5, 0, u""},                                    // owner-drawn: no string
+        {2, MF_BYPOSITION, 5, 0, u""},                                    // separator
+        {3, MF_BYCOMMAND, 5, 0, u""},                                     // a string item made with no text
+        {4, MF_BYCOMMAND, 5, 2, u"端口"},  {9, MF_BYCOMMAND, 5, 0, u""},  // no such item
+        {0, MF_BYPOSITION, 1, 0, u""},                                    // room for the terminator only
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(i);
@@ -217,7 +224,8 @@ TEST_F(MenuModel, MenuStrings) {
     EXPECT_EQ(GetMenuString(m, 4, MF_BYCOMMAND), u"端口");
 }
 
-TEST_F(MenuModel, ItemDataOfOwnerDrawnAndBitmapItems) {
+TEST_F(MenuModel, ItemDataOfOwnerDrawnAndBitmapItems)
+{
     HMENU m = Menu();
     int a = 0, b = 0;
     ASSERT_TRUE(AppendMenu(m, MF_OWNERDRAW, 1, &a));
@@ -231,7 +239,8 @@ TEST_F(MenuModel, ItemDataOfOwnerDrawnAndBitmapItems) {
     EXPECT_EQ(GetMenuItemData(m, 9, MF_BYCOMMAND), 0u);
 }
 
-TEST_F(MenuModel, ModifyReplacesTheItem) {
+TEST_F(MenuModel, ModifyReplacesTheItem)
+{
     HMENU m = Menu();
     int data = 0;
     ASSERT_TRUE(AppendMenu(m, MF_STRING | MF_CHECKED, 1, W(kOpen)));
@@ -252,7 +261,8 @@ TEST_F(MenuModel, ModifyReplacesTheItem) {
     EXPECT_FALSE(ModifyMenu(m, 3, MF_BYPOSITION, 9, W(kSave)));
 }
 
-TEST_F(MenuModel, ModifyDestroysTheSubmenuItReplacesButKeepsOneItStillOpens) {
+TEST_F(MenuModel, ModifyDestroysTheSubmenuItReplacesButKeepsOneItStillOpens)
+{
     HMENU m = Menu();
     HMENU sub = CreatePopupMenu();
     ASSERT_TRUE(AppendMenu(sub, MF_STRING, 1, W(kOpen)));
@@ -274,7 +284,8 @@ TEST_F(MenuModel, ModifyDestroysTheSubmenuItReplacesButKeepsOneItStillOpens) {
     EXPECT_EQ(GetMenuItemID(m, 0), 5u);
 }
 
-TEST_F(MenuModel, ModifyToAnInvalidPopupLeavesTheItem) {
+TEST_F(MenuModel, ModifyToAnInvalidPopupLeavesTheItem)
+{
     HMENU m = Menu();
     HMENU dead = CreatePopupMenu();
     DestroyMenu(dead);
@@ -289,7 +300,8 @@ TEST_F(MenuModel, ModifyToAnInvalidPopupLeavesTheItem) {
     EXPECT_EQ(GetMenuString(m, 0, MF_BYPOSITION), u"Open");
 }
 
-TEST_F(MenuModel, RemoveKeepsTheSubmenuDeleteDestroysIt) {
+TEST_F(MenuModel, RemoveKeepsTheSubmenuDeleteDestroysIt)
+{
     struct Case {
         const char* name;
         BOOL (*op)(HMENU, UINT, UINT);
@@ -317,7 +329,8 @@ TEST_F(MenuModel, RemoveKeepsTheSubmenuDeleteDestroysIt) {
     }
 }
 
-TEST_F(MenuModel, ByCommandSearchGoesDepthFirstThroughNestedPopups) {
+TEST_F(MenuModel, ByCommandSearchGoesDepthFirstThroughNestedPopups)
+{
     // top: [A(1)] [popup P1: [popup P2: [X(7)] [Y(8)]] [X(7)]] [X(7)] [Z(9)]
     HMENU top = Menu();
     HMENU p1 = Popup();
@@ -350,7 +363,8 @@ TEST_F(MenuModel, ByCommandSearchGoesDepthFirstThroughNestedPopups) {
     EXPECT_EQ(GetMenuState(top, 7, MF_BYCOMMAND), MENU_FAILED);
 }
 
-TEST_F(MenuModel, APopupMatchesItsOwnHandleOnlyWhenNothingElseDoes) {
+TEST_F(MenuModel, APopupMatchesItsOwnHandleOnlyWhenNothingElseDoes)
+{
     HMENU top = Menu();
     HMENU p = Popup();
     ASSERT_TRUE(AppendMenu(p, MF_STRING, 1, W(kOpen)));
@@ -363,7 +377,8 @@ TEST_F(MenuModel, APopupMatchesItsOwnHandleOnlyWhenNothingElseDoes) {
     EXPECT_EQ(GetMenuString(top, id, MF_BYCOMMAND), u"plain");
 }
 
-TEST_F(MenuModel, AMenuCannotOpenItselfOrAMenuThatHoldsIt) {
+TEST_F(MenuModel, AMenuCannotOpenItselfOrAMenuThatHoldsIt)
+{
     HMENU top = Menu();
     HMENU p = Popup();
     HMENU q = Popup();
@@ -377,7 +392,8 @@ TEST_F(MenuModel, AMenuCannotOpenItselfOrAMenuThatHoldsIt) {
     EXPECT_EQ(GetMenuState(top, 12345, MF_BYCOMMAND), MENU_FAILED);
 }
 
-TEST_F(MenuModel, SubMenuLookup) {
+TEST_F(MenuModel, SubMenuLookup)
+{
     HMENU m = Menu();
     HMENU p = Popup();
     ASSERT_TRUE(AppendMenu(m, MF_STRING, 1, W(kOpen)));
@@ -391,7 +407,8 @@ TEST_F(MenuModel, SubMenuLookup) {
     EXPECT_EQ(GetSubMenu(m, 1), nullptr);
 }
 
-TEST_F(MenuModel, ItemInfo) {
+TEST_F(MenuModel, ItemInfo)
+{
     HMENU m = Menu();
     HMENU p = Popup();
     int data = 0;
@@ -438,7 +455,8 @@ TEST_F(MenuModel, ItemInfo) {
     EXPECT_FALSE(GetMenuItemInfo(m, 0, TRUE, nullptr));
 }
 
-TEST_F(MenuModel, CheckEnableAndRadioItems) {
+TEST_F(MenuModel, CheckEnableAndRadioItems)
+{
     HMENU m = Menu();
     for (UINT id = 1; id <= 4; ++id) ASSERT_TRUE(AppendMenu(m, MF_STRING, id, W(kOpen)));
     EXPECT_EQ(CheckMenuItem(m, 1, MF_BYCOMMAND | MF_CHECKED), MF_UNCHECKED);
@@ -455,24 +473,24 @@ TEST_F(MenuModel, CheckEnableAndRadioItems) {
     EXPECT_FALSE(CheckMenuRadioItem(m, 0, 1, 3, MF_BYPOSITION));  // the check is outside the range
 }
 
-TEST(MenuText, Utf8AndUtf16) {
+TEST(MenuText, Utf8AndUtf16)
+{
     struct Case {
         std::string utf8;
         std::u16string utf16;
     };
     const std::vector<Case> cases = {
-        {"", u""},
-        {"Open\tCtrl+O", u"Open\tCtrl+O"},
-        {"\xE7\xAB\xAF\xE5\x8F\xA3", u"端口"},
-        {"\xC3\xA8", u"è"},
-        {"\xF0\x9F\x98\x80", u"\U0001F600"},  // a pair of surrogates
+        {"", u""},          {"Open\tCtrl+O", u"Open\tCtrl+O"},   {"\xE7\xAB\xAF\xE5\x8F\xA3", u"端口"},
+        {"\xC3\xA8", u"è"}, {"\xF0\x9F\x98\x80", u"\U0001F600"},  // a pair of surrogates
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;
         EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8) << c.utf8;
     }
     // Broken input becomes U+FFFD, never lost bytes or a read past the end.
-    EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                          "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(Utf8ToUtf16("\xE7\xAB"), u"\uFFFD\uFFFD");
     EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // an encoded surrogate
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800)) + u"x"), "\xEF\xBF\xBDx");
@@ -483,13 +501,14 @@ TEST(MenuText, Utf8AndUtf16) {
 // ---------------------------------------------------------------------------------------------
 // Menu objects over the model
 
-TEST_F(MenuModel, MenuObjectsOwnTheirHandle) {
+TEST_F(MenuModel, MenuObjectsOwnTheirHandle)
+{
     HMENU handle = nullptr;
     {
         CMenu menu;
         EXPECT_FALSE(menu.DestroyMenu());  // none yet
         ASSERT_TRUE(menu.CreatePopupMenu());
-        EXPECT_FALSE(menu.CreateMenu());   // holds one already
+        EXPECT_FALSE(menu.CreateMenu());  // holds one already
         handle = menu.m_hMenu;
         EXPECT_EQ(CMenu::FromHandle(handle), &menu);
         EXPECT_EQ(CMenu::FromHandlePermanent(handle), &menu);
@@ -501,7 +520,8 @@ TEST_F(MenuModel, MenuObjectsOwnTheirHandle) {
     EXPECT_EQ(CMenu::FromHandle(handle), nullptr);
 }
 
-TEST_F(MenuModel, DetachedHandlesGetTemporaryObjects) {
+TEST_F(MenuModel, DetachedHandlesGetTemporaryObjects)
+{
     HMENU m = Menu();
     HMENU p = Popup();
     ASSERT_TRUE(AppendMenu(m, MF_POPUP, H(p), W(u"P")));

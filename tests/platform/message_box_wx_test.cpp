@@ -39,12 +39,12 @@ TEST_P(WxStyle, ButtonsAndIcon)
     EXPECT_EQ(style & iconBits, c.icon);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, WxStyle,
-    ::testing::Values(StyleCase{MB_OK, wxOK, wxICON_NONE}, StyleCase{MB_OKCANCEL, wxOK | wxCANCEL, wxICON_NONE},
-                      StyleCase{MB_OK | MB_ICONSTOP, wxOK, wxICON_ERROR},
-                      StyleCase{MB_OKCANCEL | MB_ICONQUESTION, wxOK | wxCANCEL, wxICON_QUESTION},
-                      StyleCase{MB_OK | MB_ICONEXCLAMATION, wxOK, wxICON_EXCLAMATION},
-                      StyleCase{MB_OK | MB_ICONINFORMATION, wxOK, wxICON_INFORMATION}));
+INSTANTIATE_TEST_SUITE_P(All, WxStyle,
+                         ::testing::Values(StyleCase{MB_OK, wxOK, wxICON_NONE},
+                                           StyleCase{MB_OKCANCEL, wxOK | wxCANCEL, wxICON_NONE},
+                                           StyleCase{MB_OK | MB_ICONSTOP, wxOK, wxICON_ERROR},
+                                           StyleCase{MB_OKCANCEL | MB_ICONQUESTION, wxOK | wxCANCEL, wxICON_QUESTION},
+                                           StyleCase{MB_OK | MB_ICONEXCLAMATION, wxOK, wxICON_EXCLAMATION},
+                                           StyleCase{MB_OK | MB_ICONINFORMATION, wxOK, wxICON_INFORMATION}));
 
 }  // namespace

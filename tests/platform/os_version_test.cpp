@@ -5,7 +5,8 @@
 
 using namespace platform;
 
-TEST(OsVersionProvider, ThisSystemIsALaterNtSystemWithoutTheme) {
+TEST(OsVersionProvider, ThisSystemIsALaterNtSystemWithoutTheme)
+{
     const OsVersion version = CurrentOsVersion();
     EXPECT_EQ(version.packed & 0x80000000u, 0u);  // the NT family
     ASSERT_TRUE(version.detailed.has_value());
@@ -15,7 +16,8 @@ TEST(OsVersionProvider, ThisSystemIsALaterNtSystemWithoutTheme) {
     EXPECT_FALSE(CurrentDesktopTheme().has_value());
 }
 
-TEST(OsVersionProvider, TestsSetAndRestoreTheAnswers) {
+TEST(OsVersionProvider, TestsSetAndRestoreTheAnswers)
+{
     SetOsVersionProvider([] { return OsVersion{Pack9xVersion(4, 90), std::nullopt}; });
     SetDesktopThemeProvider([] { return std::optional<std::string>("Luna.theme"); });
     EXPECT_EQ(CurrentOsVersion().packed, 0x80005A04u);
@@ -27,7 +29,8 @@ TEST(OsVersionProvider, TestsSetAndRestoreTheAnswers) {
     EXPECT_FALSE(CurrentDesktopTheme().has_value());
 }
 
-TEST(OsVersionProvider, PackedWords) {
+TEST(OsVersionProvider, PackedWords)
+{
     EXPECT_EQ(PackNtVersion(5, 1), 0x0105u);
     EXPECT_EQ(PackNtVersion(10, 0), 0x000Au);
     EXPECT_EQ(Pack9xVersion(4, 10), 0x80000A04u);

@@ -59,12 +59,13 @@ TEST_F(SoundResources, ResourcesAreWrittenOnceIntoAFolderOfTheUsersOwn)
 
         // Asked again: the same file, written back when someone changed it.
         EXPECT_EQ(platform::SoundResourceFile(c.name), path);
-        { std::ofstream(path, std::ios::binary | std::ios::trunc) << "spoiled"; }
+        {
+            std::ofstream(path, std::ios::binary | std::ios::trunc) << "spoiled";
+        }
         EXPECT_EQ(platform::SoundResourceFile(c.name), path);
         EXPECT_EQ(ReadFile(path).size(), c.size);
     }
-    EXPECT_NE(platform::SoundResourceFile(platform::MakeIntResource(9601)),
-              platform::SoundResourceFile("../CHIME"));
+    EXPECT_NE(platform::SoundResourceFile(platform::MakeIntResource(9601)), platform::SoundResourceFile("../CHIME"));
 }
 
 TEST_F(SoundResources, UnknownAndEmptyResourcesHaveNoFile)

@@ -193,11 +193,48 @@ std::vector<MemberCase> MemberCases()
     const auto G = DISPATCH_PROPERTYGET;
     const auto P = DISPATCH_PROPERTYPUT;
     return {
-        {"_Application.get_Workbooks", [](IDispatch* d) { return _Application(d).get_Workbooks(); }, 0x23C, G, {}, true},
-        {"_Application.put_Visible true", [](IDispatch* d) { _Application(d).put_Visible(true); return nullptr; }, 0x22E, P, {V::Bool(true)}, false},
-        {"_Application.put_Visible false", [](IDispatch* d) { _Application(d).put_Visible(false); return nullptr; }, 0x22E, P, {V::Bool(false)}, false},
-        {"_Application.Quit", [](IDispatch* d) { _Application(d).Quit(); return nullptr; }, 0x12E, M, {}, false},
-        {"_Application.put_UserControl", [](IDispatch* d) { _Application(d).put_UserControl(true); return nullptr; }, 0x4BA, P, {V::Bool(true)}, false},
+        {"_Application.get_Workbooks",
+         [](IDispatch* d) { return _Application(d).get_Workbooks(); },
+         0x23C,
+         G,
+         {},
+         true},
+        {"_Application.put_Visible true",
+         [](IDispatch* d) {
+             _Application(d).put_Visible(true);
+             return nullptr;
+         },
+         0x22E,
+         P,
+         {V::Bool(true)},
+         false},
+        {"_Application.put_Visible false",
+         [](IDispatch* d) {
+             _Application(d).put_Visible(false);
+             return nullptr;
+         },
+         0x22E,
+         P,
+         {V::Bool(false)},
+         false},
+        {"_Application.Quit",
+         [](IDispatch* d) {
+             _Application(d).Quit();
+             return nullptr;
+         },
+         0x12E,
+         M,
+         {},
+         false},
+        {"_Application.put_UserControl",
+         [](IDispatch* d) {
+             _Application(d).put_UserControl(true);
+             return nullptr;
+         },
+         0x4BA,
+         P,
+         {V::Bool(true)},
+         false},
         {"Workbooks.Open all optional missing",
          [](IDispatch* d) {
              return Workbooks(d).Open("/home/op/报表/savemode.xlsx", kMissing, kMissing, kMissing, kMissing, kMissing,
@@ -214,44 +251,170 @@ std::vector<MemberCase> MemberCases()
          Concat(Concat({V::Bstr("a.xlsx"), V::I4(1), V::Bool(true), kMissing, V::Bstr("pw")}, Missing(9)), {V::I2(9)}),
          true},
         {"Workbooks.Add", [](IDispatch* d) { return Workbooks(d).Add(kMissing); }, 0xB5, M, {kMissing}, true},
-        {"Workbooks.Close", [](IDispatch* d) { Workbooks(d).Close(); return nullptr; }, 0x115, M, {}, false},
+        {"Workbooks.Close",
+         [](IDispatch* d) {
+             Workbooks(d).Close();
+             return nullptr;
+         },
+         0x115,
+         M,
+         {},
+         false},
         {"_Workbook.get_Worksheets", [](IDispatch* d) { return _Workbook(d).get_Worksheets(); }, 0x1EE, G, {}, true},
         {"_Workbook.get_Sheets", [](IDispatch* d) { return _Workbook(d).get_Sheets(); }, 0x1E5, G, {}, true},
-        {"_Workbook.Save", [](IDispatch* d) { _Workbook(d).Save(); return nullptr; }, 0x11B, M, {}, false},
+        {"_Workbook.Save",
+         [](IDispatch* d) {
+             _Workbook(d).Save();
+             return nullptr;
+         },
+         0x11B,
+         M,
+         {},
+         false},
         {"_Workbook.SaveCopyAs",
-         [](IDispatch* d) { _Workbook(d).SaveCopyAs(VARIANT::Bstr("savefile/20240102030405.xlsx")); return nullptr; },
-         0xAF, M, {V::Bstr("savefile/20240102030405.xlsx")}, false},
+         [](IDispatch* d) {
+             _Workbook(d).SaveCopyAs(VARIANT::Bstr("savefile/20240102030405.xlsx"));
+             return nullptr;
+         },
+         0xAF,
+         M,
+         {V::Bstr("savefile/20240102030405.xlsx")},
+         false},
         {"_Workbook.Close",
-         [](IDispatch* d) { _Workbook(d).Close(kMissing, VARIANT::Bstr("savemode.xlsx"), kMissing); return nullptr; },
-         0x115, M, {kMissing, V::Bstr("savemode.xlsx"), kMissing}, false},
-        {"Worksheets.get_Item I2", [](IDispatch* d) { return Worksheets(d).get_Item(VARIANT::I2(1)); }, 0xAA, G, {V::I2(1)}, true},
-        {"Worksheets.get_Item I4", [](IDispatch* d) { return Worksheets(d).get_Item(VARIANT::I4(1)); }, 0xAA, G, {V::I4(1)}, true},
+         [](IDispatch* d) {
+             _Workbook(d).Close(kMissing, VARIANT::Bstr("savemode.xlsx"), kMissing);
+             return nullptr;
+         },
+         0x115,
+         M,
+         {kMissing, V::Bstr("savemode.xlsx"), kMissing},
+         false},
+        {"Worksheets.get_Item I2",
+         [](IDispatch* d) { return Worksheets(d).get_Item(VARIANT::I2(1)); },
+         0xAA,
+         G,
+         {V::I2(1)},
+         true},
+        {"Worksheets.get_Item I4",
+         [](IDispatch* d) { return Worksheets(d).get_Item(VARIANT::I4(1)); },
+         0xAA,
+         G,
+         {V::I4(1)},
+         true},
         {"_Worksheet.get_Range",
          [](IDispatch* d) { return _Worksheet(d).get_Range(VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")); },
-         0xC5, G, {V::Bstr("A1"), V::Bstr("L150000")}, true},
+         0xC5,
+         G,
+         {V::Bstr("A1"), V::Bstr("L150000")},
+         true},
         {"_Worksheet.get_Range single cell",
          [](IDispatch* d) { return _Worksheet(d).get_Range(VARIANT::Bstr("C2"), VARIANT::Missing()); },
-         0xC5, G, {V::Bstr("C2"), kMissing}, true},
+         0xC5,
+         G,
+         {V::Bstr("C2"), kMissing},
+         true},
         {"_Worksheet.get_Cells", [](IDispatch* d) { return _Worksheet(d).get_Cells(); }, 0xEE, G, {}, true},
         {"_Worksheet.get_UsedRange", [](IDispatch* d) { return _Worksheet(d).get_UsedRange(); }, 0x19C, G, {}, true},
-        {"Range.Select", [](IDispatch* d) { Range(d).Select(); return nullptr; }, 0xEB, M, {}, false},
+        {"Range.Select",
+         [](IDispatch* d) {
+             Range(d).Select();
+             return nullptr;
+         },
+         0xEB,
+         M,
+         {},
+         false},
         {"Range.put_Item text: indexes first, value last",
-         [](IDispatch* d) { Range(d).put_Item(VARIANT::I4(3), VARIANT::I4(2), VARIANT::Bstr("张三")); return nullptr; },
-         0xAA, P, {V::I4(3), V::I4(2), V::Bstr("张三")}, false},
+         [](IDispatch* d) {
+             Range(d).put_Item(VARIANT::I4(3), VARIANT::I4(2), VARIANT::Bstr("张三"));
+             return nullptr;
+         },
+         0xAA,
+         P,
+         {V::I4(3), V::I4(2), V::Bstr("张三")},
+         false},
         {"Range.put_Item number",
-         [](IDispatch* d) { Range(d).put_Item(VARIANT::I4(11), VARIANT::I4(1), VARIANT::I4(1)); return nullptr; },
-         0xAA, P, {V::I4(11), V::I4(1), V::I4(1)}, false},
-        {"Range.put_ColumnWidth", [](IDispatch* d) { Range(d).put_ColumnWidth(VARIANT::I4(13)); return nullptr; }, 0xF2, P, {V::I4(13)}, false},
-        {"Range.Merge", [](IDispatch* d) { Range(d).Merge(VARIANT::I4(0)); return nullptr; }, 0x234, M, {V::I4(0)}, false},
-        {"Range.put_WrapText", [](IDispatch* d) { Range(d).put_WrapText(VARIANT::I4(1)); return nullptr; }, 0x114, P, {V::I4(1)}, false},
+         [](IDispatch* d) {
+             Range(d).put_Item(VARIANT::I4(11), VARIANT::I4(1), VARIANT::I4(1));
+             return nullptr;
+         },
+         0xAA,
+         P,
+         {V::I4(11), V::I4(1), V::I4(1)},
+         false},
+        {"Range.put_ColumnWidth",
+         [](IDispatch* d) {
+             Range(d).put_ColumnWidth(VARIANT::I4(13));
+             return nullptr;
+         },
+         0xF2,
+         P,
+         {V::I4(13)},
+         false},
+        {"Range.Merge",
+         [](IDispatch* d) {
+             Range(d).Merge(VARIANT::I4(0));
+             return nullptr;
+         },
+         0x234,
+         M,
+         {V::I4(0)},
+         false},
+        {"Range.put_WrapText",
+         [](IDispatch* d) {
+             Range(d).put_WrapText(VARIANT::I4(1));
+             return nullptr;
+         },
+         0x114,
+         P,
+         {V::I4(1)},
+         false},
         {"Range.put_HorizontalAlignment",
-         [](IDispatch* d) { Range(d).put_HorizontalAlignment(VARIANT::I4(-4152)); return nullptr; }, 0x88, P, {V::I4(-4152)}, false},
+         [](IDispatch* d) {
+             Range(d).put_HorizontalAlignment(VARIANT::I4(-4152));
+             return nullptr;
+         },
+         0x88,
+         P,
+         {V::I4(-4152)},
+         false},
         {"Range.put_VerticalAlignment",
-         [](IDispatch* d) { Range(d).put_VerticalAlignment(VARIANT::I4(-4108)); return nullptr; }, 0x89, P, {V::I4(-4108)}, false},
+         [](IDispatch* d) {
+             Range(d).put_VerticalAlignment(VARIANT::I4(-4108));
+             return nullptr;
+         },
+         0x89,
+         P,
+         {V::I4(-4108)},
+         false},
         {"Range.get_Interior", [](IDispatch* d) { return Range(d).get_Interior(); }, 0x81, G, {}, true},
-        {"Range.put_Value2", [](IDispatch* d) { Range(d).put_Value2(VARIANT::Bstr("QEL-9")); return nullptr; }, 0x56C, P, {V::Bstr("QEL-9")}, false},
-        {"Range.put_NumberFormat", [](IDispatch* d) { Range(d).put_NumberFormat(VARIANT::Bstr("00.00")); return nullptr; }, 0xC1, P, {V::Bstr("00.00")}, false},
-        {"Interior.put_ColorIndex", [](IDispatch* d) { Interior(d).put_ColorIndex(VARIANT::I4(20)); return nullptr; }, 0x61, P, {V::I4(20)}, false},
+        {"Range.put_Value2",
+         [](IDispatch* d) {
+             Range(d).put_Value2(VARIANT::Bstr("QEL-9"));
+             return nullptr;
+         },
+         0x56C,
+         P,
+         {V::Bstr("QEL-9")},
+         false},
+        {"Range.put_NumberFormat",
+         [](IDispatch* d) {
+             Range(d).put_NumberFormat(VARIANT::Bstr("00.00"));
+             return nullptr;
+         },
+         0xC1,
+         P,
+         {V::Bstr("00.00")},
+         false},
+        {"Interior.put_ColorIndex",
+         [](IDispatch* d) {
+             Interior(d).put_ColorIndex(VARIANT::I4(20));
+             return nullptr;
+         },
+         0x61,
+         P,
+         {V::I4(20)},
+         false},
     };
 }
 
@@ -277,7 +440,8 @@ TEST_F(DriverTest, EachMemberMakesOneCallWithItsIdKindAndArguments)
         EXPECT_EQ(call.id, c.id);
         EXPECT_EQ(call.flags, c.flags);
         ASSERT_EQ(call.args.size(), c.args.size());
-        for (std::size_t i = 0; i < c.args.size(); ++i) EXPECT_TRUE(fake::SameVariant(c.args[i], call.args[i])) << "argument " << i;
+        for (std::size_t i = 0; i < c.args.size(); ++i)
+            EXPECT_TRUE(fake::SameVariant(c.args[i], call.args[i])) << "argument " << i;
 
         if (c.returnsObject) {
             ASSERT_EQ(server.objects.size(), before + 2);
@@ -379,9 +543,10 @@ TEST_F(DriverTest, FailuresReachTheHandlerAsAutomationExceptionsWithTheirTexts)
         std::string message;
     };
     const Case cases[] = {
-        {"described failure", DISP_E_EXCEPTION, "The folder does not exist.", E_FAIL, true, "The folder does not exist."},
-        {"undescribed server exception with an unknown status", DISP_E_EXCEPTION, "", static_cast<HRESULT>(0x80070005), true,
-         kAutomationGenericFailureText},
+        {"described failure", DISP_E_EXCEPTION, "The folder does not exist.", E_FAIL, true,
+         "The folder does not exist."},
+        {"undescribed server exception with an unknown status", DISP_E_EXCEPTION, "", static_cast<HRESULT>(0x80070005),
+         true, kAutomationGenericFailureText},
         {"undescribed server exception with a known status", DISP_E_EXCEPTION, "", E_FAIL, true, StatusText(E_FAIL)},
         {"plain failure with a status text", E_FAIL, "", 0, false, StatusText(E_FAIL)},
         {"member not found", DISP_E_MEMBERNOTFOUND, "", 0, false, StatusText(DISP_E_MEMBERNOTFOUND)},

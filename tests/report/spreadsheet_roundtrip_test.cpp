@@ -122,8 +122,8 @@ TEST_F(SpreadsheetRoundTrip, TemplateOpenedWrittenSavedAndReopened)
         _Application app;
         ASSERT_EQ(app.CreateDispatch("Excel.Application"), TRUE);
         Workbooks books(app.get_Workbooks());
-        _Workbook book(books.Open(copy, missing, missing, missing, missing, missing, missing, missing, missing,
-                                  missing, missing, missing, missing, missing, missing));
+        _Workbook book(books.Open(copy, missing, missing, missing, missing, missing, missing, missing, missing, missing,
+                                  missing, missing, missing, missing, missing));
         Worksheets sheets(book.get_Worksheets());
         _Worksheet sheet(sheets.get_Item(VARIANT::I2(1)));
         Range range(sheet.get_Range(VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")));

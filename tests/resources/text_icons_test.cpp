@@ -20,19 +20,22 @@ struct Picture {
 };
 
 const Picture kPictures[] = {
-    {platform::ResType::Icon, IDR_MAINFRAME, 32, 32},  {platform::ResType::Icon, IDI_PORT_OPEN, 32, 32},
+    {platform::ResType::Icon, IDR_MAINFRAME, 32, 32},   {platform::ResType::Icon, IDI_PORT_OPEN, 32, 32},
     {platform::ResType::Icon, IDI_PORT_CLOSED, 32, 32}, {platform::ResType::Icon, IDI_METER_ON, 32, 32},
-    {platform::ResType::Icon, IDI_METER_OFF, 32, 32},  {platform::ResType::Icon, IDI_SAVE_PRINT, 32, 32},
-    {platform::ResType::Icon, IDI_TIME_SET, 32, 32},   {platform::ResType::Icon, IDI_DELETE_ALL, 32, 32},
-    {platform::ResType::Icon, IDI_EXPORT, 32, 32},     {platform::ResType::Icon, IDI_EXIT, 32, 32},
-    {platform::ResType::Icon, IDI_RESET, 32, 32},      {platform::ResType::Icon, IDI_CALIBRATE, 32, 32},
-    {platform::ResType::Icon, IDI_UPLOAD, 32, 32},     {platform::ResType::Bitmap, IDB_PICTURE, 96, 64},
+    {platform::ResType::Icon, IDI_METER_OFF, 32, 32},   {platform::ResType::Icon, IDI_SAVE_PRINT, 32, 32},
+    {platform::ResType::Icon, IDI_TIME_SET, 32, 32},    {platform::ResType::Icon, IDI_DELETE_ALL, 32, 32},
+    {platform::ResType::Icon, IDI_EXPORT, 32, 32},      {platform::ResType::Icon, IDI_EXIT, 32, 32},
+    {platform::ResType::Icon, IDI_RESET, 32, 32},       {platform::ResType::Icon, IDI_CALIBRATE, 32, 32},
+    {platform::ResType::Icon, IDI_UPLOAD, 32, 32},      {platform::ResType::Bitmap, IDB_PICTURE, 96, 64},
 };
 
 std::string Pixels(const wxImage& img)
 {
-    std::string s(reinterpret_cast<const char*>(img.GetData()), static_cast<std::size_t>(img.GetWidth() * img.GetHeight() * 3));
-    if (img.HasAlpha()) s.append(reinterpret_cast<const char*>(img.GetAlpha()), static_cast<std::size_t>(img.GetWidth() * img.GetHeight()));
+    std::string s(reinterpret_cast<const char*>(img.GetData()),
+                  static_cast<std::size_t>(img.GetWidth() * img.GetHeight() * 3));
+    if (img.HasAlpha())
+        s.append(reinterpret_cast<const char*>(img.GetAlpha()),
+                 static_cast<std::size_t>(img.GetWidth() * img.GetHeight()));
     return s;
 }
 

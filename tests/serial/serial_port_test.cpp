@@ -448,8 +448,7 @@ TEST_F(SerialPortTest, HandedOverFramesAreWrittenAtMostOnceWithOneTxdoneEach)
         const size_t writesBefore = peer.Size() / kFrameSize;
         Send(frame(2 * pair));
         const auto until = std::chrono::steady_clock::now() + std::chrono::nanoseconds(pauseNs);
-        while (std::chrono::steady_clock::now() < until) {
-        }
+        while (std::chrono::steady_clock::now() < until) {}
         Send(frame(2 * pair + 1));
         const std::string last = frame(2 * pair + 1);
         // Until the pair went out and every TXDONE so far has run: the monitor thread is then
@@ -458,7 +457,8 @@ TEST_F(SerialPortTest, HandedOverFramesAreWrittenAtMostOnceWithOneTxdoneEach)
             const std::string bytes = peer.Bytes();
             return bytes.size() >= kFrameSize && bytes.compare(bytes.size() - kFrameSize, kFrameSize, last) == 0 &&
                    txdone * kFrameSize == bytes.size();
-        })) << "pair " << pair << " never completed";
+        })) << "pair "
+            << pair << " never completed";
         // The pause between the two frames follows the moment the monitor thread takes a frame:
         // longer when it took the second (one write), shorter when it took the first (two).
         const size_t writes = peer.Size() / kFrameSize - writesBefore;
@@ -516,8 +516,11 @@ TEST_F(SerialPortTest, PortEventIsTakenBeforeTheWriteRequest)
     ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1; }));
     std::vector<std::pair<UINT, WPARAM>> seen;
     for (const Note& note : owner.notes) seen.emplace_back(note.message, note.wParam);
-    const std::vector<std::pair<UINT, WPARAM>> expected = {
-        {WM_SERIAL_BYTE, 'A'}, {WM_SERIAL_RXFLAG, 0}, {WM_SERIAL_BYTE, 'B'}, {WM_SERIAL_RXFLAG, 0}, {WM_SERIAL_TXDONE, 0}};
+    const std::vector<std::pair<UINT, WPARAM>> expected = {{WM_SERIAL_BYTE, 'A'},
+                                                           {WM_SERIAL_RXFLAG, 0},
+                                                           {WM_SERIAL_BYTE, 'B'},
+                                                           {WM_SERIAL_RXFLAG, 0},
+                                                           {WM_SERIAL_TXDONE, 0}};
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(ReadPeer(pty, 1), "W");
 }
@@ -800,15 +803,13 @@ TEST_P(SerialPortBadLine, UnsupportedSettingFailsBuildCommDcb)
     EXPECT_EQ(boxes.Last().text, FailureText("BuildCommDCB()", EINVAL, pty.SlavePath()));
 }
 
-INSTANTIATE_TEST_SUITE_P(All, SerialPortBadLine,
-                         ::testing::Values(BadLineCase{"Baud", 12345, 'N', 8, 1}, BadLineCase{"BaudZero", 0, 'N', 8, 1},
-                                           BadLineCase{"Parity", 38400, 'X', 8, 1},
-                                           BadLineCase{"ParityNul", 38400, '\0', 8, 1},
-                                           BadLineCase{"DataNine", 38400, 'N', 9, 1},
-                                           BadLineCase{"DataFour", 38400, 'N', 4, 1},
-                                           BadLineCase{"StopThree", 38400, 'N', 8, 3},
-                                           BadLineCase{"StopZero", 38400, 'N', 8, 0}),
-                         [](const ::testing::TestParamInfo<BadLineCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    All, SerialPortBadLine,
+    ::testing::Values(BadLineCase{"Baud", 12345, 'N', 8, 1}, BadLineCase{"BaudZero", 0, 'N', 8, 1},
+                      BadLineCase{"Parity", 38400, 'X', 8, 1}, BadLineCase{"ParityNul", 38400, '\0', 8, 1},
+                      BadLineCase{"DataNine", 38400, 'N', 9, 1}, BadLineCase{"DataFour", 38400, 'N', 4, 1},
+                      BadLineCase{"StopThree", 38400, 'N', 8, 3}, BadLineCase{"StopZero", 38400, 'N', 8, 0}),
+    [](const ::testing::TestParamInfo<BadLineCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SerialPortTest, FailureBoxKeepsLongTextsWhole)
 {

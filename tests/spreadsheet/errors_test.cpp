@@ -53,8 +53,10 @@ Outcome AsUnprivileged(const std::function<Outcome()>& call)
     if (pid == 0) {
         ::close(fds[0]);
         Outcome o;
-        if (::setgid(65534) == 0 && ::setuid(65534) == 0) o = call();
-        else o.description = "cannot drop privileges";
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0)
+            o = call();
+        else
+            o.description = "cannot drop privileges";
         const std::string msg = std::to_string(o.hr) + "\n" + o.description;
         (void)!::write(fds[1], msg.data(), msg.size());
         ::_exit(0);
@@ -96,13 +98,16 @@ TEST_F(Errors, OpenRejectsFilesThatAreNoWorkbook)
         {"text.xlsx", [](const std::string& p) { WriteFile(p, "name,value\n1,2\n"); }, "not a valid .xlsx"},
         {"empty.xlsx", [](const std::string& p) { WriteFile(p, ""); }, "not a valid .xlsx"},
         {"folder.xlsx", [](const std::string& p) { std::filesystem::create_directory(p); }, "is a folder"},
-        {"plainzip.xlsx", [](const std::string& p) { WritePackage(p, {{"readme.txt", "hello"}}); }, "not a valid .xlsx"},
+        {"plainzip.xlsx",
+         [](const std::string& p) {
+             WritePackage(p, {{"readme.txt", "hello"}});
+         },
+         "not a valid .xlsx"},
         {"nosheet.xlsx",
          [](const std::string& p) {
              WritePackage(p, {{"[Content_Types].xml", "<Types/>"},
-                              {"_rels/.rels",
-                               "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" "
-                               "Target=\"xl/workbook.xml\"/></Relationships>"},
+                              {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" "
+                                              "Target=\"xl/workbook.xml\"/></Relationships>"},
                               {"xl/workbook.xml", "<workbook><sheets/></workbook>"},
                               {"xl/_rels/workbook.xml.rels", "<Relationships/>"}});
          },
@@ -110,9 +115,8 @@ TEST_F(Errors, OpenRejectsFilesThatAreNoWorkbook)
         {"brokenxml.xlsx",
          [](const std::string& p) {
              WritePackage(p, {{"[Content_Types].xml", "<Types/>"},
-                              {"_rels/.rels",
-                               "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" "
-                               "Target=\"xl/workbook.xml\"/></Relationships>"},
+                              {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" "
+                                              "Target=\"xl/workbook.xml\"/></Relationships>"},
                               {"xl/workbook.xml", "<workbook><sheets>"}});
          },
          "not well-formed"},
@@ -139,17 +143,16 @@ TEST_F(Errors, OpenRejectsFilesThatAreNoWorkbook)
 TEST_F(Errors, ReferencesPastTheSheetAreBadReferences)
 {
     auto sheetWith = [](const std::string& path, const std::string& rows) {
-        WritePackage(path, {{"[Content_Types].xml", "<Types/>"},
-                            {"_rels/.rels",
-                             "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" "
+        WritePackage(
+            path,
+            {{"[Content_Types].xml", "<Types/>"},
+             {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" "
                              "Target=\"xl/workbook.xml\"/></Relationships>"},
-                            {"xl/workbook.xml",
-                             "<workbook xmlns:r=\"rel\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>"
-                             "</sheets></workbook>"},
-                            {"xl/_rels/workbook.xml.rels",
-                             "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" "
-                             "Target=\"worksheets/sheet1.xml\"/></Relationships>"},
-                            {"xl/worksheets/sheet1.xml", "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"}});
+             {"xl/workbook.xml", "<workbook xmlns:r=\"rel\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>"
+                                 "</sheets></workbook>"},
+             {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" "
+                                            "Target=\"worksheets/sheet1.xml\"/></Relationships>"},
+             {"xl/worksheets/sheet1.xml", "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"}});
     };
     const struct {
         const char* name;

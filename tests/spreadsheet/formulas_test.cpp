@@ -41,33 +41,50 @@ TEST_F(Formulas, OverwritingTheHolderOfASharedFormulaKeepsTheOthers)
     const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
     const std::string ct = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
     const std::string path = Path("shared.xlsx");
-    WritePackage(path, {
-        {"[Content_Types].xml",
-         x + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-             "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-             "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-             "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" + ct + "sheet.main+xml\"/>"
-             "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" + ct + "worksheet+xml\"/>"
-             "<Override PartName=\"/xl/calcChain.xml\" ContentType=\"" + ct + "calcChain+xml\"/></Types>"},
-        {"_rels/.rels",
-         x + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
-             "Id=\"rId1\" Type=\"" + rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-        {"xl/workbook.xml",
-         x + "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel + "\"><sheets><sheet name=\"S\" sheetId=\"1\" "
-             "r:id=\"rId1\"/></sheets></workbook>"},
-        {"xl/_rels/workbook.xml.rels",
-         x + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
-             "Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" "
-             "Type=\"" + rel + "/calcChain\" Target=\"calcChain.xml\"/></Relationships>"},
-        {"xl/worksheets/sheet1.xml",
-         x + "<worksheet xmlns=\"" + main + "\"><sheetData>"
-             "<row r=\"1\" spans=\"1:2\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f t=\"shared\" ref=\"B1:B3\" si=\"0\">A1*2</f><v>2</v></c></row>"
-             "<row r=\"2\" spans=\"1:2\"><c r=\"A2\"><v>2</v></c><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>4</v></c></row>"
-             "<row r=\"3\" spans=\"1:2\"><c r=\"A3\"><v>3</v></c><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>6</v></c></row>"
-             "</sheetData></worksheet>"},
-        {"xl/calcChain.xml",
-         x + "<calcChain xmlns=\"" + main + "\"><c r=\"B1\" i=\"1\"/><c r=\"B2\"/><c r=\"B3\"/></calcChain>"},
-    });
+    WritePackage(
+        path,
+        {
+            {"[Content_Types].xml", x +
+                                        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                                        "<Default Extension=\"rels\" "
+                                        "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                                        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                                        "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" +
+                                        ct +
+                                        "sheet.main+xml\"/>"
+                                        "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" +
+                                        ct +
+                                        "worksheet+xml\"/>"
+                                        "<Override PartName=\"/xl/calcChain.xml\" ContentType=\"" +
+                                        ct + "calcChain+xml\"/></Types>"},
+            {"_rels/.rels",
+             x +
+                 "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+                 "Id=\"rId1\" Type=\"" +
+                 rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+            {"xl/workbook.xml", x + "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel +
+                                    "\"><sheets><sheet name=\"S\" sheetId=\"1\" "
+                                    "r:id=\"rId1\"/></sheets></workbook>"},
+            {"xl/_rels/workbook.xml.rels",
+             x +
+                 "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+                 "Id=\"rId1\" Type=\"" +
+                 rel +
+                 "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" "
+                 "Type=\"" +
+                 rel + "/calcChain\" Target=\"calcChain.xml\"/></Relationships>"},
+            {"xl/worksheets/sheet1.xml", x + "<worksheet xmlns=\"" + main +
+                                             "\"><sheetData>"
+                                             "<row r=\"1\" spans=\"1:2\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f "
+                                             "t=\"shared\" ref=\"B1:B3\" si=\"0\">A1*2</f><v>2</v></c></row>"
+                                             "<row r=\"2\" spans=\"1:2\"><c r=\"A2\"><v>2</v></c><c r=\"B2\"><f "
+                                             "t=\"shared\" si=\"0\"/><v>4</v></c></row>"
+                                             "<row r=\"3\" spans=\"1:2\"><c r=\"A3\"><v>3</v></c><c r=\"B3\"><f "
+                                             "t=\"shared\" si=\"0\"/><v>6</v></c></row>"
+                                             "</sheetData></worksheet>"},
+            {"xl/calcChain.xml",
+             x + "<calcChain xmlns=\"" + main + "\"><c r=\"B1\" i=\"1\"/><c r=\"B2\"/><c r=\"B3\"/></calcChain>"},
+        });
     {
         Session s = OpenBook(path);
         PutCell(s.sheet.get(), 1, 2, S("replaced"));

@@ -30,8 +30,10 @@ protected:
     }
     void TearDown() override
     {
-        if (m_hadRuntime) ::setenv("XDG_RUNTIME_DIR", m_oldRuntime.c_str(), 1);
-        else ::unsetenv("XDG_RUNTIME_DIR");
+        if (m_hadRuntime)
+            ::setenv("XDG_RUNTIME_DIR", m_oldRuntime.c_str(), 1);
+        else
+            ::unsetenv("XDG_RUNTIME_DIR");
         TempFolder::TearDown();
     }
 
@@ -69,8 +71,8 @@ protected:
             Ref used = Get(sheet, id::kUsedRange);
             Put(used.get(), id::kWrapText, {I(1)});
         }
-        const char* aligns[][3] = {{"A1", "E1", "c"}, {"A2", "B4", "r"}, {"D2", "D3", "r"},
-                                   {"C2", "C4", "l"}, {"E2", "E3", "l"}};
+        const char* aligns[][3] = {
+            {"A1", "E1", "c"}, {"A2", "B4", "r"}, {"D2", "D3", "r"}, {"C2", "C4", "l"}, {"E2", "E3", "l"}};
         for (const auto& a : aligns) {
             const int h = a[2][0] == 'c' ? id::kAlignCenter : a[2][0] == 'r' ? id::kAlignRight : id::kAlignLeft;
             Format(sheet, a[0], a[1], id::kHorizontalAlignment, I(h));
@@ -79,8 +81,8 @@ protected:
         Fill(sheet, "C2", "C4", 20);
         Fill(sheet, "E2", "E3", 20);
         Fill(sheet, "A6", "E6", 10);
-        const char* header[][2] = {{"C2", "ACME Optics"}, {"C3", "OPM-35"}, {"C4", "SN0042"},
-                                   {"E2", "Zhang"}, {"E3", "bench 3"}};
+        const char* header[][2] = {
+            {"C2", "ACME Optics"}, {"C3", "OPM-35"}, {"C4", "SN0042"}, {"E2", "Zhang"}, {"E3", "bench 3"}};
         for (const auto& h : header) {
             Ref r = RangeOf(sheet, h[0]);
             Put(r.get(), id::kValue2, {S(h[1])});
@@ -139,7 +141,8 @@ print(ws["C6"].number_format, ws["C106"].number_format, ws["C107"].number_format
 print(ws["D6"].number_format, ws["D106"].number_format, ws["D107"].number_format)
 print(repr(ws["A7"].value), repr(ws["C7"].value), repr(ws["D7"].value), repr(ws["B7"].value))
 print("few formats" if len(wb._cell_styles) < 40 else len(wb._cell_styles))
-)", path);
+)",
+                                        path);
     EXPECT_EQ(out,
               "['A1:E1', 'A2:B2', 'A3:B3', 'A4:B4']\n"
               "[(1, 1, 10.7109375), (2, 2, 10.7109375), (3, 3, 13.7109375), (4, 4, 13.7109375), (5, 5, 20.7109375)]\n"
@@ -172,7 +175,7 @@ print("few formats" if len(wb._cell_styles) < 40 else len(wb._cell_styles))
     EXPECT_EQ(CsvField(rows, 3, 2), "SN0042");
     EXPECT_EQ(CsvField(rows, 2, 4), "bench 3");
     EXPECT_EQ(CsvField(rows, 6, 0), "1");
-    EXPECT_EQ(CsvField(rows, 6, 2), "12.35");   // "00.00"
+    EXPECT_EQ(CsvField(rows, 6, 2), "12.35");  // "00.00"
     EXPECT_EQ(CsvField(rows, 7, 2), "-03.50");
     EXPECT_EQ(CsvField(rows, 6, 3), "-10.20");  // text: kept as typed
     EXPECT_EQ(CsvField(rows, 6, 4), "2024-05-06 07:08");
@@ -192,7 +195,8 @@ TEST_F(Layout, UsedRangeWithoutLabelsIsTheMergedBlock)
     const std::string out = RunOpenpyxl(R"(
 ws = wb.active
 print(ws["A1"].alignment.wrap_text, ws["E4"].alignment.wrap_text, ws["E5"].alignment.wrap_text, ws["A7"].value)
-)", path);
+)",
+                                        path);
     EXPECT_EQ(out, "True True None None\n");
 }
 
@@ -232,7 +236,8 @@ TEST_F(Layout, FillPaletteAndNoFill)
 ws = wb.active
 print(" ".join(ws.cell(row=1, column=c).fill.fgColor.rgb for c in range(1, 8)))
 print(ws["A2"].fill.fill_type, ws["B2"].fill.fill_type)
-)", path);
+)",
+                                        path);
     EXPECT_EQ(out, "FF000000 FFFF0000 FFFFFF00 FFC0C0C0 FFCCFFFF FF008000 FF333333\nsolid None\n");
 }
 

@@ -64,7 +64,7 @@ TEST_F(Objects, ItemIsRelativeToTheRangeAndAcceptsEveryNumberType)
     Put(block.get(), id::kItem, {I(1), I(1), S("top-left")});
     Put(block.get(), id::kItem, {VARIANT::I2(2), VARIANT::R8(3), S("D6? no: E6")});
     Put(block.get(), id::kItem, {S("4"), VARIANT::I4(1), I(42)});
-    Put(block.get(), id::kItem, {I(5), S("text")});  // single index along the rows: row 2, column 2
+    Put(block.get(), id::kItem, {I(5), S("text")});          // single index along the rows: row 2, column 2
     Ref cell = Get(block.get(), id::kItem, {I(10), I(10)});  // outside the block is allowed
     Put(cell.get(), id::kValue2, {VARIANT::R8(1.5)});
     // The worksheet index may be VT_I2 or VT_I4; get_Sheets and get_Worksheets agree.
@@ -97,8 +97,8 @@ TEST_F(Objects, UnknownMembersAndBadArgumentsAreRefused)
     Session s = NewBook();
     Ref range = RangeOf(s.sheet.get(), "A1", "B2");
     Ref interior = Get(range.get(), id::kInterior);
-    IDispatch* objects[] = {s.app.get(), s.books.get(), s.book.get(), s.sheets.get(), s.sheet.get(),
-                            range.get(), interior.get()};
+    IDispatch* objects[] = {s.app.get(),   s.books.get(), s.book.get(),  s.sheets.get(),
+                            s.sheet.get(), range.get(),   interior.get()};
     using platform::DISP_E_BADINDEX;
     using platform::DISP_E_BADPARAMCOUNT;
     using platform::DISP_E_EXCEPTION;
@@ -128,7 +128,11 @@ TEST_F(Objects, UnknownMembersAndBadArgumentsAreRefused)
         {"range beyond the columns", 4, id::kRange, DISPATCH_PROPERTYGET, {S("XFE1")}, DISP_E_EXCEPTION},
         {"range of a number", 4, id::kRange, DISPATCH_PROPERTYGET, {I(1)}, DISP_E_TYPEMISMATCH},
         {"put item without value", 5, id::kItem, DISPATCH_PROPERTYPUT, {I(1)}, DISP_E_BADPARAMCOUNT},
-        {"put item of an error value", 5, id::kItem, DISPATCH_PROPERTYPUT, {I(1), I(1), VARIANT::Error(5)},
+        {"put item of an error value",
+         5,
+         id::kItem,
+         DISPATCH_PROPERTYPUT,
+         {I(1), I(1), VARIANT::Error(5)},
          DISP_E_TYPEMISMATCH},
         {"put item outside the sheet", 5, id::kItem, DISPATCH_PROPERTYPUT, {I(0), I(1), S("x")}, DISP_E_BADINDEX},
         {"width of a text", 5, id::kColumnWidth, DISPATCH_PROPERTYPUT, {S("wide")}, DISP_E_TYPEMISMATCH},

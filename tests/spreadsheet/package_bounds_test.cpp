@@ -5,12 +5,12 @@
 #include <cstring>
 #include <fstream>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -160,7 +160,9 @@ TEST_F(PackageBounds, TotalSizeAndRatioBoundsHoldExactly)
     std::string varied;
     for (int i = 0; varied.size() < 4000; ++i) varied += std::to_string(i * 7919 % 10007) + ",";
     const std::string path = Path("book.zip");
-    WritePackage(path, {{"a.txt", varied.substr(0, 2000)}, {"b.txt", varied.substr(0, 2000)}, {"z.bin", std::string(100000, '\0')}});
+    WritePackage(
+        path,
+        {{"a.txt", varied.substr(0, 2000)}, {"b.txt", varied.substr(0, 2000)}, {"z.bin", std::string(100000, '\0')}});
 
     struct Case {
         const char* name;

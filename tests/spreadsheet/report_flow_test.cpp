@@ -102,7 +102,8 @@ ws = wb.active
 s = ws.sheet_view.selection[0]
 print(s.activeCell, s.sqref)
 print(ws["A1"].value, ws["A10"].value, ws["C11"].number_format)
-)", m_report);
+)",
+                                        m_report);
     EXPECT_EQ(out, "A1 A1:L150000\nOptical Power Meter Test Report No. 0.00\n");
 }
 
@@ -123,7 +124,8 @@ TEST_F(ReportFlow, FillStepWritesHeaderAndRecordsInTheTemplateFormats)
     EXPECT_EQ(CsvField(rows, 3, 5), "batch 7");
     EXPECT_EQ(CsvField(rows, 4, 1), "QEL-0042");
     EXPECT_EQ(CsvField(rows, 4, 2), "fibre A");
-    const std::vector<std::string> first = {"1", "1310nm", "-3.50", "-3.50", "-12.00", "1.5", "30.2", "0.125", "24-5-6 7:8"};
+    const std::vector<std::string> first = {"1",   "1310nm", "-3.50", "-3.50",     "-12.00",
+                                            "1.5", "30.2",   "0.125", "24-5-6 7:8"};
     const std::vector<std::string> second = {"", "1550nm", "-7.25", "-7.25", "-13.10", "2.0", "31.0", "", ""};
     for (std::size_t c = 0; c < first.size(); ++c) {
         EXPECT_EQ(CsvField(rows, 10, c), first[c]) << "column " << c;
@@ -137,7 +139,8 @@ TEST_F(ReportFlow, FillStepWritesHeaderAndRecordsInTheTemplateFormats)
 ws = wb.active
 print(type(ws["C11"].value).__name__, ws["C11"].value, ws["C11"].number_format, ws["G12"].number_format)
 print(ws["I11"].value, ws["C11"].alignment.horizontal)
-)", m_report);
+)",
+                                        m_report);
     EXPECT_EQ(out, "float -3.5 0.00 0.0\n24-5-6 7:8 center\n");
 }
 

@@ -23,7 +23,7 @@ TEST_F(RoundTrip, SaveKeepsEveryUntouchedPartAndTheTemplateLayout)
     const Parts before = ReadPackage(path);
     {
         Session s = OpenBook(path);
-        PutCell(s.sheet.get(), 2, 1, S("5"));          // the formula's input: typed text, a number
+        PutCell(s.sheet.get(), 2, 1, S("5"));  // the formula's input: typed text, a number
         PutCell(s.sheet.get(), 3, 2, S("operator"));
         Ref c3 = RangeOf(s.sheet.get(), "C3");
         Put(c3.get(), id::kNumberFormat, {S("0.000")});  // the template's own custom format
@@ -64,15 +64,15 @@ print(ws.oddHeader.center.text)
 print(sorted((d.min, d.max, d.width) for d in ws.column_dimensions.values()))
 print(ws["A1"].font.b, ws["C3"].number_format, type(ws["A2"].value).__name__, ws["B2"].value)
 print(wb.worksheets[1]["A1"].value)
-)", path);
-    EXPECT_EQ(out,
-              "['Report', 'Notes']\n"
-              "['A1:D1']\n"
-              "landscape 9\n"
-              "Title page\n"
-              "[(1, 2, 12.7109375), (3, 4, 20.7109375), (5, 6, 12.7109375)]\n"
-              "True 0.000 int =A2*2\n"
-              "Notes text\n");
+)",
+                                        path);
+    EXPECT_EQ(out, "['Report', 'Notes']\n"
+                   "['A1:D1']\n"
+                   "landscape 9\n"
+                   "Title page\n"
+                   "[(1, 2, 12.7109375), (3, 4, 20.7109375), (5, 6, 12.7109375)]\n"
+                   "True 0.000 int =A2*2\n"
+                   "Notes text\n");
 }
 
 TEST_F(RoundTrip, ColumnSpanKeepsItsStyleWhenSplit)
@@ -92,7 +92,8 @@ TEST_F(RoundTrip, ColumnSpanKeepsItsStyleWhenSplit)
 ws = wb.worksheets[0]
 print(sorted((d.min, d.max, d.width) for d in ws.column_dimensions.values()))
 print(ws["E5"].font.b, ws["B2"].font.b, ws["B2"].number_format, ws["B2"].alignment.wrap_text)
-)", path);
+)",
+                                        path);
     EXPECT_EQ(out, "[(1, 3, 12.7109375), (4, 4, 5.7109375), (5, 6, 12.7109375)]\nTrue False 0.000 True\n");
 }
 
@@ -142,11 +143,21 @@ struct TypedCase {
 TEST_F(RoundTrip, TypedTextBecomesANumberOnlyWhenItIsAPlainDecimal)
 {
     const std::vector<TypedCase> cases = {
-        {"12", true, "12"},         {"-3.50", true, "-3.5"},     {".5", true, "0.5"},
-        {"+7", true, "7"},          {"007", true, "7"},          {"1310nm", false, "1310nm"},
-        {"1e3", false, "1e3"},      {" 12", false, " 12"},       {"12 ", false, "12 "},
-        {"1.2.3", false, "1.2.3"},  {"-", false, "-"},           {".", false, "."},
-        {"2024-01-02", false, "2024-01-02"}, {"0x10", false, "0x10"}, {"-0.00", true, "0"},
+        {"12", true, "12"},
+        {"-3.50", true, "-3.5"},
+        {".5", true, "0.5"},
+        {"+7", true, "7"},
+        {"007", true, "7"},
+        {"1310nm", false, "1310nm"},
+        {"1e3", false, "1e3"},
+        {" 12", false, " 12"},
+        {"12 ", false, "12 "},
+        {"1.2.3", false, "1.2.3"},
+        {"-", false, "-"},
+        {".", false, "."},
+        {"2024-01-02", false, "2024-01-02"},
+        {"0x10", false, "0x10"},
+        {"-0.00", true, "0"},
     };
     const std::string path = Path("typed.xlsx");
     {
@@ -179,8 +190,12 @@ TEST_F(RoundTrip, TextIsKeptExactlyAndMadeSafeForTheFile)
         PutCell(s.sheet.get(), 1, 1, S("测试员 Zhang"));
         PutCell(s.sheet.get(), 2, 1, S("  padded  "));
         PutCell(s.sheet.get(), 3, 1, S("a<b>&\"c\""));
-        PutCell(s.sheet.get(), 4, 1, S("bad\xff" "byte"));
-        PutCell(s.sheet.get(), 5, 1, S("bell\x07" "char"));
+        PutCell(s.sheet.get(), 4, 1,
+                S("bad\xff"
+                  "byte"));
+        PutCell(s.sheet.get(), 5, 1,
+                S("bell\x07"
+                  "char"));
         PutCell(s.sheet.get(), 6, 1, S("_x0041_"));
         PutCell(s.sheet.get(), 7, 1, VARIANT::Bool(true));
         PutCell(s.sheet.get(), 8, 1, VARIANT::R8(2.25));
@@ -190,13 +205,16 @@ TEST_F(RoundTrip, TextIsKeptExactlyAndMadeSafeForTheFile)
 ws = wb.active
 for r in [1, 2, 3, 4, 7, 8]:
     print(repr(ws.cell(row=r, column=1).value))
-)", path);
-    EXPECT_EQ(out, "'测试员 Zhang'\n'  padded  '\n'a<b>&\"c\"'\n'bad\xef\xbf\xbd" "byte'\nTrue\n2.25\n");
+)",
+                                        path);
+    EXPECT_EQ(out, "'测试员 Zhang'\n'  padded  '\n'a<b>&\"c\"'\n'bad\xef\xbf\xbd"
+                   "byte'\nTrue\n2.25\n");
     // Characters XML cannot hold travel escaped as the file format has it (openpyxl leaves
     // such escapes in inline texts as they are; LibreOffice reads them).
     const auto rows = ReadSheetWithLibreOffice(path);
     EXPECT_EQ(CsvField(rows, 0, 0), "测试员 Zhang");
-    EXPECT_EQ(CsvField(rows, 4, 0), "bell\x07" "char");
+    EXPECT_EQ(CsvField(rows, 4, 0), "bell\x07"
+                                    "char");
     EXPECT_EQ(CsvField(rows, 5, 0), "_x0041_");
 }
 

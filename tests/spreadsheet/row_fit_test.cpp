@@ -20,16 +20,16 @@ TEST(TextFit, LinesOfWrappedText)
     } cases[] = {
         {"", 10, 1},
         {"OPM-3", 13, 1},
-        {"Demo Fibre Networks", 13, 2},         // breaks at the second space
+        {"Demo Fibre Networks", 13, 2},  // breaks at the second space
         {"Demo Fibre Networks", 20, 1},
-        {"acceptance test, span A-B", 20, 2},   // about 20.6 digits
+        {"acceptance test, span A-B", 20, 2},  // about 20.6 digits
         {"acceptance test, span A-B", 21, 1},
-        {"one\ntwo", 20, 2},                   // a line feed starts a line
+        {"one\ntwo", 20, 2},  // a line feed starts a line
         {"one\n\nthree", 20, 3},
-        {"AAAAAAAAAAAAAAAAAAAA", 6, 4},         // 20 letters of 1.075 digits, broken between them
-        {"光功率测试报告", 10, 2},              // wide characters: two digits each, a break after each
-        {"span A-B", 5.2, 2},                   // after the hyphen: "span A-" fits, "B" does not
-        {"word     word", 4.5, 2},             // spaces at the end of a line take no room
+        {"AAAAAAAAAAAAAAAAAAAA", 6, 4},  // 20 letters of 1.075 digits, broken between them
+        {"光功率测试报告", 10, 2},       // wide characters: two digits each, a break after each
+        {"span A-B", 5.2, 2},            // after the hyphen: "span A-" fits, "B" does not
+        {"word     word", 4.5, 2},       // spaces at the end of a line take no room
     };
     for (const auto& c : cases) {
         EXPECT_EQ(spreadsheet::WrappedLineCount(c.text, c.area, false), c.lines) << c.text << " in " << c.area;
@@ -60,35 +60,48 @@ TEST_F(RowFit, OnlyRowsThatNeedMoreRoomForWrappedTextGrow)
         return std::string("<c r=\"") + ref + "\" s=\"" + std::to_string(style) + "\" t=\"inlineStr\"><is><t>" + text +
                "</t></is></c>";
     };
-    const std::string rows =
-        "<row r=\"1\" ht=\"12\" customHeight=\"1\">" + cell("A1", 1, wrapped) + "</row>"  // set on purpose
-        "<row r=\"2\" hidden=\"1\">" + cell("A2", 1, wrapped) + "</row>"                  // hidden
-        "<row r=\"3\">" + cell("A3", 1, wrapped) + "</row>"                               // grows to 2 lines
-        "<row r=\"4\" ht=\"60\">" + cell("A4", 1, wrapped) + "</row>"                     // already taller
-        "<row r=\"5\">" + cell("A5", 0, wrapped) + "</row>"                               // no wrap
-        "<row r=\"6\">" + cell("A6", 1, wrapped) + "</row><row r=\"7\"/>"                 // merged A6:A7
-        "<row r=\"8\">" + cell("A8", 1, wrapped) + "</row>"                               // merged A8:C8: fits
-        "<row r=\"9\"><c r=\"A9\" s=\"1\"><v>123456789012345678</v></c></row>"            // a number
-        "<row r=\"10\">" + cell("A10", 2, wrapped) + "</row>";  // 22 points: 6.5 of its digits, 4 lines
+    const std::string rows = "<row r=\"1\" ht=\"12\" customHeight=\"1\">" + cell("A1", 1, wrapped) +
+                             "</row>"  // set on purpose
+                             "<row r=\"2\" hidden=\"1\">" +
+                             cell("A2", 1, wrapped) +
+                             "</row>"  // hidden
+                             "<row r=\"3\">" +
+                             cell("A3", 1, wrapped) +
+                             "</row>"  // grows to 2 lines
+                             "<row r=\"4\" ht=\"60\">" +
+                             cell("A4", 1, wrapped) +
+                             "</row>"  // already taller
+                             "<row r=\"5\">" +
+                             cell("A5", 0, wrapped) +
+                             "</row>"  // no wrap
+                             "<row r=\"6\">" +
+                             cell("A6", 1, wrapped) +
+                             "</row><row r=\"7\"/>"  // merged A6:A7
+                             "<row r=\"8\">" +
+                             cell("A8", 1, wrapped) +
+                             "</row>"  // merged A8:C8: fits
+                             "<row r=\"9\"><c r=\"A9\" s=\"1\"><v>123456789012345678</v></c></row>"  // a number
+                             "<row r=\"10\">" +
+                             cell("A10", 2, wrapped) + "</row>";  // 22 points: 6.5 of its digits, 4 lines
     const std::string path = Path("rows.xlsx");
-    WritePackage(path,
-                 {{"[Content_Types].xml", "<Types/>"},
-                  {"_rels/.rels",
-                   "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" Target=\"xl/workbook.xml\"/>"
-                   "</Relationships>"},
-                  {"xl/workbook.xml",
-                   "<workbook xmlns:r=\"rel\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-                  {"xl/_rels/workbook.xml.rels",
-                   "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-                   "<Relationship Id=\"rId2\" Type=\"x/styles\" Target=\"styles.xml\"/></Relationships>"},
-                  {"xl/styles.xml",
-                   "<styleSheet><fonts><font><sz val=\"11\"/></font><font><sz val=\"22\"/></font></fonts>"
-                   "<cellXfs><xf fontId=\"0\"/><xf fontId=\"0\"><alignment wrapText=\"1\"/></xf>"
-                   "<xf fontId=\"1\"><alignment wrapText=\"1\"/></xf></cellXfs></styleSheet>"},
-                  {"xl/worksheets/sheet1.xml",
-                   "<worksheet><cols><col min=\"1\" max=\"3\" width=\"13.7109375\" customWidth=\"1\"/></cols><sheetData>" +
-                       rows + "</sheetData><mergeCells><mergeCell ref=\"A6:A7\"/><mergeCell ref=\"A8:C8\"/></mergeCells>"
-                       "</worksheet>"}});
+    WritePackage(
+        path,
+        {{"[Content_Types].xml", "<Types/>"},
+         {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" Target=\"xl/workbook.xml\"/>"
+                         "</Relationships>"},
+         {"xl/workbook.xml",
+          "<workbook xmlns:r=\"rel\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+         {"xl/_rels/workbook.xml.rels",
+          "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+          "<Relationship Id=\"rId2\" Type=\"x/styles\" Target=\"styles.xml\"/></Relationships>"},
+         {"xl/styles.xml", "<styleSheet><fonts><font><sz val=\"11\"/></font><font><sz val=\"22\"/></font></fonts>"
+                           "<cellXfs><xf fontId=\"0\"/><xf fontId=\"0\"><alignment wrapText=\"1\"/></xf>"
+                           "<xf fontId=\"1\"><alignment wrapText=\"1\"/></xf></cellXfs></styleSheet>"},
+         {"xl/worksheets/sheet1.xml",
+          "<worksheet><cols><col min=\"1\" max=\"3\" width=\"13.7109375\" customWidth=\"1\"/></cols><sheetData>" +
+              rows +
+              "</sheetData><mergeCells><mergeCell ref=\"A6:A7\"/><mergeCell ref=\"A8:C8\"/></mergeCells>"
+              "</worksheet>"}});
 
     auto book = spreadsheet::Workbook::Load(path);
     book->SheetAt(0)->SetText(20, 1, "written");
@@ -101,10 +114,14 @@ TEST_F(RowFit, OnlyRowsThatNeedMoreRoomForWrappedTextGrow)
     std::map<int, std::string> heights;
     for (pugi::xml_node row : doc.child("worksheet").child("sheetData").children("row"))
         heights[row.attribute("r").as_int()] = row.attribute("ht").value();
-    const std::map<int, std::string> expected = {{1, "12"}, {2, ""}, {3, "30"}, {4, "60"}, {5, ""}, {6, ""},
+    const std::map<int, std::string> expected = {{1, "12"}, {2, ""}, {3, "30"}, {4, "60"},   {5, ""}, {6, ""},
                                                  {7, ""},   {8, ""}, {9, ""},   {10, "120"}, {20, ""}};
     EXPECT_EQ(heights, expected);
-    EXPECT_EQ(doc.child("worksheet").child("sheetData").find_child_by_attribute("row", "r", "3").attribute("customHeight").value(),
+    EXPECT_EQ(doc.child("worksheet")
+                  .child("sheetData")
+                  .find_child_by_attribute("row", "r", "3")
+                  .attribute("customHeight")
+                  .value(),
               std::string());
 }
 

@@ -69,70 +69,92 @@ void WriteForeignWorkbook(const std::string& path)
     const std::string pkg = "http://schemas.openxmlformats.org/package/2006/relationships";
     const std::string ct = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
     std::string binary("\x01\x00\x02\x00printer\xff\xfe", 13);
-    WritePackage(path, {
-        {"[Content_Types].xml",
-         x + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-             "<Default Extension=\"bin\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.printerSettings\"/>"
-             "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-             "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-             "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" + ct + "sheet.main+xml\"/>"
-             "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" + ct + "worksheet+xml\"/>"
-             "<Override PartName=\"/xl/worksheets/sheet2.xml\" ContentType=\"" + ct + "worksheet+xml\"/>"
-             "<Override PartName=\"/xl/styles.xml\" ContentType=\"" + ct + "styles+xml\"/>"
-             "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"" + ct + "sharedStrings+xml\"/>"
-             "<Override PartName=\"/docProps/app.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.extended-properties+xml\"/>"
-             "</Types>"},
-        {"_rels/.rels",
-         x + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
-             "/officeDocument\" Target=\"xl/workbook.xml\"/><Relationship Id=\"rId2\" Type=\"" + rel +
-             "/extended-properties\" Target=\"docProps/app.xml\"/></Relationships>"},
-        {"docProps/app.xml",
-         x + "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\">"
-             "<Application>Some Office</Application></Properties>"},
-        {"xl/workbook.xml",
-         x + "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel + "\"><bookViews><workbookView activeTab=\"0\"/>"
-             "</bookViews><sheets><sheet name=\"Report\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Notes\" "
-             "sheetId=\"2\" r:id=\"rId2\"/></sheets><definedNames><definedName name=\"_xlnm.Print_Area\" "
-             "localSheetId=\"0\">Report!$A$1:$F$20</definedName></definedNames><calcPr calcId=\"191029\"/></workbook>"},
-        {"xl/_rels/workbook.xml.rels",
-         x + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
-             "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" + rel +
-             "/worksheet\" Target=\"/xl/worksheets/sheet2.xml\"/><Relationship Id=\"rId3\" Type=\"" + rel +
-             "/styles\" Target=\"styles.xml\"/><Relationship Id=\"rId4\" Type=\"" + rel +
-             "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
-        {"xl/worksheets/sheet1.xml",
-         x + "<worksheet xmlns=\"" + main + "\" xmlns:r=\"" + rel + "\"><dimension ref=\"A1:D2\"/>"
-             "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"><selection activeCell=\"B2\" "
-             "sqref=\"B2\"/></sheetView></sheetViews><sheetFormatPr defaultRowHeight=\"15\"/>"
-             "<cols><col min=\"1\" max=\"6\" width=\"12.7109375\" style=\"1\" customWidth=\"1\"/></cols>"
-             "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\" t=\"s\"><v>0</v></c></row>"
-             "<row r=\"2\"><c r=\"A2\"><v>21</v></c><c r=\"B2\" s=\"2\"><f>A2*2</f><v>42</v></c></row></sheetData>"
-             "<mergeCells count=\"1\"><mergeCell ref=\"A1:D1\"/></mergeCells>"
-             "<pageMargins left=\"0.5\" right=\"0.5\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
-             "<pageSetup paperSize=\"9\" orientation=\"landscape\" r:id=\"rId1\"/>"
-             "<headerFooter><oddHeader>&amp;CTitle page</oddHeader></headerFooter></worksheet>"},
-        {"xl/worksheets/_rels/sheet1.xml.rels",
-         x + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
-             "/printerSettings\" Target=\"../printerSettings/printerSettings1.bin\"/></Relationships>"},
-        {"xl/printerSettings/printerSettings1.bin", binary},
-        {"xl/worksheets/sheet2.xml",
-         x + "<worksheet xmlns=\"" + main + "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>1</v></c></row>"
-             "</sheetData></worksheet>"},
-        {"xl/styles.xml",
-         x + "<styleSheet xmlns=\"" + main + "\"><numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"0.000\"/>"
-             "</numFmts><fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font><font><b/><sz "
-             "val=\"14\"/><name val=\"Calibri\"/></font></fonts><fills count=\"2\"><fill><patternFill "
-             "patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill></fills><borders "
-             "count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders><cellStyleXfs "
-             "count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs><cellXfs "
-             "count=\"3\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/><xf numFmtId=\"0\" "
-             "fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\"/><xf numFmtId=\"164\" fontId=\"0\" "
-             "fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/></cellXfs><cellStyles count=\"1\">"
-             "<cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles></styleSheet>"},
-        {"xl/sharedStrings.xml",
-         x + "<sst xmlns=\"" + main + "\" count=\"2\" uniqueCount=\"2\"><si><t>Title</t></si><si><r><t>Notes </t></r>"
-             "<r><rPr><b/></rPr><t>text</t></r></si></sst>"},
-    });
+    WritePackage(
+        path,
+        {
+            {"[Content_Types].xml",
+             x +
+                 "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                 "<Default Extension=\"bin\" "
+                 "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.printerSettings\"/>"
+                 "<Default Extension=\"rels\" "
+                 "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                 "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                 "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" +
+                 ct +
+                 "sheet.main+xml\"/>"
+                 "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" +
+                 ct +
+                 "worksheet+xml\"/>"
+                 "<Override PartName=\"/xl/worksheets/sheet2.xml\" ContentType=\"" +
+                 ct +
+                 "worksheet+xml\"/>"
+                 "<Override PartName=\"/xl/styles.xml\" ContentType=\"" +
+                 ct +
+                 "styles+xml\"/>"
+                 "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"" +
+                 ct +
+                 "sharedStrings+xml\"/>"
+                 "<Override PartName=\"/docProps/app.xml\" "
+                 "ContentType=\"application/vnd.openxmlformats-officedocument.extended-properties+xml\"/>"
+                 "</Types>"},
+            {"_rels/.rels", x + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                                "/officeDocument\" Target=\"xl/workbook.xml\"/><Relationship Id=\"rId2\" Type=\"" +
+                                rel + "/extended-properties\" Target=\"docProps/app.xml\"/></Relationships>"},
+            {"docProps/app.xml",
+             x + "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\">"
+                 "<Application>Some Office</Application></Properties>"},
+            {"xl/workbook.xml",
+             x + "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel +
+                 "\"><bookViews><workbookView activeTab=\"0\"/>"
+                 "</bookViews><sheets><sheet name=\"Report\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Notes\" "
+                 "sheetId=\"2\" r:id=\"rId2\"/></sheets><definedNames><definedName name=\"_xlnm.Print_Area\" "
+                 "localSheetId=\"0\">Report!$A$1:$F$20</definedName></definedNames><calcPr "
+                 "calcId=\"191029\"/></workbook>"},
+            {"xl/_rels/workbook.xml.rels",
+             x + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                 "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" + rel +
+                 "/worksheet\" Target=\"/xl/worksheets/sheet2.xml\"/><Relationship Id=\"rId3\" Type=\"" + rel +
+                 "/styles\" Target=\"styles.xml\"/><Relationship Id=\"rId4\" Type=\"" + rel +
+                 "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
+            {"xl/worksheets/sheet1.xml",
+             x + "<worksheet xmlns=\"" + main + "\" xmlns:r=\"" + rel +
+                 "\"><dimension ref=\"A1:D2\"/>"
+                 "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"><selection activeCell=\"B2\" "
+                 "sqref=\"B2\"/></sheetView></sheetViews><sheetFormatPr defaultRowHeight=\"15\"/>"
+                 "<cols><col min=\"1\" max=\"6\" width=\"12.7109375\" style=\"1\" customWidth=\"1\"/></cols>"
+                 "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\" t=\"s\"><v>0</v></c></row>"
+                 "<row r=\"2\"><c r=\"A2\"><v>21</v></c><c r=\"B2\" s=\"2\"><f>A2*2</f><v>42</v></c></row></sheetData>"
+                 "<mergeCells count=\"1\"><mergeCell ref=\"A1:D1\"/></mergeCells>"
+                 "<pageMargins left=\"0.5\" right=\"0.5\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
+                 "<pageSetup paperSize=\"9\" orientation=\"landscape\" r:id=\"rId1\"/>"
+                 "<headerFooter><oddHeader>&amp;CTitle page</oddHeader></headerFooter></worksheet>"},
+            {"xl/worksheets/_rels/sheet1.xml.rels",
+             x + "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" + rel +
+                 "/printerSettings\" Target=\"../printerSettings/printerSettings1.bin\"/></Relationships>"},
+            {"xl/printerSettings/printerSettings1.bin", binary},
+            {"xl/worksheets/sheet2.xml", x + "<worksheet xmlns=\"" + main +
+                                             "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>1</v></c></row>"
+                                             "</sheetData></worksheet>"},
+            {"xl/styles.xml",
+             x + "<styleSheet xmlns=\"" + main +
+                 "\"><numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"0.000\"/>"
+                 "</numFmts><fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font><font><b/><sz "
+                 "val=\"14\"/><name val=\"Calibri\"/></font></fonts><fills count=\"2\"><fill><patternFill "
+                 "patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill></fills><borders "
+                 "count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders><cellStyleXfs "
+                 "count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs><cellXfs "
+                 "count=\"3\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/><xf "
+                 "numFmtId=\"0\" "
+                 "fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\"/><xf numFmtId=\"164\" "
+                 "fontId=\"0\" "
+                 "fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/></cellXfs><cellStyles count=\"1\">"
+                 "<cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles></styleSheet>"},
+            {"xl/sharedStrings.xml",
+             x + "<sst xmlns=\"" + main +
+                 "\" count=\"2\" uniqueCount=\"2\"><si><t>Title</t></si><si><r><t>Notes </t></r>"
+                 "<r><rPr><b/></rPr><t>text</t></r></si></sst>"},
+        });
 }
 
 }  // namespace sheet_test

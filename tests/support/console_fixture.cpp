@@ -13,9 +13,9 @@
 #include <wx/statbmp.h>
 
 #include "console/QELApp.h"
-#include "platform/resources.h"
 #include "core/serial_ports.h"
 #include "core/ui_dispatcher.h"
+#include "platform/resources.h"
 #include "tests/support/test_support.h"
 
 namespace testing_support {
@@ -80,8 +80,7 @@ ConsoleHarness::~ConsoleHarness()
 {
     m_dlg.reset();
     platform::Ui().RunPending();
-    if (chdir(m_oldCwd.c_str()) != 0) {
-    }
+    if (chdir(m_oldCwd.c_str()) != 0) {}
 }
 
 void ConsoleHarness::Feed(const std::vector<unsigned char>& bytes)
@@ -89,10 +88,7 @@ void ConsoleHarness::Feed(const std::vector<unsigned char>& bytes)
     for (unsigned char b : bytes) m_dlg->OnSerialByte(b, 0);
 }
 
-void ConsoleHarness::Call(const std::function<void()>& handler)
-{
-    CQELApp::CallGuarded(handler);
-}
+void ConsoleHarness::Call(const std::function<void()>& handler) { CQELApp::CallGuarded(handler); }
 
 bool ConsoleHarness::OpenPort(const std::string& path)
 {

@@ -20,7 +20,6 @@ class wxStaticBitmap;
 
 namespace testing_support {
 
-
 // The shipped language file with its "Item" line replaced (Item=<item>); bytes in GBK.
 std::string ShippedLanguageFile(const std::string& item);
 

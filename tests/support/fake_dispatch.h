@@ -42,10 +42,10 @@ private:
 // What the next calls answer.
 struct Answer {
     HRESULT hr = S_OK;
-    bool object = false;   // the result is a new object
-    bool nullObject = false;  // the result is VT_DISPATCH holding nullptr
-    VARIANT value;         // the result when it is no object
-    EXCEPINFO excep;       // filled in when hr is DISP_E_EXCEPTION
+    bool object = false;              // the result is a new object
+    bool nullObject = false;          // the result is VT_DISPATCH holding nullptr
+    VARIANT value;                    // the result when it is no object
+    EXCEPINFO excep;                  // filled in when hr is DISP_E_EXCEPTION
     bool objectAlongFailure = false;  // leaves an object in the result although the call fails
 };
 

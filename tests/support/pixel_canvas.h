@@ -37,10 +37,7 @@ public:
     }
     const wxImage& image() const { return m_image; }
 
-    COLORREF At(int x, int y) const
-    {
-        return RGB(m_image.GetRed(x, y), m_image.GetGreen(x, y), m_image.GetBlue(x, y));
-    }
+    COLORREF At(int x, int y) const { return RGB(m_image.GetRed(x, y), m_image.GetGreen(x, y), m_image.GetBlue(x, y)); }
 
     // The bounding box of the pixels that differ from `background` (empty when there are none).
     wxRect InkBox(COLORREF background = RGB(255, 255, 255)) const

@@ -283,8 +283,7 @@ StderrCapture::~StderrCapture()
     close(m_saved);
     const std::string text = Text();
     if (!text.empty()) {
-        if (write(2, text.data(), text.size()) < 0) {
-        }
+        if (write(2, text.data(), text.size()) < 0) {}
     }
     std::remove(m_path.c_str());
 }

@@ -17,11 +17,11 @@ namespace testing_support {
 
 // ---- input
 void MoveMouseTo(const wxPoint& screen);
-void ClickAt(const wxPoint& screen);                      // left button, at a screen point
-void ClickWindow(wxWindow* win);                          // left button, at the window's centre
-void ClickWindowAt(wxWindow* win, const wxPoint& client); // left button, at a point of its client area
-void PressKey(int keyCode, int modifiers = 0);            // a key (WXK_... or a character), wxMOD_... held
-void TypeText(const std::string& ascii);                  // printable ASCII, one key after another
+void ClickAt(const wxPoint& screen);                       // left button, at a screen point
+void ClickWindow(wxWindow* win);                           // left button, at the window's centre
+void ClickWindowAt(wxWindow* win, const wxPoint& client);  // left button, at a point of its client area
+void PressKey(int keyCode, int modifiers = 0);             // a key (WXK_... or a character), wxMOD_... held
+void TypeText(const std::string& ascii);                   // printable ASCII, one key after another
 
 // ---- what a person sees
 // The screen rectangle of the affirmative button (OK) of the toolkit message box that is shown
@@ -45,8 +45,7 @@ public:
     InputRoad();
     ~InputRoad();
     // Adds a step; `ready` may be empty (act at the next tick).
-    void Then(const std::string& name, std::function<bool()> ready, std::function<void()> act,
-              int timeoutMs = 10000);
+    void Then(const std::string& name, std::function<bool()> ready, std::function<void()> act, int timeoutMs = 10000);
     // Adds a step that acts (`nudge`, at most `maxNudges` times, a few ticks apart) until `done`
     // holds: pressing Tab until the focus reaches a control, as a person does.
     void Until(const std::string& name, std::function<bool()> done, std::function<void()> nudge, int maxNudges,

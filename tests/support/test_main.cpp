@@ -17,5 +17,6 @@ public:
 
 int main(int argc, char** argv)
 {
-    testing_support::RunTestsUnderWx(argc, argv, [] { return new TestApp; }, [] { CQELApp::RegisterServices(); });
+    testing_support::RunTestsUnderWx(
+        argc, argv, [] { return new TestApp; }, [] { CQELApp::RegisterServices(); });
 }

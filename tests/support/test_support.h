@@ -11,7 +11,7 @@ bool HaveDisplay();
 
 }  // namespace testing_support
 
-#define QEL_REQUIRE_DISPLAY()                                              \
-    do {                                                                   \
-        if (!::testing_support::HaveDisplay()) GTEST_SKIP() << "no display"; \
+#define QEL_REQUIRE_DISPLAY()                                                                                          \
+    do {                                                                                                               \
+        if (!::testing_support::HaveDisplay()) GTEST_SKIP() << "no display";                                           \
     } while (0)

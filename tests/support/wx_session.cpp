@@ -20,8 +20,7 @@ bool g_display = false;
 
 bool HaveDisplay() { return g_display; }
 
-void RunTestsUnderWx(int argc, char** argv, const std::function<wxApp*()>& makeApp,
-                     const std::function<void()>& setUp)
+void RunTestsUnderWx(int argc, char** argv, const std::function<wxApp*()>& makeApp, const std::function<void()>& setUp)
 {
     ::testing::InitGoogleTest(&argc, argv);
     const char* display = std::getenv("DISPLAY");

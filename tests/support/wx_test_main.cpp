@@ -16,5 +16,6 @@ public:
 
 int main(int argc, char** argv)
 {
-    testing_support::RunTestsUnderWx(argc, argv, [] { return new TestApp; }, [] { resources::RegisterAll(); });
+    testing_support::RunTestsUnderWx(
+        argc, argv, [] { return new TestApp; }, [] { resources::RegisterAll(); });
 }

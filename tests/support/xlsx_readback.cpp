@@ -61,7 +61,8 @@ ProcessResult Run(const std::vector<std::string>& argv, int timeoutSeconds)
     int open = 2;
     bool timedOut = false;
     while (open > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             timedOut = true;
             break;
@@ -89,8 +90,7 @@ ProcessResult Run(const std::vector<std::string>& argv, int timeoutSeconds)
         result.err += "\n(timed out after " + std::to_string(timeoutSeconds) + " s)";
     }
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     if (!timedOut && WIFEXITED(status)) result.status = WEXITSTATUS(status);
     return result;
 }

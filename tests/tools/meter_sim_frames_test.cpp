@@ -21,30 +21,31 @@ struct FrameCase {
 
 class BuildFrameTest : public ::testing::TestWithParam<FrameCase> {};
 
-TEST_P(BuildFrameTest, MatchesTheWireBytes) {
+TEST_P(BuildFrameTest, MatchesTheWireBytes)
+{
     const FrameCase& c = GetParam();
     EXPECT_EQ(meter_sim::BuildFrame(c.code, c.data), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, BuildFrameTest,
-    ::testing::Values(
-        FrameCase{"connect", 0x01, {}, B({0x10, 0x03, 0x01, 0xEC, 0x01})},
-        FrameCase{"disconnect", 0x50, {}, B({0x10, 0x03, 0x50, 0x9D, 0x01})},
-        FrameCase{"upload", 0x38, {}, B({0x10, 0x03, 0x38, 0xB5, 0x01})},
-        FrameCase{"delete_all", 0x09, {}, B({0x10, 0x03, 0x09, 0xE4, 0x01})},
-        FrameCase{"reset", 0x11, {}, B({0x10, 0x03, 0x11, 0xDC, 0x01})},
-        FrameCase{"reset_chinese", 0x28, {}, B({0x10, 0x03, 0x28, 0xC5, 0x01})},
-        FrameCase{"set_time", 0x0D, B({0x15, 0x0C, 0x14, 0x09, 0x05}),
-                  B({0x10, 0x08, 0x0D, 0x15, 0x0C, 0x14, 0x09, 0x05, 0x98, 0x01})},
-        FrameCase{"calibrate", 0x26, B({0x00, 0x00, 0x00, 0x28, 0xC1}),
-                  B({0x10, 0x08, 0x26, 0x00, 0x00, 0x00, 0x28, 0xC1, 0xD9, 0x01})},
-        FrameCase{"upload_end_1", 0x39, B({0x01}), B({0x10, 0x04, 0x39, 0x01, 0xB2, 0x01})},
-        FrameCase{"upload_end_0", 0x39, B({0x00}), B({0x10, 0x04, 0x39, 0x00, 0xB3, 0x01})},
-        FrameCase{"connected_A", 0x02, B({0x01, 0x41}), B({0x10, 0x05, 0x02, 0x01, 0x41, 0xA7, 0x01})}),
+    ::testing::Values(FrameCase{"connect", 0x01, {}, B({0x10, 0x03, 0x01, 0xEC, 0x01})},
+                      FrameCase{"disconnect", 0x50, {}, B({0x10, 0x03, 0x50, 0x9D, 0x01})},
+                      FrameCase{"upload", 0x38, {}, B({0x10, 0x03, 0x38, 0xB5, 0x01})},
+                      FrameCase{"delete_all", 0x09, {}, B({0x10, 0x03, 0x09, 0xE4, 0x01})},
+                      FrameCase{"reset", 0x11, {}, B({0x10, 0x03, 0x11, 0xDC, 0x01})},
+                      FrameCase{"reset_chinese", 0x28, {}, B({0x10, 0x03, 0x28, 0xC5, 0x01})},
+                      FrameCase{"set_time", 0x0D, B({0x15, 0x0C, 0x14, 0x09, 0x05}),
+                                B({0x10, 0x08, 0x0D, 0x15, 0x0C, 0x14, 0x09, 0x05, 0x98, 0x01})},
+                      FrameCase{"calibrate", 0x26, B({0x00, 0x00, 0x00, 0x28, 0xC1}),
+                                B({0x10, 0x08, 0x26, 0x00, 0x00, 0x00, 0x28, 0xC1, 0xD9, 0x01})},
+                      FrameCase{"upload_end_1", 0x39, B({0x01}), B({0x10, 0x04, 0x39, 0x01, 0xB2, 0x01})},
+                      FrameCase{"upload_end_0", 0x39, B({0x00}), B({0x10, 0x04, 0x39, 0x00, 0xB3, 0x01})},
+                      FrameCase{"connected_A", 0x02, B({0x01, 0x41}), B({0x10, 0x05, 0x02, 0x01, 0x41, 0xA7, 0x01})}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BuildRecordFrame, PutsEveryFieldAtItsPosition) {
+TEST(BuildRecordFrame, PutsEveryFieldAtItsPosition)
+{
     meter_sim::SimRecord r;
     r.year = 21;
     r.month = 12;
@@ -68,7 +69,8 @@ TEST(BuildRecordFrame, PutsEveryFieldAtItsPosition) {
     EXPECT_EQ(f[63], 0x01);
 }
 
-TEST(BuildRecordFrame, CutsALongNoteToSixteenBytesAndKeepsSignedBytes) {
+TEST(BuildRecordFrame, CutsALongNoteToSixteenBytesAndKeepsSignedBytes)
+{
     meter_sim::SimRecord r;
     r.note = "0123456789ABCDEFXYZ";
     r.number = 127;
@@ -82,12 +84,13 @@ TEST(BuildRecordFrame, CutsALongNoteToSixteenBytesAndKeepsSignedBytes) {
     EXPECT_TRUE(sim_test::ChecksumOk(f));
 }
 
-TEST(SampleRecords, CoverTheCasesAReportMeets) {
+TEST(SampleRecords, CoverTheCasesAReportMeets)
+{
     const auto records = meter_sim::SampleRecords(12);
     ASSERT_EQ(records.size(), 12u);
     std::set<std::size_t> noteLengths;
-    bool yearBelow10 = false, yearFrom10 = false, equalPair = false, firstLarger = false,
-         secondLarger = false, negative = false;
+    bool yearBelow10 = false, yearFrom10 = false, equalPair = false, firstLarger = false, secondLarger = false,
+         negative = false;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const auto& r = records[i];
         EXPECT_EQ(r.number, static_cast<int>(i + 1));
@@ -119,7 +122,8 @@ TEST(SampleRecords, CoverTheCasesAReportMeets) {
     EXPECT_EQ(records[1].values[2], -7.25f);
 }
 
-TEST(SampleRecords, NumbersStayWithinTheSignedByte) {
+TEST(SampleRecords, NumbersStayWithinTheSignedByte)
+{
     const auto records = meter_sim::SampleRecords(300);
     ASSERT_EQ(records.size(), 300u);
     for (const auto& r : records) {

@@ -23,7 +23,8 @@ const Bytes kUpload = B({0x10, 0x03, 0x38, 0xB5, 0x01});
 // The program as a child process with pipes on its standard input and output.
 class Program {
 public:
-    explicit Program(const std::vector<std::string>& args) {
+    explicit Program(const std::vector<std::string>& args)
+    {
         int in[2], out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
         pid_ = ::fork();
@@ -41,7 +42,8 @@ public:
         stdin_ = in[1];
         stdout_ = out[0];
     }
-    ~Program() {
+    ~Program()
+    {
         CloseStdin();
         if (stdout_ >= 0) ::close(stdout_);
         if (pid_ > 0 && !exited_) {
@@ -54,14 +56,16 @@ public:
     std::string FirstLine(std::chrono::milliseconds timeout = 5s) { return ReadOutput(timeout, true); }
     std::string AllOutput(std::chrono::milliseconds timeout = 5s) { return ReadOutput(timeout, false); }
 
-    void CloseStdin() {
+    void CloseStdin()
+    {
         if (stdin_ >= 0) ::close(stdin_);
         stdin_ = -1;
     }
     void Signal(int sig) { ::kill(pid_, sig); }
 
     // The exit status, or none when the program is still running after the timeout.
-    std::optional<int> Wait(std::chrono::milliseconds timeout = 5s) {
+    std::optional<int> Wait(std::chrono::milliseconds timeout = 5s)
+    {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
             int status = 0;
@@ -76,7 +80,8 @@ public:
     }
 
 private:
-    std::string ReadOutput(std::chrono::milliseconds timeout, bool lineOnly) {
+    std::string ReadOutput(std::chrono::milliseconds timeout, bool lineOnly)
+    {
         std::string text;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (std::chrono::steady_clock::now() < deadline) {
@@ -99,12 +104,14 @@ private:
 
 class SimProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         if (!std::filesystem::exists(kProgram)) GTEST_SKIP() << kProgram << " is not built";
     }
 };
 
-TEST_F(SimProgramTest, PrintsItsDeviceAndAnswersUntilStdinEnds) {
+TEST_F(SimProgramTest, PrintsItsDeviceAndAnswersUntilStdinEnds)
+{
     Program program({"--id", "METER X", "--records", "5", "--until-eof"});
     const std::string device = program.FirstLine();
     ASSERT_EQ(device.rfind("/dev/", 0), 0u) << device;
@@ -125,7 +132,8 @@ TEST_F(SimProgramTest, PrintsItsDeviceAndAnswersUntilStdinEnds) {
 
 class SimProgramSignalTest : public SimProgramTest, public ::testing::WithParamInterface<int> {};
 
-TEST_P(SimProgramSignalTest, StopsCleanlyOnTheSignal) {
+TEST_P(SimProgramSignalTest, StopsCleanlyOnTheSignal)
+{
     Program program({});
     ASSERT_FALSE(program.FirstLine().empty());
     program.CloseStdin();  // without --until-eof the end of input does not stop it
@@ -147,7 +155,8 @@ struct FaultCase {
 
 class SimProgramFaultTest : public SimProgramTest, public ::testing::WithParamInterface<FaultCase> {};
 
-TEST_P(SimProgramFaultTest, TheFaultOptionReachesTheSimulator) {
+TEST_P(SimProgramFaultTest, TheFaultOptionReachesTheSimulator)
+{
     const FaultCase& c = GetParam();
     Program program({"--fault", c.spec});
     const std::string device = program.FirstLine();
@@ -172,14 +181,13 @@ TEST_P(SimProgramFaultTest, TheFaultOptionReachesTheSimulator) {
     EXPECT_EQ(program.Wait(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, SimProgramFaultTest,
-    ::testing::Values(FaultCase{"badsum", "badsum:2", 198, 64, false},
-                      FaultCase{"truncate", "truncate:2:5", 193, -1, false},
-                      FaultCase{"truncate_default", "truncate:1", 188, -1, false},
-                      FaultCase{"garbage", "garbage", 198 + 4 * 6, -1, false},
-                      FaultCase{"hangup", "hangup:1", 64, -1, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, SimProgramFaultTest,
+                         ::testing::Values(FaultCase{"badsum", "badsum:2", 198, 64, false},
+                                           FaultCase{"truncate", "truncate:2:5", 193, -1, false},
+                                           FaultCase{"truncate_default", "truncate:1", 188, -1, false},
+                                           FaultCase{"garbage", "garbage", 198 + 4 * 6, -1, false},
+                                           FaultCase{"hangup", "hangup:1", 64, -1, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct UsageCase {
     const char* name;
@@ -189,7 +197,8 @@ struct UsageCase {
 
 class SimProgramUsageTest : public SimProgramTest, public ::testing::WithParamInterface<UsageCase> {};
 
-TEST_P(SimProgramUsageTest, ExitsWithTheStatus) {
+TEST_P(SimProgramUsageTest, ExitsWithTheStatus)
+{
     Program program(GetParam().args);
     const std::string out = program.AllOutput(2s);
     EXPECT_EQ(program.Wait(), GetParam().status);
@@ -199,16 +208,15 @@ TEST_P(SimProgramUsageTest, ExitsWithTheStatus) {
         EXPECT_EQ(out, "");  // no device line for a run that never started
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Options, SimProgramUsageTest,
-    ::testing::Values(UsageCase{"help", {"--help"}, 0},
-                      UsageCase{"unknown_option", {"--bogus"}, 2},
-                      UsageCase{"records_not_a_number", {"--records", "x"}, 2},
-                      UsageCase{"records_too_many", {"--records", "128"}, 2},
-                      UsageCase{"records_missing", {"--records"}, 2},
-                      UsageCase{"unknown_fault", {"--fault", "melt:1"}, 2},
-                      UsageCase{"fault_without_number", {"--fault", "badsum"}, 2},
-                      UsageCase{"truncate_too_much", {"--fault", "truncate:1:64"}, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Options, SimProgramUsageTest,
+                         ::testing::Values(UsageCase{"help", {"--help"}, 0},
+                                           UsageCase{"unknown_option", {"--bogus"}, 2},
+                                           UsageCase{"records_not_a_number", {"--records", "x"}, 2},
+                                           UsageCase{"records_too_many", {"--records", "128"}, 2},
+                                           UsageCase{"records_missing", {"--records"}, 2},
+                                           UsageCase{"unknown_fault", {"--fault", "melt:1"}, 2},
+                                           UsageCase{"fault_without_number", {"--fault", "badsum"}, 2},
+                                           UsageCase{"truncate_too_much", {"--fault", "truncate:1:64"}, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -27,14 +27,16 @@ const Bytes kDisconnected = B({0x10, 0x03, 0x51, 0x9C, 0x01});
 const Bytes kUploadEndRecords = B({0x10, 0x04, 0x39, 0x01, 0xB2, 0x01});
 const Bytes kUploadEndNone = B({0x10, 0x04, 0x39, 0x00, 0xB3, 0x01});
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
+Bytes Concat(std::initializer_list<Bytes> parts)
+{
     Bytes out;
     for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
 // The connect reply for an identification text, built by hand.
-Bytes ConnectedReply(const std::string& id) {
+Bytes ConnectedReply(const std::string& id)
+{
     Bytes data{static_cast<std::uint8_t>(id.size())};
     data.insert(data.end(), id.begin(), id.end());
     return Frame(0x02, data);
@@ -42,7 +44,8 @@ Bytes ConnectedReply(const std::string& id) {
 
 class SimulatorTest : public ::testing::Test {
 protected:
-    void Start(meter_sim::Options options = DefaultOptions()) {
+    void Start(meter_sim::Options options = DefaultOptions())
+    {
         client_.reset();
         sim_.reset();
         sim_ = std::make_unique<meter_sim::MeterSimulator>(std::move(options));
@@ -51,14 +54,16 @@ protected:
     }
     void SetUp() override { Start(); }
 
-    static meter_sim::Options DefaultOptions() {
+    static meter_sim::Options DefaultOptions()
+    {
         meter_sim::Options o;
         o.records = meter_sim::SampleRecords(3);
         return o;
     }
 
     // Sends a command and reads exactly the expected number of reply bytes.
-    Bytes Exchange(const Bytes& command, std::size_t replyBytes) {
+    Bytes Exchange(const Bytes& command, std::size_t replyBytes)
+    {
         EXPECT_TRUE(client_->Write(command));
         return client_->Read(replyBytes);
     }
@@ -80,7 +85,8 @@ struct ReplyCase {
 
 class SimulatorReplyTest : public SimulatorTest, public ::testing::WithParamInterface<ReplyCase> {};
 
-TEST_P(SimulatorReplyTest, AnswersWithTheReplyFrame) {
+TEST_P(SimulatorReplyTest, AnswersWithTheReplyFrame)
+{
     const ReplyCase& c = GetParam();
     EXPECT_EQ(Exchange(c.command, c.reply.size()), c.reply);
     ASSERT_TRUE(sim_->WaitForCommands(1, 5s));
@@ -89,19 +95,21 @@ TEST_P(SimulatorReplyTest, AnswersWithTheReplyFrame) {
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, SimulatorReplyTest,
-    ::testing::Values(
-        ReplyCase{"connect", kConnect, B({0x10, 0x0D, 0x02, 0x09, 'O', 'P', 'M', '-', '3', ' ', 'S', 'I', 'M', 0x83, 0x01})},
-        ReplyCase{"disconnect", kDisconnect, kDisconnected},
-        ReplyCase{"delete_all", kDeleteAll, B({0x10, 0x03, 0x0A, 0xE3, 0x01})},
-        ReplyCase{"set_time", kSetTime, B({0x10, 0x03, 0x0E, 0xDF, 0x01})},
-        ReplyCase{"calibrate", kCalibrate1310, B({0x10, 0x03, 0x27, 0xC6, 0x01})},
-        ReplyCase{"calibrate_without_wavelength", Frame(0x26, B({0x00, 0x00, 0x28, 0xC1})),
-                  B({0x10, 0x03, 0x27, 0xC6, 0x01})},
-        ReplyCase{"ftcal", Frame(0x13, B({0x01, 0x00, 0x00, 0x28, 0xC1})), B({0x10, 0x03, 0x14, 0xD9, 0x01})},
-        ReplyCase{"reset", kReset, B({0x10, 0x03, 0x12, 0xDB, 0x01})}),
+    ::testing::Values(ReplyCase{"connect", kConnect,
+                                B({0x10, 0x0D, 0x02, 0x09, 'O', 'P', 'M', '-', '3', ' ', 'S', 'I', 'M', 0x83, 0x01})},
+                      ReplyCase{"disconnect", kDisconnect, kDisconnected},
+                      ReplyCase{"delete_all", kDeleteAll, B({0x10, 0x03, 0x0A, 0xE3, 0x01})},
+                      ReplyCase{"set_time", kSetTime, B({0x10, 0x03, 0x0E, 0xDF, 0x01})},
+                      ReplyCase{"calibrate", kCalibrate1310, B({0x10, 0x03, 0x27, 0xC6, 0x01})},
+                      ReplyCase{"calibrate_without_wavelength", Frame(0x26, B({0x00, 0x00, 0x28, 0xC1})),
+                                B({0x10, 0x03, 0x27, 0xC6, 0x01})},
+                      ReplyCase{"ftcal", Frame(0x13, B({0x01, 0x00, 0x00, 0x28, 0xC1})),
+                                B({0x10, 0x03, 0x14, 0xD9, 0x01})},
+                      ReplyCase{"reset", kReset, B({0x10, 0x03, 0x12, 0xDB, 0x01})}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SimulatorTest, ConnectReplyCarriesTheIdentificationText) {
+TEST_F(SimulatorTest, ConnectReplyCarriesTheIdentificationText)
+{
     const Bytes reply = Exchange(kConnect, 15);
     EXPECT_EQ(reply, ConnectedReply("OPM-3 SIM"));
     EXPECT_TRUE(sim_test::ChecksumOk(reply));
@@ -115,7 +123,8 @@ TEST_F(SimulatorTest, ConnectReplyCarriesTheIdentificationText) {
     EXPECT_EQ(longReply, ConnectedReply(std::string(94, 'X')));
 }
 
-TEST_F(SimulatorTest, UploadSendsOneRecordFramePerRecordThenTheEndFrame) {
+TEST_F(SimulatorTest, UploadSendsOneRecordFramePerRecordThenTheEndFrame)
+{
     const auto records = sim_->Records();
     ASSERT_EQ(records.size(), 3u);
     const Bytes stream = Exchange(kUpload, 3 * 64 + 6);
@@ -127,8 +136,7 @@ TEST_F(SimulatorTest, UploadSendsOneRecordFramePerRecordThenTheEndFrame) {
         EXPECT_EQ(f[0], 0x10);
         EXPECT_EQ(f[1], 62);
         EXPECT_EQ(f[2], 0x38);
-        EXPECT_EQ(Bytes(f.begin() + 3, f.begin() + 8),
-                  B({r.year, r.month, r.day, r.hour, r.minute}));
+        EXPECT_EQ(Bytes(f.begin() + 3, f.begin() + 8), B({r.year, r.month, r.day, r.hour, r.minute}));
         for (int v = 0; v < 9; ++v) EXPECT_EQ(sim_test::FloatAt(f, 8 + 4 * v), r.values[v]) << v;
         ASSERT_EQ(f[44], r.note.size());
         EXPECT_EQ(std::string(f.begin() + 45, f.begin() + 45 + f[44]), r.note);
@@ -142,14 +150,16 @@ TEST_F(SimulatorTest, UploadSendsOneRecordFramePerRecordThenTheEndFrame) {
     ExpectNoReplyBefore();
 }
 
-TEST_F(SimulatorTest, DeleteAllEmptiesTheRecordsAndTheNextUploadHasNone) {
+TEST_F(SimulatorTest, DeleteAllEmptiesTheRecordsAndTheNextUploadHasNone)
+{
     EXPECT_EQ(Exchange(kDeleteAll, 5), B({0x10, 0x03, 0x0A, 0xE3, 0x01}));
     EXPECT_TRUE(sim_->Records().empty());
     EXPECT_EQ(Exchange(kUpload, 6), kUploadEndNone);
     ExpectNoReplyBefore();
 }
 
-TEST_F(SimulatorTest, SetTimeStoresTheClock) {
+TEST_F(SimulatorTest, SetTimeStoresTheClock)
+{
     EXPECT_FALSE(sim_->Clock().has_value());
     Exchange(kSetTime, 5);
     ASSERT_TRUE(sim_->Clock().has_value());
@@ -159,7 +169,8 @@ TEST_F(SimulatorTest, SetTimeStoresTheClock) {
     EXPECT_EQ(*sim_->Clock(), (meter_sim::SimClock{24, 5, 31, 23, 59}));
 }
 
-TEST_F(SimulatorTest, CalibrationValuesAreKeptPerWavelength) {
+TEST_F(SimulatorTest, CalibrationValuesAreKeptPerWavelength)
+{
     Exchange(kCalibrate1310, 5);
     auto cal = sim_->Calibration();
     ASSERT_TRUE(cal[0].has_value());
@@ -191,13 +202,14 @@ TEST_F(SimulatorTest, CalibrationValuesAreKeptPerWavelength) {
     EXPECT_EQ(sim_->Calibration(), cal);  // FTCAL values are kept apart
 }
 
-TEST_F(SimulatorTest, MalformedDataBytesChangeNothingAndGetNoReply) {
+TEST_F(SimulatorTest, MalformedDataBytesChangeNothingAndGetNoReply)
+{
     const std::vector<Bytes> commands = {
         Frame(0x26, B({0x03, 0x00, 0x00, 0x28, 0xC1})),  // no such wavelength
         Frame(0x13, B({0x00, 0x28, 0xC1})),              // too short
         Frame(0x0D, B({0x15, 0x0C, 0x14, 0x09})),        // set time needs five bytes
         Frame(0x13, B({0x07, 0x00, 0x00, 0x28, 0xC1})),
-        Frame(0x29),                                     // not a command of the meter
+        Frame(0x29),  // not a command of the meter
     };
     for (const auto& c : commands) ASSERT_TRUE(client_->Write(c));
     ExpectNoReplyBefore();
@@ -211,7 +223,8 @@ TEST_F(SimulatorTest, MalformedDataBytesChangeNothingAndGetNoReply) {
     EXPECT_EQ(log, commands);
 }
 
-TEST_F(SimulatorTest, ResetRestoresTheStartingState) {
+TEST_F(SimulatorTest, ResetRestoresTheStartingState)
+{
     const auto startRecords = sim_->Records();
     Exchange(kDeleteAll, 5);
     Exchange(kSetTime, 5);
@@ -230,7 +243,8 @@ TEST_F(SimulatorTest, ResetRestoresTheStartingState) {
     EXPECT_EQ(sim_->ResetCount(), 1);
 }
 
-TEST_F(SimulatorTest, ChineseResetCodeResetsWithoutAReply) {
+TEST_F(SimulatorTest, ChineseResetCodeResetsWithoutAReply)
+{
     Exchange(kDeleteAll, 5);
     Exchange(kSetTime, 5);
     ASSERT_TRUE(client_->Write(kResetChinese));
@@ -242,20 +256,21 @@ TEST_F(SimulatorTest, ChineseResetCodeResetsWithoutAReply) {
 
 // --- reception: what the command log holds and how the decoder resynchronises ------------------
 
-TEST_F(SimulatorTest, TheLogHoldsExactlyTheCommandFramesInOrder) {
+TEST_F(SimulatorTest, TheLogHoldsExactlyTheCommandFramesInOrder)
+{
     const Bytes together = Concat({kConnect, kSetTime, kCalibrate1310});
     ASSERT_TRUE(client_->Write(together));
     ASSERT_TRUE(sim_->WaitForCommands(3, 5s));
     EXPECT_EQ(sim_->Commands(), (std::vector<Bytes>{kConnect, kSetTime, kCalibrate1310}));
     EXPECT_EQ(sim_->CommandCount(), 3u);
-    EXPECT_EQ(client_->Read(15 + 5 + 5),
-              Concat({ConnectedReply("OPM-3 SIM"), Frame(0x0E), Frame(0x27)}));
+    EXPECT_EQ(client_->Read(15 + 5 + 5), Concat({ConnectedReply("OPM-3 SIM"), Frame(0x0E), Frame(0x27)}));
     sim_->ClearCommandLog();
     EXPECT_EQ(sim_->CommandCount(), 0u);
     EXPECT_FALSE(sim_->WaitForCommands(1, 10ms));
 }
 
-TEST_F(SimulatorTest, ACommandWrittenByteByByteIsDecoded) {
+TEST_F(SimulatorTest, ACommandWrittenByteByByteIsDecoded)
+{
     for (std::uint8_t b : kSetTime) {
         ASSERT_TRUE(client_->Write(Bytes{b}));
         std::this_thread::sleep_for(2ms);
@@ -271,7 +286,8 @@ struct NoiseCase {
 
 class SimulatorNoiseTest : public SimulatorTest, public ::testing::WithParamInterface<NoiseCase> {};
 
-TEST_P(SimulatorNoiseTest, TheGoodCommandBehindTheNoiseIsAnswered) {
+TEST_P(SimulatorNoiseTest, TheGoodCommandBehindTheNoiseIsAnswered)
+{
     ASSERT_TRUE(client_->Write(Concat({GetParam().noise, kConnect})));
     EXPECT_EQ(client_->Read(15), ConnectedReply("OPM-3 SIM"));
     ExpectNoReplyBefore();
@@ -280,18 +296,18 @@ TEST_P(SimulatorNoiseTest, TheGoodCommandBehindTheNoiseIsAnswered) {
 
 INSTANTIATE_TEST_SUITE_P(
     Resync, SimulatorNoiseTest,
-    ::testing::Values(
-        NoiseCase{"garbage", B({0x00, 0xFF, 0x55, 0x01, 0xAA})},
-        NoiseCase{"bad_checksum", B({0x10, 0x03, 0x01, 0xED, 0x01})},
-        NoiseCase{"bad_end_byte", B({0x10, 0x03, 0x50, 0x9D, 0x02})},
-        NoiseCase{"length_too_small", B({0x10, 0x02, 0xEE, 0x00, 0x01})},
-        NoiseCase{"length_too_large", B({0x10, 0x7F, 0x01})},
-        // A stray start byte announcing a long frame: only the line going quiet reveals it.
-        NoiseCase{"stray_start_byte", B({0x10})},
-        NoiseCase{"truncated_command", B({0x10, 0x08, 0x0D, 0x15, 0x0C})}),
+    ::testing::Values(NoiseCase{"garbage", B({0x00, 0xFF, 0x55, 0x01, 0xAA})},
+                      NoiseCase{"bad_checksum", B({0x10, 0x03, 0x01, 0xED, 0x01})},
+                      NoiseCase{"bad_end_byte", B({0x10, 0x03, 0x50, 0x9D, 0x02})},
+                      NoiseCase{"length_too_small", B({0x10, 0x02, 0xEE, 0x00, 0x01})},
+                      NoiseCase{"length_too_large", B({0x10, 0x7F, 0x01})},
+                      // A stray start byte announcing a long frame: only the line going quiet reveals it.
+                      NoiseCase{"stray_start_byte", B({0x10})},
+                      NoiseCase{"truncated_command", B({0x10, 0x08, 0x0D, 0x15, 0x0C})}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SimulatorTest, TheConsoleMayCloseAndReopenTheSlave) {
+TEST_F(SimulatorTest, TheConsoleMayCloseAndReopenTheSlave)
+{
     EXPECT_EQ(Exchange(kConnect, 15), ConnectedReply("OPM-3 SIM"));
     for (int i = 0; i < 3; ++i) {
         client_->Close();
@@ -304,7 +320,8 @@ TEST_F(SimulatorTest, TheConsoleMayCloseAndReopenTheSlave) {
 
 // --- faults -----------------------------------------------------------------------------------
 
-TEST_F(SimulatorTest, BadChecksumFaultSpoilsOnlyTheChosenRecord) {
+TEST_F(SimulatorTest, BadChecksumFaultSpoilsOnlyTheChosenRecord)
+{
     meter_sim::Faults faults;
     faults.badChecksumRecord = 2;
     sim_->SetFaults(faults);
@@ -320,7 +337,8 @@ TEST_F(SimulatorTest, BadChecksumFaultSpoilsOnlyTheChosenRecord) {
     ExpectNoReplyBefore();
 }
 
-TEST_F(SimulatorTest, TruncateFaultCutsTheChosenRecordShort) {
+TEST_F(SimulatorTest, TruncateFaultCutsTheChosenRecordShort)
+{
     meter_sim::Faults faults;
     faults.truncateRecord = 2;
     faults.truncateBytes = 10;
@@ -336,7 +354,8 @@ TEST_F(SimulatorTest, TruncateFaultCutsTheChosenRecordShort) {
     ExpectNoReplyBefore();
 }
 
-TEST_F(SimulatorTest, GarbageFaultPutsStrayBytesBetweenFrames) {
+TEST_F(SimulatorTest, GarbageFaultPutsStrayBytesBetweenFrames)
+{
     meter_sim::Faults faults;
     faults.garbage = true;
     faults.garbageBytes = B({0x00, 0xFF, 0x55});
@@ -364,7 +383,8 @@ struct HangUpCase {
 
 class SimulatorHangUpTest : public SimulatorTest, public ::testing::WithParamInterface<HangUpCase> {};
 
-TEST_P(SimulatorHangUpTest, HangsUpAfterTheChosenNumberOfRecords) {
+TEST_P(SimulatorHangUpTest, HangsUpAfterTheChosenNumberOfRecords)
+{
     meter_sim::Faults faults;
     faults.hangupAfterRecords = GetParam().after;
     sim_->SetFaults(faults);
@@ -382,7 +402,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, SimulatorHangUpTest,
                          ::testing::Values(HangUpCase{0, 0}, HangUpCase{1, 64}, HangUpCase{3, 192}),
                          [](const auto& info) { return "after_" + std::to_string(info.param.after); });
 
-TEST_F(SimulatorTest, DelayFaultHoldsTheReplyBack) {
+TEST_F(SimulatorTest, DelayFaultHoldsTheReplyBack)
+{
     meter_sim::Faults faults;
     faults.replyDelay = 150ms;
     sim_->SetFaults(faults);
@@ -391,7 +412,8 @@ TEST_F(SimulatorTest, DelayFaultHoldsTheReplyBack) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);  // a lower bound only
 }
 
-TEST_F(SimulatorTest, PacedUploadSendsTheSameBytesAtTheLineRate) {
+TEST_F(SimulatorTest, PacedUploadSendsTheSameBytesAtTheLineRate)
+{
     const Bytes unpaced = Exchange(kUpload, 198);
     sim_->SetPacing(true);
     const auto start = std::chrono::steady_clock::now();
@@ -402,7 +424,8 @@ TEST_F(SimulatorTest, PacedUploadSendsTheSameBytesAtTheLineRate) {
     EXPECT_GE(elapsed, 40ms);
 }
 
-TEST(SimulatorLifetime, StopsInTheMiddleOfAPacedUpload) {
+TEST(SimulatorLifetime, StopsInTheMiddleOfAPacedUpload)
+{
     meter_sim::Options options;
     options.records = meter_sim::SampleRecords(127);  // about 2 s of line time
     options.pace = true;
@@ -414,7 +437,8 @@ TEST(SimulatorLifetime, StopsInTheMiddleOfAPacedUpload) {
     EXPECT_TRUE(client.WaitHangUp());
 }
 
-TEST(SimulatorLifetime, StopsWhileNobodyReadsAndThePtyIsFull) {
+TEST(SimulatorLifetime, StopsWhileNobodyReadsAndThePtyIsFull)
+{
     meter_sim::Options options;
     options.records = meter_sim::SampleRecords(127);
     auto sim = std::make_unique<meter_sim::MeterSimulator>(std::move(options));

@@ -20,14 +20,16 @@ namespace sim_test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline Bytes B(std::initializer_list<int> values) {
+inline Bytes B(std::initializer_list<int> values)
+{
     Bytes out;
     for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
     return out;
 }
 
 // Bytes 0..L of a frame sum to 0 modulo 256.
-inline bool ChecksumOk(const Bytes& frame, std::size_t at = 0) {
+inline bool ChecksumOk(const Bytes& frame, std::size_t at = 0)
+{
     if (frame.size() < at + 2) return false;
     const std::size_t length = frame[at + 1];
     if (frame.size() < at + length + 1) return false;
@@ -37,7 +39,8 @@ inline bool ChecksumOk(const Bytes& frame, std::size_t at = 0) {
 }
 
 // A frame made the long way round: the checksum is what makes the byte sum come to zero.
-inline Bytes Frame(int code, Bytes data = {}) {
+inline Bytes Frame(int code, Bytes data = {})
+{
     Bytes f;
     f.reserve(data.size() + 5);
     f.push_back(0x10);
@@ -51,15 +54,17 @@ inline Bytes Frame(int code, Bytes data = {}) {
     return f;
 }
 
-inline float FloatAt(const Bytes& bytes, std::size_t at) {
-    const std::uint32_t bits = bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
-                               (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+inline float FloatAt(const Bytes& bytes, std::size_t at)
+{
+    const std::uint32_t bits =
+        bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
     float f;
     std::memcpy(&f, &bits, 4);
     return f;
 }
 
-inline Bytes FloatBytes(float f) {
+inline Bytes FloatBytes(float f)
+{
     std::uint32_t bits;
     std::memcpy(&bits, &f, 4);
     return B({static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF),
@@ -73,7 +78,8 @@ public:
     PtyClient(const PtyClient&) = delete;
     PtyClient& operator=(const PtyClient&) = delete;
 
-    void Open(const std::string& path) {
+    void Open(const std::string& path)
+    {
         Close();
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (fd_ < 0) return;
@@ -85,13 +91,15 @@ public:
             ::tcsetattr(fd_, TCSANOW, &tio);
         }
     }
-    void Close() {
+    void Close()
+    {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
     bool IsOpen() const { return fd_ >= 0; }
 
-    bool Write(const Bytes& bytes) {
+    bool Write(const Bytes& bytes)
+    {
         std::size_t off = 0;
         while (off < bytes.size()) {
             const ssize_t w = ::write(fd_, bytes.data() + off, bytes.size() - off);
@@ -108,12 +116,13 @@ public:
     }
 
     // Reads until n bytes arrived, the line hung up or the timeout passed; returns what came.
-    Bytes Read(std::size_t n, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    Bytes Read(std::size_t n, std::chrono::milliseconds timeout = std::chrono::seconds(5))
+    {
         Bytes out;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (out.size() < n) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) break;
             pollfd p{fd_, POLLIN, 0};
             const int r = ::poll(&p, 1, static_cast<int>(left.count()));
@@ -136,7 +145,8 @@ public:
     }
 
     // True when the peer hung up within the timeout (pending bytes are read and dropped).
-    bool WaitHangUp(std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    bool WaitHangUp(std::chrono::milliseconds timeout = std::chrono::seconds(5))
+    {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (!hungUp_ && std::chrono::steady_clock::now() < deadline) {
             pollfd p{fd_, POLLIN, 0};

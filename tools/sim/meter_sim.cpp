@@ -30,45 +30,48 @@ constexpr auto kDrainTimeout = std::chrono::milliseconds(2000);
 constexpr auto kByteTime = std::chrono::nanoseconds(1'000'000'000LL * 10 / 38400);
 constexpr std::size_t kPaceChunk = 4;
 
-std::uint8_t Checksum(const std::uint8_t* bytes, std::size_t count) {
+std::uint8_t Checksum(const std::uint8_t* bytes, std::size_t count)
+{
     unsigned sum = 0;
     for (std::size_t i = 0; i < count; ++i) sum += bytes[i];
     return static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
 }
 
-void PutFloat(Bytes& out, std::size_t at, float value) {
+void PutFloat(Bytes& out, std::size_t at, float value)
+{
     const auto bits = std::bit_cast<std::uint32_t>(value);
     for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
 }
 
-float GetFloat(const std::uint8_t* bytes) {
+float GetFloat(const std::uint8_t* bytes)
+{
     std::uint32_t bits = 0;
     for (int i = 0; i < 4; ++i) bits |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
     return std::bit_cast<float>(bits);
 }
 
-[[noreturn]] void ThrowErrno(const char* what) {
-    throw std::system_error(errno, std::generic_category(), what);
-}
+[[noreturn]] void ThrowErrno(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
 
-void CloseFd(int& fd) {
+void CloseFd(int& fd)
+{
     if (fd >= 0) ::close(fd);
     fd = -1;
 }
 
 }  // namespace
 
-bool SimRecord::operator==(const SimRecord& other) const {
+bool SimRecord::operator==(const SimRecord& other) const
+{
     if (year != other.year || month != other.month || day != other.day || hour != other.hour ||
         minute != other.minute || note != other.note || number != other.number)
         return false;
     for (int i = 0; i < 9; ++i)
-        if (std::bit_cast<std::uint32_t>(values[i]) != std::bit_cast<std::uint32_t>(other.values[i]))
-            return false;
+        if (std::bit_cast<std::uint32_t>(values[i]) != std::bit_cast<std::uint32_t>(other.values[i])) return false;
     return true;
 }
 
-Bytes BuildFrame(std::uint8_t code, const Bytes& data) {
+Bytes BuildFrame(std::uint8_t code, const Bytes& data)
+{
     const std::size_t count = std::min(data.size(), kMaxFrameData);
     const std::size_t length = count + 3;
     Bytes frame(length + 2);
@@ -81,7 +84,8 @@ Bytes BuildFrame(std::uint8_t code, const Bytes& data) {
     return frame;
 }
 
-Bytes BuildRecordFrame(const SimRecord& record) {
+Bytes BuildRecordFrame(const SimRecord& record)
+{
     Bytes frame(kRecordFrameSize, 0);
     frame[0] = kStart;
     frame[1] = static_cast<std::uint8_t>(kRecordFrameSize - 2);
@@ -101,7 +105,8 @@ Bytes BuildRecordFrame(const SimRecord& record) {
     return frame;
 }
 
-std::vector<SimRecord> SampleRecords(int n) {
+std::vector<SimRecord> SampleRecords(int n)
+{
     struct Pattern {
         float v1, v2, v3, v4;
         const char* note;
@@ -142,7 +147,8 @@ std::vector<SimRecord> SampleRecords(int n) {
     return records;
 }
 
-MeterSimulator::MeterSimulator(Options options) {
+MeterSimulator::MeterSimulator(Options options)
+{
     if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) ThrowErrno("openpty");
     auto fail = [this](const char* what) {
         const int saved = errno;
@@ -177,7 +183,8 @@ MeterSimulator::MeterSimulator(Options options) {
     thread_ = std::thread([this] { Run(); });
 }
 
-MeterSimulator::~MeterSimulator() {
+MeterSimulator::~MeterSimulator()
+{
     const std::uint64_t one = 1;
     [[maybe_unused]] auto written = ::write(stopFd_, &one, sizeof one);
     if (thread_.joinable()) thread_.join();
@@ -188,114 +195,134 @@ MeterSimulator::~MeterSimulator() {
 
 std::string MeterSimulator::DevicePath() const { return path_; }
 
-void MeterSimulator::SetRecords(std::vector<SimRecord> records) {
+void MeterSimulator::SetRecords(std::vector<SimRecord> records)
+{
     std::lock_guard lock(mutex_);
     state_.records = std::move(records);
 }
 
-std::vector<SimRecord> MeterSimulator::Records() const {
+std::vector<SimRecord> MeterSimulator::Records() const
+{
     std::lock_guard lock(mutex_);
     return state_.records;
 }
 
-void MeterSimulator::SetIdentification(std::string text) {
+void MeterSimulator::SetIdentification(std::string text)
+{
     text.resize(std::min(text.size(), kMaxIdentificationBytes));
     std::lock_guard lock(mutex_);
     state_.identification = std::move(text);
 }
 
-std::string MeterSimulator::Identification() const {
+std::string MeterSimulator::Identification() const
+{
     std::lock_guard lock(mutex_);
     return state_.identification;
 }
 
-std::optional<SimClock> MeterSimulator::Clock() const {
+std::optional<SimClock> MeterSimulator::Clock() const
+{
     std::lock_guard lock(mutex_);
     return state_.clock;
 }
 
-std::array<std::optional<float>, 3> MeterSimulator::Calibration() const {
+std::array<std::optional<float>, 3> MeterSimulator::Calibration() const
+{
     std::lock_guard lock(mutex_);
     return state_.calibration;
 }
 
-std::optional<float> MeterSimulator::CalibrationWithoutWavelength() const {
+std::optional<float> MeterSimulator::CalibrationWithoutWavelength() const
+{
     std::lock_guard lock(mutex_);
     return state_.calibrationWithoutWavelength;
 }
 
-std::array<std::optional<float>, 3> MeterSimulator::Ftcal() const {
+std::array<std::optional<float>, 3> MeterSimulator::Ftcal() const
+{
     std::lock_guard lock(mutex_);
     return state_.ftcal;
 }
 
-int MeterSimulator::ResetCount() const {
+int MeterSimulator::ResetCount() const
+{
     std::lock_guard lock(mutex_);
     return resetCount_;
 }
 
-std::vector<Bytes> MeterSimulator::Commands() const {
+std::vector<Bytes> MeterSimulator::Commands() const
+{
     std::lock_guard lock(mutex_);
     return commands_;
 }
 
-std::size_t MeterSimulator::CommandCount() const {
+std::size_t MeterSimulator::CommandCount() const
+{
     std::lock_guard lock(mutex_);
     return commands_.size();
 }
 
-void MeterSimulator::ClearCommandLog() {
+void MeterSimulator::ClearCommandLog()
+{
     std::lock_guard lock(mutex_);
     commands_.clear();
 }
 
-bool MeterSimulator::WaitForCommands(std::size_t n, std::chrono::milliseconds timeout) const {
+bool MeterSimulator::WaitForCommands(std::size_t n, std::chrono::milliseconds timeout) const
+{
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, timeout, [&] { return commands_.size() >= n; });
 }
 
-std::size_t MeterSimulator::FramesSent() const {
+std::size_t MeterSimulator::FramesSent() const
+{
     std::lock_guard lock(mutex_);
     return framesSent_;
 }
 
-bool MeterSimulator::WaitForFramesSent(std::size_t n, std::chrono::milliseconds timeout) const {
+bool MeterSimulator::WaitForFramesSent(std::size_t n, std::chrono::milliseconds timeout) const
+{
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, timeout, [&] { return framesSent_ >= n; });
 }
 
-void MeterSimulator::SetPacing(bool pace) {
+void MeterSimulator::SetPacing(bool pace)
+{
     std::lock_guard lock(mutex_);
     pace_ = pace;
 }
 
-void MeterSimulator::SetFaults(Faults faults) {
+void MeterSimulator::SetFaults(Faults faults)
+{
     std::lock_guard lock(mutex_);
     faults_ = std::move(faults);
 }
 
-Faults MeterSimulator::CurrentFaults() const {
+Faults MeterSimulator::CurrentFaults() const
+{
     std::lock_guard lock(mutex_);
     return faults_;
 }
 
-bool MeterSimulator::HungUp() const {
+bool MeterSimulator::HungUp() const
+{
     std::lock_guard lock(mutex_);
     return hungUp_;
 }
 
-bool MeterSimulator::WaitForHangUp(std::chrono::milliseconds timeout) const {
+bool MeterSimulator::WaitForHangUp(std::chrono::milliseconds timeout) const
+{
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, timeout, [&] { return hungUp_; });
 }
 
-bool MeterSimulator::WaitStop(std::chrono::nanoseconds duration) {
+bool MeterSimulator::WaitStop(std::chrono::nanoseconds duration)
+{
     if (duration < std::chrono::nanoseconds::zero()) duration = std::chrono::nanoseconds::zero();
     const auto deadline = std::chrono::steady_clock::now() + duration;
     for (;;) {
         const auto left = deadline - std::chrono::steady_clock::now();
-        const auto ns = std::max<std::int64_t>(
-            0, std::chrono::duration_cast<std::chrono::nanoseconds>(left).count());
+        const auto ns = std::max<std::int64_t>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(left).count());
         timespec ts{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
         pollfd fd{stopFd_, POLLIN, 0};
         const int r = ::ppoll(&fd, 1, &ts, nullptr);
@@ -305,7 +332,8 @@ bool MeterSimulator::WaitStop(std::chrono::nanoseconds duration) {
     }
 }
 
-void MeterSimulator::Run() {
+void MeterSimulator::Run()
+{
     Bytes buffer;
     for (;;) {
         // Decode every complete frame buffered so far.
@@ -359,7 +387,8 @@ void MeterSimulator::Run() {
     }
 }
 
-void MeterSimulator::HandleFrame(const Bytes& frame) {
+void MeterSimulator::HandleFrame(const Bytes& frame)
+{
     const std::uint8_t command = frame[2];
     const std::uint8_t* data = frame.data() + 3;
     const std::size_t count = frame.size() - 5;
@@ -372,53 +401,48 @@ void MeterSimulator::HandleFrame(const Bytes& frame) {
         commands_.push_back(frame);
         delay = faults_.replyDelay;
         switch (command) {
-            case code::kConnect: {
-                const std::string& id = state_.identification;
-                Bytes d;
-                d.push_back(static_cast<std::uint8_t>(id.size()));
-                d.insert(d.end(), id.begin(), id.end());
-                reply = BuildFrame(code::kConnected, d);
-                break;
+        case code::kConnect: {
+            const std::string& id = state_.identification;
+            Bytes d;
+            d.push_back(static_cast<std::uint8_t>(id.size()));
+            d.insert(d.end(), id.begin(), id.end());
+            reply = BuildFrame(code::kConnected, d);
+            break;
+        }
+        case code::kDisconnect: reply = BuildFrame(code::kDisconnected); break;
+        case code::kUpload: upload = true; break;
+        case code::kDeleteAll:
+            state_.records.clear();
+            reply = BuildFrame(code::kDeleted);
+            break;
+        case code::kSetTime:
+            if (count == 5) {
+                state_.clock = SimClock{data[0], data[1], data[2], data[3], data[4]};
+                reply = BuildFrame(code::kTimeSet);
             }
-            case code::kDisconnect:
-                reply = BuildFrame(code::kDisconnected);
-                break;
-            case code::kUpload:
-                upload = true;
-                break;
-            case code::kDeleteAll:
-                state_.records.clear();
-                reply = BuildFrame(code::kDeleted);
-                break;
-            case code::kSetTime:
-                if (count == 5) {
-                    state_.clock = SimClock{data[0], data[1], data[2], data[3], data[4]};
-                    reply = BuildFrame(code::kTimeSet);
-                }
-                break;
-            case code::kCalibrate:
-                if (count == 5 && data[0] <= 2) {
-                    state_.calibration[data[0]] = GetFloat(data + 1);
-                    reply = BuildFrame(code::kCalibrated);
-                } else if (count == 4) {
-                    state_.calibrationWithoutWavelength = GetFloat(data);
-                    reply = BuildFrame(code::kCalibrated);
-                }
-                break;
-            case code::kFtcal:
-                if (count == 5 && data[0] <= 2) {
-                    state_.ftcal[data[0]] = GetFloat(data + 1);
-                    reply = BuildFrame(code::kFtcalDone);
-                }
-                break;
-            case code::kReset:
-            case code::kResetSilent:
-                state_ = initial_;
-                ++resetCount_;
-                if (command == code::kReset) reply = BuildFrame(code::kResetDone);
-                break;
-            default:
-                break;
+            break;
+        case code::kCalibrate:
+            if (count == 5 && data[0] <= 2) {
+                state_.calibration[data[0]] = GetFloat(data + 1);
+                reply = BuildFrame(code::kCalibrated);
+            } else if (count == 4) {
+                state_.calibrationWithoutWavelength = GetFloat(data);
+                reply = BuildFrame(code::kCalibrated);
+            }
+            break;
+        case code::kFtcal:
+            if (count == 5 && data[0] <= 2) {
+                state_.ftcal[data[0]] = GetFloat(data + 1);
+                reply = BuildFrame(code::kFtcalDone);
+            }
+            break;
+        case code::kReset:
+        case code::kResetSilent:
+            state_ = initial_;
+            ++resetCount_;
+            if (command == code::kReset) reply = BuildFrame(code::kResetDone);
+            break;
+        default: break;
         }
     }
     changed_.notify_all();
@@ -431,7 +455,8 @@ void MeterSimulator::HandleFrame(const Bytes& frame) {
         SendFrame(*reply);
 }
 
-void MeterSimulator::Upload() {
+void MeterSimulator::Upload()
+{
     std::vector<SimRecord> records;
     Faults faults;
     {
@@ -462,7 +487,8 @@ void MeterSimulator::Upload() {
     SendFrame(BuildFrame(code::kUploadEnd, {static_cast<std::uint8_t>(records.empty() ? 0 : 1)}));
 }
 
-void MeterSimulator::HangUp() {
+void MeterSimulator::HangUp()
+{
     // A hang-up of a pty drops what the slave has not read yet; on a real line those bytes would
     // have reached the console before the cable went. So let the reader drain the queue first
     // (the same queue as seen through our own slave descriptor), for at most a while.
@@ -484,7 +510,8 @@ void MeterSimulator::HangUp() {
     changed_.notify_all();
 }
 
-bool MeterSimulator::SendFrame(const Bytes& frame) {
+bool MeterSimulator::SendFrame(const Bytes& frame)
+{
     bool garbage = false;
     Bytes garbageBytes;
     {
@@ -502,7 +529,8 @@ bool MeterSimulator::SendFrame(const Bytes& frame) {
     return true;
 }
 
-bool MeterSimulator::WriteBytes(const Bytes& bytes) {
+bool MeterSimulator::WriteBytes(const Bytes& bytes)
+{
     bool pace = false;
     {
         std::lock_guard lock(mutex_);

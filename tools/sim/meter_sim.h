@@ -74,7 +74,7 @@ struct SimRecord {
     std::int8_t year = 0;  // two digits
     std::int8_t month = 1, day = 1, hour = 0, minute = 0;
     float values[9] = {};
-    std::string note;      // 8-bit text; only its first 16 bytes go on the wire
+    std::string note;  // 8-bit text; only its first 16 bytes go on the wire
     std::int8_t number = 1;
 
     bool operator==(const SimRecord& other) const;
@@ -100,7 +100,7 @@ struct Faults {
     int truncateBytes = 10;     // how many bytes are missing from the end of that frame (1..63)
     bool garbage = false;       // garbageBytes are written before every reply frame
     Bytes garbageBytes = DefaultGarbage();
-    int hangupAfterRecords = -1;  // k >= 0: an upload sends k records, then master and slave close
+    int hangupAfterRecords = -1;              // k >= 0: an upload sends k records, then master and slave close
     std::chrono::milliseconds replyDelay{0};  // waited before each reply to a command
 };
 
@@ -134,11 +134,11 @@ public:
     std::vector<SimRecord> Records() const;
     void SetIdentification(std::string text);
     std::string Identification() const;
-    std::optional<SimClock> Clock() const;                           // none until a set time
-    std::array<std::optional<float>, 3> Calibration() const;         // per wavelength index
-    std::optional<float> CalibrationWithoutWavelength() const;       // the 4-byte form
+    std::optional<SimClock> Clock() const;                      // none until a set time
+    std::array<std::optional<float>, 3> Calibration() const;    // per wavelength index
+    std::optional<float> CalibrationWithoutWavelength() const;  // the 4-byte form
     std::array<std::optional<float>, 3> Ftcal() const;
-    int ResetCount() const;                                          // 0x11 and 0x28 both count
+    int ResetCount() const;  // 0x11 and 0x28 both count
 
     // Every well-formed command frame received, raw, in order of arrival.
     std::vector<Bytes> Commands() const;

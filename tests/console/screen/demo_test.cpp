@@ -18,8 +18,8 @@ TEST(Demo, AutomaticRunOnScreenEndsWithTheReportPath)
 {
     QEL_REQUIRE_DISPLAY();
     TempDir work;
-    const std::string command = "timeout 120 " + std::string(QEL_BINARY_DIR) + "/tools/qel-demo --auto --records 4 --workdir " +
-                                work.File("demo") + " 2>&1";
+    const std::string command = "timeout 120 " + std::string(QEL_BINARY_DIR) +
+                                "/tools/qel-demo --auto --records 4 --workdir " + work.File("demo") + " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string output;

@@ -46,8 +46,8 @@ struct LabelLayout {
 struct Shown {
     int id;
     std::string text;
-    wxSize drawn;      // the text as the toolkit lays it out
-    wxRect area;       // where the label widget is, in the dialog's client pixels
+    wxSize drawn;  // the text as the toolkit lays it out
+    wxRect area;   // where the label widget is, in the dialog's client pixels
 };
 
 class LayoutOnScreen : public ::testing::Test {

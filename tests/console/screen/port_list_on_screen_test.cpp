@@ -49,7 +49,10 @@ protected:
         fs::remove_all(fs::path(platform::SerialPortScanRoots().sysClassTty) / name);
     }
 
-    static wxVListBox* Popup(CQELDlg& d) { return dynamic_cast<wxVListBox*>(d.m_comboPort->GetPopupControl()->GetControl()); }
+    static wxVListBox* Popup(CQELDlg& d)
+    {
+        return dynamic_cast<wxVListBox*>(d.m_comboPort->GetPopupControl()->GetControl());
+    }
     static wxPoint Arrow(CQELDlg& d)
     {
         const wxRect r = d.m_comboPort->GetScreenRect();
@@ -58,7 +61,8 @@ protected:
     static std::vector<std::string> Entries(CQELDlg& d)
     {
         std::vector<std::string> out;
-        for (unsigned i = 0; i < d.m_comboPort->GetCount(); ++i) out.push_back(d.m_comboPort->GetString(i).utf8_string());
+        for (unsigned i = 0; i < d.m_comboPort->GetCount(); ++i)
+            out.push_back(d.m_comboPort->GetString(i).utf8_string());
         return out;
     }
     // The dropped list shows all of its entries, measured and placed when it opened.
@@ -85,8 +89,12 @@ TEST(PortListText, DeviceNamesLoseTheirFolderOtherPathsStayWhole)
         const char* path;
         const char* shown;
     } kCases[] = {
-        {"/dev/ttyUSB0", "ttyUSB0"}, {"/dev/pts/12", "pts/12"}, {"/dev/", "/dev/"},
-        {"/devices/ttyS0", "/devices/ttyS0"}, {"/tmp/dev/ttyS1", "/tmp/dev/ttyS1"}, {"", ""},
+        {"/dev/ttyUSB0", "ttyUSB0"},
+        {"/dev/pts/12", "pts/12"},
+        {"/dev/", "/dev/"},
+        {"/devices/ttyS0", "/devices/ttyS0"},
+        {"/tmp/dev/ttyS1", "/tmp/dev/ttyS1"},
+        {"", ""},
     };
     for (const auto& c : kCases) EXPECT_EQ(CQELDlg::PortListText(c.path), c.shown) << c.path;
 }
@@ -112,9 +120,14 @@ TEST_F(PortListOnScreen, EveryWayOfDroppingItDownRescansBeforeItOpens)
         std::vector<std::string> expected;
     } kCases[] = {
         {"a click on the arrow, no ports at all", [] {}, [&] { ClickAt(Arrow(d)); }, {}},
-        {"a click on the entry, one port plugged in", [&] { Plug("ttyUSB0"); },
-         [&] { ClickWindow(d.m_comboPort->GetTextCtrl()); }, {"ttyUSB0"}},
-        {"Alt+Down, a second port", [&] { Plug("ttyACM0"); }, [] { PressKey(WXK_DOWN, wxMOD_ALT); }, {"ttyACM0", "ttyUSB0"}},
+        {"a click on the entry, one port plugged in",
+         [&] { Plug("ttyUSB0"); },
+         [&] { ClickWindow(d.m_comboPort->GetTextCtrl()); },
+         {"ttyUSB0"}},
+        {"Alt+Down, a second port",
+         [&] { Plug("ttyACM0"); },
+         [] { PressKey(WXK_DOWN, wxMOD_ALT); },
+         {"ttyACM0", "ttyUSB0"}},
         {"F4, the first port pulled out", [&] { Unplug("ttyUSB0"); }, [] { PressKey(WXK_F4); }, {"ttyACM0"}},
     };
     int expectedDrops = 0;
@@ -172,7 +185,9 @@ TEST_F(PortListOnScreen, TheChosenPortReadsWholeInTheEntryInEveryLanguage)
             ASSERT_TRUE(WaitFor([&] { return ShowsAll(d) && d.m_comboPort->GetCount() == paths.size(); }));
             const wxRect item = Popup(d)->GetItemRect(i);
             ClickAt(Popup(d)->ClientToScreen(item.GetPosition() + wxSize(item.width / 2, item.height / 2)));
-            ASSERT_TRUE(WaitFor([&] { return !d.m_comboPort->IsPopupShown() && d.m_comboPort->GetSelection() == static_cast<int>(i); }));
+            ASSERT_TRUE(WaitFor([&] {
+                return !d.m_comboPort->IsPopupShown() && d.m_comboPort->GetSelection() == static_cast<int>(i);
+            }));
             EXPECT_EQ(std::string(d.m_portNames[i]), paths[i]);  // the table keeps the path that is opened
 
             wxTextCtrl* entry = d.m_comboPort->GetTextCtrl();

@@ -4,16 +4,16 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-#include <wx/timer.h>
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/odcombo.h>
 #include <wx/statbmp.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 
-#include "console/QELApp.h"
 #include "console/AboutDlg.h"
+#include "console/QELApp.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/screenshot.h"
@@ -83,12 +83,12 @@ TEST_F(Startup, WindowHasItsTitleAndEveryControlAtItsTemplatePlace)
         int id;
         const char* caption;
     } const hidden[] = {
-        {1010, nullptr},      {1012, "导出数据"}, {1013, "刪除全部"},   {1014, "保存或列印"}, {1015, nullptr},
-        {1016, nullptr},      {1017, nullptr},    {1018, nullptr},      {1019, nullptr},      {1034, "年"},
-        {1035, "月"},         {1036, "日"},       {1037, "時"},         {1038, "分"},         {1020, "時間設定"},
-        {1021, "功率校準"},   {1022, nullptr},    {1023, "恢復出廠設定"}, {1041, "時間設定"}, {1042, "校準"},
-        {1026, nullptr},      {1043, "语言切换:"}, {1028, nullptr},     {1044, "中文"},       {1045, "ENGILSH"},
-        {1046, "1310nm"},     {1047, "1490nm"},   {1048, "1550nm"},     {1049, "FTCAL"},      {1050, "Static"},
+        {1010, nullptr},    {1012, "导出数据"},  {1013, "刪除全部"},     {1014, "保存或列印"}, {1015, nullptr},
+        {1016, nullptr},    {1017, nullptr},     {1018, nullptr},        {1019, nullptr},      {1034, "年"},
+        {1035, "月"},       {1036, "日"},        {1037, "時"},           {1038, "分"},         {1020, "時間設定"},
+        {1021, "功率校準"}, {1022, nullptr},     {1023, "恢復出廠設定"}, {1041, "時間設定"},   {1042, "校準"},
+        {1026, nullptr},    {1043, "语言切换:"}, {1028, nullptr},        {1044, "中文"},       {1045, "ENGILSH"},
+        {1046, "1310nm"},   {1047, "1490nm"},    {1048, "1550nm"},       {1049, "FTCAL"},      {1050, "Static"},
         {1051, nullptr},
     };
     for (const Hidden& c : hidden) {
@@ -109,8 +109,8 @@ TEST_F(Startup, WindowHasItsTitleAndEveryControlAtItsTemplatePlace)
     EXPECT_EQ(d.m_comboLanguage->GetCount(), 3u);
     EXPECT_EQ(d.m_listRecords->GetBkColor(), wxColour(204, 204, 204));
     // The eight icon buttons, in the template's places, each with its one icon in the 3-D look.
-    const int controls[8] = {IDC_UPLOAD, IDC_EXPORT, IDC_DELETE_ALL, IDC_SAVE_PRINT, IDC_TIME_SET, IDC_EXIT,
-                             IDC_POWER_CALIBRATE, IDC_RESET};
+    const int controls[8] = {IDC_UPLOAD,   IDC_EXPORT, IDC_DELETE_ALL,      IDC_SAVE_PRINT,
+                             IDC_TIME_SET, IDC_EXIT,   IDC_POWER_CALIBRATE, IDC_RESET};
     for (size_t i = 0; i < 8; ++i) {
         CButtonNX* b = d.m_buttons[i];
         ASSERT_NE(b, nullptr) << i;

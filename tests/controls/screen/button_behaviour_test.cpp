@@ -96,7 +96,7 @@ TEST_F(ButtonBehaviour, PreSubclassWindowTakesTheRolesFromTheType)
 {
     for (DWORD type = 0; type < 16; ++type) {
         SCOPED_TRACE(testing::Message() << "type " << type);
-        CButtonNX nx;  // windowless: the roles are the object's
+        CButtonNX nx;                         // windowless: the roles are the object's
         nx.PreSubclassWindow(0x2000 | type);  // with a style bit above the type
         // The one BS_CHECKBOX bit decides: 2, 3, 6, 7, 10, 11, 14, 15 (not 5 nor the radio types).
         EXPECT_EQ(nx.m_checkBox, (type & 2) ? TRUE : FALSE);
@@ -171,8 +171,8 @@ TEST_F(ButtonBehaviour, SetStyleMessageChangesOnlyThePushButtonRole)
         WPARAM style;
         BOOL after;
     } cases[] = {
-        {TRUE, BS_PUSHBUTTON, FALSE},   {FALSE, BS_DEFPUSHBUTTON, TRUE},        {TRUE, BS_CHECKBOX, TRUE},
-        {FALSE, BS_OWNERDRAW, FALSE},   {TRUE, BS_AUTORADIOBUTTON, TRUE},       {FALSE, 0x2000 | BS_DEFPUSHBUTTON, TRUE},
+        {TRUE, BS_PUSHBUTTON, FALSE}, {FALSE, BS_DEFPUSHBUTTON, TRUE},  {TRUE, BS_CHECKBOX, TRUE},
+        {FALSE, BS_OWNERDRAW, FALSE}, {TRUE, BS_AUTORADIOBUTTON, TRUE}, {FALSE, 0x2000 | BS_DEFPUSHBUTTON, TRUE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "style " << c.style);
@@ -192,8 +192,8 @@ TEST_F(ButtonBehaviour, CheckMessagesOnCheckBoxesAndPushButtons)
         WPARAM check;
         int expected;
     } cases[] = {
-        {TRUE, BST_CHECKED, 1},  {TRUE, BST_INDETERMINATE, 1}, {TRUE, BST_UNCHECKED, 0}, {TRUE, 3, 0},
-        {FALSE, BST_CHECKED, 0}, {FALSE, BST_INDETERMINATE, 0},
+        {TRUE, BST_CHECKED, 1}, {TRUE, BST_INDETERMINATE, 1}, {TRUE, BST_UNCHECKED, 0},
+        {TRUE, 3, 0},           {FALSE, BST_CHECKED, 0},      {FALSE, BST_INDETERMINATE, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "check box " << c.checkBox << ", check " << c.check);
@@ -369,7 +369,8 @@ TEST_F(ButtonBehaviour, TheHoverEndsOnLeaveFocusLossDeactivationCancelAndDisabli
              t.button->ProcessWindowEvent(lost);
          }},
         {"disabled", [](ButtonBehaviour& t) { t.button->Enable(false); }},
-        {"a move over another window", [](ButtonBehaviour& t) {
+        {"a move over another window",
+         [](ButtonBehaviour& t) {
              t.under = t.after;
              t.Move(false);
          }},

@@ -53,8 +53,7 @@ void RegisterMenu()
                  {MF_END, kLast, u"&Last"},
              }));
     Register(ResType::Toolbar, kToolbar, menu_resources::Toolbar(16, 15, {kFirst, kSecond}));
-    Register(ResType::Bitmap, kToolbar,
-             menu_resources::ToolbarStrip(16, 15, {RGB(0, 128, 0), RGB(0, 0, 255)}));
+    Register(ResType::Bitmap, kToolbar, menu_resources::ToolbarStrip(16, 15, {RGB(0, 128, 0), RGB(0, 0, 255)}));
 }
 
 // A script of steps run while the dialog is modal. A step waits until `ready` holds, then acts.
@@ -69,7 +68,8 @@ public:
     Script& Settle(int ms)
     {
         auto since = std::make_shared<Clock::time_point>();
-        m_steps.push_back({"a pause", [since, ms] {
+        m_steps.push_back({"a pause",
+                           [since, ms] {
                                if (*since == Clock::time_point()) *since = Clock::now();
                                return Clock::now() - *since >= std::chrono::milliseconds(ms);
                            },
@@ -107,7 +107,8 @@ public:
         const int result = dialog.ShowModal();
         timer.Stop();
         if (m_failure.empty() && (next < m_steps.size() || result != wxID_OK))
-            m_failure = "the dialog ended by itself before: " + (next < m_steps.size() ? m_steps[next].what : "the end");
+            m_failure =
+                "the dialog ended by itself before: " + (next < m_steps.size() ? m_steps[next].what : "the end");
     }
     const std::string& Failure() const { return m_failure; }
 
@@ -152,8 +153,7 @@ public:
     {
         for (wxWindow* w : button->GetChildren()) {
             auto* p = dynamic_cast<MenuPopup*>(w);
-            if (p != nullptr && p->IsShownOnScreen() && p->GetTracking().root == p && !p->GetTracking().done)
-                return p;
+            if (p != nullptr && p->IsShownOnScreen() && p->GetTracking().root == p && !p->GetTracking().done) return p;
         }
         return nullptr;
     }
@@ -174,18 +174,20 @@ public:
     // The steps that open the menu with a mouse click on the button.
     void ClickOpens(Script& s)
     {
-        s.Then("the dialog on the screen", [this] { return button->IsShownOnScreen(); },
-               [this] { sim.MouseMove(button->GetScreenRect().GetPosition() + wxPoint(30, 15)); })
-            .Then("the pointer over the button",
-                  [this] { return button->GetScreenRect().Contains(wxGetMousePosition()); },
-                  [this] { sim.MouseClick(); })
+        s.Then(
+             "the dialog on the screen", [this] { return button->IsShownOnScreen(); },
+             [this] { sim.MouseMove(button->GetScreenRect().GetPosition() + wxPoint(30, 15)); })
+            .Then(
+                "the pointer over the button",
+                [this] { return button->GetScreenRect().Contains(wxGetMousePosition()); }, [this] { sim.MouseClick(); })
             .Then("the menu shown, nothing highlighted", [this] { return Selection() == -1; });
     }
     // A key press, once the first level shows `selection` highlighted.
     void KeyAt(Script& s, int selection, int key)
     {
-        s.Then("item " + std::to_string(selection) + " highlighted", [this, selection] { return Selection() == selection; },
-               [this, key] { sim.Char(key); });
+        s.Then(
+            "item " + std::to_string(selection) + " highlighted",
+            [this, selection] { return Selection() == selection; }, [this, key] { sim.Char(key); });
     }
     void Run(Script& s)
     {
@@ -210,11 +212,15 @@ TEST_F(DropDownInput, ArrowsMoveOverTheItemsAndReturnChoosesOnScreen)
     Script s;
     ClickOpens(s);
     // Keys that mean nothing to a menu leave it open.
-    s.Then("the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_TAB); })
-        .Then("after Tab", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_F1); })
-        .Then("after F1", [this] { return Selection() == -1; }, [this] { sim.Char('z'); })
+    s.Then(
+         "the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_TAB); })
+        .Then(
+            "after Tab", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_F1); })
+        .Then(
+            "after F1", [this] { return Selection() == -1; }, [this] { sim.Char('z'); })
         .Settle(150)
-        .Then("after a character of no item", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_DOWN); });
+        .Then(
+            "after a character of no item", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_DOWN); });
     // Down from nothing takes the first item; the separator is passed over, the disabled item is
     // not; the last wraps round to the first and Up goes back round to the last.
     const std::vector<std::pair<int, int>> presses = {
@@ -222,10 +228,11 @@ TEST_F(DropDownInput, ArrowsMoveOverTheItemsAndReturnChoosesOnScreen)
     };
     for (const auto& [at, key] : presses) KeyAt(s, at, key);
     // Return on the disabled item chose nothing: the menu goes on with the next key.
-    s.Settle(150).Then("the disabled item still highlighted", [this] { return Selection() == kGreyAt && commands.empty(); },
-                       [this] { sim.Char(WXK_DOWN); });
+    s.Settle(150).Then(
+        "the disabled item still highlighted", [this] { return Selection() == kGreyAt && commands.empty(); },
+        [this] { sim.Char(WXK_DOWN); });
     const std::vector<std::pair<int, int>> more = {
-        {kMoreAt, WXK_DOWN}, {kLastAt, WXK_DOWN}, {kFirstAt, WXK_UP}, {kLastAt, WXK_UP},
+        {kMoreAt, WXK_DOWN}, {kLastAt, WXK_DOWN}, {kFirstAt, WXK_UP},      {kLastAt, WXK_UP},
         {kMoreAt, WXK_UP},   {kGreyAt, WXK_UP},   {kSecondAt, WXK_RETURN},
     };
     for (const auto& [at, key] : more) KeyAt(s, at, key);
@@ -240,14 +247,17 @@ TEST_F(DropDownInput, AMenuCharacterChoosesOnScreen)
     Attach(1);
     Script s;
     ClickOpens(s);
-    s.Then("the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char('l'); })
+    s.Then(
+         "the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char('l'); })
         .Then("the command at the dialog", [this] { return !commands.empty(); });
     // A second time: the character of a popup entry opens its submenu, whose own characters
     // choose in it.
     ClickOpens(s);
-    s.Then("the menu waiting again", [this] { return Selection() == -1; }, [this] { sim.Char('m'); })
-        .Then("the submenu open at its first item",
-              [this] { return Submenu() != nullptr && Submenu()->GetSelection() == 0; }, [this] { sim.Char('e'); })
+    s.Then(
+         "the menu waiting again", [this] { return Selection() == -1; }, [this] { sim.Char('m'); })
+        .Then(
+            "the submenu open at its first item",
+            [this] { return Submenu() != nullptr && Submenu()->GetSelection() == 0; }, [this] { sim.Char('e'); })
         .Then("the second command at the dialog", [this] { return commands.size() == 2; });
     Run(s);
     EXPECT_EQ(commands, (std::vector<int>{int(kLast), int(kDeeper)}));
@@ -258,15 +268,17 @@ TEST_F(DropDownInput, EscapeClosesChoosingNothingOnScreen)
     Attach(0);
     Script s;
     ClickOpens(s);
-    s.Then("the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_DOWN); });
+    s.Then(
+        "the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_DOWN); });
     KeyAt(s, kFirstAt, WXK_ESCAPE);
     s.Then("the menu gone", [this] { return MenuGone(); }).Settle(200);
     // The keyboard is the dialog's again: Space presses the button that has the focus, which
     // drops the menu down once more, and Escape closes it again. The dialog itself never took
     // an Escape for its own.
-    s.Then("the button with the focus", [this] { return wxWindow::FindFocus() == button; },
-           [this] { sim.Char(' '); })
-        .Then("the menu shown by the keyboard", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_ESCAPE); })
+    s.Then(
+         "the button with the focus", [this] { return wxWindow::FindFocus() == button; }, [this] { sim.Char(' '); })
+        .Then(
+            "the menu shown by the keyboard", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_ESCAPE); })
         .Then("the menu gone again", [this] { return MenuGone(); })
         .Settle(200);
     Run(s);
@@ -279,21 +291,28 @@ TEST_F(DropDownInput, RightOpensTheSubmenuAndLeftClosesItOnScreen)
     Attach(1);
     Script s;
     ClickOpens(s);
-    s.Then("the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_UP); });
+    s.Then(
+        "the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_UP); });
     KeyAt(s, kLastAt, WXK_UP);
     KeyAt(s, kMoreAt, WXK_RIGHT);
-    s.Then("the submenu open at its first item",
-           [this] { return Submenu() != nullptr && Submenu()->GetSelection() == 0; }, [this] { sim.Char(WXK_DOWN); })
-        .Then("its second item highlighted", [this] { return Submenu() != nullptr && Submenu()->GetSelection() == 1; },
-              [this] { sim.Char(WXK_LEFT); })
-        .Then("the submenu closed, its entry still highlighted",
-              [this] { return Submenu() == nullptr && Selection() == kMoreAt; }, [this] { sim.Char(WXK_RIGHT); })
-        .Then("the submenu open again", [this] { return Submenu() != nullptr && Submenu()->GetSelection() == 0; },
-              [this] { sim.Char(WXK_ESCAPE); })
-        .Then("Escape closed only the submenu", [this] { return Submenu() == nullptr && Selection() == kMoreAt; },
-              [this] { sim.Char(WXK_RETURN); })
-        .Then("Return opened it", [this] { return Submenu() != nullptr && Submenu()->GetSelection() == 0; },
-              [this] { sim.Char(WXK_RETURN); })
+    s.Then(
+         "the submenu open at its first item",
+         [this] { return Submenu() != nullptr && Submenu()->GetSelection() == 0; }, [this] { sim.Char(WXK_DOWN); })
+        .Then(
+            "its second item highlighted", [this] { return Submenu() != nullptr && Submenu()->GetSelection() == 1; },
+            [this] { sim.Char(WXK_LEFT); })
+        .Then(
+            "the submenu closed, its entry still highlighted",
+            [this] { return Submenu() == nullptr && Selection() == kMoreAt; }, [this] { sim.Char(WXK_RIGHT); })
+        .Then(
+            "the submenu open again", [this] { return Submenu() != nullptr && Submenu()->GetSelection() == 0; },
+            [this] { sim.Char(WXK_ESCAPE); })
+        .Then(
+            "Escape closed only the submenu", [this] { return Submenu() == nullptr && Selection() == kMoreAt; },
+            [this] { sim.Char(WXK_RETURN); })
+        .Then(
+            "Return opened it", [this] { return Submenu() != nullptr && Submenu()->GetSelection() == 0; },
+            [this] { sim.Char(WXK_RETURN); })
         .Then("the command at the dialog", [this] { return !commands.empty(); });
     Run(s);
     EXPECT_EQ(commands, std::vector<int>{int(kDeep)});
@@ -309,18 +328,24 @@ TEST_F(DropDownInput, TheMouseHighlightsAndChoosesBesideTheKeysOnScreen)
     };
     Script s;
     ClickOpens(s);
-    s.Then("the menu waiting", [this] { return Selection() == -1; }, [&] { sim.MouseMove(over(kSecondAt)); });
+    s.Then(
+        "the menu waiting", [this] { return Selection() == -1; }, [&] { sim.MouseMove(over(kSecondAt)); });
     KeyAt(s, kSecondAt, WXK_DOWN);  // the pointer highlighted it; the keys go on from there
-    s.Then("the key moved on", [this] { return Selection() == kGreyAt; }, [&] { sim.MouseMove(over(kLastAt)); })
-        .Then("the pointer on the last item", [this] { return Selection() == kLastAt; }, [&] { sim.MouseClick(); })
+    s.Then(
+         "the key moved on", [this] { return Selection() == kGreyAt; }, [&] { sim.MouseMove(over(kLastAt)); })
+        .Then(
+            "the pointer on the last item", [this] { return Selection() == kLastAt; }, [&] { sim.MouseClick(); })
         .Then("the command at the dialog", [this] { return !commands.empty(); });
     // A click outside the open menu closes it choosing nothing.
     ClickOpens(s);
-    s.Then("the menu waiting again", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_DOWN); })
-        .Then("the first item highlighted", [this] { return Selection() == kFirstAt; },
-              [this] { sim.MouseMove(edit->GetScreenRect().GetPosition() + wxPoint(10, 10)); })
-        .Then("the pointer over the edit field", [this] { return edit->GetScreenRect().Contains(wxGetMousePosition()); },
-              [this] { sim.MouseClick(); })
+    s.Then(
+         "the menu waiting again", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_DOWN); })
+        .Then(
+            "the first item highlighted", [this] { return Selection() == kFirstAt; },
+            [this] { sim.MouseMove(edit->GetScreenRect().GetPosition() + wxPoint(10, 10)); })
+        .Then(
+            "the pointer over the edit field", [this] { return edit->GetScreenRect().Contains(wxGetMousePosition()); },
+            [this] { sim.MouseClick(); })
         .Then("the menu gone", [this] { return MenuGone(); })
         .Settle(200);
     Run(s);
@@ -338,9 +363,9 @@ TEST_F(DropDownInput, ScreenshotOfTheOpenMenuInEachLookOnScreen)
     struct Look {
         const char* name;
         int drawMode;
-        COLORREF selectedFill;   // a highlighted item's background
-        COLORREF arrowSelected;  // the arrow of the highlighted submenu entry
-        COLORREF greyBackground; // the disabled item's background while the keys are on it
+        COLORREF selectedFill;    // a highlighted item's background
+        COLORREF arrowSelected;   // the arrow of the highlighted submenu entry
+        COLORREF greyBackground;  // the disabled item's background while the keys are on it
     };
     const Look looks[] = {
         {"classic", 0, hc, platform::SysColor(COLOR_HIGHLIGHTTEXT), hc},
@@ -361,20 +386,23 @@ TEST_F(DropDownInput, ScreenshotOfTheOpenMenuInEachLookOnScreen)
         };
         Script s;
         ClickOpens(s);
-        s.Then("the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_UP); });
+        s.Then(
+            "the menu waiting", [this] { return Selection() == -1; }, [this] { sim.Char(WXK_UP); });
         KeyAt(s, kLastAt, WXK_UP);
-        s.Then("the submenu's entry highlighted", [this] { return Selection() == kMoreAt; },
-               [&] {
-                   more = Menu()->GetItemRect(kMoreAt);
-                   grey = Menu()->GetItemRect(kGreyAt);
-                   shoot(onMore, base + "-more.png");
-                   sim.Char(WXK_UP);
-               })
-            .Then("the disabled item reached", [this] { return Selection() == kGreyAt; },
-                  [&] {
-                      shoot(onGrey, base + "-grey.png");
-                      sim.Char(WXK_ESCAPE);
-                  });
+        s.Then(
+             "the submenu's entry highlighted", [this] { return Selection() == kMoreAt; },
+             [&] {
+                 more = Menu()->GetItemRect(kMoreAt);
+                 grey = Menu()->GetItemRect(kGreyAt);
+                 shoot(onMore, base + "-more.png");
+                 sim.Char(WXK_UP);
+             })
+            .Then(
+                "the disabled item reached", [this] { return Selection() == kGreyAt; },
+                [&] {
+                    shoot(onGrey, base + "-grey.png");
+                    sim.Char(WXK_ESCAPE);
+                });
         Run(s);
         ASSERT_TRUE(onMore.IsOk());
         ASSERT_TRUE(onGrey.IsOk());

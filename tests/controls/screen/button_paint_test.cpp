@@ -44,8 +44,7 @@ public:
         calls.push_back("icon");
         CButtonNX::PaintIcon(dc, hasCaption, item, caption, pressed, disabled);
     }
-    void PaintBitmap(wxDC& dc, BOOL hasCaption, const CRect& item, CRect& caption, BOOL pressed,
-                     BOOL disabled) override
+    void PaintBitmap(wxDC& dc, BOOL hasCaption, const CRect& item, CRect& caption, BOOL pressed, BOOL disabled) override
     {
         calls.push_back("bitmap");
         CButtonNX::PaintBitmap(dc, hasCaption, item, caption, pressed, disabled);
@@ -121,8 +120,8 @@ TEST_F(ButtonPaint, ImagePlacementPerAlignment)
         BYTE align;
         bool caption;
         bool pressed;
-        wxPoint image;     // top-left corner of the image
-        int captionLeft;   // caption rectangle as the image leaves it
+        wxPoint image;    // top-left corner of the image
+        int captionLeft;  // caption rectangle as the image leaves it
         int captionTop;
         int captionRight;
     } cases[] = {
@@ -169,12 +168,8 @@ TEST_F(ButtonPaint, BackgroundColourByState)
         BOOL hover;
         COLORREF want;
     } cases[] = {
-        {0, FALSE, idle},
-        {ODS_FOCUS, FALSE, focus},
-        {ODS_SELECTED, FALSE, hot},
-        {ODS_SELECTED | ODS_FOCUS, FALSE, hot},
-        {0, TRUE, hot},
-        {ODS_FOCUS, TRUE, hot},
+        {0, FALSE, idle}, {ODS_FOCUS, FALSE, focus}, {ODS_SELECTED, FALSE, hot}, {ODS_SELECTED | ODS_FOCUS, FALSE, hot},
+        {0, TRUE, hot},   {ODS_FOCUS, TRUE, hot},
     };
     for (const Case& k : cases) {
         button->m_hover = k.hover;
@@ -286,8 +281,8 @@ TEST_F(ButtonPaint, SecondImageAtRestFirstWhenHotOrPressed)
         {FALSE, 0, 0, FALSE, blue},
         {FALSE, 0, 0, TRUE, red},
         {FALSE, 0, ODS_SELECTED, FALSE, red},
-        {TRUE, 0, 0, TRUE, blue},   // a check box ignores the hover
-        {TRUE, 1, 0, FALSE, red},   // checked
+        {TRUE, 0, 0, TRUE, blue},  // a check box ignores the hover
+        {TRUE, 1, 0, FALSE, red},  // checked
         {TRUE, 0, ODS_SELECTED, FALSE, red},
     };
     for (const Case& k : cases) {
@@ -473,7 +468,8 @@ TEST_F(ButtonPaint, CaptionSmoothedAndFocusDotsInvertedOnScreen)
     const wxImage native = testing_support::CaptureWindow(label);
     ASSERT_TRUE(native.IsOk());
     const wxColour labelBack = label->GetBackgroundColour(), labelText = label->GetForegroundColour();
-    EXPECT_GT(Shades(native, wxRect(native.GetSize()), platform::FromColour(labelBack), platform::FromColour(labelText)), 10)
+    EXPECT_GT(
+        Shades(native, wxRect(native.GetSize()), platform::FromColour(labelBack), platform::FromColour(labelText)), 10)
         << "the native label is smoothed too";
     testing_support::SaveWindowPng(frame, std::string(QEL_BINARY_DIR) + "/button-caption-focus.png");
     frame->Hide();

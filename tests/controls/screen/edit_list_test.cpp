@@ -6,10 +6,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <wx/weakref.h>
 #include <wx/dialog.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
+#include <wx/weakref.h>
 
 #include "controls/EditListCtrl.h"
 #include "platform/dialog_template.h"
@@ -67,9 +67,8 @@ protected:
         const int widths[] = {60, 120, 150, 40};
         const char* headings[] = {"NUMBER", "POWER", "NOTE", "REF"};
         for (int c = 0; c < 4; ++c) list->InsertColumn(c, headings[c], platform::LVCFMT_LEFT, widths[c]);
-        const char* texts[3][4] = {{"1", "-12.34", "first", "A"},
-                                   {"2", "-7.5", "", ""},
-                                   {"3", "0.01", "third note", "B"}};
+        const char* texts[3][4] = {
+            {"1", "-12.34", "first", "A"}, {"2", "-7.5", "", ""}, {"3", "0.01", "third note", "B"}};
         for (int r = 0; r < 3; ++r) {
             list->InsertItem(r, texts[r][0]);
             for (int c = 1; c < 4; ++c) list->SetItemText(r, c, texts[r][c]);
@@ -339,9 +338,11 @@ TEST_F(EditListTest, EndingAnEditWritesTheSelectedCellOrNothing)
         {"Escape", false, [this](wxTextCtrl* e) { SendKey(e, WXK_ESCAPE); }},
         {"focus to another control", true, [this](wxTextCtrl* e) { SendKillFocus(e, other); }},
         {"focus out of the program", true, [this](wxTextCtrl* e) { SendKillFocus(e, nullptr); }},
-        {"press on another cell", true, [this](wxTextCtrl*) { Press({0, 1}); }},
-        {"press on empty space", true,
-         [this](wxTextCtrl*) { list->OnLButtonDown(0x0001, EmptySpace()); }},
+        {"press on another cell", true,
+         [this](wxTextCtrl*) {
+             Press({0, 1});
+         }},
+        {"press on empty space", true, [this](wxTextCtrl*) { list->OnLButtonDown(0x0001, EmptySpace()); }},
         {"scrolling", true,
          [this](wxTextCtrl*) {
              wxScrollWinEvent event(wxEVT_SCROLLWIN_LINEDOWN, 0, wxVERTICAL);
@@ -349,7 +350,11 @@ TEST_F(EditListTest, EndingAnEditWritesTheSelectedCellOrNothing)
              list->ProcessWindowEvent(event);
          }},
         {"the list's cancel", false, [this](wxTextCtrl*) { list->CancelEditLabel(); }},
-        {"editing another row", true, [this](wxTextCtrl*) { list->EditLabel(0); list->CancelEditLabel(); }},
+        {"editing another row", true,
+         [this](wxTextCtrl*) {
+             list->EditLabel(0);
+             list->CancelEditLabel();
+         }},
     };
     const Cell edited{2, 2};
     for (const Case& t : cases) {
@@ -630,8 +635,10 @@ TEST_F(EditListTest, AClickedCellShowsInvertingDotsAndSmoothedTextsOnScreen)
     int shades = 0, inked = 0;
     for (int y = other.y; y < other.GetBottom(); ++y)
         for (int x = other.x; x < other.GetRight(); ++x) {
-            if (at(x, y) == ink) ++inked;
-            else if (at(x, y) != back) ++shades;
+            if (at(x, y) == ink)
+                ++inked;
+            else if (at(x, y) != back)
+                ++shades;
         }
     EXPECT_GT(inked, 0);
     EXPECT_GT(shades, 10) << "smoothed text";
@@ -674,8 +681,7 @@ TEST(EditListSwap, TakesThePlainListsPlaceAndKeepsTheListOperations)
     EXPECT_EQ(records->GetItemText(0, 13), "v13");
     EXPECT_EQ(records->GetColumnCount(), 12);
     EXPECT_EQ(records->GetBkColor(), wxColour(204, 204, 204));
-    while (records->DeleteColumn(0)) {
-    }
+    while (records->DeleteColumn(0)) {}
     EXPECT_EQ(records->GetColumnCount(), 0);
     EXPECT_TRUE(records->DeleteAllItems());
     EXPECT_EQ(records->GetItemCount(), 0);

@@ -24,12 +24,14 @@ namespace {
 // the drawing requests it gets.
 class RecordingMenu : public CMenu {
 public:
-    void MeasureItem(MEASUREITEMSTRUCT* m) override {
+    void MeasureItem(MEASUREITEMSTRUCT* m) override
+    {
         m->itemWidth = 100;
         m->itemHeight = static_cast<UINT>(m->itemData);
         measured.push_back(m->itemID);
     }
-    void DrawItem(DRAWITEMSTRUCT* d) override {
+    void DrawItem(DRAWITEMSTRUCT* d) override
+    {
         drawn.push_back(*d);
         platform::FillSolidRect(*d->hDC, d->rcItem, (d->itemState & ODS_SELECTED) ? RGB(255, 0, 0) : RGB(0, 0, 255));
     }
@@ -40,16 +42,19 @@ public:
 // An owner window that answers measuring and menu characters itself.
 class OwnerFrame : public wxFrame, public platform::MenuOwner {
 public:
-    OwnerFrame() : wxFrame(nullptr, wxID_ANY, "owner", wxPoint(50, 50), wxSize(200, 100)) {
+    OwnerFrame() : wxFrame(nullptr, wxID_ANY, "owner", wxPoint(50, 50), wxSize(200, 100))
+    {
         Bind(wxEVT_MENU, [this](wxCommandEvent& e) { commands.push_back(e.GetId()); });
     }
-    bool OnMenuMeasureItem(MEASUREITEMSTRUCT* m, HMENU) override {
+    bool OnMenuMeasureItem(MEASUREITEMSTRUCT* m, HMENU) override
+    {
         if (!measureAll) return false;
         m->itemWidth = 150;
         m->itemHeight = 30;
         return true;
     }
-    LRESULT OnMenuChar(UINT ch, UINT flags, HMENU menu) override {
+    LRESULT OnMenuChar(UINT ch, UINT flags, HMENU menu) override
+    {
         charsSeen.push_back(ch);
         if (menuCharAnswer) return menuCharAnswer(ch, flags, menu);
         return 0;
@@ -62,7 +67,8 @@ public:
 
 class MenuPopupTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         if (!testing_support::HaveDisplay()) return;
         platform::UseFixedSystemColors(true);
         owner = new OwnerFrame;
@@ -80,14 +86,13 @@ protected:
         menu.AppendMenu(MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub.m_hMenu), u"&More");
         menu.AppendMenu(MF_OWNERDRAW | MF_CHECKED, 14, reinterpret_cast<const void*>(std::uintptr_t(20)));
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         platform::SetMenuTrackingHook({});
         if (owner) owner->Destroy();
         platform::UseFixedSystemColors(false);
     }
-    std::unique_ptr<MenuPopup> Popup() {
-        return std::unique_ptr<MenuPopup>(new MenuPopup(owner, menu.m_hMenu));
-    }
+    std::unique_ptr<MenuPopup> Popup() { return std::unique_ptr<MenuPopup>(new MenuPopup(owner, menu.m_hMenu)); }
     OwnerFrame* owner = nullptr;
     RecordingMenu menu;
     RecordingMenu sub;
@@ -95,7 +100,8 @@ protected:
 
 }  // namespace
 
-TEST_F(MenuPopupTest, ItemsAreStackedAtTheSizesTheMenuObjectMeasures) {
+TEST_F(MenuPopupTest, ItemsAreStackedAtTheSizesTheMenuObjectMeasures)
+{
     QEL_REQUIRE_DISPLAY();
     auto popup = Popup();
     ASSERT_EQ(popup->GetItemCount(), 6);
@@ -121,7 +127,8 @@ TEST_F(MenuPopupTest, ItemsAreStackedAtTheSizesTheMenuObjectMeasures) {
     EXPECT_EQ(popup->GetItemRect(0).width, 150);
 }
 
-TEST_F(MenuPopupTest, OwnerDrawnItemsAreDrawnByTheMenuObjectWithTheirState) {
+TEST_F(MenuPopupTest, OwnerDrawnItemsAreDrawnByTheMenuObjectWithTheirState)
+{
     QEL_REQUIRE_DISPLAY();
     auto popup = Popup();
     ASSERT_TRUE(popup->Select(5));
@@ -151,7 +158,8 @@ TEST_F(MenuPopupTest, OwnerDrawnItemsAreDrawnByTheMenuObjectWithTheirState) {
     EXPECT_GT(canvas.Count(text, platform::SysColor(COLOR_MENUTEXT)), 0);
 }
 
-TEST_F(MenuPopupTest, SelectionSkipsSeparatorsAndWraps) {
+TEST_F(MenuPopupTest, SelectionSkipsSeparatorsAndWraps)
+{
     QEL_REQUIRE_DISPLAY();
     auto popup = Popup();
     EXPECT_EQ(popup->GetSelection(), -1);
@@ -161,8 +169,8 @@ TEST_F(MenuPopupTest, SelectionSkipsSeparatorsAndWraps) {
         bool next;
         int want;
     };
-    const std::vector<Step> steps = {{true, 0}, {true, 2}, {true, 3}, {true, 4}, {true, 5},
-                                     {true, 0}, {false, 5}, {false, 4}};
+    const std::vector<Step> steps = {{true, 0}, {true, 2}, {true, 3},  {true, 4},
+                                     {true, 5}, {true, 0}, {false, 5}, {false, 4}};
     for (const Step& s : steps) {
         EXPECT_TRUE(s.next ? popup->SelectNext() : popup->SelectPrevious());
         EXPECT_EQ(popup->GetSelection(), s.want);
@@ -172,7 +180,8 @@ TEST_F(MenuPopupTest, SelectionSkipsSeparatorsAndWraps) {
     EXPECT_EQ(popup->GetSelection(), 5);
 }
 
-TEST_F(MenuPopupTest, ChoosingEndsTheTrackingWithTheCommand) {
+TEST_F(MenuPopupTest, ChoosingEndsTheTrackingWithTheCommand)
+{
     QEL_REQUIRE_DISPLAY();
     struct Case {
         int position;
@@ -180,9 +189,8 @@ TEST_F(MenuPopupTest, ChoosingEndsTheTrackingWithTheCommand) {
         UINT result;
     };
     const std::vector<Case> cases = {
-        {0, true, 11}, {3, true, 13}, {5, true, 14},
-        {1, false, 0},   // separator
-        {2, false, 0},   // grayed
+        {0, true, 11}, {3, true, 13}, {5, true, 14}, {1, false, 0},  // separator
+        {2, false, 0},                                               // grayed
         {9, false, 0},
     };
     for (const Case& c : cases) {
@@ -200,7 +208,8 @@ TEST_F(MenuPopupTest, ChoosingEndsTheTrackingWithTheCommand) {
     EXPECT_EQ(popup->GetTracking().result, 0u);
 }
 
-TEST_F(MenuPopupTest, APopupItemOpensItsPopupWhoseChoiceEndsTheTracking) {
+TEST_F(MenuPopupTest, APopupItemOpensItsPopupWhoseChoiceEndsTheTracking)
+{
     QEL_REQUIRE_DISPLAY();
     auto popup = Popup();
     EXPECT_TRUE(popup->Choose(4));
@@ -222,7 +231,8 @@ TEST_F(MenuPopupTest, APopupItemOpensItsPopupWhoseChoiceEndsTheTracking) {
     EXPECT_EQ(popup->GetTracking().result, 22u);
 }
 
-TEST_F(MenuPopupTest, MenuCharactersAskTheOwnerFirst) {
+TEST_F(MenuPopupTest, MenuCharactersAskTheOwnerFirst)
+{
     QEL_REQUIRE_DISPLAY();
     {
         // The owner has no answer: the plain text items' & letters.
@@ -263,7 +273,8 @@ TEST_F(MenuPopupTest, MenuCharactersAskTheOwnerFirst) {
     }
 }
 
-TEST_F(MenuPopupTest, TrackingRunsUntilAChoiceOrADismissal) {
+TEST_F(MenuPopupTest, TrackingRunsUntilAChoiceOrADismissal)
+{
     QEL_REQUIRE_DISPLAY();
     struct Case {
         const char* name;
@@ -276,12 +287,14 @@ TEST_F(MenuPopupTest, TrackingRunsUntilAChoiceOrADismissal) {
         {"chosen, returned", platform::TPM_RETURNCMD, [](MenuPopup& p) { p.Choose(3); }, 13, {}},
         {"chosen, sent to the owner", 0, [](MenuPopup& p) { p.Choose(0); }, 11, {11}},
         {"cancelled", platform::TPM_RETURNCMD, [](MenuPopup& p) { p.Cancel(); }, 0, {}},
-        {"in the sub-popup", platform::TPM_RETURNCMD | platform::TPM_RIGHTALIGN,
+        {"in the sub-popup",
+         platform::TPM_RETURNCMD | platform::TPM_RIGHTALIGN,
          [](MenuPopup& p) {
              p.Choose(4);
              if (p.GetSubPopup()) p.GetSubPopup()->Choose(0);
          },
-         21, {}},
+         21,
+         {}},
         {"dismissed", platform::TPM_RETURNCMD, [](MenuPopup& p) { p.Dismiss(); }, 0, {}},
     };
     for (const Case& c : cases) {
@@ -300,7 +313,8 @@ TEST_F(MenuPopupTest, TrackingRunsUntilAChoiceOrADismissal) {
     EXPECT_EQ(platform::TrackPopupMenu(nullptr, platform::TPM_RETURNCMD, 0, 0, owner), 0);
 }
 
-TEST_F(MenuPopupTest, AFamilyMenuIsMeasuredAndPaintedByItsOwnPainter) {
+TEST_F(MenuPopupTest, AFamilyMenuIsMeasuredAndPaintedByItsOwnPainter)
+{
     QEL_REQUIRE_DISPLAY();
     const menu_tree::SavedLook savedLook;  // the look and the system colours come back afterwards
     KiroMenu::s_shellType = 2;
@@ -329,13 +343,16 @@ TEST_F(MenuPopupTest, AFamilyMenuIsMeasuredAndPaintedByItsOwnPainter) {
         });
         EXPECT_EQ(platform::TrackPopupMenu(family.m_hMenu, 0x0182, 10, 10, owner), 41);
         // The owner's menu characters reach the family through the owner.
-        owner->menuCharAnswer = [&family](UINT ch, UINT flags, HMENU) { return KiroMenu::FindMenuChar(ch, flags, &family); };
+        owner->menuCharAnswer = [&family](UINT ch, UINT flags, HMENU) {
+            return KiroMenu::FindMenuChar(ch, flags, &family);
+        };
         platform::SetMenuTrackingHook([](MenuPopup& p) { p.MenuChar('o'); });
         EXPECT_EQ(platform::TrackPopupMenu(family.m_hMenu, 0x0182, 10, 10, owner), 31);
     }
 }
 
-TEST_F(MenuPopupTest, ScreenshotOfAFamilyPopupOnScreen) {
+TEST_F(MenuPopupTest, ScreenshotOfAFamilyPopupOnScreen)
+{
     QEL_REQUIRE_DISPLAY();
     const menu_tree::SavedLook savedLook;  // the look and the system colours come back afterwards
     KiroMenu::s_shellType = 2;

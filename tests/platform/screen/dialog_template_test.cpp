@@ -10,11 +10,11 @@
 #include <gtest/gtest.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
-#include <wx/odcombo.h>
 #include <wx/dialog.h>
 #include <wx/filename.h>
 #include <wx/gauge.h>
 #include <wx/image.h>
+#include <wx/odcombo.h>
 #include <wx/radiobut.h>
 #include <wx/slider.h>
 #include <wx/statbmp.h>
@@ -251,18 +251,17 @@ TEST(WrapCaption, BreaksAtBlanksElseBetweenCharacters)
         const char* expected;
     };
     const Case cases[] = {
-        {"OPEN COM", 100, "OPEN COM"},                                 // fits
-        {"連接  ", 60, "連接  "},                                      // fits with its blanks
-        {"CHIUDERE COMUNICAZIONE", 130, "CHIUDERE\nCOMUNICAZIONE"},    // at the blank
-        {"APRI COMUNICAZIONE", 100, "APRI\nCOMUNICAZI\nONE"},          // a word wider than the line
-        {"A B C D E F", 50, "A B C\nD E F"},                            // the blank at the break goes
-        {"恢復出廠設定", 40, "恢復出廠\n設定"},                       // no blanks: between characters
-        {"ONE\nTWO THREE", 50, "ONE\nTWO\nTHREE"},                     // given breaks stay
-        {"WIDE", 0, "WIDE"},                                           // no room at all: unchanged
+        {"OPEN COM", 100, "OPEN COM"},                               // fits
+        {"連接  ", 60, "連接  "},                                    // fits with its blanks
+        {"CHIUDERE COMUNICAZIONE", 130, "CHIUDERE\nCOMUNICAZIONE"},  // at the blank
+        {"APRI COMUNICAZIONE", 100, "APRI\nCOMUNICAZI\nONE"},        // a word wider than the line
+        {"A B C D E F", 50, "A B C\nD E F"},                         // the blank at the break goes
+        {"恢復出廠設定", 40, "恢復出廠\n設定"},                      // no blanks: between characters
+        {"ONE\nTWO THREE", 50, "ONE\nTWO\nTHREE"},                   // given breaks stay
+        {"WIDE", 0, "WIDE"},                                         // no room at all: unchanged
         {"", 10, ""},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(platform::WrapCaption(c.caption, c.width, measure), c.expected) << c.caption;
+    for (const Case& c : cases) EXPECT_EQ(platform::WrapCaption(c.caption, c.width, measure), c.expected) << c.caption;
 }
 
 // ---- the builder ----
@@ -292,27 +291,17 @@ struct BuiltDialog {
 bool IsOfKind(wxWindow* w, ControlKind kind)
 {
     switch (kind) {
-    case ControlKind::PushButton:
-        return dynamic_cast<wxButton*>(w) != nullptr;
-    case ControlKind::GroupBox:
-        return dynamic_cast<wxStaticBox*>(w) != nullptr;
-    case ControlKind::Text:
-        return dynamic_cast<wxStaticText*>(w) != nullptr;
-    case ControlKind::Edit:
-        return dynamic_cast<wxTextCtrl*>(w) != nullptr;
-    case ControlKind::DropDownCombo:
-        return dynamic_cast<wxOwnerDrawnComboBox*>(w) != nullptr;
-    case ControlKind::ListView:
-        return dynamic_cast<platform::ReportList*>(w) != nullptr;
-    case ControlKind::Progress:
-        return dynamic_cast<wxGauge*>(w) != nullptr;
+    case ControlKind::PushButton: return dynamic_cast<wxButton*>(w) != nullptr;
+    case ControlKind::GroupBox: return dynamic_cast<wxStaticBox*>(w) != nullptr;
+    case ControlKind::Text: return dynamic_cast<wxStaticText*>(w) != nullptr;
+    case ControlKind::Edit: return dynamic_cast<wxTextCtrl*>(w) != nullptr;
+    case ControlKind::DropDownCombo: return dynamic_cast<wxOwnerDrawnComboBox*>(w) != nullptr;
+    case ControlKind::ListView: return dynamic_cast<platform::ReportList*>(w) != nullptr;
+    case ControlKind::Progress: return dynamic_cast<wxGauge*>(w) != nullptr;
     case ControlKind::IconStatic:
-    case ControlKind::BitmapStatic:
-        return dynamic_cast<wxStaticBitmap*>(w) != nullptr;
-    case ControlKind::RadioButton:
-        return dynamic_cast<wxRadioButton*>(w) != nullptr;
-    case ControlKind::Trackbar:
-        return dynamic_cast<wxSlider*>(w) != nullptr;
+    case ControlKind::BitmapStatic: return dynamic_cast<wxStaticBitmap*>(w) != nullptr;
+    case ControlKind::RadioButton: return dynamic_cast<wxRadioButton*>(w) != nullptr;
+    case ControlKind::Trackbar: return dynamic_cast<wxSlider*>(w) != nullptr;
     }
     return false;
 }
@@ -338,9 +327,8 @@ TEST_F(DialogBuilder, MainWindowControlsInTemplateOrder)
         }
         EXPECT_TRUE(IsOfKind(w, c.kind));
         EXPECT_EQ(w->IsShown(), (c.style & Style::Visible) != 0);
-        if (c.kind != ControlKind::Edit && c.kind != ControlKind::DropDownCombo &&
-            c.kind != ControlKind::ListView && c.kind != ControlKind::Progress &&
-            c.kind != ControlKind::Trackbar && c.kind != ControlKind::IconStatic &&
+        if (c.kind != ControlKind::Edit && c.kind != ControlKind::DropDownCombo && c.kind != ControlKind::ListView &&
+            c.kind != ControlKind::Progress && c.kind != ControlKind::Trackbar && c.kind != ControlKind::IconStatic &&
             c.kind != ControlKind::BitmapStatic) {
             EXPECT_EQ(w->GetLabel().utf8_string(), c.caption);
         }
@@ -435,8 +423,7 @@ TEST_F(DialogBuilder, EnterActivatesExit)
     b.dialog->Show();
     testing_support::PumpEvents(100);
     using ActivateDefault = int (*)(void*);
-    const auto activateDefault =
-        reinterpret_cast<ActivateDefault>(dlsym(RTLD_DEFAULT, "gtk_window_activate_default"));
+    const auto activateDefault = reinterpret_cast<ActivateDefault>(dlsym(RTLD_DEFAULT, "gtk_window_activate_default"));
     ASSERT_NE(activateDefault, nullptr);
     b.dialog->FindWindow(IDC_EDIT_COMPANY)->SetFocus();
     EXPECT_TRUE(activateDefault(b.dialog->GetHandle()));
@@ -452,7 +439,7 @@ TEST_F(DialogBuilder, MultilineButtonsWrapLongCaptions)
     auto* open = dynamic_cast<wxButton*>(b.dialog->FindWindow(IDC_OPEN_COM));
     ASSERT_NE(open, nullptr);
     open->SetLabel("CHIUDERE COMUNICAZIONE");
-    EXPECT_EQ(open->GetLabel(), "CHIUDERE COMUNICAZIONE");  // as set
+    EXPECT_EQ(open->GetLabel(), "CHIUDERE COMUNICAZIONE");          // as set
     EXPECT_NE(open->wxButton::GetLabel().Find('\n'), wxNOT_FOUND);  // shown on two lines
     open->SetLabel("OPEN COM");
     EXPECT_EQ(open->wxButton::GetLabel(), "OPEN COM");
@@ -515,7 +502,7 @@ TEST_P(SwapControlTest, ReplacementTakesThePlaceOfTheOld)
     const auto after = b.Children();
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(std::find(after.begin(), after.end(), old), after.end());  // destroyed
-    EXPECT_EQ(after[pos], replacement);                                 // same tab position
+    EXPECT_EQ(after[pos], replacement);                                  // same tab position
     for (std::size_t i = 0; i < after.size(); ++i)
         if (i != pos) {
             EXPECT_EQ(after[i], before[i]) << i;
@@ -531,12 +518,12 @@ TEST_P(SwapControlTest, ReplacementTakesThePlaceOfTheOld)
 }
 
 INSTANTIATE_TEST_SUITE_P(Controls, SwapControlTest,
-                         ::testing::Values(SwapCase{IDC_CONNECT, false},   // shown, mid order
-                                           SwapCase{IDC_EXIT, true},       // first, default
-                                           SwapCase{IDC_UPLOAD, false},    // shown, late
-                                           SwapCase{IDC_EXPORT, false},    // hidden button
+                         ::testing::Values(SwapCase{IDC_CONNECT, false},       // shown, mid order
+                                           SwapCase{IDC_EXIT, true},           // first, default
+                                           SwapCase{IDC_UPLOAD, false},        // shown, late
+                                           SwapCase{IDC_EXPORT, false},        // hidden button
                                            SwapCase{IDC_LIST_RECORDS, false},  // hidden list
-                                           SwapCase{IDC_SLIDER, false}));  // last of all
+                                           SwapCase{IDC_SLIDER, false}));      // last of all
 
 TEST_F(DialogBuilder, SwapControlRefusesUnknownIdsAndForeignParents)
 {
@@ -557,8 +544,7 @@ TEST_F(DialogBuilder, ScreenshotOfTheShownMainWindow)
     BuiltDialog b(IDD_QEL_DIALOG);
     b.dialog->Show();
     testing_support::PumpEvents(300);
-    const std::string path =
-        (wxFileName::GetTempDir() + "/qel_test_dialog_102.png").utf8_string();
+    const std::string path = (wxFileName::GetTempDir() + "/qel_test_dialog_102.png").utf8_string();
     ASSERT_TRUE(testing_support::SaveWindowPng(b.dialog, path));
     wxImage png;
     ASSERT_TRUE(png.LoadFile(wxString::FromUTF8(path), wxBITMAP_TYPE_PNG));

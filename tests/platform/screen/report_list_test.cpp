@@ -19,8 +19,8 @@ using platform::ReportList;
 // A list that records the cells it is asked to paint and lets a test paint it on any DC.
 class ProbeList : public ReportList {
 public:
-    using ReportList::ReportList;
     using ReportList::HeaderHeight;
+    using ReportList::ReportList;
     using ReportList::RowHeight;
     struct Painted {
         int row, subitem;
@@ -136,8 +136,8 @@ TEST_F(ReportListTest, ColumnsInsertedOutOfOrderEndInTableOrder)
         const char* heading;
         int expected;
     };
-    const Step steps[] = {{0, "NUMBER", 0}, {1, "WAVE LENGTH", 1}, {2, "POWER", 2},
-                          {4, "DATA/TIME", 3}, {3, "REF", 3},     {5, "NOTE", 5}};
+    const Step steps[] = {{0, "NUMBER", 0},    {1, "WAVE LENGTH", 1}, {2, "POWER", 2},
+                          {4, "DATA/TIME", 3}, {3, "REF", 3},         {5, "NOTE", 5}};
     for (const Step& s : steps) EXPECT_EQ(list->InsertColumn(s.index, s.heading), s.expected) << s.heading;
     EXPECT_EQ(Headings(), (std::vector<std::string>{"NUMBER", "WAVE LENGTH", "POWER", "REF", "DATA/TIME", "NOTE"}));
     EXPECT_EQ(list->InsertColumn(-1, "bad"), -1);
@@ -233,9 +233,11 @@ TEST_F(ReportListTest, CellGeometryAndHitTest)
         int row, sub;
     };
     const Hit hits[] = {
-        {{10, h + 1}, true, 0, 0},          {{61, h + rh + 2}, true, 1, 1},
-        {{239, h + 2 * rh + 1}, true, 2, 2}, {{240, h + 1}, false, -1, -1},  // right of the columns
-        {{10, h - 1}, false, -1, -1},        // on the header
+        {{10, h + 1}, true, 0, 0},
+        {{61, h + rh + 2}, true, 1, 1},
+        {{239, h + 2 * rh + 1}, true, 2, 2},
+        {{240, h + 1}, false, -1, -1},          // right of the columns
+        {{10, h - 1}, false, -1, -1},           // on the header
         {{10, h + 3 * rh + 1}, false, -1, -1},  // below the last row
     };
     for (const Hit& t : hits) {
@@ -303,13 +305,13 @@ TEST_F(ReportListTest, GridLinesOnlyWhenAsked)
     EXPECT_EQ(Pixel(plain, 59, y), *wxWHITE);
     list->SetExtendedStyle(platform::LVS_EX_GRIDLINES | platform::LVS_EX_FULLROWSELECT);
     const wxImage grid = Paint();
-    EXPECT_NE(Pixel(grid, 59, y), *wxWHITE);                  // right edge of column 0
-    EXPECT_NE(Pixel(grid, 159, y), *wxWHITE);                 // right edge of column 1
-    EXPECT_EQ(Pixel(grid, 30, y), *wxWHITE);                  // inside a cell
+    EXPECT_NE(Pixel(grid, 59, y), *wxWHITE);   // right edge of column 0
+    EXPECT_NE(Pixel(grid, 159, y), *wxWHITE);  // right edge of column 1
+    EXPECT_EQ(Pixel(grid, 30, y), *wxWHITE);   // inside a cell
     const int rowLine = list->HeaderHeight() + list->RowHeight() - 1;
-    EXPECT_NE(Pixel(grid, 30, rowLine), *wxWHITE);            // under the row
+    EXPECT_NE(Pixel(grid, 30, rowLine), *wxWHITE);                      // under the row
     EXPECT_NE(Pixel(grid, 30, rowLine + list->RowHeight()), *wxWHITE);  // below the rows too
-    EXPECT_EQ(Pixel(grid, 200, rowLine), *wxWHITE);           // not right of the columns
+    EXPECT_EQ(Pixel(grid, 200, rowLine), *wxWHITE);                     // not right of the columns
 }
 
 TEST_F(ReportListTest, ScrolledPaintKeepsTheHeaderAndMovesTheRows)
