@@ -18,30 +18,15 @@ VARIANT::VARIANT(const VARIANT& other)
     if (vt == VT_DISPATCH && pdispVal) pdispVal->AddRef();
 }
 
-VARIANT::VARIANT(VARIANT&& other) noexcept
-    : vt(other.vt), iVal(other.iVal), lVal(other.lVal), dblVal(other.dblVal), boolVal(other.boolVal),
-      scode(other.scode), bstrVal(std::move(other.bstrVal)), pdispVal(other.pdispVal)
-{
-    // The reference (if any) now belongs to this value.
-    other.pdispVal = nullptr;
-    other.Clear();
-}
+VARIANT::VARIANT(VARIANT&& other) noexcept { *this = std::move(other); }
 
 VARIANT& VARIANT::operator=(const VARIANT& other)
 {
     if (this == &other) return *this;
-    // Take the new reference before dropping the old one: both may name the same object.
-    if (other.vt == VT_DISPATCH && other.pdispVal) other.pdispVal->AddRef();
-    Clear();
-    vt = other.vt;
-    iVal = other.iVal;
-    lVal = other.lVal;
-    dblVal = other.dblVal;
-    boolVal = other.boolVal;
-    scode = other.scode;
-    bstrVal = other.bstrVal;
-    pdispVal = other.pdispVal;
-    return *this;
+    // The copy takes the new reference before the old one is dropped: both may name the same
+    // object.
+    VARIANT copy(other);
+    return *this = std::move(copy);
 }
 
 VARIANT& VARIANT::operator=(VARIANT&& other) noexcept
@@ -56,6 +41,7 @@ VARIANT& VARIANT::operator=(VARIANT&& other) noexcept
     scode = other.scode;
     bstrVal = std::move(other.bstrVal);
     pdispVal = other.pdispVal;
+    // The reference (if any) now belongs to this value.
     other.pdispVal = nullptr;
     other.Clear();
     return *this;
