@@ -24,6 +24,7 @@
 #include "platform/report_list.h"
 #include "platform/toolkit_symbol.h"
 #include "resources/resource_ids.h"
+#include "tests/support/real_input.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/test_support.h"
 
@@ -427,7 +428,7 @@ TEST_F(DialogBuilder, EnterActivatesExit)
     b.dialog->FindWindow(IDC_EDIT_COMPANY)->SetFocus();
     EXPECT_TRUE(activateDefault(b.dialog->GetHandle()));
     // A button activated from the keyboard reports its click a moment later.
-    for (int i = 0; i < 100 && clicked == 0; ++i) testing_support::PumpEvents(20);
+    testing_support::WaitFor([&] { return clicked != 0; }, 2000);
     EXPECT_EQ(clicked, 1);
     b.dialog->Hide();
 }
