@@ -18,30 +18,15 @@ VARIANT::VARIANT(const VARIANT& other)
     if (vt == VT_DISPATCH && pdispVal) pdispVal->AddRef();
 }
 
-VARIANT::VARIANT(VARIANT&& other) noexcept
-    : vt(other.vt), iVal(other.iVal), lVal(other.lVal), dblVal(other.dblVal), boolVal(other.boolVal),
-      scode(other.scode), bstrVal(std::move(other.bstrVal)), pdispVal(other.pdispVal)
-{
-    // The reference (if any) now belongs to this value.
-    other.pdispVal = nullptr;
-    other.Clear();
-}
+VARIANT::VARIANT(VARIANT&& other) noexcept { *this = std::move(other); }
 
 VARIANT& VARIANT::operator=(const VARIANT& other)
 {
     if (this == &other) return *this;
-    // Take the new reference before dropping the old one: both may name the same object.
-    if (other.vt == VT_DISPATCH && other.pdispVal) other.pdispVal->AddRef();
-    Clear();
-    vt = other.vt;
-    iVal = other.iVal;
-    lVal = other.lVal;
-    dblVal = other.dblVal;
-    boolVal = other.boolVal;
-    scode = other.scode;
-    bstrVal = other.bstrVal;
-    pdispVal = other.pdispVal;
-    return *this;
+    // The copy takes the new reference before the old one is dropped: both may name the same
+    // object.
+    VARIANT copy(other);
+    return *this = std::move(copy);
 }
 
 VARIANT& VARIANT::operator=(VARIANT&& other) noexcept
@@ -56,6 +41,7 @@ VARIANT& VARIANT::operator=(VARIANT&& other) noexcept
     scode = other.scode;
     bstrVal = std::move(other.bstrVal);
     pdispVal = other.pdispVal;
+    // The reference (if any) now belongs to this value.
     other.pdispVal = nullptr;
     other.Clear();
     return *this;
@@ -87,61 +73,27 @@ IDispatch* VARIANT::DetachDispatch()
     return obj;
 }
 
-VARIANT VARIANT::I2(std::int16_t v)
+namespace {
+
+// A value of type `type` that holds `value` in `field`, every other field empty.
+template <typename Field, typename Value>
+VARIANT Holding(VARTYPE type, Field VARIANT::*field, Value&& value)
 {
     VARIANT r;
-    r.vt = VT_I2;
-    r.iVal = v;
+    r.vt = type;
+    r.*field = std::forward<Value>(value);
     return r;
 }
 
-VARIANT VARIANT::I4(std::int32_t v)
-{
-    VARIANT r;
-    r.vt = VT_I4;
-    r.lVal = v;
-    return r;
-}
+}  // namespace
 
-VARIANT VARIANT::R8(double v)
-{
-    VARIANT r;
-    r.vt = VT_R8;
-    r.dblVal = v;
-    return r;
-}
-
-VARIANT VARIANT::Bool(bool v)
-{
-    VARIANT r;
-    r.vt = VT_BOOL;
-    r.boolVal = v;
-    return r;
-}
-
-VARIANT VARIANT::Bstr(std::string text)
-{
-    VARIANT r;
-    r.vt = VT_BSTR;
-    r.bstrVal = std::move(text);
-    return r;
-}
-
-VARIANT VARIANT::Error(HRESULT code)
-{
-    VARIANT r;
-    r.vt = VT_ERROR;
-    r.scode = code;
-    return r;
-}
-
-VARIANT VARIANT::Dispatch(IDispatch* obj)
-{
-    VARIANT r;
-    r.vt = VT_DISPATCH;
-    r.pdispVal = obj;
-    return r;
-}
+VARIANT VARIANT::I2(std::int16_t v) { return Holding(VT_I2, &VARIANT::iVal, v); }
+VARIANT VARIANT::I4(std::int32_t v) { return Holding(VT_I4, &VARIANT::lVal, v); }
+VARIANT VARIANT::R8(double v) { return Holding(VT_R8, &VARIANT::dblVal, v); }
+VARIANT VARIANT::Bool(bool v) { return Holding(VT_BOOL, &VARIANT::boolVal, v); }
+VARIANT VARIANT::Bstr(std::string text) { return Holding(VT_BSTR, &VARIANT::bstrVal, std::move(text)); }
+VARIANT VARIANT::Error(HRESULT code) { return Holding(VT_ERROR, &VARIANT::scode, code); }
+VARIANT VARIANT::Dispatch(IDispatch* obj) { return Holding(VT_DISPATCH, &VARIANT::pdispVal, obj); }
 
 // ---- DispatchBase ----------------------------------------------------------------------------
 

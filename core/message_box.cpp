@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/service_slot.h"
 #include "core/ui_dispatcher.h"
 
 namespace platform {
@@ -11,21 +12,13 @@ namespace {
 
 StderrMessageBoxService g_stderrService;
 std::atomic<IMessageBoxService*> g_default{&g_stderrService};
-std::atomic<IMessageBoxService*> g_service{nullptr};
+constinit ServiceSlot<IMessageBoxService> g_service{[]() -> IMessageBoxService& { return *g_default.load(); }};
 
 }  // namespace
 
-IMessageBoxService* SetMessageBoxService(IMessageBoxService* service)
-{
-    IMessageBoxService* previous = g_service.exchange(service);
-    return previous ? previous : g_default.load();
-}
+IMessageBoxService* SetMessageBoxService(IMessageBoxService* service) { return g_service.Set(service); }
 
-IMessageBoxService& MessageBoxService()
-{
-    IMessageBoxService* service = g_service.load();
-    return service ? *service : *g_default.load();
-}
+IMessageBoxService& MessageBoxService() { return g_service.Get(); }
 
 void SetDefaultMessageBoxService(IMessageBoxService* service) { g_default.store(service ? service : &g_stderrService); }
 

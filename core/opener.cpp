@@ -1,6 +1,5 @@
 #include "core/opener.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/service_slot.h"
+
 namespace platform {
 namespace {
 
@@ -22,7 +23,7 @@ XdgOpener& DefaultOpener()
     return opener;
 }
 
-std::atomic<IOpener*> g_opener{nullptr};
+constinit ServiceSlot<IOpener> g_opener{[]() -> IOpener& { return DefaultOpener(); }};
 
 // The full path of an executable named `name` on PATH, or empty.
 std::string FindOnPath(const std::string& name)
@@ -64,17 +65,9 @@ void WriteErrno(int fd, int err)
 
 }  // namespace
 
-IOpener* SetOpener(IOpener* opener)
-{
-    IOpener* previous = g_opener.exchange(opener);
-    return previous ? previous : &DefaultOpener();
-}
+IOpener* SetOpener(IOpener* opener) { return g_opener.Set(opener); }
 
-IOpener& Opener()
-{
-    IOpener* current = g_opener.load();
-    return current ? *current : DefaultOpener();
-}
+IOpener& Opener() { return g_opener.Get(); }
 
 bool XdgOpener::Open(const std::string& path)
 {

@@ -1,8 +1,6 @@
 // The dialog-template builder: makes the plain wx controls of a template inside a dialog.
 #include "platform/dialog_template.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <initializer_list>
 #include <vector>
@@ -23,6 +21,7 @@
 
 #include "platform/report_list.h"
 #include "platform/resources.h"
+#include "platform/toolkit_symbol.h"
 
 namespace platform {
 namespace {
@@ -78,11 +77,11 @@ struct Toolkit {
     using IsA = int (*)(void*, unsigned long);
     using SetJustify = void (*)(void*, int);
     using SetAlign = void (*)(void*, float);
-    GetChild binGetChild = reinterpret_cast<GetChild>(dlsym(RTLD_DEFAULT, "gtk_bin_get_child"));
-    TypeGetter labelType = reinterpret_cast<TypeGetter>(dlsym(RTLD_DEFAULT, "gtk_label_get_type"));
-    IsA isA = reinterpret_cast<IsA>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
-    SetJustify labelSetJustify = reinterpret_cast<SetJustify>(dlsym(RTLD_DEFAULT, "gtk_label_set_justify"));
-    SetAlign labelSetYAlign = reinterpret_cast<SetAlign>(dlsym(RTLD_DEFAULT, "gtk_label_set_yalign"));
+    GetChild binGetChild = ToolkitSymbol<GetChild>("gtk_bin_get_child");
+    TypeGetter labelType = ToolkitSymbol<TypeGetter>("gtk_label_get_type");
+    IsA isA = ToolkitSymbol<IsA>("g_type_check_instance_is_a");
+    SetJustify labelSetJustify = ToolkitSymbol<SetJustify>("gtk_label_set_justify");
+    SetAlign labelSetYAlign = ToolkitSymbol<SetAlign>("gtk_label_set_yalign");
 
     static const Toolkit& Get()
     {
@@ -120,12 +119,11 @@ void FillHeight(wxGauge* gauge, int height)
     using GetContext = void* (*)(void*);
     using AddProvider = void (*)(void*, void*, unsigned);
     using Unref = void (*)(void*);
-    static const auto newProvider = reinterpret_cast<NewProvider>(dlsym(RTLD_DEFAULT, "gtk_css_provider_new"));
-    static const auto loadData = reinterpret_cast<LoadData>(dlsym(RTLD_DEFAULT, "gtk_css_provider_load_from_data"));
-    static const auto getContext = reinterpret_cast<GetContext>(dlsym(RTLD_DEFAULT, "gtk_widget_get_style_context"));
-    static const auto addProvider =
-        reinterpret_cast<AddProvider>(dlsym(RTLD_DEFAULT, "gtk_style_context_add_provider"));
-    static const auto unref = reinterpret_cast<Unref>(dlsym(RTLD_DEFAULT, "g_object_unref"));
+    static const auto newProvider = ToolkitSymbol<NewProvider>("gtk_css_provider_new");
+    static const auto loadData = ToolkitSymbol<LoadData>("gtk_css_provider_load_from_data");
+    static const auto getContext = ToolkitSymbol<GetContext>("gtk_widget_get_style_context");
+    static const auto addProvider = ToolkitSymbol<AddProvider>("gtk_style_context_add_provider");
+    static const auto unref = ToolkitSymbol<Unref>("g_object_unref");
     constexpr unsigned kPriorityApplication = 600;  // GTK_STYLE_PROVIDER_PRIORITY_APPLICATION
     if (!newProvider || !loadData || !getContext || !addProvider || !unref || gauge->GetHandle() == nullptr) return;
     const int inner = std::max(1, height - 2);  // the trough's frame: one pixel above and below

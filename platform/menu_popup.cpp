@@ -1,7 +1,5 @@
 #include "platform/menu_popup.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 
 #include <wx/app.h>
@@ -14,6 +12,7 @@
 #include <wx/weakref.h>
 
 #include "platform/gui_app.h"
+#include "platform/toolkit_symbol.h"
 
 namespace platform {
 
@@ -62,12 +61,12 @@ struct Toolkit {
     using WindowSetFocus = void (*)(void*, void*);
     static constexpr int kSeatKeyboard = 1 << 3;  // GDK_SEAT_CAPABILITY_KEYBOARD
 
-    WidgetWindow widgetWindow = reinterpret_cast<WidgetWindow>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
-    WindowDisplay windowDisplay = reinterpret_cast<WindowDisplay>(dlsym(RTLD_DEFAULT, "gdk_window_get_display"));
-    DefaultSeat defaultSeat = reinterpret_cast<DefaultSeat>(dlsym(RTLD_DEFAULT, "gdk_display_get_default_seat"));
-    SeatGrab seatGrab = reinterpret_cast<SeatGrab>(dlsym(RTLD_DEFAULT, "gdk_seat_grab"));
-    SetCanFocus setCanFocus = reinterpret_cast<SetCanFocus>(dlsym(RTLD_DEFAULT, "gtk_widget_set_can_focus"));
-    WindowSetFocus windowSetFocus = reinterpret_cast<WindowSetFocus>(dlsym(RTLD_DEFAULT, "gtk_window_set_focus"));
+    WidgetWindow widgetWindow = ToolkitSymbol<WidgetWindow>("gtk_widget_get_window");
+    WindowDisplay windowDisplay = ToolkitSymbol<WindowDisplay>("gdk_window_get_display");
+    DefaultSeat defaultSeat = ToolkitSymbol<DefaultSeat>("gdk_display_get_default_seat");
+    SeatGrab seatGrab = ToolkitSymbol<SeatGrab>("gdk_seat_grab");
+    SetCanFocus setCanFocus = ToolkitSymbol<SetCanFocus>("gtk_widget_set_can_focus");
+    WindowSetFocus windowSetFocus = ToolkitSymbol<WindowSetFocus>("gtk_window_set_focus");
 
     static const Toolkit& Get()
     {

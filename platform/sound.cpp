@@ -1,6 +1,5 @@
 #include "platform/sound.h"
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -17,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/service_slot.h"
 #include "platform/resources.h"
 
 namespace platform {
@@ -25,14 +25,14 @@ namespace {
 // The registry has no module of its own: any address stands for it.
 char g_appModule;
 
-std::atomic<ISoundPlayer*> g_player{nullptr};
-
 CanberraSoundPlayer& DesktopPlayer()
 {
     // Never destroyed: the service's threads may still run while the process ends.
     static CanberraSoundPlayer* player = new CanberraSoundPlayer;
     return *player;
 }
+
+constinit ServiceSlot<ISoundPlayer> g_player{[]() -> ISoundPlayer& { return DesktopPlayer(); }};
 
 bool ReadableFile(const char* path)
 {
@@ -92,17 +92,9 @@ bool WriteAtomically(const std::string& folder, const std::string& path, const u
 
 HMODULE AppResourceModule() { return &g_appModule; }
 
-ISoundPlayer* SetSoundPlayer(ISoundPlayer* player)
-{
-    ISoundPlayer* previous = g_player.exchange(player);
-    return previous ? previous : &DesktopPlayer();
-}
+ISoundPlayer* SetSoundPlayer(ISoundPlayer* player) { return g_player.Set(player); }
 
-ISoundPlayer& SoundPlayer()
-{
-    ISoundPlayer* current = g_player.load();
-    return current ? *current : DesktopPlayer();
-}
+ISoundPlayer& SoundPlayer() { return g_player.Get(); }
 
 bool PlaySound(const char* sound, HMODULE module, DWORD flags) { return SoundPlayer().PlaySound(sound, module, flags); }
 

@@ -15,6 +15,25 @@ namespace {
 
 const char kCaption[] = "Varo";
 
+// A workbook opened in the spreadsheet application, and the cells of its first sheet that the
+// report steps work on.
+struct ReportBook {
+    ReportBook(_Application& app, const std::string& path)
+        : books(app.get_Workbooks()),
+          book(books.Open(path, missing, missing, missing, missing, missing, missing, missing, missing, missing,
+                          missing, missing, missing, missing, missing)),
+          sheets(book.get_Worksheets()), sheet(sheets.get_Item(VARIANT::I2(1))),
+          range(sheet.get_Range(VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")))
+    {}
+
+    const VARIANT missing = VARIANT::Missing();
+    Workbooks books;
+    _Workbook book;
+    Worksheets sheets;
+    _Worksheet sheet;
+    Range range;
+};
+
 }  // namespace
 
 std::string CQELDlg::MakeReportName()
@@ -43,24 +62,17 @@ void CQELDlg::CreateReportFile()
 {
     _Application app;
     if (!StartReportStep(app)) return;
-    const VARIANT missing = VARIANT::Missing();
-
-    Workbooks books(app.get_Workbooks());
-    _Workbook book(books.Open(m_strTemplatePath, missing, missing, missing, missing, missing, missing, missing, missing,
-                              missing, missing, missing, missing, missing, missing));
-    Worksheets sheets(book.get_Worksheets());
-    _Worksheet sheet(sheets.get_Item(VARIANT::I2(1)));
-    Range range(sheet.get_Range(VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")));
-    range.Select();
+    ReportBook report(app, m_strTemplatePath);
+    report.range.Select();
 
     m_strReportName = MakeReportName();
     m_strReportPath = m_strOutputDir + m_strReportName + ".xlsx";
 
-    book.Save();
-    book.SaveCopyAs(VARIANT::Bstr(m_strReportPath));
-    book.Close(missing, VARIANT::Bstr(m_strTemplatePath), missing);
+    report.book.Save();
+    report.book.SaveCopyAs(VARIANT::Bstr(m_strReportPath));
+    report.book.Close(report.missing, VARIANT::Bstr(m_strTemplatePath), report.missing);
     app.put_Visible(false);
-    books.Close();
+    report.books.Close();
     app.Quit();
 
     m_unfilledReport = m_strReportPath;
@@ -76,18 +88,11 @@ void CQELDlg::FillReport()
     // report path may name a file it did not make; the unfilled report is still the one to fill.
     if (m_unfilledReport.empty()) return;
     const std::string reportPath = m_unfilledReport;
-    const VARIANT missing = VARIANT::Missing();
-
-    Workbooks books(app.get_Workbooks());
-    _Workbook book(books.Open(reportPath, missing, missing, missing, missing, missing, missing, missing, missing,
-                              missing, missing, missing, missing, missing, missing));
-    Worksheets sheets(book.get_Worksheets());
-    _Worksheet sheet(sheets.get_Item(VARIANT::I2(1)));
-    Range range(sheet.get_Range(VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")));
+    ReportBook report(app, reportPath);
 
     const int n = m_listRecords != nullptr ? m_listRecords->GetItemCount() : 0;
     auto cell = [&](int row, int column, const VARIANT& value) {
-        range.put_Item(VARIANT::I4(row), VARIANT::I4(column), value);
+        report.range.put_Item(VARIANT::I4(row), VARIANT::I4(column), value);
     };
     auto text = [&](int row, int subitem) {
         return VARIANT::Bstr(m_listRecords != nullptr ? m_listRecords->GetItemText(row, subitem) : std::string());
@@ -114,7 +119,7 @@ void CQELDlg::FillReport()
         cell(r, 9, text(i, 12));
     }
 
-    book.Save();
+    report.book.Save();
     m_unfilledReport.clear();
     app.put_Visible(true);
 

@@ -106,15 +106,7 @@ int Styles::FillId(const std::string& rgb)
     pattern.append_attribute("patternType") = "solid";
     pattern.append_child("fgColor").append_attribute("rgb") = ("FF" + rgb).c_str();
     pattern.append_child("bgColor").append_attribute("indexed") = 64;
-    const std::string key = Key(fill);
-    if (const auto it = m_fillByKey.find(key); it != m_fillByKey.end()) return it->second;
-    pugi::xml_node fills = Section("fills");
-    fills.append_copy(fill);
-    const int id = static_cast<int>(std::distance(fills.children("fill").begin(), fills.children("fill").end())) - 1;
-    SetAttr(fills, "count", std::to_string(id + 1));
-    m_fillByKey.emplace(key, id);
-    m_dirty = true;
-    return id;
+    return Intern("fills", fill, m_fillByKey);
 }
 
 int Styles::FontId(int base, const StyleChange& change)
@@ -133,12 +125,19 @@ int Styles::FontId(int base, const StyleChange& change)
         if (!size) size = font.prepend_child("sz");
         SetAttr(size, "val", change.value);
     }
-    const std::string key = Key(font);
-    if (const auto it = m_fontByKey.find(key); it != m_fontByKey.end()) return it->second;
-    fonts.append_copy(font);
-    const int id = static_cast<int>(std::distance(fonts.children("font").begin(), fonts.children("font").end())) - 1;
-    SetAttr(fonts, "count", std::to_string(id + 1));
-    m_fontByKey.emplace(key, id);
+    return Intern("fonts", font, m_fontByKey);
+}
+
+int Styles::Intern(const char* section, pugi::xml_node entry, std::unordered_map<std::string, int>& byKey)
+{
+    const std::string key = Key(entry);
+    if (const auto it = byKey.find(key); it != byKey.end()) return it->second;
+    pugi::xml_node entries = Section(section);
+    entries.append_copy(entry);
+    const auto added = entries.children(entry.name());
+    const int id = static_cast<int>(std::distance(added.begin(), added.end())) - 1;
+    SetAttr(entries, "count", std::to_string(id + 1));
+    byKey.emplace(key, id);
     m_dirty = true;
     return id;
 }

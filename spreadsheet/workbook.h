@@ -132,6 +132,9 @@ private:
     int NumberFormatId(const std::string& code);
     int FillId(const std::string& rgb);
     int FontId(int base, const StyleChange& change);
+    // The index of an entry equal to `entry` in the counted section, the entry added at its end
+    // when there is none yet.
+    int Intern(const char* section, pugi::xml_node entry, std::unordered_map<std::string, int>& byKey);
     std::string Key(pugi::xml_node node) const;
 
     pugi::xml_document m_doc;

@@ -52,24 +52,27 @@ private:
     BOOL themeRead_, classic_;
 };
 
-inline KiroMenuData* AddItem(KiroMenu& menu, UINT id, const char* caption, UINT extraFlags = 0)
+// An owner-drawn item of the family at the end of `menu`, its record kept by the menu (a
+// separator has no caption: nullptr).
+inline KiroMenuData* AppendRecord(KiroMenu& menu, UINT flags, UINT_PTR id, const char* caption)
 {
     auto* record = new KiroMenuData;
     record->SetCaption(caption);
-    record->m_flags = MF_OWNERDRAW | extraFlags;
+    record->m_flags = flags;
     record->m_commandId = id;
-    menu.AppendMenu(record->m_flags, id, static_cast<const void*>(record));
+    menu.AppendMenu(flags, id, static_cast<const void*>(record));
     menu.m_items.push_back(record);
     return record;
 }
 
+inline KiroMenuData* AddItem(KiroMenu& menu, UINT id, const char* caption, UINT extraFlags = 0)
+{
+    return AppendRecord(menu, MF_OWNERDRAW | extraFlags, id, caption);
+}
+
 inline KiroMenuData* AddSeparator(KiroMenu& menu)
 {
-    auto* record = new KiroMenuData;
-    record->m_flags = MF_OWNERDRAW | MF_SEPARATOR;
-    menu.AppendMenu(record->m_flags, 0, static_cast<const void*>(record));
-    menu.m_items.push_back(record);
-    return record;
+    return AppendRecord(menu, MF_OWNERDRAW | MF_SEPARATOR, 0, nullptr);
 }
 
 // A popup of the family under `parent`; Popup is KiroMenu or a class derived from it.
@@ -82,13 +85,7 @@ Popup* AddPopup(KiroMenu& parent, const char* caption)
     popup->m_checkMarkSelectedId = parent.m_checkMarkSelectedId;
     popup->m_checkMarkImages = parent.m_checkMarkImages;
     popup->m_checkMarkImagesBorrowed = TRUE;
-    const auto handle = reinterpret_cast<UINT_PTR>(popup->m_hMenu);
-    auto* record = new KiroMenuData;
-    record->SetCaption(caption);
-    record->m_flags = MF_POPUP | MF_OWNERDRAW;
-    record->m_commandId = handle;
-    parent.AppendMenu(record->m_flags, handle, static_cast<const void*>(record));
-    parent.m_items.push_back(record);
+    AppendRecord(parent, MF_POPUP | MF_OWNERDRAW, reinterpret_cast<UINT_PTR>(popup->m_hMenu), caption);
     parent.m_popupHandles.push_back(popup->m_hMenu);
     KiroMenu::s_popupHandles.push_back(popup->m_hMenu);
     return popup;

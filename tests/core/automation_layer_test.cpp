@@ -145,6 +145,33 @@ TEST_F(VariantRefs, NullDispatchIsSafeToCopyAndClear)
     EXPECT_EQ(c.DetachDispatch(), nullptr);
 }
 
+namespace {
+
+// An object that owns a value of its own, gone with its last reference.
+class Holder : public DispatchBase {
+public:
+    explicit Holder(VARIANT value) : kept(std::move(value)) {}
+    HRESULT Invoke(DISPID, WORD, const DISPPARAMS&, VARIANT*, EXCEPINFO*) override { return E_NOTIMPL; }
+    VARIANT kept;
+};
+
+}  // namespace
+
+TEST_F(VariantRefs, AssigningAValueOwnedByTheObjectItReplacesTakesTheValue)
+{
+    fake::Object* inner = server.NewObject("inner");
+    auto* holder = new Holder(VARIANT::Dispatch(inner));
+    VARIANT a = VARIANT::Dispatch(holder);  // the holder's only reference
+    a = holder->kept;                       // dropping the holder also drops the value assigned
+    EXPECT_EQ(a.vt, VT_DISPATCH);
+    EXPECT_EQ(a.pdispVal, inner);
+    EXPECT_EQ(inner->refs, 1);
+    VARIANT text = VARIANT::Dispatch(new Holder(VARIANT::Bstr("kept text")));
+    text = static_cast<Holder*>(text.pdispVal)->kept;
+    EXPECT_EQ(text.vt, VT_BSTR);
+    EXPECT_EQ(text.bstrVal, "kept text");
+}
+
 // ---- DispatchBase ----------------------------------------------------------------------------
 
 namespace {

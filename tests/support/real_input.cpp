@@ -1,6 +1,5 @@
 #include "tests/support/real_input.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,6 +13,8 @@
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 #include <wx/window.h>
+
+#include "platform/toolkit_symbol.h"
 
 namespace testing_support {
 
@@ -85,25 +86,20 @@ struct ToolkitBoxes {
     using ObjectGet = void (*)(void*, const char*, ...);
     using Free = void (*)(void*);
 
-    ListToplevels listToplevels = Sym<ListToplevels>("gtk_window_list_toplevels");
-    ListFree listFree = Sym<ListFree>("g_list_free");
-    TypeGetter messageDialogType = Sym<TypeGetter>("gtk_message_dialog_get_type");
-    IsA isA = Sym<IsA>("g_type_check_instance_is_a");
-    IsVisible isMapped = Sym<IsVisible>("gtk_widget_get_mapped");
-    ForResponse forResponse = Sym<ForResponse>("gtk_dialog_get_widget_for_response");
-    Translate translate = Sym<Translate>("gtk_widget_translate_coordinates");
-    GetWindow widgetWindow = Sym<GetWindow>("gtk_widget_get_window");
-    Origin origin = Sym<Origin>("gdk_window_get_origin");
-    Allocated width = Sym<Allocated>("gtk_widget_get_allocated_width");
-    Allocated height = Sym<Allocated>("gtk_widget_get_allocated_height");
-    ObjectGet objectGet = Sym<ObjectGet>("g_object_get");
-    Free gFree = Sym<Free>("g_free");
+    ListToplevels listToplevels = platform::ToolkitSymbol<ListToplevels>("gtk_window_list_toplevels");
+    ListFree listFree = platform::ToolkitSymbol<ListFree>("g_list_free");
+    TypeGetter messageDialogType = platform::ToolkitSymbol<TypeGetter>("gtk_message_dialog_get_type");
+    IsA isA = platform::ToolkitSymbol<IsA>("g_type_check_instance_is_a");
+    IsVisible isMapped = platform::ToolkitSymbol<IsVisible>("gtk_widget_get_mapped");
+    ForResponse forResponse = platform::ToolkitSymbol<ForResponse>("gtk_dialog_get_widget_for_response");
+    Translate translate = platform::ToolkitSymbol<Translate>("gtk_widget_translate_coordinates");
+    GetWindow widgetWindow = platform::ToolkitSymbol<GetWindow>("gtk_widget_get_window");
+    Origin origin = platform::ToolkitSymbol<Origin>("gdk_window_get_origin");
+    Allocated width = platform::ToolkitSymbol<Allocated>("gtk_widget_get_allocated_width");
+    Allocated height = platform::ToolkitSymbol<Allocated>("gtk_widget_get_allocated_height");
+    ObjectGet objectGet = platform::ToolkitSymbol<ObjectGet>("g_object_get");
+    Free gFree = platform::ToolkitSymbol<Free>("g_free");
 
-    template <typename F>
-    static F Sym(const char* name)
-    {
-        return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
-    }
     bool Ok() const
     {
         return listToplevels && listFree && messageDialogType && isA && isMapped && forResponse && translate &&

@@ -1,7 +1,5 @@
 #include "tests/support/screenshot.h"
 
-#include <dlfcn.h>
-
 #include <chrono>
 
 #include <wx/app.h>
@@ -12,6 +10,8 @@
 #include <wx/image.h>
 #include <wx/utils.h>
 #include <wx/window.h>
+
+#include "platform/toolkit_symbol.h"
 
 namespace testing_support {
 
@@ -42,14 +42,14 @@ wxImage ReadScreen(const wxRect& r)
     using Pixels = unsigned char* (*)(const void*);
     using IntOf = int (*)(const void*);
     using Unref = void (*)(void*);
-    auto root = reinterpret_cast<RootWindow>(dlsym(RTLD_DEFAULT, "gdk_get_default_root_window"));
-    auto display = reinterpret_cast<DefaultDisplay>(dlsym(RTLD_DEFAULT, "gdk_display_get_default"));
-    auto sync = reinterpret_cast<SyncDisplay>(dlsym(RTLD_DEFAULT, "gdk_display_sync"));
-    auto fromWindow = reinterpret_cast<FromWindow>(dlsym(RTLD_DEFAULT, "gdk_pixbuf_get_from_window"));
-    auto pixels = reinterpret_cast<Pixels>(dlsym(RTLD_DEFAULT, "gdk_pixbuf_get_pixels"));
-    auto rowstride = reinterpret_cast<IntOf>(dlsym(RTLD_DEFAULT, "gdk_pixbuf_get_rowstride"));
-    auto channels = reinterpret_cast<IntOf>(dlsym(RTLD_DEFAULT, "gdk_pixbuf_get_n_channels"));
-    auto unref = reinterpret_cast<Unref>(dlsym(RTLD_DEFAULT, "g_object_unref"));
+    auto root = platform::ToolkitSymbol<RootWindow>("gdk_get_default_root_window");
+    auto display = platform::ToolkitSymbol<DefaultDisplay>("gdk_display_get_default");
+    auto sync = platform::ToolkitSymbol<SyncDisplay>("gdk_display_sync");
+    auto fromWindow = platform::ToolkitSymbol<FromWindow>("gdk_pixbuf_get_from_window");
+    auto pixels = platform::ToolkitSymbol<Pixels>("gdk_pixbuf_get_pixels");
+    auto rowstride = platform::ToolkitSymbol<IntOf>("gdk_pixbuf_get_rowstride");
+    auto channels = platform::ToolkitSymbol<IntOf>("gdk_pixbuf_get_n_channels");
+    auto unref = platform::ToolkitSymbol<Unref>("g_object_unref");
     if (!root || !display || !sync || !fromWindow || !pixels || !rowstride || !channels || !unref) return wxImage();
     sync(display());
     void* pixbuf = fromWindow(root(), r.x, r.y, r.width, r.height);

@@ -2,8 +2,6 @@
 // button caption is laid out whole inside the area it is shown in (as the toolkit itself lays the
 // text out), no shown control covers another, the chosen port reads whole in the port list's
 // entry, and the progress bar fills its rectangle. A screenshot of each language is kept.
-#include <dlfcn.h>
-
 #include <string>
 #include <vector>
 
@@ -16,6 +14,7 @@
 #include <wx/vlbox.h>
 
 #include "core/serial_ports.h"
+#include "platform/toolkit_symbol.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/real_input.h"
@@ -33,13 +32,13 @@ struct LabelLayout {
     using GetChild = void* (*)(void*);
     using Allocated = int (*)(void*);
     using Translate = int (*)(void*, void*, int, int, int*, int*);
-    GetLayout layout = reinterpret_cast<GetLayout>(dlsym(RTLD_DEFAULT, "gtk_label_get_layout"));
-    PixelSize pixelSize = reinterpret_cast<PixelSize>(dlsym(RTLD_DEFAULT, "pango_layout_get_pixel_size"));
-    GetChild binChild = reinterpret_cast<GetChild>(dlsym(RTLD_DEFAULT, "gtk_bin_get_child"));
-    GetChild frameLabel = reinterpret_cast<GetChild>(dlsym(RTLD_DEFAULT, "gtk_frame_get_label_widget"));
-    Allocated width = reinterpret_cast<Allocated>(dlsym(RTLD_DEFAULT, "gtk_widget_get_allocated_width"));
-    Allocated height = reinterpret_cast<Allocated>(dlsym(RTLD_DEFAULT, "gtk_widget_get_allocated_height"));
-    Translate translate = reinterpret_cast<Translate>(dlsym(RTLD_DEFAULT, "gtk_widget_translate_coordinates"));
+    GetLayout layout = platform::ToolkitSymbol<GetLayout>("gtk_label_get_layout");
+    PixelSize pixelSize = platform::ToolkitSymbol<PixelSize>("pango_layout_get_pixel_size");
+    GetChild binChild = platform::ToolkitSymbol<GetChild>("gtk_bin_get_child");
+    GetChild frameLabel = platform::ToolkitSymbol<GetChild>("gtk_frame_get_label_widget");
+    Allocated width = platform::ToolkitSymbol<Allocated>("gtk_widget_get_allocated_width");
+    Allocated height = platform::ToolkitSymbol<Allocated>("gtk_widget_get_allocated_height");
+    Translate translate = platform::ToolkitSymbol<Translate>("gtk_widget_translate_coordinates");
     bool Ok() const { return layout && pixelSize && binChild && frameLabel && width && height && translate; }
 };
 

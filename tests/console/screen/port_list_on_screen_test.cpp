@@ -2,8 +2,6 @@
 // on the arrow, a click on the entry, Alt+Down, F4) rescans the ports first, so the list that
 // opens already shows what is there now, also when nothing is there; and the chosen port reads
 // whole in the narrow entry.
-#include <dlfcn.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,6 +11,7 @@
 #include <wx/vlbox.h>
 
 #include "core/serial_ports.h"
+#include "platform/toolkit_symbol.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/real_input.h"
@@ -158,9 +157,9 @@ struct EntryLayout {
     using GetLayout = void* (*)(void*);
     using PixelSize = void (*)(void*, int*, int*);
     using TextArea = void (*)(void*, int*);
-    GetLayout layout = reinterpret_cast<GetLayout>(dlsym(RTLD_DEFAULT, "gtk_entry_get_layout"));
-    PixelSize pixelSize = reinterpret_cast<PixelSize>(dlsym(RTLD_DEFAULT, "pango_layout_get_pixel_size"));
-    TextArea textArea = reinterpret_cast<TextArea>(dlsym(RTLD_DEFAULT, "gtk_entry_get_text_area"));
+    GetLayout layout = platform::ToolkitSymbol<GetLayout>("gtk_entry_get_layout");
+    PixelSize pixelSize = platform::ToolkitSymbol<PixelSize>("pango_layout_get_pixel_size");
+    TextArea textArea = platform::ToolkitSymbol<TextArea>("gtk_entry_get_text_area");
 };
 
 TEST_F(PortListOnScreen, TheChosenPortReadsWholeInTheEntryInEveryLanguage)

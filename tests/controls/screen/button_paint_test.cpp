@@ -6,15 +6,13 @@
 #include <string>
 #include <vector>
 
-#include <chrono>
-#include <functional>
-
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
 #include <wx/stattext.h>
 
 #include "controls/ButtonNX.h"
 #include "tests/support/pixel_canvas.h"
+#include "tests/support/real_input.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/test_support.h"
 
@@ -428,17 +426,6 @@ int Shades(const wxImage& image, const wxRect& area, COLORREF a, COLORREF b)
     return n;
 }
 
-// Pumps events until the condition holds or the time is up.
-bool WaitFor(const std::function<bool()>& condition, int ms = 3000)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        testing_support::PumpEvents(20);
-    }
-    return true;
-}
-
 // On the shown window: the caption is smoothed like the native label beside it, while the frame
 // and the focus rectangle keep their exact pixels, the focus dots inverting the face under them.
 TEST_F(ButtonPaint, CaptionSmoothedAndFocusDotsInvertedOnScreen)
@@ -451,7 +438,7 @@ TEST_F(ButtonPaint, CaptionSmoothedAndFocusDotsInvertedOnScreen)
     frame->Show();
     frame->Raise();
     button->SetFocus();
-    ASSERT_TRUE(WaitFor([&] { return button->IsShownOnScreen() && button->HasFocus(); }));
+    ASSERT_TRUE(testing_support::WaitFor([&] { return button->IsShownOnScreen() && button->HasFocus(); }, 3000));
     testing_support::PumpEvents(100);
     const wxImage shot = testing_support::CaptureWindow(button);
     ASSERT_TRUE(shot.IsOk());

@@ -1,5 +1,4 @@
 // The editable records list: selecting a cell, editing it in place, and how its cells are drawn.
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,12 +15,14 @@
 #include "platform/gdi.h"
 #include "resources/resource_ids.h"
 #include "tests/support/pixel_canvas.h"
+#include "tests/support/real_input.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 using testing_support::PixelCanvas;
+using testing_support::WaitFor;
 
 // The list with the cursor position under the test's control and its state in view.
 class TestList : public CEditListCtrl {
@@ -601,23 +602,19 @@ TEST_F(EditListTest, MouseEventsReachThePressHandlerOnScreen)
 // highlight under them, and the cells' texts are smoothed like the toolkit's own.
 TEST_F(EditListTest, AClickedCellShowsInvertingDotsAndSmoothedTextsOnScreen)
 {
-    auto waitFor = [](const std::function<bool()>& condition) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (!condition() && std::chrono::steady_clock::now() < end) testing_support::PumpEvents(20);
-        return condition();
-    };
     frame->SetClientSize(440, 260);
     frame->Show();
     frame->Raise();
-    ASSERT_TRUE(waitFor([this] { return list->IsShownOnScreen(); }));
+    ASSERT_TRUE(WaitFor([this] { return list->IsShownOnScreen(); }, 3000));
     testing_support::PumpEvents(100);
     const Cell cell{0, 2};  // "first"
     wxUIActionSimulator sim;
     const wxPoint target = list->ClientToScreen(Inside(cell));
     sim.MouseMove(target);
-    ASSERT_TRUE(waitFor([&] { return wxGetMousePosition() == target; }));
+    ASSERT_TRUE(WaitFor([&] { return wxGetMousePosition() == target; }, 3000));
     sim.MouseClick();
-    ASSERT_TRUE(waitFor([this] { return list->CellSelected() && list->SelRow() == 0 && list->SelColumn() == 2; }));
+    ASSERT_TRUE(
+        WaitFor([this] { return list->CellSelected() && list->SelRow() == 0 && list->SelColumn() == 2; }, 3000));
     testing_support::PumpEvents(100);
     const wxImage shot = testing_support::CaptureWindow(list);
     ASSERT_TRUE(shot.IsOk());
