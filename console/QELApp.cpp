@@ -71,7 +71,8 @@ void CQELApp::ConnectDispatcher()
 {
     platform::Ui().BindToCurrentThread();
     platform::Ui().SetWaker([] {
-        if (wxTheApp != nullptr) wxTheApp->CallAfter([] { platform::Ui().RunPending(); });
+        // Through the console base: the waker may run before a GUI application object exists.
+        if (wxAppConsole* app = wxAppConsole::GetInstance()) app->CallAfter([] { platform::Ui().RunPending(); });
     });
 }
 

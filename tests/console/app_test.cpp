@@ -1,10 +1,15 @@
 // The application object: an automation exception that a handler lets through is shown under
 // the application's title with a stop icon, and the rest of the handler is skipped.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 #include <wx/event.h>
 
 #include "console/QELApp.h"
 #include "core/message_box.h"
+#include "core/ui_dispatcher.h"
 #include "report/automation_exception.h"
 #include "tests/support/test_support.h"
 
@@ -66,6 +71,30 @@ TEST(Application, GuardedCallsShowTheErrorAndOtherCallsRunThrough)
     EXPECT_EQ(steps, 2);
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.Last().text, "locked");
+}
+
+TEST(Application, AWorkerCallRunsThroughTheApplicationObjectsEventQueue)
+{
+    // The dispatcher's waker posts to whatever application object the process has: the GUI one
+    // with a display, a console one without. Only the application's pending events are processed
+    // here, so the call runs through the waker or not at all.
+    CQELApp::ConnectDispatcher();
+    std::atomic<bool> abort{false};
+    std::atomic<bool> ran{false};
+    bool invoked = false;
+    std::thread worker([&] { invoked = platform::Ui().Invoke([&] { ran = true; }, abort); });
+    wxAppConsole* app = wxAppConsole::GetInstance();
+    ASSERT_NE(app, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!ran && std::chrono::steady_clock::now() < deadline) {
+        app->ProcessPendingEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!ran) abort = true, platform::Ui().NotifyAbort();
+    worker.join();
+    platform::Ui().SetWaker(nullptr);
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(invoked);
 }
 
 TEST(Application, TitleIsTheProgramFileNameWithoutExtension) { EXPECT_EQ(CQELApp::AppTitle(), "test_console"); }

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,14 @@ inline void Put32(Bytes& b, std::uint32_t v)
 
 inline void Register(platform::ResType type, int id, Bytes bytes, const char* name = nullptr)
 {
-    auto* data = new Bytes(std::move(bytes));
-    auto* entry = new platform::ResourceEntry{type, id, name ? (new std::string(name))->c_str() : nullptr, data->data(),
-                                              data->size()};
-    platform::RegisterResources(entry, 1);
+    // The registry refers to the entry, its bytes and its name until the process ends: they are
+    // kept here (a list never moves its elements), owned and reachable.
+    static std::list<Bytes> kept;
+    static std::list<std::string> names;
+    static std::list<platform::ResourceEntry> entries;
+    const Bytes& data = kept.emplace_back(std::move(bytes));
+    const char* keptName = name ? names.emplace_back(name).c_str() : nullptr;
+    platform::RegisterResources(&entries.emplace_back(type, id, keptName, data.data(), data.size()), 1);
 }
 
 // The 16 colours of a classic 4-bit palette.

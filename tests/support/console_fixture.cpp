@@ -57,7 +57,7 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         platform::Ui().WaitUntil(done, std::chrono::milliseconds(5));
-        if (wxTheApp != nullptr && HaveDisplay()) wxTheApp->Yield(true);
+        if (wxAppConsole* app = wxAppConsole::GetInstance(); app != nullptr && HaveDisplay()) app->Yield(true);
     }
     return true;
 }

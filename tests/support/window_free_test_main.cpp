@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ui_dispatcher.h"
+#include "tests/support/leak_check.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -22,7 +23,7 @@ int main(int argc, char** argv)
     const char* display = std::getenv("DISPLAY");
     g_display = display != nullptr && *display != '\0';
     platform::Ui().BindToCurrentThread();
-    const int rc = RUN_ALL_TESTS();
+    const int rc = testing_support::WithLeakCheck(RUN_ALL_TESTS());
     std::fflush(nullptr);
     std::_Exit(rc);
 }

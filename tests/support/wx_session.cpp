@@ -10,6 +10,7 @@
 #include <wx/log.h>
 
 #include "core/ui_dispatcher.h"
+#include "tests/support/leak_check.h"
 #include "tests/support/test_support.h"
 
 namespace testing_support {
@@ -50,7 +51,7 @@ void RunTestsUnderWx(int argc, char** argv, const std::function<wxApp*()>& makeA
     wxInitAllImageHandlers();
     platform::Ui().BindToCurrentThread();
     if (setUp) setUp();
-    const int rc = RUN_ALL_TESTS();
+    const int rc = WithLeakCheck(RUN_ALL_TESTS());
     // Leave without tearing GTK down: some tests leave windows whose destruction at exit is noisy.
     std::fflush(nullptr);
     std::_Exit(rc);
