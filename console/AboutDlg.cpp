@@ -13,7 +13,16 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     if (tmpl != nullptr) platform::BuildDialog(this, *tmpl);
     Bind(wxEVT_BUTTON, &CAboutDlg::OnOk, this, IDOK);
-    SetEscapeId(wxID_ANY);
+    // Escape cancels the box, as in every dialog; its one button is no "Cancel" the toolkit
+    // would find for the key by itself.
+    SetEscapeId(wxID_NONE);
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+        if (event.GetKeyCode() == WXK_ESCAPE && IsModal()) {
+            EndModal(IDCANCEL);
+            return;
+        }
+        event.Skip();
+    });
 }
 
 int CAboutDlg::DoModal()

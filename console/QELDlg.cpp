@@ -101,7 +101,18 @@ int CQELDlg::DoModal()
     return ShowModal();
 }
 
-void CQELDlg::OnInitDialogEvent(wxInitDialogEvent&) { OnInitDialog(); }
+void CQELDlg::OnInitDialogEvent(wxInitDialogEvent&)
+{
+    // TRUE: the keyboard focus goes to the first tab stop, which the window shows with it. Left to
+    // the toolkit, the window would open with the focus on the control nearest its top.
+    if (!OnInitDialog()) return;
+    for (wxWindow* child : GetChildren()) {
+        if (!child->IsTopLevel() && child->CanAcceptFocus()) {
+            child->SetFocus();
+            break;
+        }
+    }
+}
 
 BOOL CQELDlg::OnInitDialog()
 {

@@ -78,6 +78,10 @@ void CQELDlg::OnBnClickedOpenCom()
     if (m_portToggle) {
         const std::string path(m_portNames[index], strnlen(m_portNames[index], sizeof m_portNames[index]));
         if (m_serialPort.OpenPort(this, path, 38400, 'N', 8, 1, EV_RXCHAR | EV_RXFLAG, 512)) {
+            // A frame the line broke off in the middle (a meter unplugged during an upload) is no
+            // start for the bytes of the newly opened line: the receiver waits for a new frame.
+            m_inFrame = false;
+            m_rxCount = 0;
             m_serialPort.StartMonitor();
             SetPortCaption(true);
             m_portOpened = true;

@@ -1,0 +1,174 @@
+// The meter unplugged in the middle of an upload, as a person meets it on the shown window with
+// real mouse events: one box tells it, the window stays usable, and once the meter is plugged in
+// again the first CONNECT is answered. The boxes are the program's real ones.
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/odcombo.h>
+#include <wx/vlbox.h>
+
+#include "console/QELApp.h"
+#include "core/message_box.h"
+#include "core/serial_ports.h"
+#include "core/ui_dispatcher.h"
+#include "resources/resource_ids.h"
+#include "tests/support/console_fixture.h"
+#include "tests/support/real_input.h"
+#include "tests/support/test_support.h"
+#include "tools/sim/meter_sim.h"
+
+using namespace testing_support;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class MeterUnpluggedOnScreen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QEL_REQUIRE_DISPLAY();
+        harness = std::make_unique<ConsoleHarness>();
+        auto& roots = platform::SerialPortScanRoots();
+        saved = roots;
+        roots.sysClassTty = harness->Folder().File("no-sys");  // never the machine's own ports
+        previousBoxes = platform::SetMessageBoxService(nullptr);
+        CQELApp::ConnectDispatcher();
+    }
+    void TearDown() override
+    {
+        if (!harness) return;
+        platform::Ui().SetWaker(nullptr);
+        platform::SetMessageBoxService(previousBoxes);
+        platform::SerialPortScanRoots() = saved;
+        harness.reset();
+    }
+
+    CQELDlg& Dlg() { return harness->Dlg(); }
+    wxWindow* Item(int id) { return Dlg().FindWindow(id); }
+    static bool BoxShown() { return !ShownMessageBoxButton().IsEmpty(); }
+
+    // A meter on a new line, listed as the only port.
+    meter_sim::MeterSimulator& PlugIn(const meter_sim::Options& options)
+    {
+        meters.push_back(std::make_unique<meter_sim::MeterSimulator>(options));
+        platform::SerialPortScanRoots().extra = {meters.back()->DevicePath()};
+        return *meters.back();
+    }
+
+    // Drops the port list with a click on its arrow, clicks its first entry, then OPEN COM and
+    // CONNECT, each when a person would see that the step before has taken.
+    void PickOpenConnect(InputRoad& road)
+    {
+        road.Then(
+            "click the port list's arrow", [&] { return Dlg().IsShownOnScreen() && !BoxShown(); },
+            [&] {
+                const wxRect r = Dlg().m_comboPort->GetScreenRect();
+                ClickAt(wxPoint(r.GetRight() - Dlg().m_comboPort->GetButtonSize().x / 2, r.y + r.height / 2));
+            });
+        road.Then(
+            "click the meter's entry",
+            [&] {
+                wxVListBox* box = Popup();
+                return Dlg().m_comboPort->IsPopupShown() && box != nullptr && box->GetItemCount() == 1;
+            },
+            [&] {
+                const wxRect r = Popup()->GetItemRect(0);
+                ClickAt(Popup()->ClientToScreen(wxPoint(r.x + r.width / 2, r.y + r.height / 2)));
+            });
+        road.Then(
+            "click OPEN COM",
+            [&] { return !Dlg().m_comboPort->IsPopupShown() && Dlg().m_comboPort->GetSelection() == 0; },
+            [&] { ClickWindow(Item(IDC_OPEN_COM)); });
+        road.Then(
+            "click CONNECT", [&] { return Dlg().m_portOpened; }, [&] { ClickWindow(Item(IDC_CONNECT)); });
+    }
+
+    // Waits for a box (at most `timeoutMs` after the step before), keeps its text, clicks its OK.
+    void CloseBox(InputRoad& road, const std::string& name, int timeoutMs = 10000)
+    {
+        road.Then(
+            name, [] { return BoxShown(); },
+            [&] {
+                seen.push_back(ShownMessageBoxText());
+                const wxRect ok = ShownMessageBoxButton();
+                ClickAt(wxPoint(ok.x + ok.width / 2, ok.y + ok.height / 2));
+                closedAt = Clock::now();
+            },
+            timeoutMs);
+    }
+
+    wxVListBox* Popup() { return dynamic_cast<wxVListBox*>(Dlg().m_comboPort->GetPopupControl()->GetControl()); }
+
+    void Walk(InputRoad& road)
+    {
+        wxTimer guard;  // a road that stalls ends the run rather than the test program
+        guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            if (Dlg().IsModal()) Dlg().EndModal(-2);
+        });
+        road.Start([&] {
+            if (road.Failed()) guard.StartOnce(10);
+        });
+        guard.StartOnce(60000);
+        const int result = Dlg().ShowModal();
+        guard.Stop();
+        road.Stop();
+        EXPECT_FALSE(road.Failed()) << road.Failure();
+        EXPECT_EQ(result, IDOK) << "the road did not end with EXIT";
+    }
+
+    std::unique_ptr<ConsoleHarness> harness;
+    std::vector<std::unique_ptr<meter_sim::MeterSimulator>> meters;
+    std::vector<std::string> seen;  // texts of the boxes closed, in order
+    Clock::time_point closedAt;
+    platform::SerialPortRoots saved;
+    platform::IMessageBoxService* previousBoxes = nullptr;
+};
+
+TEST_F(MeterUnpluggedOnScreen, OneBoxThenTheMeterPluggedInAgainAnswersTheFirstConnect)
+{
+    StderrCapture errors;
+    // The cable goes in the middle of the third record: the line ends with a frame half sent.
+    meter_sim::Options first;
+    first.records = meter_sim::SampleRecords(5);
+    first.faults.truncateRecord = 3;
+    first.faults.truncateBytes = 20;
+    first.faults.hangupAfterRecords = 3;
+    const std::string firstPath = PlugIn(first).DevicePath();
+
+    InputRoad road;
+    PickOpenConnect(road);
+    CloseBox(road, "click OK in the box that says connected");
+    road.Then(
+        "click UPLOAD DATA", [] { return !BoxShown(); }, [&] { ClickWindow(Item(IDC_UPLOAD)); });
+    CloseBox(road, "click OK in the box that tells of the broken line");
+    // No second box follows; the meter is plugged in again (on a line of its own).
+    road.Then(
+        "plug the meter in again",
+        [&] { return !BoxShown() && Clock::now() - closedAt > std::chrono::milliseconds(800); },
+        [&] {
+            meter_sim::Options second;
+            second.records = meter_sim::SampleRecords(2);
+            second.identification = "OPM-3 AGAIN";
+            PlugIn(second);
+        });
+    PickOpenConnect(road);
+    // The meter answers at once: one click on CONNECT is enough.
+    CloseBox(road, "click OK in the box that says connected again", 3000);
+    road.Then(
+        "click EXIT", [] { return !BoxShown(); }, [&] { ClickWindow(Item(IDC_EXIT)); });
+    Walk(road);
+
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], "CONNECT SUCESS!");
+    EXPECT_EQ(seen[1].rfind("WARNING:  ReadFile() Failed with the following error:", 0), 0u) << seen[1];
+    EXPECT_NE(seen[1].find("Port: " + firstPath), std::string::npos) << seen[1];
+    EXPECT_EQ(seen[2], "CONNECT SUCESS!");
+    EXPECT_EQ(Dlg().m_strMeterId, "OPM-3 AGAIN");
+    EXPECT_EQ(errors.Warnings(), std::vector<std::string>{});
+}
+
+}  // namespace
