@@ -15,6 +15,7 @@
 #include "core/serial_ports.h"
 #include "core/ui_dispatcher.h"
 #include "resources/resource_ids.h"
+#include "tests/console/screen/console_on_screen.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/real_input.h"
 #include "tests/support/test_support.h"
@@ -26,31 +27,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class MeterUnpluggedOnScreen : public ::testing::Test {
+class MeterUnpluggedOnScreen : public ConsoleOnScreen {
 protected:
-    void SetUp() override
-    {
-        QEL_REQUIRE_DISPLAY();
-        harness = std::make_unique<ConsoleHarness>();
-        auto& roots = platform::SerialPortScanRoots();
-        saved = roots;
-        roots.sysClassTty = harness->Folder().File("no-sys");  // never the machine's own ports
-        previousBoxes = platform::SetMessageBoxService(nullptr);
-        CQELApp::ConnectDispatcher();
-    }
-    void TearDown() override
-    {
-        if (!harness) return;
-        platform::Ui().SetWaker(nullptr);
-        platform::SetMessageBoxService(previousBoxes);
-        platform::SerialPortScanRoots() = saved;
-        harness.reset();
-    }
-
-    CQELDlg& Dlg() { return harness->Dlg(); }
-    wxWindow* Item(int id) { return Dlg().FindWindow(id); }
-    static bool BoxShown() { return !ShownMessageBoxButton().IsEmpty(); }
-
     // A meter on a new line, listed as the only port.
     meter_sim::MeterSimulator& PlugIn(const meter_sim::Options& options)
     {
@@ -65,20 +43,14 @@ protected:
     {
         road.Then(
             "click the port list's arrow", [&] { return Dlg().IsShownOnScreen() && !BoxShown(); },
-            [&] {
-                const wxRect r = Dlg().m_comboPort->GetScreenRect();
-                ClickAt(wxPoint(r.GetRight() - Dlg().m_comboPort->GetButtonSize().x / 2, r.y + r.height / 2));
-            });
+            [&] { ClickAt(ArrowOf(Dlg().m_comboPort)); });
         road.Then(
             "click the meter's entry",
             [&] {
-                wxVListBox* box = Popup();
+                wxVListBox* box = PortPopup();
                 return Dlg().m_comboPort->IsPopupShown() && box != nullptr && box->GetItemCount() == 1;
             },
-            [&] {
-                const wxRect r = Popup()->GetItemRect(0);
-                ClickAt(Popup()->ClientToScreen(wxPoint(r.x + r.width / 2, r.y + r.height / 2)));
-            });
+            [&] { ClickAt(EntryOf(Dlg().m_comboPort, 0)); });
         road.Then(
             "click OPEN COM",
             [&] { return !Dlg().m_comboPort->IsPopupShown() && Dlg().m_comboPort->GetSelection() == 0; },
@@ -101,31 +73,9 @@ protected:
             timeoutMs);
     }
 
-    wxVListBox* Popup() { return dynamic_cast<wxVListBox*>(Dlg().m_comboPort->GetPopupControl()->GetControl()); }
-
-    void Walk(InputRoad& road)
-    {
-        wxTimer guard;  // a road that stalls ends the run rather than the test program
-        guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-            if (Dlg().IsModal()) Dlg().EndModal(-2);
-        });
-        road.Start([&] {
-            if (road.Failed()) guard.StartOnce(10);
-        });
-        guard.StartOnce(60000);
-        const int result = Dlg().ShowModal();
-        guard.Stop();
-        road.Stop();
-        EXPECT_FALSE(road.Failed()) << road.Failure();
-        EXPECT_EQ(result, IDOK) << "the road did not end with EXIT";
-    }
-
-    std::unique_ptr<ConsoleHarness> harness;
     std::vector<std::unique_ptr<meter_sim::MeterSimulator>> meters;
     std::vector<std::string> seen;  // texts of the boxes closed, in order
     Clock::time_point closedAt;
-    platform::SerialPortRoots saved;
-    platform::IMessageBoxService* previousBoxes = nullptr;
 };
 
 TEST_F(MeterUnpluggedOnScreen, OneBoxThenTheMeterPluggedInAgainAnswersTheFirstConnect)
@@ -160,7 +110,7 @@ TEST_F(MeterUnpluggedOnScreen, OneBoxThenTheMeterPluggedInAgainAnswersTheFirstCo
     CloseBox(road, "click OK in the box that says connected again", 3000);
     road.Then(
         "click EXIT", [] { return !BoxShown(); }, [&] { ClickWindow(Item(IDC_EXIT)); });
-    Walk(road);
+    Walk(road, 60000);
 
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], "CONNECT SUCESS!");

@@ -13,6 +13,7 @@
 #include "core/serial_ports.h"
 #include "platform/toolkit_symbol.h"
 #include "resources/resource_ids.h"
+#include "tests/console/screen/console_on_screen.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/real_input.h"
 #include "tests/support/screenshot.h"
@@ -48,15 +49,6 @@ protected:
         fs::remove_all(fs::path(platform::SerialPortScanRoots().sysClassTty) / name);
     }
 
-    static wxVListBox* Popup(CQELDlg& d)
-    {
-        return dynamic_cast<wxVListBox*>(d.m_comboPort->GetPopupControl()->GetControl());
-    }
-    static wxPoint Arrow(CQELDlg& d)
-    {
-        const wxRect r = d.m_comboPort->GetScreenRect();
-        return wxPoint(r.GetRight() - d.m_comboPort->GetButtonSize().x / 2, r.y + r.height / 2);
-    }
     static std::vector<std::string> Entries(CQELDlg& d)
     {
         std::vector<std::string> out;
@@ -67,7 +59,7 @@ protected:
     // The dropped list shows all of its entries, measured and placed when it opened.
     static bool ShowsAll(CQELDlg& d)
     {
-        wxVListBox* box = Popup(d);
+        wxVListBox* box = DroppedList(d.m_comboPort);
         if (box == nullptr || !d.m_comboPort->IsPopupShown()) return false;
         if (box->GetItemCount() != d.m_comboPort->GetCount()) return false;
         const size_t n = box->GetItemCount();
@@ -118,7 +110,7 @@ TEST_F(PortListOnScreen, EveryWayOfDroppingItDownRescansBeforeItOpens)
         std::function<void()> drop;
         std::vector<std::string> expected;
     } kCases[] = {
-        {"a click on the arrow, no ports at all", [] {}, [&] { ClickAt(Arrow(d)); }, {}},
+        {"a click on the arrow, no ports at all", [] {}, [&] { ClickAt(ArrowOf(d.m_comboPort)); }, {}},
         {"a click on the entry, one port plugged in",
          [&] { Plug("ttyUSB0"); },
          [&] { ClickWindow(d.m_comboPort->GetTextCtrl()); },
@@ -180,10 +172,9 @@ TEST_F(PortListOnScreen, TheChosenPortReadsWholeInTheEntryInEveryLanguage)
         const std::vector<std::string> paths = {"/dev/pts/12", "/dev/ttyACM0", "/dev/ttyUSB0"};
         for (size_t i = 0; i < paths.size(); ++i) {
             SCOPED_TRACE(paths[i]);
-            ClickAt(Arrow(d));
+            ClickAt(ArrowOf(d.m_comboPort));
             ASSERT_TRUE(WaitFor([&] { return ShowsAll(d) && d.m_comboPort->GetCount() == paths.size(); }));
-            const wxRect item = Popup(d)->GetItemRect(i);
-            ClickAt(Popup(d)->ClientToScreen(item.GetPosition() + wxSize(item.width / 2, item.height / 2)));
+            ClickAt(EntryOf(d.m_comboPort, i));
             ASSERT_TRUE(WaitFor([&] {
                 return !d.m_comboPort->IsPopupShown() && d.m_comboPort->GetSelection() == static_cast<int>(i);
             }));

@@ -17,6 +17,7 @@
 #include "core/serial_ports.h"
 #include "core/ui_dispatcher.h"
 #include "resources/resource_ids.h"
+#include "tests/console/screen/console_on_screen.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/real_input.h"
 #include "tests/support/test_support.h"
@@ -38,56 +39,20 @@ const HeaderField kHeader[] = {
     {IDC_EDIT_OPERATOR, "A. Tester"},      {IDC_EDIT_NOTES, "span A-B, 3 km"},
 };
 
-class RoadOnScreen : public ::testing::Test {
+class RoadOnScreen : public ConsoleOnScreen {
 protected:
     void SetUp() override
     {
-        QEL_REQUIRE_DISPLAY();
+        ConsoleOnScreen::SetUp();
+        if (IsSkipped()) return;
         meter_sim::Options o;
         o.records = meter_sim::SampleRecords(kRecords);
         sim = std::make_unique<meter_sim::MeterSimulator>(o);
-        harness = std::make_unique<ConsoleHarness>();
-        auto& roots = platform::SerialPortScanRoots();
-        saved = roots;
-        roots.sysClassTty = harness->Folder().File("no-sys");  // never the machine's own ports
-        roots.extra = {sim->DevicePath()};
-        // The program's own boxes, shown on the display, closed by the road; the serial link's
-        // notifications reach the window through the event loop, as in the program.
-        previousBoxes = platform::SetMessageBoxService(nullptr);
-        CQELApp::ConnectDispatcher();
-    }
-    void TearDown() override
-    {
-        if (!sim) return;
-        platform::Ui().SetWaker(nullptr);
-        platform::SetMessageBoxService(previousBoxes);
-        platform::SerialPortScanRoots() = saved;
-        harness.reset();
+        platform::SerialPortScanRoots().extra = {sim->DevicePath()};
     }
 
-    CQELDlg& Dlg() { return harness->Dlg(); }
-    wxWindow* Item(int id) { return Dlg().FindWindow(id); }
     std::string Value(int id) { return Dlg().GetDlgItemText(id); }
-    bool BoxShown() { return !ShownMessageBoxButton().IsEmpty(); }
 
-    // The arrow of the port list, in screen pixels.
-    wxPoint PortArrow()
-    {
-        platform::DropDownList* list = Dlg().m_comboPort;
-        const wxRect r = list->GetScreenRect();
-        const wxSize button = list->GetButtonSize();
-        return wxPoint(r.GetRight() - button.x / 2, r.y + r.height / 2);
-    }
-    // The list that drops down from the port list.
-    wxVListBox* PortPopup() { return dynamic_cast<wxVListBox*>(Dlg().m_comboPort->GetPopupControl()->GetControl()); }
-    // Entry i of the dropped port list, in screen pixels.
-    wxPoint PortEntry(size_t i)
-    {
-        wxVListBox* box = PortPopup();
-        if (box == nullptr) return wxPoint();
-        const wxRect r = box->GetItemRect(i);
-        return box->ClientToScreen(wxPoint(r.x + r.width / 2, r.y + r.height / 2));
-    }
     bool PortListDroppedWithTheMeter()
     {
         platform::DropDownList* list = Dlg().m_comboPort;
@@ -106,24 +71,6 @@ protected:
     bool ReportDone()
     {
         return !Dlg().m_strReportPath.empty() && Dlg().IsDlgItemEnabled(IDC_UPLOAD) && !harness->Opener().paths.empty();
-    }
-
-    // Runs the road inside the window's modal run; the road's last step ends the run with EXIT.
-    void Walk(InputRoad& road)
-    {
-        wxTimer guard;  // a road that stalls ends the run rather than the test program
-        guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-            if (Dlg().IsModal()) Dlg().EndModal(-2);
-        });
-        road.Start([&] {
-            if (road.Failed()) guard.StartOnce(10);
-        });
-        guard.StartOnce(120000);
-        const int result = Dlg().ShowModal();
-        guard.Stop();
-        road.Stop();
-        EXPECT_FALSE(road.Failed()) << road.Failure();
-        EXPECT_EQ(result, IDOK) << "the road did not end with EXIT";
     }
 
     // What openpyxl reads in the report: the header values and the record numbers in column A.
@@ -146,9 +93,6 @@ protected:
     }
 
     std::unique_ptr<meter_sim::MeterSimulator> sim;
-    std::unique_ptr<ConsoleHarness> harness;
-    platform::SerialPortRoots saved;
-    platform::IMessageBoxService* previousBoxes = nullptr;
 };
 
 TEST_F(RoadOnScreen, MouseAloneFromStartUpToTheReport)
@@ -156,9 +100,11 @@ TEST_F(RoadOnScreen, MouseAloneFromStartUpToTheReport)
     StderrCapture errors;
     InputRoad road;
     road.Then(
-        "click the port list's arrow", [&] { return Dlg().IsShownOnScreen(); }, [&] { ClickAt(PortArrow()); });
+        "click the port list's arrow", [&] { return Dlg().IsShownOnScreen(); },
+        [&] { ClickAt(ArrowOf(Dlg().m_comboPort)); });
     road.Then(
-        "click the meter's entry", [&] { return PortListDroppedWithTheMeter(); }, [&] { ClickAt(PortEntry(0)); });
+        "click the meter's entry", [&] { return PortListDroppedWithTheMeter(); },
+        [&] { ClickAt(EntryOf(Dlg().m_comboPort, 0)); });
     road.Then(
         "click OPEN COM", [&] { return MeterPortChosen(); }, [&] { ClickWindow(Item(IDC_OPEN_COM)); });
     road.Then(
@@ -186,7 +132,7 @@ TEST_F(RoadOnScreen, MouseAloneFromStartUpToTheReport)
     road.Then(
         "click EXIT when the report is made", [&] { return ReportDone(); }, [&] { ClickWindow(Item(IDC_EXIT)); },
         60000);
-    Walk(road);
+    Walk(road, 120000);
     ExpectReportHoldsEveryRecord();
     EXPECT_EQ(errors.Warnings(), std::vector<std::string>{});
 }
@@ -242,7 +188,7 @@ TEST_F(RoadOnScreen, KeyboardAloneFromStartUpToTheReport)
         "the report is made", [&] { return ReportDone(); }, nullptr, 60000);
     tabTo(IDC_EXIT);
     road.Then("Space on EXIT", nullptr, [] { PressKey(WXK_SPACE); });
-    Walk(road);
+    Walk(road, 120000);
     ExpectReportHoldsEveryRecord();
     EXPECT_EQ(errors.Warnings(), std::vector<std::string>{});
 }
