@@ -1,7 +1,7 @@
 // A wrapper that owns one reference of an automation object and calls it by dispatch id.
 #pragma once
+#include <concepts>
 #include <string>
-#include <type_traits>
 
 #include "core/automation.h"
 #include "core/winapi.h"
@@ -34,10 +34,11 @@ public:
     // for a call on an empty wrapper).
     platform::VARIANT InvokeHelper(platform::DISPID id, platform::WORD flags, const platform::DISPPARAMS& args) const;
 
-    template <typename... Args>
-    requires(std::is_convertible_v<Args, platform::VARIANT>&&...) platform::VARIANT
-        InvokeHelper(platform::DISPID id, platform::WORD flags, const Args&... args)
-    const { return InvokeHelper(id, flags, platform::DISPPARAMS{platform::VARIANT(args)...}); }
+    template <std::convertible_to<platform::VARIANT>... Args>
+    platform::VARIANT InvokeHelper(platform::DISPID id, platform::WORD flags, const Args&... args) const
+    {
+        return InvokeHelper(id, flags, platform::DISPPARAMS{platform::VARIANT(args)...});
+    }
 
     // As InvokeHelper, for a member whose result is an object: returns that reference, which
     // the caller owns (nullptr when the server returned a null object). A result that is no
