@@ -164,9 +164,12 @@ BOOL CQELDlg::OnInitDialog()
     // 8. and 9. The language file and the texts of the language.
     ReadLanguageFile(languagePath);
     ApplyLanguage();
-    // Without a language the template's captions stay; they too get the room they need.
-    if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG))
-        platform::FitLabels(this, *tmpl);
+    // Without a language the template's captions stay; they too get the room they need. A
+    // language's captions got it as they were applied.
+    if (m_language < 0 || m_language > 2) {
+        if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG))
+            platform::FitLabels(this, *tmpl);
+    }
 
     // 10. Progress bar.
     if (m_progress != nullptr) m_progress->SetRange(100);
