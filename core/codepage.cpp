@@ -1,5 +1,6 @@
 #include "core/codepage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 #include <initializer_list>
@@ -194,18 +195,10 @@ std::string CutGbkToBytes(const std::string& bytes, std::size_t maxBytes)
 
 std::string MeterText(const std::string& bytes, std::size_t maxBytes, bool goesOn)
 {
-    std::string kept = CutGbkToBytes(bytes, maxBytes);
-    if (goesOn && kept.size() == bytes.size()) {
-        for (std::size_t i = 0; i < kept.size(); ++i) {
-            if (!IsGbkLead(static_cast<unsigned char>(kept[i]))) continue;
-            if (i + 1 == kept.size()) {
-                kept.pop_back();  // the first byte of a character whose second byte was not sent
-                break;
-            }
-            ++i;
-        }
-    }
-    return DecodeGbk(kept);
+    // A text that goes on is cut as the longer text would be: a lead byte at the end of the bytes
+    // at hand, whose trail byte was not sent, is left out.
+    const std::size_t keep = std::min(maxBytes, bytes.size());
+    return DecodeGbk(CutGbkToBytes(goesOn ? bytes + ' ' : bytes, keep));
 }
 
 }  // namespace platform
