@@ -115,6 +115,15 @@ bool IsTemporaryName(const std::string& entry, const std::string& target)
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
+// Whether the name still leads to the open file fd: no other process removed or replaced it.
+bool NameLeadsTo(const std::string& path, int fd)
+{
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+
 // Makes and locks a new temporary file for the target; -1 with errno on failure. A clean-up in
 // another process may take the file between its creation and the lock, and remove it: then the
 // name no longer leads to the locked file, and a new one is made.
@@ -125,10 +134,7 @@ int CreateLockedTemporary(const std::string& folder, const std::string& target, 
         const int fd = ::mkstemp(temp.data());
         if (fd < 0) return -1;
         const bool locked = ::flock(fd, LOCK_EX) == 0;
-        struct stat mine {
-        }, named{};
-        const bool stillNamed = ::fstat(fd, &mine) == 0 && ::lstat(temp.c_str(), &named) == 0 &&
-                                mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+        const bool stillNamed = NameLeadsTo(temp, fd);
         if (locked && stillNamed) return fd;
         if (stillNamed) ::unlink(temp.c_str());
         ::close(fd);
@@ -153,11 +159,9 @@ void RemoveAbandonedTemporaries(const std::string& folder, const std::string& ta
         const std::string path = folder + "/" + name;
         const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
-        struct stat held {
-        }, named{};
+        struct stat held {};
         if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid() &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
-            named.st_ino == held.st_ino)
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && NameLeadsTo(path, fd))
             ::unlink(path.c_str());
         ::close(fd);
     }
