@@ -87,8 +87,7 @@ void CQELDlg::FillReport()
     // earlier report is never rewritten. When a later create step did not run to its end, the
     // report path may name a file it did not make; the unfilled report is still the one to fill.
     if (m_unfilledReport.empty()) return;
-    const std::string reportPath = m_unfilledReport;
-    ReportBook report(app, reportPath);
+    ReportBook report(app, m_unfilledReport);
 
     const int n = m_listRecords != nullptr ? m_listRecords->GetItemCount() : 0;
     auto cell = [&](int row, int column, const VARIANT& value) {
