@@ -11,8 +11,10 @@ namespace platform {
 namespace {
 
 StderrMessageBoxService g_stderrService;
-std::atomic<IMessageBoxService*> g_default{&g_stderrService};
-constinit ServiceSlot<IMessageBoxService> g_service{[]() -> IMessageBoxService& { return *g_default.load(); }};
+// The service used while none is installed: the stderr one until the program makes its own the
+// default.
+constinit ServiceSlot<IMessageBoxService> g_default{[]() -> IMessageBoxService& { return g_stderrService; }};
+constinit ServiceSlot<IMessageBoxService> g_service{[]() -> IMessageBoxService& { return g_default.Get(); }};
 
 }  // namespace
 
@@ -20,7 +22,7 @@ IMessageBoxService* SetMessageBoxService(IMessageBoxService* service) { return g
 
 IMessageBoxService& MessageBoxService() { return g_service.Get(); }
 
-void SetDefaultMessageBoxService(IMessageBoxService* service) { g_default.store(service ? service : &g_stderrService); }
+void SetDefaultMessageBoxService(IMessageBoxService* service) { g_default.Set(service); }
 
 int ShowMessageBox(wxWindow* owner, const std::string& text, const std::string& caption, UINT style,
                    const std::atomic<bool>* abort)
