@@ -188,12 +188,34 @@ private:
     // false (after its message) when the application cannot be created.
     bool StartReportStep(_Application& app);
     bool PortIsOpen() const { return m_serialPort.m_portHandle.load() >= 0; }
+    // Runs a report step from the timer or the export button. A cycle whose step did not get as
+    // far as it should (an early end or an automation error) is ended at once: timer stopped, bar
+    // back to 0, UPLOAD DATA enabled. A report that was saved ends the cycle at 100, even when
+    // handing it to the desktop failed afterwards.
+    enum class ReportStep { Create, Fill, Both };
+    void RunReportStep(ReportStep step);
+    // The end of a report cycle whose report was saved: state 0, bar 100, timer stopped, UPLOAD
+    // DATA enabled.
+    void EndReportCycle();
+    // The end of an upload or report cycle without a report: state 0, timer stopped, bar 0,
+    // UPLOAD DATA enabled.
+    void AbandonReportCycle();
+    // Closing the port while an upload waits for the meter's records ends that upload.
+    void EndUploadWithPort();
 
     std::map<UINT_PTR, std::unique_ptr<wxTimer>> m_windowTimers;
     std::unique_ptr<wxMenu> m_systemMenu;  // the About entry, shown as a context menu
     // The report file that the last create step to run to its end made, until a fill step has
     // saved it; empty when there is none. A fill step fills only this file.
     std::string m_unfilledReport;
+    // An upload was asked for and the meter has not yet said that it ended.
+    bool m_awaitingRecords = false;
+    // The fill step running now has saved its report.
+    bool m_reportSaved = false;
+    // A control that was disabled while it had the keyboard focus; it gets the focus back when it
+    // is enabled again, if the focus has stayed where it was put meanwhile.
+    int m_focusParkedFor = 0;
+    wxWindow* m_focusKeeper = nullptr;
     wxWindow* m_parentAtConstruction = nullptr;
     bool m_windowCreated = false;
 

@@ -7,6 +7,7 @@
 #include "console/QELApp.h"
 #include "console/QELDlg.h"
 #include "core/codepage.h"
+#include "resources/resource_ids.h"
 
 void CQELDlg::SendCommand(BYTE code)
 {
@@ -123,6 +124,7 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
         break;
     }
     case RSP_UPLOAD_END:
+        m_awaitingRecords = false;
         if (static_cast<signed char>(m_rxBuf[3]) != 0) {
             m_reportState = 1;
             m_reportTimer = SetTimer(IDT_REPORT, 1000);
@@ -132,6 +134,7 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
             MessageBox(LanguageTexts.norecord, qel);
             m_progressPos = 0;
             if (m_progress != nullptr) m_progress->SetValue(m_progressPos);
+            EnableDlgItem(IDC_UPLOAD, true);  // nothing to report: the technician may ask again
         }
         break;
     case RSP_DELETED:

@@ -51,6 +51,7 @@ void CQELDlg::OnCbnDropdownComPort()
         m_portToggle = false;
         m_portOpened = false;
         m_serialPort.RequestClose();
+        EndUploadWithPort();
     }
     EnumSerialPorts();
     if (m_portCount != m_portCountListed) {
@@ -96,6 +97,7 @@ void CQELDlg::OnBnClickedOpenCom()
     }
     if (!m_portToggle) {
         m_serialPort.RequestClose();
+        EndUploadWithPort();
         SetPortCaption(false);
         if (m_iconPort != nullptr && m_hIconPortClosed.IsOk()) m_iconPort->SetIcon(m_hIconPortClosed);
         m_portOpened = false;

@@ -2,8 +2,6 @@
 // fill step writes the report header and two rows per record into it and hands it to the user.
 #include <ctime>
 
-#include <wx/gauge.h>
-
 #include "console/QELDlg.h"
 #include "core/automation.h"
 #include "report/excel.h"
@@ -120,11 +118,8 @@ void CQELDlg::FillReport()
 
     report.book.Save();
     m_unfilledReport.clear();
+    m_reportSaved = true;
     app.put_Visible(true);
 
-    m_reportState = 0;
-    m_progressPos = 100;
-    if (m_progress != nullptr) m_progress->SetValue(m_progressPos);
-    KillTimer(m_reportTimer);
-    EnableDlgItem(IDC_UPLOAD, true);
+    EndReportCycle();
 }

@@ -14,6 +14,7 @@
 #include "tests/support/console_fixture.h"
 #include "tests/support/fake_dispatch.h"
 #include "tests/support/meter_frames.h"
+#include "tests/support/pty.h"
 #include "tests/support/test_support.h"
 #include "tests/support/xlsx_readback.h"
 #include "tools/sim/meter_sim.h"
@@ -189,44 +190,154 @@ TEST_F(Report, TheRealTimerRunsTheReportWithinFourSeconds)
     EXPECT_FALSE(OnlyReport(h).empty());
 }
 
-TEST_F(Report, NoRecordsSaySoAndLeaveTheButtonDisabled)
+// An upload that ends without a report is no dead end: the meter saying it has no records,
+// a report step that fails, and the port closed while the meter has not answered each put the
+// bar back to 0, stop the timer and enable UPLOAD DATA; the next upload then makes its report.
+TEST_F(Report, NoRecordsThenRecordsGiveAReportAtTheSecondUpload)
 {
     auto [sim, h, opened] = Connect();  // no records stored
     ASSERT_TRUE(opened);
-    h.Dlg().OnBnClickedUpload();
+    CQELDlg& d = h.Dlg();
+    d.OnBnClickedUpload();
     ASSERT_TRUE(PumpUntil([&] { return h.Boxes().Count() >= 1; }));
     EXPECT_EQ(h.Boxes().Last().text, "没有记录!");
-    EXPECT_EQ(h.Dlg().m_progressPos, 0);
-    EXPECT_FALSE(h.Dlg().IsDlgItemEnabled(IDC_UPLOAD));
-    EXPECT_FALSE(h.Dlg().IsTimerRunning(IDT_REPORT));
+    EXPECT_EQ(d.m_progressPos, 0);
+    EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+    EXPECT_FALSE(d.IsTimerRunning(IDT_REPORT));
+
+    sim.SetRecords(meter_sim::SampleRecords(3));
+    d.OnBnClickedUpload();
+    ASSERT_TRUE(PumpUntil([&] { return d.IsDlgItemEnabled(IDC_UPLOAD); }, 10000));
+    EXPECT_EQ(d.m_progressPos, 100);
+    EXPECT_FALSE(OnlyReport(h).empty());
+    EXPECT_EQ(h.Opener().paths.size(), 1u);
 }
 
-TEST_F(Report, AMissingTemplateFailsAtTheSecondTickAndTheTimerGoesOn)
+TEST_F(Report, AFailedReportStepEndsTheCycleAndTheNextUploadMakesTheReport)
 {
-    ConsoleOptions o;
-    o.withTemplate = false;
-    ConsoleHarness h(o);
+    enum class Failure { NoTemplate, NoOutputFolder, OutputFolderIsAFile, ApplicationCannotStart };
+    for (const Failure failure : {Failure::NoTemplate, Failure::NoOutputFolder, Failure::OutputFolderIsAFile,
+                                  Failure::ApplicationCannotStart}) {
+        SCOPED_TRACE(static_cast<int>(failure));
+        spreadsheet::RegisterServer();
+        ConsoleOptions o;
+        o.withTemplate = failure != Failure::NoTemplate;
+        o.withOutputDir = failure != Failure::NoOutputFolder;
+        ConsoleHarness h(o);
+        CQELDlg& d = h.Dlg();
+        const std::string output = h.Folder().File("savefile");
+        // (Permissions cannot make the folder unwritable here: the tests may run as root.)
+        if (failure == Failure::OutputFolderIsAFile) {
+            ::rmdir(output.c_str());
+            WriteFile(output, "not a folder");
+        }
+        if (failure == Failure::ApplicationCannotStart) {
+            platform::RegisterClassObject("Excel.Application", [](platform::IDispatch** out) {
+                *out = nullptr;
+                return platform::CO_E_SERVER_EXEC_FAILURE;
+            });
+        }
+        FeedRecords(h, 2);
+        d.EnableDlgItem(IDC_UPLOAD, false);
+        h.Feed(Reply(0x39, {1}));
+        d.KillTimer(IDT_REPORT);  // ticks by hand, while the test says the timer runs
+        std::vector<int> bars;
+        for (int tick = 0; tick < 2; ++tick) {
+            d.SetTimer(IDT_REPORT, 1000);
+            h.Call([&] { d.OnTimer(IDT_REPORT); });
+            bars.push_back(d.m_progressPos);
+        }
+        EXPECT_EQ(bars, (std::vector<int>{85, 0}));
+        ASSERT_EQ(h.Boxes().Count(), 1u);
+        if (failure == Failure::ApplicationCannotStart) {
+            EXPECT_EQ(h.Boxes().Last().text, "无法创建Excel应用!");
+        } else {
+            EXPECT_EQ(h.Boxes().Last().caption, CQELApp::AppTitle());
+            EXPECT_EQ(h.Boxes().Last().style & MB_ICONMASK, MB_ICONSTOP);
+            const char* named = failure == Failure::NoTemplate ? "savemode.xlsx" : "savefile";
+            EXPECT_NE(h.Boxes().Last().text.find(named), std::string::npos) << h.Boxes().Last().text;
+        }
+        EXPECT_EQ(d.m_reportState, 0);
+        EXPECT_FALSE(d.IsTimerRunning(IDT_REPORT));
+        EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+        EXPECT_TRUE(h.Opener().paths.empty());
+
+        // Put right, the next upload's cycle makes the report.
+        spreadsheet::RegisterServer();
+        if (failure == Failure::NoTemplate) WriteFile(h.Folder().File("savemode.xlsx"), ReadFile(std::string(QEL_SOURCE_DIR) + "/data/savemode.xlsx"));
+        if (failure == Failure::NoOutputFolder) ::mkdir(output.c_str(), 0755);
+        if (failure == Failure::OutputFolderIsAFile) {
+            ::unlink(output.c_str());
+            ::mkdir(output.c_str(), 0755);
+        }
+        d.EnableDlgItem(IDC_UPLOAD, false);
+        h.Feed(Reply(0x39, {1}));
+        d.KillTimer(IDT_REPORT);
+        for (int tick = 0; tick < 3; ++tick) {
+            d.SetTimer(IDT_REPORT, 1000);
+            h.Call([&] { d.OnTimer(IDT_REPORT); });
+        }
+        EXPECT_EQ(h.Boxes().Count(), 1u);
+        EXPECT_EQ(d.m_progressPos, 100);
+        EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+        EXPECT_EQ(h.Opener().paths.size(), 1u);
+        EXPECT_FALSE(OnlyReport(h).empty());
+    }
+}
+
+// The fill step that cannot start the application ends the cycle at 0, not at 100: the bar
+// reaches 100 only with a saved report.
+TEST_F(Report, AFillStepThatCannotStartEndsTheCycleAtZero)
+{
+    ConsoleHarness h;
     CQELDlg& d = h.Dlg();
-    FeedRecords(h, 2);
+    FeedRecords(h, 1);
     d.EnableDlgItem(IDC_UPLOAD, false);
     h.Feed(Reply(0x39, {1}));
     d.KillTimer(IDT_REPORT);
-    std::vector<int> bars;
-    for (int tick = 0; tick < 5; ++tick) {
-        h.Call([&] { d.OnTimer(IDT_REPORT); });
-        bars.push_back(d.m_progressPos);
-        if (tick == 1) {
-            ASSERT_EQ(h.Boxes().Count(), 1u);
-            EXPECT_EQ(h.Boxes().Last().caption, CQELApp::AppTitle());
-            EXPECT_EQ(h.Boxes().Last().style & MB_ICONMASK, MB_ICONSTOP);
-            EXPECT_NE(h.Boxes().Last().text.find("savemode.xlsx"), std::string::npos) << h.Boxes().Last().text;
-        }
+    for (int tick = 0; tick < 2; ++tick) h.Call([&] { d.OnTimer(IDT_REPORT); });
+    ASSERT_EQ(d.m_reportState, 4);
+    platform::RegisterClassObject("Excel.Application", [](platform::IDispatch** out) {
+        *out = nullptr;
+        return platform::CO_E_SERVER_EXEC_FAILURE;
+    });
+    d.SetTimer(IDT_REPORT, 1000);
+    h.Call([&] { d.OnTimer(IDT_REPORT); });
+    ASSERT_EQ(h.Boxes().Count(), 1u);
+    EXPECT_EQ(h.Boxes().Last().caption, "Varo");
+    EXPECT_EQ(d.m_progressPos, 0);
+    EXPECT_FALSE(d.IsTimerRunning(IDT_REPORT));
+    EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+}
+
+// A meter that never answers the upload, or one unplugged in the middle of it: closing the port,
+// by CLOSE COM or by dropping the port list down, ends the upload.
+TEST_F(Report, ClosingThePortEndsAnUploadThatWaitsForTheMeter)
+{
+    for (const bool byDropDown : {false, true}) {
+        SCOPED_TRACE(byDropDown);
+        PtyPair silent;  // a line on which nobody answers
+        ASSERT_TRUE(silent.Ok());
+        ConsoleHarness h;
+        CQELDlg& d = h.Dlg();
+        ASSERT_TRUE(h.OpenPort(silent.SlavePath()));
+        h.Call([&] { d.OnBnClickedUpload(); });
+        ASSERT_FALSE(d.IsDlgItemEnabled(IDC_UPLOAD));
+        h.Feed(RecordReply(RecordSpec{}));  // one record came before the line went quiet
+        EXPECT_EQ(d.m_progressPos, 1);
+        h.Call([&] {
+            if (byDropDown) {
+                d.OnCbnDropdownComPort();
+            } else {
+                d.OnBnClickedOpenCom();
+            }
+        });
+        EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+        EXPECT_EQ(d.m_progressPos, 0);
+        EXPECT_FALSE(d.m_portOpened);
+        EXPECT_EQ(d.m_listRecords->GetItemCount(), 1);  // what came stays in the table
+        EXPECT_EQ(h.Boxes().Count(), 0u);
     }
-    EXPECT_EQ(bars, (std::vector<int>{85, 90, 95, 100, 100}));
-    EXPECT_EQ(h.Boxes().Count(), 1u);
-    EXPECT_EQ(d.m_reportState, 0);
-    EXPECT_FALSE(d.IsDlgItemEnabled(IDC_UPLOAD));
-    EXPECT_TRUE(ListFolder(h.Folder().File("savefile")).empty());
 }
 
 TEST_F(Report, AMissingOutputFolderRewritesTheTemplateAndFailsAtTheCopy)
