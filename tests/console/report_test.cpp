@@ -264,7 +264,8 @@ TEST_F(Report, AFailedReportStepEndsTheCycleAndTheNextUploadMakesTheReport)
 
         // Put right, the next upload's cycle makes the report.
         spreadsheet::RegisterServer();
-        if (failure == Failure::NoTemplate) WriteFile(h.Folder().File("savemode.xlsx"), ReadFile(std::string(QEL_SOURCE_DIR) + "/data/savemode.xlsx"));
+        if (failure == Failure::NoTemplate)
+            WriteFile(h.Folder().File("savemode.xlsx"), ReadFile(std::string(QEL_SOURCE_DIR) + "/data/savemode.xlsx"));
         if (failure == Failure::NoOutputFolder) ::mkdir(output.c_str(), 0755);
         if (failure == Failure::OutputFolderIsAFile) {
             ::unlink(output.c_str());
