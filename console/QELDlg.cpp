@@ -23,6 +23,39 @@
 #include "platform/resources.h"
 #include "resources/resource_ids.h"
 
+namespace {
+
+// Holds the keyboard focus for a control that was disabled while it had it, as a dialog of the
+// system keeps it on the disabled control: keys then reach no control (a second Space on a
+// button just pressed ends nothing), Tab goes on from the disabled control's place in the tab
+// order, and the control gets the focus back when it is enabled again. It takes the focus only
+// while it holds it for a control, and never from the keyboard.
+class FocusKeeper : public wxWindow {
+public:
+    explicit FocusKeeper(wxWindow* parent)
+        : wxWindow(parent, wxID_ANY, wxPoint(0, 0), wxSize(1, 1), wxBORDER_NONE | wxWANTS_CHARS)
+    {
+        SetBackgroundColour(parent->GetBackgroundColour());
+    }
+    bool AcceptsFocus() const override { return m_holding; }
+    bool AcceptsFocusFromKeyboard() const override { return false; }
+
+    // Takes the focus in place of `control`, just after it in the tab order.
+    void HoldFor(wxWindow* control)
+    {
+        m_holding = true;
+        MoveAfterInTabOrder(control);
+        SetFocus();
+    }
+    void Release() { m_holding = false; }
+    bool Holding() const { return m_holding; }
+
+private:
+    bool m_holding = false;
+};
+
+}  // namespace
+
 wxBEGIN_EVENT_TABLE(CQELDlg, wxDialog)
     EVT_INIT_DIALOG(CQELDlg::OnInitDialogEvent)
     EVT_PAINT(CQELDlg::OnPaint)
@@ -87,6 +120,7 @@ bool CQELDlg::CreateDialogWindow()
     }
     SetEscapeId(wxID_NONE);
     platform::BuildDialog(this, *tmpl);
+    m_focusKeeper = new FocusKeeper(this);
     m_windowCreated = true;
     // The calibrate button's double click has its handler (OnBnDoubleclickedPowerCalibrate), but
     // no event leads there: the bitmap button turns a double click into a second press.
@@ -426,7 +460,26 @@ std::string CQELDlg::GetDlgItemText(int id) const
 
 void CQELDlg::EnableDlgItem(int id, bool enable)
 {
-    if (wxWindow* w = FindWindow(id)) w->Enable(enable);
+    wxWindow* w = FindWindow(id);
+    if (w == nullptr) return;
+    auto* keeper = static_cast<FocusKeeper*>(m_focusKeeper);
+    if (!enable && keeper != nullptr && w->IsThisEnabled()) {
+        const wxWindow* focus = wxWindow::FindFocus();
+        const bool hadFocus = focus != nullptr && (focus == w || w->IsDescendant(const_cast<wxWindow*>(focus)));
+        w->Enable(false);
+        if (hadFocus) {
+            keeper->HoldFor(w);
+            m_focusParkedFor = id;
+        }
+        return;
+    }
+    w->Enable(enable);
+    if (enable && m_focusParkedFor == id) {
+        m_focusParkedFor = 0;
+        const bool stillHeld = keeper != nullptr && keeper->Holding() && wxWindow::FindFocus() == keeper;
+        if (keeper != nullptr) keeper->Release();
+        if (stillHeld) w->SetFocus();
+    }
 }
 
 bool CQELDlg::IsDlgItemEnabled(int id) const

@@ -268,6 +268,12 @@ DropDownList::DropDownList(wxWindow* parent, wxWindowID id, const wxString& valu
         }
         e.Skip();
     });
+    // The selected entry is always the one whose text the field shows, or none: an edit of the
+    // text leaves no entry selected unless the text then names one, which becomes the selection.
+    Bind(wxEVT_TEXT, [this](wxCommandEvent& e) {
+        KeepSelectionWithText();
+        e.Skip();
+    });
     if (wxTextCtrl* entry = GetTextCtrl()) {
         entry->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
             if (!IsPopupShown() && IsEnabled()) {
@@ -278,6 +284,16 @@ DropDownList::DropDownList(wxWindow* parent, wxWindowID id, const wxString& valu
             e.Skip();
         });
     }
+}
+
+void DropDownList::KeepSelectionWithText()
+{
+    const wxString text = GetValue();
+    const int selected = GetSelection();
+    if (selected != wxNOT_FOUND && GetString(static_cast<unsigned>(selected)) == text) return;
+    // Only the list's selection changes: the text stays as typed, with its cursor.
+    EnsurePopupControl();
+    GetVListBoxComboPopup()->SetSelection(FindString(text, true));
 }
 
 std::string WrapCaption(const std::string& caption, int width, const std::function<int(const std::string&)>& measure)
