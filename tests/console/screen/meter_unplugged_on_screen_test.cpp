@@ -1,6 +1,6 @@
 // The meter unplugged in the middle of an upload, as a person meets it on the shown window with
 // real mouse events: one box tells it, the window stays usable, and once the meter is plugged in
-// again the first CONNECT is answered. The boxes are the program's real ones.
+// again the first CONNECT is answered and UPLOAD DATA makes the report. The boxes are the program's real ones.
 #include <chrono>
 #include <memory>
 #include <string>
@@ -108,9 +108,18 @@ TEST_F(MeterUnpluggedOnScreen, OneBoxThenTheMeterPluggedInAgainAnswersTheFirstCo
     PickOpenConnect(road);
     // The meter answers at once: one click on CONNECT is enough.
     CloseBox(road, "click OK in the box that says connected again", 3000);
+    // Dropping the port list down closed the broken line and ended the upload it had cut off:
+    // UPLOAD DATA works again without a restart.
     road.Then(
-        "click EXIT", [] { return !BoxShown(); }, [&] { ClickWindow(Item(IDC_EXIT)); });
+        "click UPLOAD DATA", [&] { return !BoxShown() && Dlg().IsDlgItemEnabled(IDC_UPLOAD); },
+        [&] { ClickWindow(Item(IDC_UPLOAD)); });
+    road.Then(
+        "click EXIT when the report is made",
+        [&] { return Dlg().IsDlgItemEnabled(IDC_UPLOAD) && !harness->Opener().paths.empty(); },
+        [&] { ClickWindow(Item(IDC_EXIT)); }, 30000);
     Walk(road, 60000);
+    EXPECT_TRUE(road.Finished());
+    EXPECT_EQ(Dlg().m_listRecords->GetItemCount(), 2);
 
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], "CONNECT SUCESS!");
