@@ -68,6 +68,22 @@ protected:
     static bool BoxShown() { return !ShownMessageBoxButton().IsEmpty(); }
     wxVListBox* PortPopup() { return DroppedList(Dlg().m_comboPort); }
 
+    // The first steps of a road walked by keyboard. The virtual display has no window manager to
+    // give a new window the keyboard: the keyboard goes to the window under the pointer. The
+    // pointer rests over the window, as a person's does on a desktop whose window manager
+    // focuses the window that opens.
+    void PointerRestsOverTheWindow(InputRoad& road)
+    {
+        road.Then(
+            "the pointer rests over the window", [&] { return Dlg().IsShownOnScreen(); },
+            [&] {
+                const wxRect r = Dlg().GetScreenRect();
+                MoveMouseTo(wxPoint(r.x + r.width / 2, r.y + r.height / 2));
+            });
+        road.Then(
+            "the window has the focus", [&] { return HasFocusWithin(&Dlg()); }, nullptr);
+    }
+
     // Runs the road inside the window's modal run; the road's last step ends the run with EXIT. A
     // road that stalls, or takes longer than limitMs, ends the run rather than the test program.
     void Walk(InputRoad& road, int limitMs)

@@ -73,20 +73,6 @@ protected:
             "Tab to " + std::to_string(id), [this, id] { return HasFocusWithin(Item(id)); }, [] { PressKey(WXK_TAB); },
             30);
     }
-    void PointerOverTheWindow(InputRoad& road)
-    {
-        // The virtual display has no window manager: the keyboard goes to the window under the
-        // pointer, as it would to the window a desktop focuses.
-        road.Then(
-            "the pointer rests over the window", [&] { return Dlg().IsShownOnScreen(); },
-            [&] {
-                const wxRect r = Dlg().GetScreenRect();
-                MoveMouseTo(wxPoint(r.x + r.width / 2, r.y + r.height / 2));
-            });
-        road.Then(
-            "the window has the focus", [&] { return HasFocusWithin(&Dlg()); }, nullptr);
-    }
-
     std::vector<std::string> seen;  // texts of the boxes closed, in order
 };
 
@@ -103,7 +89,7 @@ TEST_F(OffTheRoad, TheTypedPortIsTheOneThatOpens)
     platform::SerialPortScanRoots().extra = {one.DevicePath(), two.DevicePath()};
 
     InputRoad road;
-    PointerOverTheWindow(road);
+    PointerRestsOverTheWindow(road);
     Pick(road, 0, 2);
     road.Then(
         "the field shows the first meter's port",
@@ -152,7 +138,7 @@ TEST_F(OffTheRoad, SpaceTwiceOnUploadKeepsTheWindowAndGivesTheFocusBack)
     platform::SerialPortScanRoots().extra = {sim.DevicePath()};
 
     InputRoad road;
-    PointerOverTheWindow(road);
+    PointerRestsOverTheWindow(road);
     Pick(road, 0, 1);
     road.Then("click OPEN COM", nullptr, [&] { ClickWindow(Item(IDC_OPEN_COM)); });
     road.Then(

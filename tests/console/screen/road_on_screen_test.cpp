@@ -146,17 +146,7 @@ TEST_F(RoadOnScreen, KeyboardAloneFromStartUpToTheReport)
             std::string("Tab to ") + std::to_string(id), [this, id] { return HasFocusWithin(Item(id)); },
             [] { PressKey(WXK_TAB); }, 30);
     };
-    // The virtual display has no window manager to give a new window the keyboard: the keyboard
-    // goes to the window under the pointer. The pointer rests over the window, as a person's does
-    // on a desktop whose window manager focuses the window that opens.
-    road.Then(
-        "the pointer rests over the window", [&] { return Dlg().IsShownOnScreen(); },
-        [&] {
-            const wxRect r = Dlg().GetScreenRect();
-            MoveMouseTo(wxPoint(r.x + r.width / 2, r.y + r.height / 2));
-        });
-    road.Then(
-        "the window has the focus", [&] { return HasFocusWithin(&Dlg()); }, nullptr);
+    PointerRestsOverTheWindow(road);
     tabTo(IDC_COMBO_PORT);
     road.Then("Alt+Down drops the port list", nullptr, [] { PressKey(WXK_DOWN, wxMOD_ALT); });
     road.Then(
