@@ -1,15 +1,14 @@
 #include "core/opener.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include <fcntl.h>
-#include <linux/close_range.h>
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+#include <strings.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "core/service_slot.h"
@@ -17,50 +16,110 @@
 namespace platform {
 namespace {
 
-XdgOpener& DefaultOpener()
+GioOpener& DefaultOpener()
 {
-    static XdgOpener opener;
+    static GioOpener opener;
     return opener;
 }
 
 constinit ServiceSlot<IOpener> g_opener{[]() -> IOpener& { return DefaultOpener(); }};
 
-// The full path of an executable named `name` on PATH, or empty.
-std::string FindOnPath(const std::string& name)
+constexpr char kWorkbookType[] = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
+
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <class T>
+using GRef = std::unique_ptr<T, GObjectUnref>;
+
+struct GFreeText {
+    void operator()(gchar* text) const { g_free(text); }
+};
+using GText = std::unique_ptr<gchar, GFreeText>;
+
+bool Fail(std::string* why, std::string reason)
 {
-    const char* env = std::getenv("PATH");
-    std::string path = env ? env : "/usr/local/bin:/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(':', start);
-        if (end == std::string::npos) end = path.size();
-        std::string candidate = (end > start ? path.substr(start, end - start) : std::string(1, '.')) + '/' + name;
-        struct stat st {};
-        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        start = end + 1;
-    }
-    return std::string();
+    if (why) *why = std::move(reason);
+    return false;
 }
 
-// Marks every descriptor from 3 on close-on-exec, so the opened application inherits none of
-// ours (serial ports, pipes).
-void CloseOnExecFrom3()
+bool EndsWithNoCase(const std::string& text, const char* suffix)
 {
-#ifdef SYS_close_range
-    if (::syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
-#endif
-    long max = ::sysconf(_SC_OPEN_MAX);
-    if (max < 0 || max > 65536) max = 65536;
-    for (int fd = 3; fd < max; ++fd) {
-        int flags = ::fcntl(fd, F_GETFD);
-        if (flags >= 0) ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
-    }
+    const std::size_t n = std::strlen(suffix);
+    return text.size() >= n && ::strcasecmp(text.c_str() + text.size() - n, suffix) == 0;
 }
 
-void WriteErrno(int fd, int err)
+// The content type of a file, from its name alone (the file is not read). Without a MIME
+// database every name gives "application/octet-stream", and a database may call a workbook by
+// what it is underneath, a zip package: a workbook's name gives the workbook type either way.
+std::string ContentTypeOf(const std::string& path)
 {
-    while (::write(fd, &err, sizeof err) < 0 && errno == EINTR) {}
+    gboolean uncertain = FALSE;
+    GText guessed(g_content_type_guess(path.c_str(), nullptr, 0, &uncertain));
+    std::string type = guessed ? guessed.get() : "";
+    if (EndsWithNoCase(path, ".xlsx") && (type.empty() || g_content_type_is_unknown(type.c_str()) ||
+                                          g_content_type_equals(type.c_str(), "application/zip")))
+        type = kWorkbookType;
+    return type;
+}
+
+// Runs in the started program's process before it executes: it leaves our session, so a
+// hang-up or an interrupt from the terminal we were started from does not reach it.
+void Detach(gpointer) { ::setsid(); }
+
+// Starts `app` on the one URI. GLib forks twice and reaps the intermediate child before it
+// returns (the program is adopted by init: no zombie of ours), and closes every descriptor from 3
+// on in the program's process; the standard streams are put on /dev/null here. GLib starts the
+// program through a small launcher of its own: a failure GLib reports (a missing working folder,
+// no process to be had) comes from starting that launcher. An application whose program is not
+// there is not found in the first place.
+bool Launch(GAppInfo* app, const std::string& uri, std::string* why)
+{
+    GList* uris = g_list_append(nullptr, g_strdup(uri.c_str()));
+    GError* error = nullptr;
+    bool started;
+    if (G_IS_DESKTOP_APP_INFO(app)) {
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        started = g_desktop_app_info_launch_uris_as_manager_with_fds(G_DESKTOP_APP_INFO(app), uris, nullptr,
+                                                                     G_SPAWN_SEARCH_PATH, Detach, nullptr, nullptr,
+                                                                     nullptr, null, null, null, &error);
+        if (null >= 0) ::close(null);
+    } else {
+        started = g_app_info_launch_uris(app, uris, nullptr, &error);
+    }
+    g_list_free_full(uris, g_free);
+    if (started) return true;
+
+    std::string reason = "the application \"";
+    reason += g_app_info_get_name(app) ? g_app_info_get_name(app) : "?";
+    reason += '"';
+    if (const char* id = g_app_info_get_id(app)) reason += std::string(" (") + id + ")";
+    reason += " could not be started: ";
+    reason += (error && error->message) ? error->message : "no reason was given";
+    if (error) g_error_free(error);
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == '\n')) reason.pop_back();
+    return Fail(why, std::move(reason));
+}
+
+bool OpenLink(const std::string& link, const std::string& scheme, std::string* why)
+{
+    GRef<GAppInfo> app(g_app_info_get_default_for_uri_scheme(scheme.c_str()));
+    if (!app) return Fail(why, "no application is registered for " + scheme + ": links");
+    return Launch(app.get(), link, why);
+}
+
+bool OpenFile(GFile* file, std::string* why)
+{
+    GText path(g_file_get_path(file));
+    if (!path) return Fail(why, "the link names no file of this computer");
+    struct stat st {};
+    if (::stat(path.get(), &st) != 0)
+        return Fail(why, std::string("the file cannot be reached: ") + std::strerror(errno));
+    const std::string type = S_ISDIR(st.st_mode) ? std::string("inode/directory") : ContentTypeOf(path.get());
+    GRef<GAppInfo> app(g_app_info_get_default_for_type(type.c_str(), FALSE));
+    if (!app) return Fail(why, "no application is registered for files of the type " + type);
+    GText uri(g_file_get_uri(file));
+    return Launch(app.get(), uri.get(), why);
 }
 
 }  // namespace
@@ -69,69 +128,31 @@ IOpener* SetOpener(IOpener* opener) { return g_opener.Set(opener); }
 
 IOpener& Opener() { return g_opener.Get(); }
 
-bool XdgOpener::Open(const std::string& path)
+bool GioOpener::Open(const std::string& target, std::string* why)
 {
-    if (path.empty()) return false;
-    // Everything the children need is prepared here: after fork only plain system calls run.
-    const std::string program = FindOnPath("xdg-open");
-    if (program.empty()) return false;
-    // A relative name that starts with '-' would be read as an option.
-    const std::string argument = (path[0] == '-') ? "./" + path : path;
-    char* const argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(argument.c_str()), nullptr};
-
-    // The grandchild reports a failed exec through this pipe; end of file means it started.
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return false;
-
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(report[0]);
-        ::close(report[1]);
-        return false;
+    if (target.empty()) return Fail(why, "nothing was named to open");
+    if (target.find('\0') != std::string::npos) return Fail(why, "the name holds a zero byte");
+    // A name with a scheme is a link, unless a file of that name exists ("a:b.xlsx" in the
+    // current folder).
+    const char* scheme = g_uri_peek_scheme(target.c_str());
+    struct stat st {};
+    if (scheme != nullptr && ::stat(target.c_str(), &st) != 0) {
+        if (std::strcmp(scheme, "file") != 0) return OpenLink(target, scheme, why);
+        GRef<GFile> file(g_file_new_for_uri(target.c_str()));
+        return OpenFile(file.get(), why);
     }
-    if (child == 0) {
-        ::close(report[0]);
-        ::setsid();  // detached from our session and terminal
-        const pid_t grandchild = ::fork();
-        if (grandchild < 0) {
-            WriteErrno(report[1], errno);
-            ::_exit(1);
-        }
-        if (grandchild > 0) ::_exit(0);  // the grandchild is adopted by init: no zombie of ours
-
-        const int null = ::open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            ::dup2(null, STDIN_FILENO);
-            ::dup2(null, STDOUT_FILENO);
-            ::dup2(null, STDERR_FILENO);
-            if (null > STDERR_FILENO) ::close(null);
-        }
-        CloseOnExecFrom3();
-        ::execv(program.c_str(), argv);
-        WriteErrno(report[1], errno);
-        ::_exit(127);
-    }
-
-    ::close(report[1]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
-    int err = 0;
-    ssize_t got;
-    do {
-        got = ::read(report[0], &err, sizeof err);
-    } while (got < 0 && errno == EINTR);
-    ::close(report[0]);
-    return got == 0;  // nothing written: exec succeeded
+    GRef<GFile> file(g_file_new_for_path(target.c_str()));  // a relative path is taken from the current folder
+    return OpenFile(file.get(), why);
 }
 
 RecordingOpener::RecordingOpener() : m_previous(SetOpener(this)) {}
 
 RecordingOpener::~RecordingOpener() { SetOpener(m_previous == &DefaultOpener() ? nullptr : m_previous); }
 
-bool RecordingOpener::Open(const std::string& path)
+bool RecordingOpener::Open(const std::string& target, std::string* why)
 {
-    paths.push_back(path);
-    return result;
+    paths.push_back(target);
+    return result ? true : Fail(why, reason);
 }
 
 }  // namespace platform

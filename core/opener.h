@@ -1,4 +1,5 @@
-// Hands a file to the desktop: the default application for its type opens it.
+// Hands a file or a link to the desktop: the default application for the file's type, or for the
+// link's scheme, opens it.
 #pragma once
 #include <string>
 #include <vector>
@@ -8,28 +9,37 @@ namespace platform {
 class IOpener {
 public:
     virtual ~IOpener() = default;
-    // Returns false when the file could not be handed over.
-    virtual bool Open(const std::string& path) = 0;
+    // Returns false when the target could not be handed over; `why`, when given, then receives
+    // the reason as a phrase to put after a colon, e.g. "no application is registered for files
+    // of the type application/pdf".
+    virtual bool Open(const std::string& target, std::string* why = nullptr) = 0;
 };
 
-// Installs the opener (not owned; nullptr restores the xdg-open one). Returns the previous one.
+// Installs the opener (not owned; nullptr restores the desktop one). Returns the previous one.
 IOpener* SetOpener(IOpener* opener);
 IOpener& Opener();
 
-// Starts xdg-open detached; never waits for the application.
-class XdgOpener : public IOpener {
+// The desktop's default applications, found and started through GIO. A target with a scheme
+// ("https://...", "mailto:...") goes to the default handler of its scheme, anything else is a
+// file path (relative to the current folder) that must exist and goes to the default application
+// for its content type. The application is started detached (a session of its own, standard
+// streams on /dev/null, none of our other descriptors, no child of ours left behind); Open never
+// waits for it.
+class GioOpener : public IOpener {
 public:
-    bool Open(const std::string& path) override;
+    bool Open(const std::string& target, std::string* why = nullptr) override;
 };
 
-// Test fake: records the paths, opens nothing. Installs itself; restores the previous on destruction.
+// Test fake: records the targets, opens nothing. Installs itself; restores the previous on
+// destruction. When `result` is false, Open fails with `reason`.
 class RecordingOpener : public IOpener {
 public:
     RecordingOpener();
     ~RecordingOpener() override;
-    bool Open(const std::string& path) override;
+    bool Open(const std::string& target, std::string* why = nullptr) override;
     std::vector<std::string> paths;
     bool result = true;
+    std::string reason = "the test opener refused it";
 
 private:
     IOpener* m_previous;

@@ -235,7 +235,11 @@ void HandOver(BookState& state)
             throw;
         }
     }
-    if (!Opener().Open(path)) throw XlsxError("The workbook \"" + path + "\" could not be handed to the desktop.");
+    // The workbook stays saved: the message names its file, so that it can be opened by hand.
+    std::string why;
+    if (!Opener().Open(path, &why))
+        throw XlsxError("The workbook was saved as \"" + path + "\", but no application could open it: " + why +
+                        ". Open the file by hand.");
 }
 
 class RangeObject;

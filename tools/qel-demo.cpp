@@ -56,7 +56,7 @@ bool CopyFile(const std::string& from, const std::string& to)
 // The automatic run has no desktop to hand the report to: it names it instead.
 class PrintingOpener : public platform::IOpener {
 public:
-    bool Open(const std::string& path) override
+    bool Open(const std::string& path, std::string*) override
     {
         std::cout << "[open] " << path << std::endl;
         opened = path;

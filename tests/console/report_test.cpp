@@ -27,10 +27,10 @@ namespace {
 class WatchingOpener : public platform::RecordingOpener {
 public:
     std::function<void()> onOpen;
-    bool Open(const std::string& path) override
+    bool Open(const std::string& path, std::string* why) override
     {
         if (onOpen) onOpen();
-        return RecordingOpener::Open(path);
+        return RecordingOpener::Open(path, why);
     }
 };
 

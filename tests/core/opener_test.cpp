@@ -1,13 +1,28 @@
-// The opener: xdg-open started detached (checked with a stand-in script first on PATH), and the
-// recording fake that tests install instead.
+// The opener: the desktop's default applications found and started through GIO, checked against a
+// desktop made up in a temporary folder (its applications, its defaults, the MIME database or
+// none), and the recording fake that tests install instead.
+//
+// GIO reads the desktop's folders once, at its first use in a process, so every desktop runs in a
+// child process of its own: this program run again on the test GioOpenerInChild.Open, which
+// opens the target it is given and writes down what it saw.
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include <climits>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,144 +30,316 @@
 #include "core/opener.h"
 #include "tests/support/temp_dir.h"
 
+extern char** environ;
+
 namespace {
 
-// A temporary folder that holds the stand-in xdg-open; PATH points there first while it lives.
-class FakeXdgOpen : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_dir = m_temp.Path();
-        const char* path = std::getenv("PATH");
-        m_oldPath = path ? path : "";
-        m_hadPath = path != nullptr;
-        ::setenv("PATH", (m_dir + ":" + m_oldPath).c_str(), 1);
-    }
+using testing_support::FileExists;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
-    void TearDown() override
-    {
-        if (m_hadPath)
-            ::setenv("PATH", m_oldPath.c_str(), 1);
-        else
-            ::unsetenv("PATH");
-    }
+constexpr char kWorkbookType[] = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
 
-    void WriteScript(const std::string& body, mode_t mode = 0755)
-    {
-        const std::string file = m_dir + "/xdg-open";
-        std::ofstream(file) << body;
-        ASSERT_EQ(::chmod(file.c_str(), mode), 0);
-    }
+// Replaces every "@DIR@" of the text by the folder.
+std::string InFolder(std::string text, const std::string& dir)
+{
+    for (std::size_t at = text.find("@DIR@"); at != std::string::npos; at = text.find("@DIR@", at + dir.size()))
+        text.replace(at, 5, dir);
+    return text;
+}
 
-    // Waits (bounded) for a file the script writes last, and returns its content.
-    std::string WaitForFile(const std::string& name)
-    {
-        const std::string file = m_dir + "/" + name;
-        for (int i = 0; i < 500; ++i) {  // at most 5 s
-            if (::access(file.c_str(), F_OK) == 0) {
-                std::ifstream in(file);
-                std::stringstream ss;
-                ss << in.rdbuf();
-                return ss.str();
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// Lines "key=value"; a key may come more than once.
+std::multimap<std::string, std::string> Fields(const std::string& text)
+{
+    std::multimap<std::string, std::string> fields;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos) fields.emplace(line.substr(0, eq), line.substr(eq + 1));
+    }
+    return fields;
+}
+
+std::string Field(const std::multimap<std::string, std::string>& fields, const std::string& key)
+{
+    auto it = fields.find(key);
+    return it == fields.end() ? std::string("(none)") : it->second;
+}
+
+// Waits (bounded) until the file exists.
+bool WaitForFile(const std::string& file, std::chrono::milliseconds limit = std::chrono::seconds(10))
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!FileExists(file)) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// Runs the test `test` of this program in a child process, in the folder `cwd`, with the
+// environment changed as given (no value removes the variable). Returns the exit status
+// and what the child printed.
+std::pair<int, std::string> RunChildTest(const std::string& test,
+                                         const std::map<std::string, std::optional<std::string>>& env,
+                                         const std::string& cwd)
+{
+    char exe[PATH_MAX] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return {-1, "this program's file is not known"};
+    // Everything the child needs is made here: after fork it only changes folder and executes.
+    std::vector<std::string> strings;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        if (!env.count(entry.substr(0, entry.find('=')))) strings.push_back(entry);
+    }
+    for (const auto& [key, value] : env)
+        if (value) strings.push_back(key + "=" + *value);
+    std::vector<char*> envp;
+    for (std::string& s : strings) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::string filter = "--gtest_filter=" + test;
+    char* argv[] = {exe, filter.data(), const_cast<char*>("--gtest_color=no"), nullptr};
+    const std::string log = cwd + "/child.log";
+    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (out < 0) return {-1, "no log file"};
+
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out, STDOUT_FILENO);
+        ::dup2(out, STDERR_FILENO);
+        if (::chdir(cwd.c_str()) == 0) ::execve(exe, argv, envp.data());
+        ::_exit(127);
+    }
+    ::close(out);
+    if (pid < 0) return {-1, "fork failed"};
+    int status = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > end) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return {-1, "the child did not end within 60 s\n" + ReadFile(log)};
         }
-        ADD_FAILURE() << name << " was not written";
-        return std::string();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(log)};
+}
 
-    std::string m_dir;
-    testing_support::TempDir m_temp{"qel-opener"};
-    std::string m_oldPath;
-    bool m_hadPath = false;
+// The stand-in application: writes down its arguments, its standard streams, its session, its
+// parent and every descriptor it holds, then runs on until the child says "go" (at most 10 s) and
+// leaves "late" behind. The record is renamed into place, so it is never read half-written.
+constexpr char kStandIn[] = R"SH(#!/bin/sh
+d=@DIR@
+s0=$(readlink /proc/$$/fd/0); s1=$(readlink /proc/$$/fd/1); s2=$(readlink /proc/$$/fd/2)
+{
+  printf 'argc=%s\n' "$#"
+  printf 'arg=%s\n' "$1"
+  printf 'pid=%s\n' "$$"
+  printf 'ppid=%s\n' "$(awk '/^PPid:/ {print $2}' /proc/$$/status)"
+  printf 'sid=%s\n' "$(awk '{print $6}' /proc/$$/stat)"
+  printf 'std0=%s\nstd1=%s\nstd2=%s\n' "$s0" "$s1" "$s2"
+  for f in /proc/$$/fd/*; do printf 'fd=%s\n' "$(readlink "$f")"; done
+} > "$d/app.tmp" 2>&1
+mv "$d/app.tmp" "$d/app"
+i=0; while [ ! -e "$d/go" ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i+1)); done
+touch "$d/late"
+)SH";
+
+struct Desktop {
+    const char* name;
+    bool mimeDatabase;        // the system data folder holds (a link to) the MIME database
+    const char* application;  // lines of applications/standin.desktop after Type and Name; nullptr: none
+    const char* defaultFor;   // the content type or scheme handler mimeapps.list gives it; nullptr: none
+    const char* target;       // what is opened
+    const char* opened;       // the argument the stand-in gets; nullptr: Open fails
+    const char* why;          // the reason of the failure
 };
+
+const Desktop kDesktops[] = {
+    {"the default application for workbooks gets the file's path", true,
+     "Exec=@DIR@/standin %f\nMimeType=application/vnd.openxmlformats-officedocument.spreadsheetml.sheet;\n",
+     kWorkbookType, "@DIR@/files/报告 folder/20261211093000.xlsx", "@DIR@/files/报告 folder/20261211093000.xlsx",
+     nullptr},
+    // Without the database a name has no type: a workbook's name still gives the workbook type.
+    // The relative name is taken from the current folder and cannot be read as an option.
+    {"without a MIME database a workbook is still a workbook", false,
+     "Exec=@DIR@/standin %f\nMimeType=application/vnd.openxmlformats-officedocument.spreadsheetml.sheet;\n",
+     kWorkbookType, "--20261211093000.xlsx", "@DIR@/files/--20261211093000.xlsx", nullptr},
+    {"a file: link is the file", true,
+     "Exec=@DIR@/standin %f\nMimeType=application/vnd.openxmlformats-officedocument.spreadsheetml.sheet;\n",
+     kWorkbookType, "file://@DIR@/files/r%20one.xlsx", "@DIR@/files/r one.xlsx", nullptr},
+    {"a link goes to the handler of its scheme", true, "Exec=@DIR@/standin %u\nMimeType=x-scheme-handler/https;\n",
+     "x-scheme-handler/https", "https://example.invalid/report?id=1&kind=xlsx",
+     "https://example.invalid/report?id=1&kind=xlsx", nullptr},
+
+    {"no application is registered", true, nullptr, nullptr, "@DIR@/files/20261211093000.xlsx", nullptr,
+     "no application is registered for files of the type "
+     "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"},
+    // GLib does not count an application whose program is not there.
+    {"the registered application's program is missing", true,
+     "Exec=@DIR@/no-such-program %f\nMimeType=application/vnd.openxmlformats-officedocument.spreadsheetml.sheet;\n",
+     kWorkbookType, "@DIR@/files/20261211093000.xlsx", nullptr,
+     "no application is registered for files of the type "
+     "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"},
+    // GLib cannot start it: the reason is GLib's, after the application's name.
+    {"the application cannot be started", true,
+     "Exec=@DIR@/standin %f\nPath=@DIR@/gone\n"
+     "MimeType=application/vnd.openxmlformats-officedocument.spreadsheetml.sheet;\n",
+     kWorkbookType, "@DIR@/files/20261211093000.xlsx", nullptr,
+     "the application \"Stand-in Sheet\" (standin.desktop) could not be started: "},
+    {"the file is not there", true,
+     "Exec=@DIR@/standin %f\nMimeType=application/vnd.openxmlformats-officedocument.spreadsheetml.sheet;\n",
+     kWorkbookType, "@DIR@/files/nothing.xlsx", nullptr, "the file cannot be reached: No such file or directory"},
+    {"a link whose scheme has no handler", true, nullptr, nullptr, "mailto:someone@example.invalid", nullptr,
+     "no application is registered for mailto: links"},
+    {"nothing named", true, nullptr, nullptr, "", nullptr, "nothing was named to open"},
+};
+
+void PrintTo(const Desktop& d, std::ostream* os) { *os << d.name; }
+
+class GioOpenerDesktop : public ::testing::TestWithParam<Desktop> {};
 
 }  // namespace
 
-TEST_F(FakeXdgOpen, StartsXdgOpenDetachedWithThePath)
+TEST_P(GioOpenerDesktop, OpensWithTheDefaultApplicationOrSaysWhyNot)
 {
-    // Records its argument, where its standard streams go and its session; the file "done" is
-    // renamed into place so the test never reads it half-written.
-    WriteScript("#!/bin/sh\n"
-                "d=\"$(dirname \"$0\")\"\n"
-                "i=$(readlink /proc/$$/fd/0); o=$(readlink /proc/$$/fd/1); e=$(readlink /proc/$$/fd/2)\n"
-                "s=$(awk '{print $6}' /proc/$$/stat)\n"
-                "printf '%s\\n' \"$1\" \"$#\" \"$i\" \"$o\" \"$e\" \"$s\" > \"$d/done.tmp\"\n"
-                "mv \"$d/done.tmp\" \"$d/done\"\n");
-    const std::string report = "/tmp/报告 folder/20240102030405.xlsx";
-    platform::XdgOpener opener;
-    ASSERT_TRUE(opener.Open(report));
-
-    std::istringstream lines(WaitForFile("done"));
-    std::string arg, count, in, out, err, sid;
-    std::getline(lines, arg);
-    std::getline(lines, count);
-    std::getline(lines, in);
-    std::getline(lines, out);
-    std::getline(lines, err);
-    std::getline(lines, sid);
-    EXPECT_EQ(arg, report);
-    EXPECT_EQ(count, "1");
-    EXPECT_EQ(in, "/dev/null");
-    EXPECT_EQ(out, "/dev/null");
-    EXPECT_EQ(err, "/dev/null");
-    EXPECT_NE(sid, std::to_string(::getsid(0))) << "xdg-open runs in a session of its own";
-
-    // The intermediate child has been reaped and xdg-open is no child of ours: no zombie is left.
-    int status = 0;
-    EXPECT_LE(::waitpid(-1, &status, WNOHANG), 0) << "a child of ours was left unreaped";
-}
-
-TEST_F(FakeXdgOpen, ReturnsWithoutWaitingForTheApplication)
-{
-    // The stand-in keeps running until the test says "go" (or gives up after 10 s), then writes
-    // "late": an opener that waited for it would come back only after "late" exists.
-    WriteScript("#!/bin/sh\nd=\"$(dirname \"$0\")\"\n"
-                "i=0; while [ ! -e \"$d/go\" ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i+1)); done\n"
-                "touch \"$d/late\"\n");
-    platform::XdgOpener opener;
-    EXPECT_TRUE(opener.Open("/tmp/some.xlsx"));
-    EXPECT_NE(::access((m_dir + "/late").c_str(), F_OK), 0) << "Open waited for the application";
-    std::ofstream(m_dir + "/go") << "go";
-    WaitForFile("late");
-}
-
-TEST_F(FakeXdgOpen, AnOptionLikeNameIsNotTakenForAnOption)
-{
-    WriteScript("#!/bin/sh\nd=\"$(dirname \"$0\")\"\nprintf '%s' \"$1\" > \"$d/a.tmp\"; mv \"$d/a.tmp\" \"$d/arg\"\n");
-    platform::XdgOpener opener;
-    ASSERT_TRUE(opener.Open("--help.xlsx"));
-    EXPECT_EQ(WaitForFile("arg"), "./--help.xlsx");
-}
-
-TEST_F(FakeXdgOpen, FalseWhenItCannotStart)
-{
-    struct Case {
-        const char* name;
-        const char* script;  // nullptr: no xdg-open at all
-        mode_t mode;
-    };
-    const Case cases[] = {
-        {"no xdg-open on PATH", nullptr, 0},
-        {"xdg-open not executable", "#!/bin/sh\nexit 0\n", 0644},
-        {"xdg-open whose interpreter is missing", "#!/nonexistent/qel-shell\n", 0755},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ::unlink((m_dir + "/xdg-open").c_str());
-        if (c.script) WriteScript(c.script, c.mode);
-        // Only our folder on PATH, so a real xdg-open of the machine is not found instead.
-        ::setenv("PATH", m_dir.c_str(), 1);
-        platform::XdgOpener opener;
-        EXPECT_FALSE(opener.Open("/tmp/report.xlsx"));
+    const Desktop& d = GetParam();
+    testing_support::TempDir temp("qel-desktop");
+    const std::string dir = temp.Path();
+    for (const char* sub :
+         {"data", "data/applications", "config", "config-dirs", "system", "home", "files", "files/报告 folder"})
+        ASSERT_EQ(::mkdir((dir + "/" + sub).c_str(), 0700), 0) << sub;
+    if (d.mimeDatabase) {
+        ASSERT_EQ(::symlink("/usr/share/mime", (dir + "/system/mime").c_str()), 0);
     }
-    platform::XdgOpener opener;
-    EXPECT_FALSE(opener.Open(""));
+    const std::string standIn = dir + "/standin";
+    WriteFile(standIn, InFolder(kStandIn, dir));
+    ASSERT_EQ(::chmod(standIn.c_str(), 0755), 0);
+    if (d.application)
+        WriteFile(dir + "/data/applications/standin.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Stand-in Sheet\n" + InFolder(d.application, dir));
+    if (d.defaultFor)
+        WriteFile(dir + "/config/mimeapps.list",
+                  std::string("[Default Applications]\n") + d.defaultFor + "=standin.desktop\n");
+    for (const char* file : {"files/报告 folder/20261211093000.xlsx", "files/--20261211093000.xlsx", "files/r one.xlsx",
+                             "files/20261211093000.xlsx"})
+        WriteFile(dir + "/" + file, "PK");
+
+    // Only the made-up desktop is seen: no application, default or MIME data of the machine, no
+    // session bus (GIO tells the bus about launches when it has one).
+    const auto [status, log] = RunChildTest("GioOpenerInChild.Open",
+                                            {{"QEL_OPENER_CHILD", dir},
+                                             {"QEL_OPENER_TARGET", InFolder(d.target, dir)},
+                                             {"XDG_DATA_HOME", dir + "/data"},
+                                             {"XDG_CONFIG_HOME", dir + "/config"},
+                                             {"XDG_CONFIG_DIRS", dir + "/config-dirs"},
+                                             {"XDG_DATA_DIRS", dir + "/system"},
+                                             {"HOME", dir + "/home"},
+                                             {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir + "/no-bus"},
+                                             {"XDG_CURRENT_DESKTOP", std::nullopt},
+                                             {"GTEST_OUTPUT", std::nullopt}},
+                                            dir + "/files");
+    ASSERT_EQ(status, 0) << log;
+    ASSERT_TRUE(FileExists(dir + "/result")) << log;
+    const auto result = Fields(ReadFile(dir + "/result"));
+
+    EXPECT_EQ(Field(result, "children"), "-1 ECHILD") << "a child of ours was left unreaped";
+    if (!d.opened) {
+        EXPECT_EQ(Field(result, "opened"), "0");
+        const std::string why = Field(result, "why");
+        EXPECT_EQ(why.substr(0, std::strlen(d.why)), d.why);
+        if (std::strstr(d.name, "cannot be started")) {
+            EXPECT_NE(why.find(dir + "/gone"), std::string::npos) << why;
+        }
+        EXPECT_FALSE(FileExists(dir + "/app")) << "the stand-in ran";
+        return;
+    }
+    ASSERT_EQ(Field(result, "opened"), "1") << Field(result, "why");
+    EXPECT_EQ(Field(result, "late"), "0") << "Open waited for the application";
+    ASSERT_TRUE(FileExists(dir + "/app")) << log;
+    const auto app = Fields(ReadFile(dir + "/app"));
+    EXPECT_EQ(Field(app, "argc"), "1");
+    EXPECT_EQ(Field(app, "arg"), InFolder(d.opened, dir));
+    for (const char* stream : {"std0", "std1", "std2"}) EXPECT_EQ(Field(app, stream), "/dev/null") << stream;
+    EXPECT_EQ(Field(app, "sid"), Field(app, "pid")) << "the application leads a session of its own";
+    EXPECT_NE(Field(app, "ppid"), Field(result, "pid")) << "the application is a child of ours";
+    // None of the child's descriptors (a terminal like a serial port, a pipe) reached it.
+    auto [first, last] = result.equal_range("ourfd");
+    ASSERT_EQ(std::distance(first, last), 4);
+    auto [appFirst, appLast] = app.equal_range("fd");
+    for (auto ours = first; ours != last; ++ours)
+        for (auto theirs = appFirst; theirs != appLast; ++theirs)
+            EXPECT_NE(theirs->second, ours->second) << "the application holds our descriptor " << ours->second;
 }
 
-TEST(Opener, DefaultIsXdgOpenAndTheFakeInstallsItselfUntilDestroyed)
+INSTANTIATE_TEST_SUITE_P(Desktops, GioOpenerDesktop, ::testing::ValuesIn(kDesktops),
+                         [](const ::testing::TestParamInfo<Desktop>& info) {
+                             std::string name;
+                             for (const char* c = info.param.name; *c; ++c)
+                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+                             return name;
+                         });
+
+namespace {
+
+// The child's side of the test above, a test only the child processes have: it holds descriptors
+// as the console does (a terminal, a pipe; here without close-on-exec), opens the target, and
+// writes down what came of it.
+class OpenInChild : public ::testing::Test {
+    void TestBody() override;
+};
+
+const bool g_inChild = std::getenv("QEL_OPENER_CHILD") != nullptr &&
+                       (::testing::RegisterTest("GioOpenerInChild", "Open", nullptr, nullptr, __FILE__, __LINE__,
+                                                []() -> OpenInChild* { return new OpenInChild; }),
+                        true);
+
+void OpenInChild::TestBody()
 {
-    EXPECT_NE(dynamic_cast<platform::XdgOpener*>(&platform::Opener()), nullptr);
+    const char* target = std::getenv("QEL_OPENER_TARGET");
+    ASSERT_NE(target, nullptr);
+    const std::string dir = std::getenv("QEL_OPENER_CHILD");
+
+    std::string record;
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    for (int fd : {master, slave, ends[0], ends[1]}) {
+        char link[PATH_MAX] = {};
+        ASSERT_GT(::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof link - 1), 0);
+        record += std::string("ourfd=") + link + "\n";
+    }
+
+    std::string why;
+    platform::GioOpener opener;
+    const bool opened = opener.Open(target, &why);
+    record += std::string("opened=") + (opened ? "1" : "0") + "\nwhy=" + why + "\n";
+    record += std::string("late=") + (FileExists(dir + "/late") ? "1" : "0") + "\n";
+    if (opened) {
+        WriteFile(dir + "/go", "go");
+        EXPECT_TRUE(WaitForFile(dir + "/late")) << "the stand-in did not run to its end";
+    }
+    int status = 0;
+    const pid_t reaped = ::waitpid(-1, &status, WNOHANG);
+    const int err = errno;
+    record += "children=" + std::to_string(reaped) + (reaped < 0 && err == ECHILD ? " ECHILD" : "") + "\n";
+    record += "pid=" + std::to_string(::getpid()) + "\n";
+    WriteFile(dir + "/result.tmp", record);
+    ASSERT_EQ(::rename((dir + "/result.tmp").c_str(), (dir + "/result").c_str()), 0);
+    for (int fd : {master, slave, ends[0], ends[1]}) ::close(fd);
+}
+
+}  // namespace
+
+TEST(Opener, DefaultIsGioAndTheFakeInstallsItselfUntilDestroyed)
+{
+    EXPECT_NE(dynamic_cast<platform::GioOpener*>(&platform::Opener()), nullptr);
     {
         platform::RecordingOpener outer;
         EXPECT_EQ(&platform::Opener(), &outer);
@@ -160,17 +347,20 @@ TEST(Opener, DefaultIsXdgOpenAndTheFakeInstallsItselfUntilDestroyed)
         {
             platform::RecordingOpener inner;
             inner.result = false;
-            EXPECT_FALSE(platform::Opener().Open("/tmp/b.xlsx"));
-            EXPECT_EQ(inner.paths, std::vector<std::string>{"/tmp/b.xlsx"});
+            std::string why;
+            EXPECT_FALSE(platform::Opener().Open("/tmp/b.xlsx", &why));
+            EXPECT_EQ(why, inner.reason);
+            EXPECT_FALSE(platform::Opener().Open("/tmp/c.xlsx"));
+            EXPECT_EQ(inner.paths, (std::vector<std::string>{"/tmp/b.xlsx", "/tmp/c.xlsx"}));
         }
         EXPECT_EQ(&platform::Opener(), &outer);
         EXPECT_EQ(outer.paths, std::vector<std::string>{"/tmp/a.xlsx"});
     }
-    EXPECT_NE(dynamic_cast<platform::XdgOpener*>(&platform::Opener()), nullptr);
+    EXPECT_NE(dynamic_cast<platform::GioOpener*>(&platform::Opener()), nullptr);
 
     platform::RecordingOpener fake;
     platform::IOpener* previous = platform::SetOpener(nullptr);
     EXPECT_EQ(previous, &fake);
-    EXPECT_NE(dynamic_cast<platform::XdgOpener*>(&platform::Opener()), nullptr);
+    EXPECT_NE(dynamic_cast<platform::GioOpener*>(&platform::Opener()), nullptr);
     platform::SetOpener(&fake);  // the fake's destructor puts the default back
 }

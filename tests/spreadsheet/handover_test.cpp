@@ -1,0 +1,170 @@
+// Showing the application hands its workbooks to the desktop through the real opener; on a desktop
+// where no application takes workbooks the automation error names the saved file, which stays on
+// disk as it was saved. GIO reads the desktop's folders once per process, so the desktop (made up in
+// a temporary folder) is seen by a child process: this program run again on HandOverInChild.Show.
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/spreadsheet/spreadsheet_fixture.h"
+#include "tests/support/xlsx_readback.h"
+
+extern char** environ;
+
+namespace sheet_test {
+namespace {
+
+namespace id = spreadsheet::dispid;
+
+// Runs the test `test` of this program in a child process, in the folder `cwd`, with the
+// environment changed as given (no value removes the variable). Returns the exit status and what
+// the child printed.
+std::pair<int, std::string> RunChildTest(const std::string& test,
+                                         const std::map<std::string, std::optional<std::string>>& env,
+                                         const std::string& cwd)
+{
+    char exe[PATH_MAX] = {};
+    if (::readlink("/proc/self/exe", exe, sizeof exe - 1) <= 0) return {-1, "this program's file is not known"};
+    std::vector<std::string> strings;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        if (!env.count(entry.substr(0, entry.find('=')))) strings.push_back(entry);
+    }
+    for (const auto& [key, value] : env)
+        if (value) strings.push_back(key + "=" + *value);
+    std::vector<char*> envp;
+    for (std::string& s : strings) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::string filter = "--gtest_filter=" + test;
+    char* argv[] = {exe, filter.data(), const_cast<char*>("--gtest_color=no"), nullptr};
+    const std::string log = cwd + "/child.log";
+    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (out < 0) return {-1, "no log file"};
+
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out, STDOUT_FILENO);
+        ::dup2(out, STDERR_FILENO);
+        if (::chdir(cwd.c_str()) == 0) ::execve(exe, argv, envp.data());
+        ::_exit(127);
+    }
+    ::close(out);
+    if (pid < 0) return {-1, "fork failed"};
+    int status = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > end) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return {-1, "the child did not end within 60 s\n" + ReadFile(log)};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(log)};
+}
+
+std::string Described(IDispatch* app)
+{
+    CallResult r = Invoke(app, id::kVisible, platform::DISPATCH_PROPERTYPUT, {VARIANT::Bool(true)});
+    if (r.hr != platform::DISP_E_EXCEPTION) return "(the call gave " + std::to_string(r.hr) + ")";
+    CallResult visible = Invoke(app, id::kVisible, platform::DISPATCH_PROPERTYGET);
+    return r.excep.description + (visible.value.boolVal ? " (and the application is visible)" : "");
+}
+
+class HandOver : public TempFolder {};
+
+}  // namespace
+
+TEST_F(HandOver, AFailedHandOverNamesTheSavedWorkbookAndKeepsIt)
+{
+    const std::string dir = m_dir.string();
+    for (const char* sub : {"data", "config", "config-dirs", "system", "home", "runtime", "work", "work/savefile"})
+        std::filesystem::create_directory(m_dir / sub);
+    std::filesystem::permissions(m_dir / "runtime", std::filesystem::perms::owner_all);
+    std::filesystem::create_directory_symlink("/usr/share/mime", m_dir / "system/mime");
+    std::filesystem::copy_file(std::string(QEL_SOURCE_DIR) + "/data/savemode.xlsx",
+                               m_dir / "work/savefile/20261211093000.xlsx");
+
+    // The machine's applications and defaults are not seen; the made-up desktop has none.
+    const auto [status, log] = RunChildTest("HandOverInChild.Show",
+                                            {{"QEL_HANDOVER_CHILD", dir},
+                                             {"XDG_DATA_HOME", dir + "/data"},
+                                             {"XDG_CONFIG_HOME", dir + "/config"},
+                                             {"XDG_CONFIG_DIRS", dir + "/config-dirs"},
+                                             {"XDG_DATA_DIRS", dir + "/system"},
+                                             {"XDG_RUNTIME_DIR", dir + "/runtime"},
+                                             {"HOME", dir + "/home"},
+                                             {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir + "/no-bus"},
+                                             {"XDG_CURRENT_DESKTOP", std::nullopt},
+                                             {"GTEST_OUTPUT", std::nullopt}},
+                                            dir + "/work");
+    ASSERT_EQ(status, 0) << log;
+    ASSERT_TRUE(std::filesystem::exists(m_dir / "saved.txt")) << log;
+
+    const std::string report = dir + "/work/savefile/20261211093000.xlsx";
+    const std::string why = "no application is registered for files of the type "
+                            "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
+    EXPECT_EQ(ReadFile(dir + "/saved.txt"), "The workbook was saved as \"" + report +
+                                                "\", but no application could open it: " + why +
+                                                ". Open the file by hand.");
+    // The report holds what was written before the hand-over.
+    EXPECT_EQ(testing_support::RunOpenpyxl("print(wb.active['B3'].value, wb.active['F3'].value)", report),
+              "Zhang Wei ACME Optics\n");
+
+    // A new workbook was written to the hand-over folder first, and stays there.
+    std::vector<std::string> books;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir / "runtime/qel"))
+        books.push_back(entry.path().string());
+    ASSERT_EQ(books.size(), 1u);
+    EXPECT_EQ(ReadFile(dir + "/new.txt"), "The workbook was saved as \"" + books[0] +
+                                              "\", but no application could open it: " + why +
+                                              ". Open the file by hand.");
+    EXPECT_EQ(testing_support::RunOpenpyxl("print(wb.active['A1'].value)", books[0]), "kept\n");
+}
+
+namespace {
+
+// The child's side of the test above, a test only the child process has: a saved report (opened
+// by a relative name, as the console names it) and a new workbook, each shown by its own
+// application.
+class ShowInChild : public ::testing::Test {
+    void TestBody() override;
+};
+
+const bool g_inChild = std::getenv("QEL_HANDOVER_CHILD") != nullptr &&
+                       (::testing::RegisterTest("HandOverInChild", "Show", nullptr, nullptr, __FILE__, __LINE__,
+                                                []() -> ShowInChild* { return new ShowInChild; }),
+                        true);
+
+void ShowInChild::TestBody()
+{
+    const std::string dir = std::getenv("QEL_HANDOVER_CHILD");
+    {
+        Session s = OpenBook("savefile/20261211093000.xlsx");
+        ASSERT_TRUE(s.sheet);
+        PutCell(s.sheet.get(), 3, 2, S("Zhang Wei"));
+        PutCell(s.sheet.get(), 3, 6, S("ACME Optics"));
+        Method(s.book.get(), id::kSave);
+        WriteFile(dir + "/saved.txt", Described(s.app.get()));
+    }
+    {
+        Session s = NewBook();
+        PutCell(s.sheet.get(), 1, 1, S("kept"));
+        WriteFile(dir + "/new.txt", Described(s.app.get()));
+    }
+}
+
+}  // namespace
+
+}  // namespace sheet_test
