@@ -311,6 +311,39 @@ TEST_F(Report, AFillStepThatCannotStartEndsTheCycleAtZero)
     EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
 }
 
+// A report that nothing opens is no success either: the box names the saved report's full path,
+// so the technician can open it by hand, and the cycle ends as for any saved report.
+TEST_F(Report, AReportNothingOpensIsNamedInTheBoxAndTheCycleEnds)
+{
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    h.Opener().result = false;
+    h.Opener().reason = "no application is registered for files of the type "
+                        "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
+    FeedRecords(h, 2);
+    d.EnableDlgItem(IDC_UPLOAD, false);
+    h.Feed(Reply(0x39, {1}));
+    d.KillTimer(IDT_REPORT);
+    for (int tick = 0; tick < 3; ++tick) {
+        d.SetTimer(IDT_REPORT, 1000);
+        h.Call([&] { d.OnTimer(IDT_REPORT); });
+    }
+    const std::string report = OnlyReport(h);
+    ASSERT_FALSE(report.empty());
+    ASSERT_EQ(h.Boxes().Count(), 1u);
+    const auto& box = h.Boxes().Last();
+    EXPECT_EQ(box.caption, CQELApp::AppTitle());
+    EXPECT_EQ(box.style & MB_ICONMASK, MB_ICONSTOP);
+    EXPECT_EQ(box.text, "The workbook was saved as \"" + report +
+                            "\", but no application could open it: " + h.Opener().reason + ". Open the file by hand.");
+    EXPECT_EQ(report.front(), '/');
+    EXPECT_EQ(d.m_progressPos, 100);
+    EXPECT_FALSE(d.IsTimerRunning(IDT_REPORT));
+    EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+    const auto book = spreadsheet::Workbook::Load(report);
+    EXPECT_EQ(book->SheetAt(0)->CellText(13, 1), "2");
+}
+
 // A meter that never answers the upload, or one unplugged in the middle of it: closing the port,
 // by CLOSE COM or by dropping the port list down, ends the upload.
 TEST_F(Report, ClosingThePortEndsAnUploadThatWaitsForTheMeter)

@@ -28,9 +28,8 @@
 #include <unistd.h>
 
 #include "core/opener.h"
+#include "tests/support/child_test.h"
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -75,55 +74,6 @@ bool WaitForFile(const std::string& file, std::chrono::milliseconds limit = std:
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
-}
-
-// Runs the test `test` of this program in a child process, in the folder `cwd`, with the
-// environment changed as given (no value removes the variable). Returns the exit status
-// and what the child printed.
-std::pair<int, std::string> RunChildTest(const std::string& test,
-                                         const std::map<std::string, std::optional<std::string>>& env,
-                                         const std::string& cwd)
-{
-    char exe[PATH_MAX] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return {-1, "this program's file is not known"};
-    // Everything the child needs is made here: after fork it only changes folder and executes.
-    std::vector<std::string> strings;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        if (!env.count(entry.substr(0, entry.find('=')))) strings.push_back(entry);
-    }
-    for (const auto& [key, value] : env)
-        if (value) strings.push_back(key + "=" + *value);
-    std::vector<char*> envp;
-    for (std::string& s : strings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::string filter = "--gtest_filter=" + test;
-    char* argv[] = {exe, filter.data(), const_cast<char*>("--gtest_color=no"), nullptr};
-    const std::string log = cwd + "/child.log";
-    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (out < 0) return {-1, "no log file"};
-
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(out, STDOUT_FILENO);
-        ::dup2(out, STDERR_FILENO);
-        if (::chdir(cwd.c_str()) == 0) ::execve(exe, argv, envp.data());
-        ::_exit(127);
-    }
-    ::close(out);
-    if (pid < 0) return {-1, "fork failed"};
-    int status = 0;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > end) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return {-1, "the child did not end within 60 s\n" + ReadFile(log)};
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(log)};
 }
 
 // The stand-in application: writes down its arguments, its standard streams, its session, its
@@ -228,18 +178,19 @@ TEST_P(GioOpenerDesktop, OpensWithTheDefaultApplicationOrSaysWhyNot)
 
     // Only the made-up desktop is seen: no application, default or MIME data of the machine, no
     // session bus (GIO tells the bus about launches when it has one).
-    const auto [status, log] = RunChildTest("GioOpenerInChild.Open",
-                                            {{"QEL_OPENER_CHILD", dir},
-                                             {"QEL_OPENER_TARGET", InFolder(d.target, dir)},
-                                             {"XDG_DATA_HOME", dir + "/data"},
-                                             {"XDG_CONFIG_HOME", dir + "/config"},
-                                             {"XDG_CONFIG_DIRS", dir + "/config-dirs"},
-                                             {"XDG_DATA_DIRS", dir + "/system"},
-                                             {"HOME", dir + "/home"},
-                                             {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir + "/no-bus"},
-                                             {"XDG_CURRENT_DESKTOP", std::nullopt},
-                                             {"GTEST_OUTPUT", std::nullopt}},
-                                            dir + "/files");
+    const auto [status, log] =
+        testing_support::RunChildTest("GioOpenerInChild.Open",
+                                      {{"QEL_OPENER_CHILD", dir},
+                                       {"QEL_OPENER_TARGET", InFolder(d.target, dir)},
+                                       {"XDG_DATA_HOME", dir + "/data"},
+                                       {"XDG_CONFIG_HOME", dir + "/config"},
+                                       {"XDG_CONFIG_DIRS", dir + "/config-dirs"},
+                                       {"XDG_DATA_DIRS", dir + "/system"},
+                                       {"HOME", dir + "/home"},
+                                       {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir + "/no-bus"},
+                                       {"XDG_CURRENT_DESKTOP", std::nullopt},
+                                       {"GTEST_OUTPUT", std::nullopt}},
+                                      dir + "/files");
     ASSERT_EQ(status, 0) << log;
     ASSERT_TRUE(FileExists(dir + "/result")) << log;
     const auto result = Fields(ReadFile(dir + "/result"));

@@ -244,4 +244,39 @@ TEST_F(OffTheRoad, CloseComEndsAnUploadThatTheMeterNeverAnswers)
     EXPECT_EQ(errors.Warnings(), std::vector<std::string>{});
 }
 
+// A report that no application opens: one box names the saved report's full path, and UPLOAD
+// DATA is enabled again.
+TEST_F(OffTheRoad, AReportNothingOpensIsNamedInTheBox)
+{
+    StderrCapture errors;
+    meter_sim::Options o;
+    o.records = meter_sim::SampleRecords(2);
+    meter_sim::MeterSimulator sim(o);
+    platform::SerialPortScanRoots().extra = {sim.DevicePath()};
+    harness->Opener().result = false;
+    harness->Opener().reason = "no application is registered for files of the type "
+                               "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
+
+    std::string text;
+    InputRoad road;
+    Pick(road, 0, 1);
+    road.Then("click OPEN COM", nullptr, [&] { ClickWindow(Item(IDC_OPEN_COM)); });
+    road.Then(
+        "click UPLOAD DATA", [&] { return Dlg().m_portOpened; }, [&] { ClickWindow(Item(IDC_UPLOAD)); });
+    ClickOk(road, "click OK in the box that names the report", &text);
+    road.Then(
+        "click EXIT", [&] { return !BoxShown() && Dlg().IsDlgItemEnabled(IDC_UPLOAD); },
+        [&] { ClickWindow(Item(IDC_EXIT)); });
+    Walk(road, 60000);
+
+    EXPECT_TRUE(road.Finished());
+    EXPECT_EQ(seen.size(), 1u);
+    const std::string report = Dlg().m_strReportPath;
+    EXPECT_TRUE(FileExists(report)) << report;
+    EXPECT_NE(text.find("\"" + report + "\""), std::string::npos) << text;
+    EXPECT_NE(text.find("Open the file by hand."), std::string::npos) << text;
+    EXPECT_EQ(Dlg().m_progress->GetValue(), 100);
+    EXPECT_EQ(errors.Warnings(), std::vector<std::string>{});
+}
+
 }  // namespace
