@@ -25,7 +25,12 @@ namespace {
 
 constexpr zip_int64_t kMaxParts = 65535;
 
-std::string MegaBytes(std::uint64_t bytes) { return std::to_string(bytes / (1024 * 1024)) + " MB"; }
+// "192 MB", or the bytes of a bound that is no whole number of megabytes.
+std::string MegaBytes(std::uint64_t bytes)
+{
+    constexpr std::uint64_t mb = 1024 * 1024;
+    return bytes % mb == 0 ? std::to_string(bytes / mb) + " MB" : std::to_string(bytes) + " bytes";
+}
 
 std::string ErrnoText(int err)
 {
@@ -69,6 +74,7 @@ std::string ReadWholeFile(const std::string& path, std::uint64_t limit)
         throw XlsxError("Cannot open " + Quoted(path) + ": " + ErrnoText(err) + ".");
     }
     std::string data;
+    data.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -189,24 +195,57 @@ std::string LockFileFor(const std::string& path) { return ParentFolder(path) + "
 
 namespace {
 
-// Unpacks one part as far as its data truly goes, in pieces, never trusting the size the zip
-// directory declares: it stops with a problem text once the part unpacks to more than its packed
-// size allows or the package to more than its total allows.
+// Parts that a reader parses as XML are named so.
+bool IsXmlName(const std::string& name)
+{
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    auto endsWith = [&](const std::string& tail) {
+        return lower.size() >= tail.size() && lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    return endsWith(".xml") || endsWith(".rels");
+}
+
+// How far one part may unpack by its packed size.
+std::uint64_t RatioLimit(const zip_stat_t& st, std::uint64_t packedLimit, const PackageLimits& limits)
+{
+    const std::uint64_t packed =
+        (st.valid & ZIP_STAT_COMP_SIZE) ? std::min<std::uint64_t>(st.comp_size, packedLimit) : packedLimit;
+    return packed > (UINT64_MAX - limits.ratioFreeSize) / limits.ratio
+               ? UINT64_MAX
+               : std::max(limits.ratioFreeSize, packed * limits.ratio);
+}
+
+// The problem with a part's unpacked size (declared or reached), or "" when it is within the
+// limits; total is the package's size with this part.
+std::string SizeProblem(const std::string& name, std::uint64_t size, std::uint64_t ratioLimit, std::uint64_t total,
+                        const PackageLimits& limits)
+{
+    if (total > limits.total) return "it unpacks to more than " + MegaBytes(limits.total);
+    if (IsXmlName(name) && size > limits.xmlPart)
+        return "the part " + name + " unpacks to more than " + MegaBytes(limits.xmlPart);
+    if (size > ratioLimit)
+        return "the part " + name + " unpacks to far more than its packed size (a damaged or hostile package)";
+    return {};
+}
+
+// Unpacks one part as far as its data truly goes, in pieces. A part that declares its size
+// (checked against the limits already) is unpacked no further than that; one that does not is
+// stopped once it passes a limit. Either stops with a problem text.
 std::string UnpackPart(zip_t* archive, zip_uint64_t index, const zip_stat_t& st, std::uint64_t packedLimit,
                        const PackageLimits& limits, std::uint64_t& total, std::string& problem)
 {
     const std::string name = st.name;
-    const std::uint64_t packed =
-        (st.valid & ZIP_STAT_COMP_SIZE) ? std::min<std::uint64_t>(st.comp_size, packedLimit) : packedLimit;
-    const std::uint64_t ratioLimit = packed > (UINT64_MAX - limits.ratioFreeSize) / limits.ratio
-                                         ? UINT64_MAX
-                                         : std::max(limits.ratioFreeSize, packed * limits.ratio);
+    const bool declared = (st.valid & ZIP_STAT_SIZE) != 0;
+    const std::uint64_t ratioLimit = RatioLimit(st, packedLimit, limits);
     std::string bytes;
     zip_file_t* file = zip_fopen_index(archive, index, 0);
     if (!file) {
         problem = "the part " + name + " cannot be unpacked";
         return bytes;
     }
+    if (declared) bytes.reserve(static_cast<std::size_t>(st.size));
     char buffer[65536];
     for (;;) {
         const zip_int64_t n = zip_fread(file, buffer, sizeof buffer);
@@ -216,20 +255,18 @@ std::string UnpackPart(zip_t* archive, zip_uint64_t index, const zip_stat_t& st,
         }
         if (n == 0) break;
         const auto got = static_cast<std::uint64_t>(n);
-        if (bytes.size() + got > ratioLimit) {
-            problem = "the part " + name + " unpacks to far more than its packed size (a damaged or hostile package)";
+        if (declared && bytes.size() + got > st.size) {
+            problem =
+                "the part " + name + " holds more than its directory entry declares (a damaged or hostile package)";
             break;
         }
-        if (total + got > limits.total) {
-            problem = "it unpacks to more than " + MegaBytes(limits.total);
-            break;
-        }
+        problem = SizeProblem(name, bytes.size() + got, ratioLimit, total + got, limits);
+        if (!problem.empty()) break;
         total += got;
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
     zip_fclose(file);
-    if (problem.empty() && (st.valid & ZIP_STAT_SIZE) && bytes.size() != st.size)
-        problem = "the part " + name + " cannot be unpacked";
+    if (problem.empty() && declared && bytes.size() != st.size) problem = "the part " + name + " cannot be unpacked";
     return bytes;
 }
 
@@ -250,18 +287,28 @@ PackageParts ReadPackage(const std::string& path, const PackageLimits& limits)
         throw XlsxError(Quoted(path) + " is not a valid .xlsx workbook: it is no zip package.");
     }
     std::string problem;
-    std::uint64_t total = 0;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     if (count > kMaxParts) problem = "it holds more than " + std::to_string(kMaxParts) + " parts";
+    // The directory first: the sizes the parts declare, before any of them is unpacked.
+    std::vector<zip_stat_t> entries;
+    std::uint64_t declaredTotal = 0;
     for (zip_int64_t i = 0; i < count && problem.empty(); ++i) {
         zip_stat_t st;
         if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
             problem = "an entry cannot be read";
             break;
         }
+        entries.push_back(st);
         const std::string name = st.name;
+        if (name.empty() || name.back() == '/' || !(st.valid & ZIP_STAT_SIZE)) continue;
+        declaredTotal = st.size > UINT64_MAX - declaredTotal ? UINT64_MAX : declaredTotal + st.size;
+        problem = SizeProblem(name, st.size, RatioLimit(st, data.size(), limits), declaredTotal, limits);
+    }
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < entries.size() && problem.empty(); ++i) {
+        const std::string name = entries[i].name;
         if (name.empty() || name.back() == '/') continue;
-        std::string bytes = UnpackPart(archive, static_cast<zip_uint64_t>(i), st, data.size(), limits, total, problem);
+        std::string bytes = UnpackPart(archive, i, entries[i], data.size(), limits, total, problem);
         if (problem.empty() && seen.insert(name).second) parts.emplace_back(name, std::move(bytes));
     }
     zip_discard(archive);
