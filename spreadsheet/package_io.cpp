@@ -317,20 +317,102 @@ PackageParts ReadPackage(const std::string& path, const PackageLimits& limits)
     return parts;
 }
 
+namespace {
+
+// Where libzip writes a package: straight into a string that has room for every part stored
+// (pages it does not fill are never touched), so the package is not copied out of a buffer.
+struct PackTarget {
+    std::string bytes;    // what was committed
+    std::string writing;  // what is being written
+    zip_uint64_t readAt = 0;
+    zip_uint64_t writeAt = 0;
+    std::size_t room = 0;
+    zip_error_t error;
+};
+
+zip_int64_t PackTargetCall(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd)
+{
+    auto* t = static_cast<PackTarget*>(state);
+    switch (cmd) {
+    case ZIP_SOURCE_OPEN: t->readAt = 0; return 0;
+    case ZIP_SOURCE_READ: {
+        const zip_uint64_t n =
+            std::min<zip_uint64_t>(len, t->bytes.size() - std::min<zip_uint64_t>(t->readAt, t->bytes.size()));
+        if (n > 0) std::memcpy(data, t->bytes.data() + t->readAt, n);
+        t->readAt += n;
+        return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE: return 0;
+    case ZIP_SOURCE_SEEK:
+    case ZIP_SOURCE_SEEK_WRITE: {
+        const bool write = cmd == ZIP_SOURCE_SEEK_WRITE;
+        const zip_int64_t at = zip_source_seek_compute_offset(
+            write ? t->writeAt : t->readAt, write ? t->writing.size() : t->bytes.size(), data, len, &t->error);
+        if (at < 0) return -1;
+        (write ? t->writeAt : t->readAt) = static_cast<zip_uint64_t>(at);
+        return 0;
+    }
+    case ZIP_SOURCE_TELL: return static_cast<zip_int64_t>(t->readAt);
+    case ZIP_SOURCE_TELL_WRITE: return static_cast<zip_int64_t>(t->writeAt);
+    case ZIP_SOURCE_BEGIN_WRITE:
+        t->writing.clear();
+        t->writing.reserve(t->room);
+        t->writeAt = 0;
+        return 0;
+    case ZIP_SOURCE_WRITE: {
+        const auto* from = static_cast<const char*>(data);
+        const std::size_t at = static_cast<std::size_t>(t->writeAt);
+        const std::size_t n = static_cast<std::size_t>(len);
+        if (at > t->writing.size()) t->writing.resize(at, '\0');
+        const std::size_t over = std::min(n, t->writing.size() - at);
+        std::memcpy(t->writing.data() + at, from, over);
+        t->writing.append(from + over, n - over);
+        t->writeAt += len;
+        return static_cast<zip_int64_t>(len);
+    }
+    case ZIP_SOURCE_COMMIT_WRITE:
+        t->bytes = std::move(t->writing);
+        t->writing = std::string();
+        return 0;
+    case ZIP_SOURCE_ROLLBACK_WRITE: t->writing = std::string(); return 0;
+    case ZIP_SOURCE_REMOVE: t->bytes = std::string(); return 0;
+    case ZIP_SOURCE_STAT: {
+        auto* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->size = t->bytes.size();
+        st->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR: return zip_error_to_data(&t->error, data, len);
+    case ZIP_SOURCE_FREE: return 0;
+    case ZIP_SOURCE_SUPPORTS: return ZIP_SOURCE_SUPPORTS_WRITABLE;
+    default: zip_error_set(&t->error, ZIP_ER_OPNOTSUPP, 0); return -1;
+    }
+}
+
+}  // namespace
+
 std::string PackParts(const std::vector<std::string>& partOrder,
                       const std::unordered_map<std::string, std::string>& parts)
 {
+    PackTarget packed;
+    zip_error_init(&packed.error);
+    // Room for every part stored, with its headers.
+    packed.room = 22;
+    for (const std::string& name : partOrder) packed.room += parts.at(name).size() + 2 * name.size() + 128;
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* target = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_source_t* target = zip_source_function_create(PackTargetCall, &packed, &error);
     zip_t* archive = target ? zip_open_from_source(target, ZIP_TRUNCATE, &error) : nullptr;
+    auto fail = [&] {
+        zip_error_fini(&error);
+        zip_error_fini(&packed.error);
+        throw XlsxError("The workbook cannot be packed.");
+    };
     if (!archive) {
         if (target) zip_source_free(target);
-        zip_error_fini(&error);
-        throw XlsxError("The workbook cannot be packed.");
+        fail();
     }
-    zip_source_keep(target);
-    bool ok = true;
     // The content types come first, as readers expect.
     std::vector<std::string> order = partOrder;
     std::stable_partition(order.begin(), order.end(), [](const std::string& n) { return n == "[Content_Types].xml"; });
@@ -339,31 +421,18 @@ std::string PackParts(const std::vector<std::string>& partOrder,
         zip_source_t* part = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
         if (!part || zip_file_add(archive, name.c_str(), part, ZIP_FL_ENC_UTF_8) < 0) {
             if (part) zip_source_free(part);
-            ok = false;
-            break;
+            zip_discard(archive);
+            fail();
         }
     }
-    if (!ok || zip_close(archive) != 0) {
+    if (zip_close(archive) != 0) {
         zip_discard(archive);
-        zip_source_free(target);
-        zip_error_fini(&error);
-        throw XlsxError("The workbook cannot be packed.");
+        fail();
     }
-    std::string out;
-    if (zip_source_open(target) == 0) {
-        zip_source_seek(target, 0, SEEK_END);
-        const zip_int64_t size = zip_source_tell(target);
-        zip_source_seek(target, 0, SEEK_SET);
-        if (size > 0) {
-            out.resize(static_cast<std::size_t>(size));
-            if (zip_source_read(target, out.data(), static_cast<zip_uint64_t>(size)) != size) out.clear();
-        }
-        zip_source_close(target);
-    }
-    zip_source_free(target);
     zip_error_fini(&error);
-    if (out.empty()) throw XlsxError("The workbook cannot be packed.");
-    return out;
+    zip_error_fini(&packed.error);
+    if (packed.bytes.empty()) throw XlsxError("The workbook cannot be packed.");
+    return std::move(packed.bytes);
 }
 
 void WriteFileAtomically(const std::string& requested, const std::string& bytes)

@@ -221,8 +221,14 @@ std::string Workbook::Build()
             SetPart(m_workbookPart, DocumentBytes(workbook));
         }
     }
-    for (SheetEntry& entry : m_sheets)
-        if (entry.sheet && entry.sheet->Dirty()) SetPart(entry.part, entry.sheet->Serialize());
+    for (SheetEntry& entry : m_sheets) {
+        if (!entry.sheet || !entry.sheet->Dirty()) continue;
+        // A changed sheet is written from its document; the bytes it was read from go first.
+        std::string& bytes = m_parts[entry.part];
+        const std::size_t size = bytes.size();
+        std::string().swap(bytes);
+        bytes = entry.sheet->Serialize(size);
+    }
     if (m_styles && m_styles->Dirty()) SetPart(m_stylesPart, m_styles->Serialize());
 
     return PackParts(m_order, m_parts);
