@@ -683,18 +683,19 @@ void Worksheet::FitWrappedRows()
             if (!look->second.wrap) continue;
             // A merged cell shows its text across its columns; merged over several rows, the
             // row is not fitted to it (nor is a cell the merge hides).
-            double stored = columnWidth(col);
+            double pixels = ColumnPixels(columnWidth(col));
             const auto merge = std::find_if(merges.begin(), merges.end(), [&, r = row, c = col](const CellRect& m) {
                 return r >= m.row1 && r <= m.row2 && c >= m.col1 && c <= m.col2;
             });
             if (merge != merges.end()) {
                 if (merge->row1 != merge->row2 || merge->col1 != col) continue;
-                stored = 0;
-                for (int c = merge->col1; c <= merge->col2 && c <= kMaxColumns; ++c) stored += columnWidth(c);
+                pixels = 0;
+                for (int c = merge->col1; c <= merge->col2 && c <= kMaxColumns; ++c)
+                    pixels += ColumnPixels(columnWidth(c));
             }
             const std::string text = CellText(row, col);
             if (text.empty()) continue;
-            const double area = ColumnTextDigits(stored) * defaultPoints / look->second.points;
+            const double area = TextDigitsInPixels(pixels) * defaultPoints / look->second.points;
             const int lines = WrappedLineCount(text, area, look->second.bold);
             needed = std::max(needed, RowHeightForLines(lines, look->second.points));
         }
