@@ -222,11 +222,11 @@ std::uint64_t RatioLimit(const zip_stat_t& st, std::uint64_t packedLimit, const 
 std::string SizeProblem(const std::string& name, std::uint64_t size, std::uint64_t ratioLimit, std::uint64_t total,
                         const PackageLimits& limits)
 {
-    if (total > limits.total) return "it unpacks to more than " + MegaBytes(limits.total);
     if (IsXmlName(name) && size > limits.xmlPart)
         return "the part " + name + " unpacks to more than " + MegaBytes(limits.xmlPart);
     if (size > ratioLimit)
         return "the part " + name + " unpacks to far more than its packed size (a damaged or hostile package)";
+    if (total > limits.total) return "it unpacks to more than " + MegaBytes(limits.total);
     return {};
 }
 
