@@ -21,7 +21,7 @@ inline constexpr std::uint64_t kXmlBytes = 96ull * 1024 * 1024;
 // named as XML (".xml", ".rels") to xmlPart bytes, and the whole package, and the file itself,
 // to total bytes.
 struct PackageLimits {
-    std::uint64_t total = 192ull * 1024 * 1024;
+    std::uint64_t total = 160ull * 1024 * 1024;
     std::uint64_t ratio = 100;
     std::uint64_t ratioFreeSize = 1024 * 1024;
     std::uint64_t xmlPart = kXmlBytes;

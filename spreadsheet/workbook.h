@@ -166,7 +166,7 @@ private:
 struct XmlLimits {
     std::uint64_t bytes = kXmlBytes;
     std::uint64_t nodes = 4'000'000;
-    std::uint64_t attributes = 4'500'000;
+    std::uint64_t attributes = 4'000'000;
 };
 
 // Everything a workbook file may unpack to.

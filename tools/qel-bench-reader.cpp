@@ -387,7 +387,8 @@ enum class Shape { Cells, Strings };
 // A workbook whose XML parts together hold exactly b.nodes elements and texts and b.attributes
 // attributes and unpack to exactly b.xmlBytes, in a package that a part of random bytes (stored)
 // fills up to b.total. Cells: the elements are rows (as many as a sheet has) and their cells,
-// each with its reference and, while the attributes last, a format; Strings: they are empty
+// each with its reference and, while the attributes last, a format (and, when there are fewer
+// attributes than elements, an empty value); Strings: they are empty
 // shared strings, which the create step reads through a wrapped cell. The attributes left over
 // sit on one element. A comment brings the bytes up: in the sheet or the shared strings, or in
 // the style sheet when paddingInStyles (then no part passes its own bound, the parts together
@@ -401,31 +402,40 @@ Parts AtBounds(const Bounds& b, Shape shape, bool paddingInStyles)
     Parts parts = OneSheetPackage(Worksheet("", strings ? wrappedCell : "", ""),
                                   strings ? std::string(kHeader) + sstHead + "></sst>" : std::string(), StyleSheet());
     const auto base = CountsOf(parts);
-    std::uint64_t nodes = b.nodes - base.nodes;
-    std::uint64_t extra = b.attributes - base.attributes - (strings ? 0 : nodes);  // beyond the references
+    const std::uint64_t nodes = b.nodes - base.nodes;
+    const std::uint64_t attributesLeft = b.attributes - base.attributes;
+    // Rows and cells carry their reference; nodes beyond the attributes are values of cells.
+    const std::uint64_t referenced = strings ? 0 : std::min(nodes, attributesLeft);
+    std::uint64_t values = nodes - referenced;
+    std::uint64_t extra = attributesLeft - referenced;  // attributes beyond the references
     std::string body;
     if (strings) {
         body.reserve(nodes * 5);
         for (std::uint64_t i = 0; i < nodes; ++i) body += "<si/>";
     } else {
-        const std::uint64_t rows = std::min<std::uint64_t>(spreadsheet::kMaxRows, nodes / 2);
-        const std::uint64_t cells = nodes - rows;
+        const std::uint64_t rows = std::min<std::uint64_t>(spreadsheet::kMaxRows, referenced / 2);
+        const std::uint64_t cells = referenced - rows;
         body.reserve(nodes * 20);
-        std::uint64_t cell = 0;
         for (std::uint64_t r = 1; r <= rows; ++r) {
             const std::string row = std::to_string(r);
             body += "<row r=\"" + row + "\">";
             const std::uint64_t n = cells / rows + (r <= cells % rows ? 1 : 0);
-            for (std::uint64_t c = 1; c <= n; ++c, ++cell) {
+            for (std::uint64_t c = 1; c <= n; ++c) {
                 body += "<c r=\"" + ColumnName(static_cast<int>(c)) + row + "\"";
                 if (extra > 0) {
                     body += " s=\"0\"";
                     --extra;
                 }
-                body += "/>";
+                if (values > 0) {
+                    body += "><v/></c>";
+                    --values;
+                } else {
+                    body += "/>";
+                }
             }
             body += "</row>";
         }
+        for (; values > 0; --values) body += "<x/>";  // the reader passes over them
     }
     std::string attributes;
     for (std::uint64_t i = 0; i < extra; ++i) attributes += " a" + std::to_string(i) + "=\"\"";
