@@ -25,7 +25,12 @@ namespace {
 
 constexpr zip_int64_t kMaxParts = 65535;
 
-std::string MegaBytes(std::uint64_t bytes) { return std::to_string(bytes / (1024 * 1024)) + " MB"; }
+// "192 MB", or the bytes of a bound that is no whole number of megabytes.
+std::string MegaBytes(std::uint64_t bytes)
+{
+    constexpr std::uint64_t mb = 1024 * 1024;
+    return bytes % mb == 0 ? std::to_string(bytes / mb) + " MB" : std::to_string(bytes) + " bytes";
+}
 
 std::string ErrnoText(int err)
 {
@@ -69,6 +74,7 @@ std::string ReadWholeFile(const std::string& path, std::uint64_t limit)
         throw XlsxError("Cannot open " + Quoted(path) + ": " + ErrnoText(err) + ".");
     }
     std::string data;
+    data.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -189,24 +195,57 @@ std::string LockFileFor(const std::string& path) { return ParentFolder(path) + "
 
 namespace {
 
-// Unpacks one part as far as its data truly goes, in pieces, never trusting the size the zip
-// directory declares: it stops with a problem text once the part unpacks to more than its packed
-// size allows or the package to more than its total allows.
+// Parts that a reader parses as XML are named so.
+bool IsXmlName(const std::string& name)
+{
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    auto endsWith = [&](const std::string& tail) {
+        return lower.size() >= tail.size() && lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    return endsWith(".xml") || endsWith(".rels");
+}
+
+// How far one part may unpack by its packed size.
+std::uint64_t RatioLimit(const zip_stat_t& st, std::uint64_t packedLimit, const PackageLimits& limits)
+{
+    const std::uint64_t packed =
+        (st.valid & ZIP_STAT_COMP_SIZE) ? std::min<std::uint64_t>(st.comp_size, packedLimit) : packedLimit;
+    return packed > (UINT64_MAX - limits.ratioFreeSize) / limits.ratio
+               ? UINT64_MAX
+               : std::max(limits.ratioFreeSize, packed * limits.ratio);
+}
+
+// The problem with a part's unpacked size (declared or reached), or "" when it is within the
+// limits; total is the package's size with this part.
+std::string SizeProblem(const std::string& name, std::uint64_t size, std::uint64_t ratioLimit, std::uint64_t total,
+                        const PackageLimits& limits)
+{
+    if (IsXmlName(name) && size > limits.xmlPart)
+        return "the part " + name + " unpacks to more than " + MegaBytes(limits.xmlPart);
+    if (size > ratioLimit)
+        return "the part " + name + " unpacks to far more than its packed size (a damaged or hostile package)";
+    if (total > limits.total) return "it unpacks to more than " + MegaBytes(limits.total);
+    return {};
+}
+
+// Unpacks one part as far as its data truly goes, in pieces. A part that declares its size
+// (checked against the limits already) is unpacked no further than that; one that does not is
+// stopped once it passes a limit. Either stops with a problem text.
 std::string UnpackPart(zip_t* archive, zip_uint64_t index, const zip_stat_t& st, std::uint64_t packedLimit,
                        const PackageLimits& limits, std::uint64_t& total, std::string& problem)
 {
     const std::string name = st.name;
-    const std::uint64_t packed =
-        (st.valid & ZIP_STAT_COMP_SIZE) ? std::min<std::uint64_t>(st.comp_size, packedLimit) : packedLimit;
-    const std::uint64_t ratioLimit = packed > (UINT64_MAX - limits.ratioFreeSize) / limits.ratio
-                                         ? UINT64_MAX
-                                         : std::max(limits.ratioFreeSize, packed * limits.ratio);
+    const bool declared = (st.valid & ZIP_STAT_SIZE) != 0;
+    const std::uint64_t ratioLimit = RatioLimit(st, packedLimit, limits);
     std::string bytes;
     zip_file_t* file = zip_fopen_index(archive, index, 0);
     if (!file) {
         problem = "the part " + name + " cannot be unpacked";
         return bytes;
     }
+    if (declared) bytes.reserve(static_cast<std::size_t>(st.size));
     char buffer[65536];
     for (;;) {
         const zip_int64_t n = zip_fread(file, buffer, sizeof buffer);
@@ -216,20 +255,18 @@ std::string UnpackPart(zip_t* archive, zip_uint64_t index, const zip_stat_t& st,
         }
         if (n == 0) break;
         const auto got = static_cast<std::uint64_t>(n);
-        if (bytes.size() + got > ratioLimit) {
-            problem = "the part " + name + " unpacks to far more than its packed size (a damaged or hostile package)";
+        if (declared && bytes.size() + got > st.size) {
+            problem =
+                "the part " + name + " holds more than its directory entry declares (a damaged or hostile package)";
             break;
         }
-        if (total + got > limits.total) {
-            problem = "it unpacks to more than " + MegaBytes(limits.total);
-            break;
-        }
+        problem = SizeProblem(name, bytes.size() + got, ratioLimit, total + got, limits);
+        if (!problem.empty()) break;
         total += got;
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
     zip_fclose(file);
-    if (problem.empty() && (st.valid & ZIP_STAT_SIZE) && bytes.size() != st.size)
-        problem = "the part " + name + " cannot be unpacked";
+    if (problem.empty() && declared && bytes.size() != st.size) problem = "the part " + name + " cannot be unpacked";
     return bytes;
 }
 
@@ -250,18 +287,28 @@ PackageParts ReadPackage(const std::string& path, const PackageLimits& limits)
         throw XlsxError(Quoted(path) + " is not a valid .xlsx workbook: it is no zip package.");
     }
     std::string problem;
-    std::uint64_t total = 0;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     if (count > kMaxParts) problem = "it holds more than " + std::to_string(kMaxParts) + " parts";
+    // The directory first: the sizes the parts declare, before any of them is unpacked.
+    std::vector<zip_stat_t> entries;
+    std::uint64_t declaredTotal = 0;
     for (zip_int64_t i = 0; i < count && problem.empty(); ++i) {
         zip_stat_t st;
         if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
             problem = "an entry cannot be read";
             break;
         }
+        entries.push_back(st);
         const std::string name = st.name;
+        if (name.empty() || name.back() == '/' || !(st.valid & ZIP_STAT_SIZE)) continue;
+        declaredTotal = st.size > UINT64_MAX - declaredTotal ? UINT64_MAX : declaredTotal + st.size;
+        problem = SizeProblem(name, st.size, RatioLimit(st, data.size(), limits), declaredTotal, limits);
+    }
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < entries.size() && problem.empty(); ++i) {
+        const std::string name = entries[i].name;
         if (name.empty() || name.back() == '/') continue;
-        std::string bytes = UnpackPart(archive, static_cast<zip_uint64_t>(i), st, data.size(), limits, total, problem);
+        std::string bytes = UnpackPart(archive, i, entries[i], data.size(), limits, total, problem);
         if (problem.empty() && seen.insert(name).second) parts.emplace_back(name, std::move(bytes));
     }
     zip_discard(archive);
@@ -270,20 +317,102 @@ PackageParts ReadPackage(const std::string& path, const PackageLimits& limits)
     return parts;
 }
 
+namespace {
+
+// Where libzip writes a package: straight into a string that has room for every part stored
+// (pages it does not fill are never touched), so the package is not copied out of a buffer.
+struct PackTarget {
+    std::string bytes;    // what was committed
+    std::string writing;  // what is being written
+    zip_uint64_t readAt = 0;
+    zip_uint64_t writeAt = 0;
+    std::size_t room = 0;
+    zip_error_t error;
+};
+
+zip_int64_t PackTargetCall(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd)
+{
+    auto* t = static_cast<PackTarget*>(state);
+    switch (cmd) {
+    case ZIP_SOURCE_OPEN: t->readAt = 0; return 0;
+    case ZIP_SOURCE_READ: {
+        const zip_uint64_t n =
+            std::min<zip_uint64_t>(len, t->bytes.size() - std::min<zip_uint64_t>(t->readAt, t->bytes.size()));
+        if (n > 0) std::memcpy(data, t->bytes.data() + t->readAt, n);
+        t->readAt += n;
+        return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE: return 0;
+    case ZIP_SOURCE_SEEK:
+    case ZIP_SOURCE_SEEK_WRITE: {
+        const bool write = cmd == ZIP_SOURCE_SEEK_WRITE;
+        const zip_int64_t at = zip_source_seek_compute_offset(
+            write ? t->writeAt : t->readAt, write ? t->writing.size() : t->bytes.size(), data, len, &t->error);
+        if (at < 0) return -1;
+        (write ? t->writeAt : t->readAt) = static_cast<zip_uint64_t>(at);
+        return 0;
+    }
+    case ZIP_SOURCE_TELL: return static_cast<zip_int64_t>(t->readAt);
+    case ZIP_SOURCE_TELL_WRITE: return static_cast<zip_int64_t>(t->writeAt);
+    case ZIP_SOURCE_BEGIN_WRITE:
+        t->writing.clear();
+        t->writing.reserve(t->room);
+        t->writeAt = 0;
+        return 0;
+    case ZIP_SOURCE_WRITE: {
+        const auto* from = static_cast<const char*>(data);
+        const std::size_t at = static_cast<std::size_t>(t->writeAt);
+        const std::size_t n = static_cast<std::size_t>(len);
+        if (at > t->writing.size()) t->writing.resize(at, '\0');
+        const std::size_t over = std::min(n, t->writing.size() - at);
+        std::memcpy(t->writing.data() + at, from, over);
+        t->writing.append(from + over, n - over);
+        t->writeAt += len;
+        return static_cast<zip_int64_t>(len);
+    }
+    case ZIP_SOURCE_COMMIT_WRITE:
+        t->bytes = std::move(t->writing);
+        t->writing = std::string();
+        return 0;
+    case ZIP_SOURCE_ROLLBACK_WRITE: t->writing = std::string(); return 0;
+    case ZIP_SOURCE_REMOVE: t->bytes = std::string(); return 0;
+    case ZIP_SOURCE_STAT: {
+        auto* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->size = t->bytes.size();
+        st->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR: return zip_error_to_data(&t->error, data, len);
+    case ZIP_SOURCE_FREE: return 0;
+    case ZIP_SOURCE_SUPPORTS: return ZIP_SOURCE_SUPPORTS_WRITABLE;
+    default: zip_error_set(&t->error, ZIP_ER_OPNOTSUPP, 0); return -1;
+    }
+}
+
+}  // namespace
+
 std::string PackParts(const std::vector<std::string>& partOrder,
                       const std::unordered_map<std::string, std::string>& parts)
 {
+    PackTarget packed;
+    zip_error_init(&packed.error);
+    // Room for every part stored, with its headers.
+    packed.room = 22;
+    for (const std::string& name : partOrder) packed.room += parts.at(name).size() + 2 * name.size() + 128;
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* target = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_source_t* target = zip_source_function_create(PackTargetCall, &packed, &error);
     zip_t* archive = target ? zip_open_from_source(target, ZIP_TRUNCATE, &error) : nullptr;
+    auto fail = [&] {
+        zip_error_fini(&error);
+        zip_error_fini(&packed.error);
+        throw XlsxError("The workbook cannot be packed.");
+    };
     if (!archive) {
         if (target) zip_source_free(target);
-        zip_error_fini(&error);
-        throw XlsxError("The workbook cannot be packed.");
+        fail();
     }
-    zip_source_keep(target);
-    bool ok = true;
     // The content types come first, as readers expect.
     std::vector<std::string> order = partOrder;
     std::stable_partition(order.begin(), order.end(), [](const std::string& n) { return n == "[Content_Types].xml"; });
@@ -292,31 +421,18 @@ std::string PackParts(const std::vector<std::string>& partOrder,
         zip_source_t* part = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
         if (!part || zip_file_add(archive, name.c_str(), part, ZIP_FL_ENC_UTF_8) < 0) {
             if (part) zip_source_free(part);
-            ok = false;
-            break;
+            zip_discard(archive);
+            fail();
         }
     }
-    if (!ok || zip_close(archive) != 0) {
+    if (zip_close(archive) != 0) {
         zip_discard(archive);
-        zip_source_free(target);
-        zip_error_fini(&error);
-        throw XlsxError("The workbook cannot be packed.");
+        fail();
     }
-    std::string out;
-    if (zip_source_open(target) == 0) {
-        zip_source_seek(target, 0, SEEK_END);
-        const zip_int64_t size = zip_source_tell(target);
-        zip_source_seek(target, 0, SEEK_SET);
-        if (size > 0) {
-            out.resize(static_cast<std::size_t>(size));
-            if (zip_source_read(target, out.data(), static_cast<zip_uint64_t>(size)) != size) out.clear();
-        }
-        zip_source_close(target);
-    }
-    zip_source_free(target);
     zip_error_fini(&error);
-    if (out.empty()) throw XlsxError("The workbook cannot be packed.");
-    return out;
+    zip_error_fini(&packed.error);
+    if (packed.bytes.empty()) throw XlsxError("The workbook cannot be packed.");
+    return std::move(packed.bytes);
 }
 
 void WriteFileAtomically(const std::string& requested, const std::string& bytes)

@@ -13,18 +13,25 @@ namespace spreadsheet {
 // The parts of a package in the order the package lists them, as (name, bytes).
 using PackageParts = std::vector<std::pair<std::string, std::string>>;
 
+// What the XML parts of a workbook may unpack to together (see XmlLimits), and so each one.
+inline constexpr std::uint64_t kXmlBytes = 96ull * 1024 * 1024;
+
 // How far a package may unpack. Parts of a workbook are XML and compress well, but not without
-// bound: a part may unpack to ratio times its packed size (at least ratioFreeSize), and the
-// whole package, and the file itself, to total bytes.
+// bound: a part may unpack to ratio times its packed size (at least ratioFreeSize), a part
+// named as XML (".xml", ".rels") to xmlPart bytes, and the whole package, and the file itself,
+// to total bytes.
 struct PackageLimits {
-    std::uint64_t total = 256ull * 1024 * 1024;
+    std::uint64_t total = 160ull * 1024 * 1024;
     std::uint64_t ratio = 100;
     std::uint64_t ratioFreeSize = 1024 * 1024;
+    std::uint64_t xmlPart = kXmlBytes;
 };
 
-// Reads and unpacks the package at path (a part that occurs twice counts once). Memory follows
-// the data a part truly holds, never the size its directory entry declares. Throws XlsxError
-// naming the file when it is missing or unreadable, is no valid package or unpacks past limits.
+// Reads and unpacks the package at path (a part that occurs twice counts once). The sizes the
+// zip directory declares are checked against the limits before anything is unpacked; a part is
+// unpacked no further than it declares, so memory follows the data a part truly holds. Throws
+// XlsxError naming the file when it is missing or unreadable, is no valid package or unpacks
+// past limits.
 PackageParts ReadPackage(const std::string& path, const PackageLimits& limits = {});
 // Packs the named parts, in that order with the content types first. Throws XlsxError.
 std::string PackParts(const std::vector<std::string>& order, const std::unordered_map<std::string, std::string>& parts);

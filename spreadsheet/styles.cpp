@@ -31,9 +31,13 @@ pugi::xml_node FontAt(pugi::xml_node root, int index)
 
 void Styles::Load(pugi::xml_document doc)
 {
-    m_doc.reset(doc);
+    m_doc = std::move(doc);  // taken over, not copied
     m_root = m_doc.child("styleSheet");
     if (!m_root) throw XlsxError("the styles part has no style sheet");
+    CheckListSize(m_root.child("fonts"), "font", "the style sheet", "fonts");
+    CheckListSize(m_root.child("fills"), "fill", "the style sheet", "fills");
+    CheckListSize(m_root.child("cellXfs"), "xf", "the style sheet", "cell formats");
+    CheckListSize(m_root.child("numFmts"), "numFmt", "the style sheet", "number formats");
     pugi::xml_node fills = m_root.child("fills");
     if (!fills) {
         fills = Section("fills");

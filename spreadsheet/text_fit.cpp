@@ -130,9 +130,24 @@ int WrappedLineCount(std::string_view utf8, double areaDigits, bool bold)
 double RowHeightForLines(int lines, double fontPoints)
 {
     const double points = std::max(lines, 1) * fontPoints * 15.0 / 11.0;
-    return std::ceil(points / 0.75 - 1e-9) * 0.75;
+    return std::min(std::ceil(points / 0.75 - 1e-9) * 0.75, kMaxRowHeight);
 }
 
-double ColumnTextDigits(double storedWidth) { return std::max(storedWidth - 5.0 / 7.0, 0.0); }
+namespace {
+
+constexpr double kDigitPixels = 7;
+constexpr double kPaddingPixels = 5;
+
+}  // namespace
+
+double ColumnPixels(double storedWidth)
+{
+    if (!(storedWidth > 0)) return 0;
+    return std::floor((std::floor(storedWidth * 256 + 1e-9) + std::floor(128 / kDigitPixels)) / 256 * kDigitPixels);
+}
+
+double TextDigitsInPixels(double pixels) { return std::max(pixels - kPaddingPixels, 0.0) / kDigitPixels; }
+
+double ColumnTextDigits(double storedWidth) { return TextDigitsInPixels(ColumnPixels(storedWidth)); }
 
 }  // namespace spreadsheet

@@ -20,12 +20,21 @@ double TextWidthInDigits(std::string_view utf8, bool bold);
 // characters. A line feed starts a new line. At least 1.
 int WrappedLineCount(std::string_view utf8, double areaDigits, bool bold);
 
+// The tallest row desktop spreadsheets allow, in points.
+inline constexpr double kMaxRowHeight = 409;
+
 // The row height in points that holds the given number of lines of a font of the given size,
 // in whole pixels (0.75 points) as a spreadsheet stores it: one line of 11 points is 15 points.
+// At most kMaxRowHeight: text that needs more shows cut, as it does in those applications.
 double RowHeightForLines(int lines, double fontPoints);
 
-// The text area of a column, in digits of the default font, for its stored width (the width
-// stored in the file includes 5 pixels of cell padding at 7 pixels a digit).
+// The width of a column in whole pixels for its stored width, rounded as a spreadsheet rounds it
+// (7 pixels a digit of the default font).
+double ColumnPixels(double storedWidth);
+// The text area, in digits of the default font, of a cell so many pixels wide: its width less the
+// 5 pixels of cell padding.
+double TextDigitsInPixels(double pixels);
+// The text area of a column for its stored width (the two above).
 double ColumnTextDigits(double storedWidth);
 
 }  // namespace spreadsheet

@@ -13,15 +13,15 @@ using namespace xml;
 
 Workbook::~Workbook() = default;
 
-std::unique_ptr<Workbook> Workbook::Load(const std::string& path)
+std::unique_ptr<Workbook> Workbook::Load(const std::string& path, const ReadLimits& limits)
 {
     auto book = std::unique_ptr<Workbook>(new Workbook);
-    for (auto& [name, bytes] : ReadPackage(path)) {
+    for (auto& [name, bytes] : ReadPackage(path, limits.package)) {
         book->m_order.push_back(name);
         book->m_parts.emplace(std::move(name), std::move(bytes));
     }
     try {
-        book->Parse(path);
+        book->Parse(limits.xml);
     } catch (const XlsxError& e) {
         throw XlsxError(Quoted(path) + " is not a valid .xlsx workbook: " + e.what() + ".");
     }
@@ -66,7 +66,7 @@ std::unique_ptr<Workbook> Workbook::CreateNew()
                       "</sheetViews><sheetFormatPr defaultRowHeight=\"15\"/><sheetData/><pageMargins left=\"0.7\" "
                       "right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/></worksheet>");
     book->SetPart("xl/styles.xml", Styles::MinimalPart());
-    book->Parse("a new workbook");
+    book->Parse(XmlLimits{});
     return book;
 }
 
@@ -76,15 +76,21 @@ void Workbook::SetPart(const std::string& name, std::string bytes)
     if (added) m_order.push_back(name);
 }
 
-std::string Workbook::PartBytes(const std::string& name) const
+const std::string& Workbook::PartBytes(const std::string& name) const
 {
+    static const std::string none;
     const auto it = m_parts.find(name);
-    return it == m_parts.end() ? std::string() : it->second;
+    return it == m_parts.end() ? none : it->second;
 }
 
-void Workbook::Parse(const std::string& /*origin*/)
+// Every XML part the workbook parses is charged against the limits before it is parsed: the
+// relationships and the workbook part one by one, as they name the others, then the sheets,
+// styles, shared strings and content types together, before any of those is parsed.
+void Workbook::Parse(const XmlLimits& limits)
 {
+    XmlBudget budget(limits);
     if (!m_parts.count("[Content_Types].xml")) throw XlsxError("the package has no content types");
+    budget.Charge(PartBytes("_rels/.rels"));
     const pugi::xml_document rootRels = ParseXml(PartBytes("_rels/.rels"), "_rels/.rels");
     for (pugi::xml_node rel : rootRels.child("Relationships").children("Relationship")) {
         if (EndsWith(rel.attribute("Type").value(), "/officeDocument")) {
@@ -93,11 +99,15 @@ void Workbook::Parse(const std::string& /*origin*/)
         }
     }
     if (m_workbookPart.empty() || !m_parts.count(m_workbookPart)) throw XlsxError("the package has no workbook part");
+    budget.Charge(PartBytes(m_workbookPart));
     const pugi::xml_document workbook = ParseXml(PartBytes(m_workbookPart), m_workbookPart);
     pugi::xml_node root = workbook.child("workbook");
     if (!root) throw XlsxError("the workbook part holds no workbook");
     const std::string relsPart = RelsPartFor(m_workbookPart);
+    budget.Charge(PartBytes(relsPart));
     const pugi::xml_document rels = ParseXml(PartBytes(relsPart), relsPart);
+    CheckListSize(rels.child("Relationships"), "Relationship", "the part " + relsPart, "relationships");
+    CheckListSize(root.child("sheets"), "sheet", "the workbook", "sheets");
     std::map<std::string, std::pair<std::string, std::string>> byId;  // id -> (type, part)
     for (pugi::xml_node rel : rels.child("Relationships").children("Relationship")) {
         if (std::string(rel.attribute("TargetMode").value()) == "External") continue;
@@ -107,6 +117,7 @@ void Workbook::Parse(const std::string& /*origin*/)
         if (EndsWith(type, "/styles")) m_stylesPart = part;
         if (EndsWith(type, "/sharedStrings")) m_sharedStringsPart = part;
     }
+    std::vector<bool> isWorksheet;
     for (pugi::xml_node sheet : root.child("sheets").children("sheet")) {
         std::string id;
         for (pugi::xml_attribute a : sheet.attributes())
@@ -114,12 +125,20 @@ void Workbook::Parse(const std::string& /*origin*/)
         const auto it = byId.find(id);
         if (it == byId.end() || !m_parts.count(it->second.second))
             throw XlsxError("the sheet \"" + std::string(sheet.attribute("name").value()) + "\" has no part");
-        SheetEntry entry{sheet.attribute("name").value(), it->second.second, nullptr};
-        if (EndsWith(it->second.first, "/worksheet"))
-            entry.sheet = std::make_unique<Worksheet>(*this, entry.part, ParseXml(PartBytes(entry.part), entry.part));
-        m_sheets.push_back(std::move(entry));
+        m_sheets.push_back({sheet.attribute("name").value(), it->second.second, nullptr});
+        isWorksheet.push_back(EndsWith(it->second.first, "/worksheet"));
+        if (isWorksheet.back()) budget.Charge(PartBytes(m_sheets.back().part));
     }
     if (m_sheets.empty()) throw XlsxError("the workbook has no sheet");
+    budget.Charge(PartBytes(m_stylesPart));
+    budget.Charge(PartBytes(m_sharedStringsPart));
+    budget.Charge(PartBytes("[Content_Types].xml"));
+    for (std::size_t i = 0; i < m_sheets.size(); ++i) {
+        SheetEntry& entry = m_sheets[i];
+        if (isWorksheet[i])
+            entry.sheet =
+                std::make_unique<Worksheet>(*this, entry.part, ParseXml(PartBytes(entry.part), entry.part), &budget);
+    }
     if (!m_stylesPart.empty() && m_parts.count(m_stylesPart)) {
         m_styles = std::make_unique<Styles>();
         m_styles->Load(ParseXml(PartBytes(m_stylesPart), m_stylesPart));
@@ -173,7 +192,9 @@ std::string Workbook::SharedString(int index) const
         m_sharedStrings.emplace();
         if (!m_sharedStringsPart.empty() && m_parts.count(m_sharedStringsPart)) {
             const pugi::xml_document doc = ParseXml(PartBytes(m_sharedStringsPart), m_sharedStringsPart);
-            for (pugi::xml_node si : doc.child("sst").children("si")) m_sharedStrings->push_back(InlineText(si));
+            const auto strings = doc.child("sst").children("si");
+            m_sharedStrings->reserve(static_cast<std::size_t>(std::distance(strings.begin(), strings.end())));
+            for (pugi::xml_node si : strings) m_sharedStrings->push_back(InlineText(si));
         }
     }
     if (index < 0 || static_cast<std::size_t>(index) >= m_sharedStrings->size()) return {};
@@ -200,8 +221,14 @@ std::string Workbook::Build()
             SetPart(m_workbookPart, DocumentBytes(workbook));
         }
     }
-    for (SheetEntry& entry : m_sheets)
-        if (entry.sheet && entry.sheet->Dirty()) SetPart(entry.part, entry.sheet->Serialize());
+    for (SheetEntry& entry : m_sheets) {
+        if (!entry.sheet || !entry.sheet->Dirty()) continue;
+        // A changed sheet is written from its document; the bytes it was read from go first.
+        std::string& bytes = m_parts[entry.part];
+        const std::size_t size = bytes.size();
+        std::string().swap(bytes);
+        bytes = entry.sheet->Serialize(size);
+    }
     if (m_styles && m_styles->Dirty()) SetPart(m_stylesPart, m_styles->Serialize());
 
     return PackParts(m_order, m_parts);

@@ -26,6 +26,9 @@ public:
 };
 
 class Workbook;
+namespace xml {
+class XmlBudget;
+}
 
 // Horizontal and vertical alignment as the file stores them ("center", "right", ...); empty
 // removes the setting (general / bottom).
@@ -42,7 +45,8 @@ struct StyleChange {
 
 class Worksheet {
 public:
-    Worksheet(Workbook& book, std::string partName, pugi::xml_document doc);
+    // The references the sheet lacks are added to it, charged against the budget when there is one.
+    Worksheet(Workbook& book, std::string partName, pugi::xml_document doc, xml::XmlBudget* budget = nullptr);
     Worksheet(const Worksheet&) = delete;
     Worksheet& operator=(const Worksheet&) = delete;
 
@@ -78,15 +82,19 @@ public:
     // spreadsheet fits a row to the wrapped text written into it. Rows whose height was set on
     // purpose (customHeight), hidden rows and cells merged over several rows are left as they are.
     void FitWrappedRows();
-    std::string Serialize();
+    // The sheet as XML; sizeHint is about the size it takes (its bytes as read).
+    std::string Serialize(std::size_t sizeHint = 0);
 
 private:
+    // The cells of a row by column, in column order (as the row holds them).
+    using Cells = std::vector<std::pair<int, pugi::xml_node>>;
     struct Row {
         pugi::xml_node node;
-        std::map<int, pugi::xml_node> cells;
+        Cells cells;
     };
+    static Cells::const_iterator FirstFrom(const Cells& cells, int col);  // the first at or after col
 
-    void Index();
+    void Index(xml::XmlBudget* budget);
     pugi::xml_node FindCell(int row, int col) const;
     pugi::xml_node CellNode(int row, int col);  // creates the row and cell when missing
     void ResetValue(pugi::xml_node cell);
@@ -148,10 +156,30 @@ private:
     bool m_dirty = false;
 };
 
+// How much XML a workbook reads. The XML parts it parses (the relationships, the workbook part,
+// its worksheets, styles, shared strings and content types) are held parsed together, so they
+// are bounded together: by what they unpack to and by the elements, texts and attributes they
+// hold, counted on their bytes before any of them is parsed. Each element or text takes a
+// 64-byte node in memory (plus a place in the sheet's index when it is a cell) and each
+// attribute 40 bytes, besides the bytes themselves; the defaults keep a workbook that reaches
+// all of them, in a package that reaches its own bounds, under 1 GB of memory.
+struct XmlLimits {
+    std::uint64_t bytes = kXmlBytes;
+    std::uint64_t nodes = 4'000'000;
+    std::uint64_t attributes = 4'000'000;
+};
+
+// Everything a workbook file may unpack to.
+struct ReadLimits {
+    PackageLimits package;
+    XmlLimits xml;
+};
+
 class Workbook {
 public:
-    // Throws XlsxError for a file that is missing, unreadable or not a valid workbook.
-    static std::unique_ptr<Workbook> Load(const std::string& path);
+    // Throws XlsxError for a file that is missing, unreadable or not a valid workbook, and for
+    // one that unpacks past the limits.
+    static std::unique_ptr<Workbook> Load(const std::string& path, const ReadLimits& limits = {});
     // A new workbook with one empty sheet "Sheet1".
     static std::unique_ptr<Workbook> CreateNew();
     ~Workbook();
@@ -168,8 +196,8 @@ public:
     bool Modified() const { return m_modified; }
     void ClearModified() { m_modified = false; }
 
-    // The raw bytes of a package part (empty when absent).
-    std::string PartBytes(const std::string& name) const;
+    // The raw bytes of a package part (empty when absent), as they are until the part changes.
+    const std::string& PartBytes(const std::string& name) const;
 
     Styles& CellStyles();
     // The styles when the package has them (nullptr otherwise); never makes a styles part.
@@ -180,7 +208,7 @@ public:
 
 private:
     Workbook() = default;
-    void Parse(const std::string& origin);
+    void Parse(const XmlLimits& limits);
     std::string Build();
     void SetPart(const std::string& name, std::string bytes);
     void AddRelationshipAndType(const std::string& target, const std::string& type, const std::string& contentType);

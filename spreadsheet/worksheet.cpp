@@ -212,14 +212,13 @@ double ColumnWidthForCharacters(double characters)
     return std::trunc((characters * digit + 5.0) / digit * 256.0) / 256.0;
 }
 
-Worksheet::Worksheet(Workbook& book, std::string partName, pugi::xml_document doc)
-    : m_book(book), m_part(std::move(partName))
+Worksheet::Worksheet(Workbook& book, std::string partName, pugi::xml_document doc, xml::XmlBudget* budget)
+    : m_book(book), m_part(std::move(partName)), m_doc(std::move(doc))
 {
-    m_doc.reset(doc);
     m_root = m_doc.child("worksheet");
     if (!m_root) throw XlsxError("the part " + m_part + " is no worksheet");
     m_sheetData = Child("sheetData");
-    Index();
+    Index(budget);
 }
 
 pugi::xml_node Worksheet::Child(const char* name) { return OrderedChild(m_root, name, WorksheetOrder()); }
@@ -243,8 +242,18 @@ void Worksheet::SetPageSetup(bool landscape, bool fitToWidth)
     Touch(false);
 }
 
-void Worksheet::Index()
+Worksheet::Cells::const_iterator Worksheet::FirstFrom(const Cells& cells, int col)
 {
+    return std::lower_bound(cells.begin(), cells.end(), col,
+                            [](const std::pair<int, pugi::xml_node>& cell, int c) { return cell.first < c; });
+}
+
+void Worksheet::Index(xml::XmlBudget* budget)
+{
+    auto addRef = [&](pugi::xml_node node, const std::string& ref) {
+        if (budget) budget->ChargeAttributes(1);
+        SetAttr(node, "r", ref);
+    };
     int lastRow = 0;
     for (pugi::xml_node row = m_sheetData.child("row"); row;) {
         pugi::xml_node nextRow = row.next_sibling("row");
@@ -254,10 +263,9 @@ void Worksheet::Index()
                 throw XlsxError("the part " + m_part + " holds a bad row reference (\"" + ref.value() + "\")");
         }
         if (r > kMaxRows || r <= lastRow) throw XlsxError("the part " + m_part + " holds rows out of order");
-        if (!row.attribute("r")) SetAttr(row, "r", std::to_string(r));
+        if (!row.attribute("r")) addRef(row, std::to_string(r));
         lastRow = r;
-        Row& entry = m_rows[r];
-        entry.node = row;
+        Row& entry = m_rows.emplace_hint(m_rows.end(), r, Row{row, {}})->second;
         int lastCol = 0;
         for (pugi::xml_node c = row.child("c"); c; c = c.next_sibling("c")) {
             int cr = r, cc = lastCol + 1;
@@ -265,13 +273,14 @@ void Worksheet::Index()
                 if (!ParseCellRef(ref.value(), cr, cc) || cr != r)
                     throw XlsxError("the part " + m_part + " holds a bad cell reference");
             } else {
-                SetAttr(c, "r", CellName(r, cc));
+                addRef(c, CellName(r, cc));
             }
             if (cc <= lastCol) throw XlsxError("the part " + m_part + " holds cells out of order");
             lastCol = cc;
-            entry.cells[cc] = c;
+            entry.cells.emplace_back(cc, c);
             if (c.child("f")) m_hasFormulas = true;
         }
+        entry.cells.shrink_to_fit();
         row = nextRow;
     }
 }
@@ -280,8 +289,8 @@ pugi::xml_node Worksheet::FindCell(int row, int col) const
 {
     const auto r = m_rows.find(row);
     if (r == m_rows.end()) return {};
-    const auto c = r->second.cells.find(col);
-    return c == r->second.cells.end() ? pugi::xml_node() : c->second;
+    const auto c = FirstFrom(r->second.cells, col);
+    return c == r->second.cells.end() || c->first != col ? pugi::xml_node() : c->second;
 }
 
 pugi::xml_node Worksheet::CellNode(int row, int col)
@@ -298,9 +307,9 @@ pugi::xml_node Worksheet::CellNode(int row, int col)
         rowIt = m_rows.emplace(row, Row{node, {}}).first;
     }
     Row& entry = rowIt->second;
-    if (const auto c = entry.cells.find(col); c != entry.cells.end()) return c->second;
+    const auto next = FirstFrom(entry.cells, col);
+    if (next != entry.cells.end() && next->first == col) return next->second;
     entry.node.remove_attribute("spans");  // a hint that may no longer hold
-    const auto next = entry.cells.upper_bound(col);
     pugi::xml_node cell =
         next == entry.cells.end() ? entry.node.append_child("c") : entry.node.insert_child_before("c", next->second);
     cell.append_attribute("r") = CellName(row, col).c_str();
@@ -317,7 +326,7 @@ pugi::xml_node Worksheet::CellNode(int row, int col)
         }
     }
     if (style != 0) cell.append_attribute("s") = style;
-    entry.cells.emplace(col, cell);
+    entry.cells.emplace(next, col, cell);
     return cell;
 }
 
@@ -329,6 +338,7 @@ void Worksheet::ResetValue(pugi::xml_node cell)
             HandOverSharedFormula(cell, formula);
     }
     while (pugi::xml_node child = cell.first_child()) cell.remove_child(child);
+    if (*cell.value()) cell.text().set("");  // text straight in the cell, kept in its node
     cell.remove_attribute("t");
 }
 
@@ -346,7 +356,7 @@ void Worksheet::HandOverSharedFormula(pugi::xml_node master, pugi::xml_node form
     int heirRow = 0, heirCol = 0;
     CellRect rest;
     for (auto it = m_rows.lower_bound(area.row1); it != m_rows.end() && it->first <= area.row2; ++it) {
-        for (auto c = it->second.cells.lower_bound(area.col1); c != it->second.cells.end() && c->first <= area.col2;
+        for (auto c = FirstFrom(it->second.cells, area.col1); c != it->second.cells.end() && c->first <= area.col2;
              ++c) {
             pugi::xml_node f = c->second.child("f");
             if (c->second == master || !f || std::string_view(f.attribute("t").value()) != "shared" ||
@@ -576,7 +586,7 @@ CellRect Worksheet::UsedRange() const
     };
     for (const auto& [row, entry] : m_rows) {
         if (entry.cells.empty()) continue;
-        include({row, entry.cells.begin()->first, row, entry.cells.rbegin()->first});
+        include({row, entry.cells.front().first, row, entry.cells.back().first});
     }
     for (pugi::xml_node m : m_root.child("mergeCells").children("mergeCell")) {
         CellRect r;
@@ -673,18 +683,19 @@ void Worksheet::FitWrappedRows()
             if (!look->second.wrap) continue;
             // A merged cell shows its text across its columns; merged over several rows, the
             // row is not fitted to it (nor is a cell the merge hides).
-            double stored = columnWidth(col);
+            double pixels = ColumnPixels(columnWidth(col));
             const auto merge = std::find_if(merges.begin(), merges.end(), [&, r = row, c = col](const CellRect& m) {
                 return r >= m.row1 && r <= m.row2 && c >= m.col1 && c <= m.col2;
             });
             if (merge != merges.end()) {
                 if (merge->row1 != merge->row2 || merge->col1 != col) continue;
-                stored = 0;
-                for (int c = merge->col1; c <= merge->col2 && c <= kMaxColumns; ++c) stored += columnWidth(c);
+                pixels = 0;
+                for (int c = merge->col1; c <= merge->col2 && c <= kMaxColumns; ++c)
+                    pixels += ColumnPixels(columnWidth(c));
             }
             const std::string text = CellText(row, col);
             if (text.empty()) continue;
-            const double area = ColumnTextDigits(stored) * defaultPoints / look->second.points;
+            const double area = TextDigitsInPixels(pixels) * defaultPoints / look->second.points;
             const int lines = WrappedLineCount(text, area, look->second.bold);
             needed = std::max(needed, RowHeightForLines(lines, look->second.points));
         }
@@ -693,11 +704,11 @@ void Worksheet::FitWrappedRows()
     }
 }
 
-std::string Worksheet::Serialize()
+std::string Worksheet::Serialize(std::size_t sizeHint)
 {
     FitWrappedRows();
     if (pugi::xml_node dimension = m_root.child("dimension")) SetAttr(dimension, "ref", RangeName(UsedRange()));
-    return DocumentBytes(m_doc);
+    return DocumentBytes(m_doc, sizeHint);
 }
 
 }  // namespace spreadsheet

@@ -104,19 +104,126 @@ std::string SaveXml(const pugi::xml_node& node, bool header)
     return writer.out;
 }
 
-std::string DocumentBytes(const pugi::xml_document& doc)
+std::string DocumentBytes(const pugi::xml_document& doc, std::size_t sizeHint)
 {
     StringWriter writer;
-    writer.out = kXmlHeader;
+    if (sizeHint > 0) writer.out.reserve(sizeHint + sizeHint / 8 + 4096);  // one block, not doubling ones
+    writer.out += kXmlHeader;
     doc.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
     return writer.out;
+}
+
+namespace {
+
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata;
+
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+}  // namespace
+
+// The parser makes a node of each element and CDATA section and of each text that is not an
+// element's first child (that one is kept in the element); a text of white space only is kept
+// when an end tag follows it. Comments, processing instructions and the document type make
+// none. Every attribute has one '=' outside quotes.
+XmlCounts CountXml(std::string_view s)
+{
+    XmlCounts counts;
+    counts.bytes = s.size();
+    const std::size_t n = s.size();
+    auto skipPast = [&](std::size_t from, std::string_view end) {
+        const std::size_t at = s.find(end, from);
+        return at == std::string_view::npos ? n : at + end.size();
+    };
+    bool firstChild = false;  // text here would be the first child of an element just opened
+    std::size_t i = 0;
+    while (i < n) {
+        if (s[i] != '<') {
+            std::size_t end = s.find('<', i);
+            if (end == std::string_view::npos) end = n;
+            bool blank = true;
+            for (std::size_t k = i; k < end && blank; ++k) blank = IsXmlSpace(s[k]);
+            const bool endTagFollows = end + 1 < n && s[end + 1] == '/';
+            if ((!blank || endTagFollows) && !firstChild) ++counts.nodes;
+            firstChild = false;
+            i = end;
+            continue;
+        }
+        const std::string_view rest = s.substr(i);
+        if (rest.starts_with("<!--")) {
+            i = skipPast(i + 4, "-->");
+        } else if (rest.starts_with("<![CDATA[")) {
+            ++counts.nodes;
+            firstChild = false;
+            i = skipPast(i + 9, "]]>");
+        } else if (rest.starts_with("<?")) {
+            i = skipPast(i + 2, "?>");
+        } else if (rest.starts_with("<!")) {
+            i = skipPast(i + 2, ">");
+        } else if (rest.starts_with("</")) {
+            firstChild = false;
+            i = skipPast(i + 2, ">");
+        } else {
+            ++counts.nodes;
+            char last = 0;
+            std::size_t k = i + 1;
+            for (; k < n && s[k] != '>'; ++k) {
+                const char c = s[k];
+                if (c == '"' || c == '\'') {
+                    const std::size_t close = s.find(c, k + 1);
+                    k = close == std::string_view::npos ? n - 1 : close;
+                } else if (c == '=') {
+                    ++counts.attributes;
+                }
+                if (!IsXmlSpace(c)) last = c;
+            }
+            firstChild = k < n && last != '/';
+            i = k < n ? k + 1 : n;
+        }
+    }
+    return counts;
+}
+
+void XmlBudget::Charge(std::string_view bytes)
+{
+    const XmlCounts counts = CountXml(bytes);
+    m_used.bytes += counts.bytes;
+    m_used.nodes += counts.nodes;
+    m_used.attributes += counts.attributes;
+    Check();
+}
+
+void XmlBudget::ChargeAttributes(std::uint64_t count)
+{
+    m_used.attributes += count;
+    Check();
+}
+
+void XmlBudget::Check() const
+{
+    if (m_used.bytes > m_limits.bytes) {
+        const std::uint64_t mb = 1024 * 1024;
+        throw XlsxError("its XML parts unpack to more than " + (m_limits.bytes % mb == 0
+                                                                    ? std::to_string(m_limits.bytes / mb) + " MB"
+                                                                    : std::to_string(m_limits.bytes) + " bytes"));
+    }
+    if (m_used.nodes > m_limits.nodes)
+        throw XlsxError("its XML parts hold more than " + std::to_string(m_limits.nodes) + " elements and texts");
+    if (m_used.attributes > m_limits.attributes)
+        throw XlsxError("its XML parts hold more than " + std::to_string(m_limits.attributes) + " attributes");
+}
+
+void CheckListSize(pugi::xml_node parent, const char* name, const std::string& where, const std::string& what)
+{
+    std::size_t count = 0;
+    for (pugi::xml_node child = parent.child(name); child; child = child.next_sibling(name))
+        if (++count > kMaxListEntries)
+            throw XlsxError(where + " holds more than " + std::to_string(kMaxListEntries) + " " + what);
 }
 
 pugi::xml_document ParseXml(const std::string& bytes, const std::string& part)
 {
     pugi::xml_document doc;
-    const pugi::xml_parse_result res =
-        doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
+    const pugi::xml_parse_result res = doc.load_buffer(bytes.data(), bytes.size(), kParseOptions);
     if (!res) throw XlsxError("the part " + part + " is not well-formed XML (" + res.description() + ")");
     return doc;
 }

@@ -1,5 +1,6 @@
 // Helpers for the XML parts of a package, shared by the workbook, its worksheets and its styles.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,10 +26,47 @@ const std::vector<std::string>& WorkbookOrder();
 // The child of that name, made at its place in the order when missing.
 pugi::xml_node OrderedChild(pugi::xml_node parent, const char* name, const std::vector<std::string>& order);
 
-// A node as text (with the XML declaration when header is true), and a whole document.
+// What parsing XML builds, counted on its bytes without building it (ParseXml's parser).
+struct XmlCounts {
+    std::uint64_t bytes = 0;
+    std::uint64_t nodes = 0;  // elements and texts
+    std::uint64_t attributes = 0;
+};
+// One quick pass over the bytes. The counts are never below what ParseXml builds of the same
+// bytes; they may lie a little above it (markup the parser skips or refuses).
+XmlCounts CountXml(std::string_view bytes);
+
+// The XML a workbook has charged against its limits so far. Throws XlsxError (a problem text
+// without the file's name) once what was charged passes a limit.
+class XmlBudget {
+public:
+    explicit XmlBudget(const XmlLimits& limits) : m_limits(limits) {}
+    // A part about to be parsed.
+    void Charge(std::string_view bytes);
+    // Attributes about to be added to a part parsed already.
+    void ChargeAttributes(std::uint64_t count);
+
+private:
+    void Check() const;
+    XmlLimits m_limits;
+    XmlCounts m_used;
+};
+
+// The most entries that a list the reader keeps an index of may hold: the sheets of a workbook,
+// the relationships of its part, and each section of its style sheet (fonts, fills, cell
+// formats, number formats). Desktop spreadsheets keep far fewer. Such an index costs about as
+// much again as the entries' nodes, so the lists are bounded on their own.
+inline constexpr std::size_t kMaxListEntries = 65536;
+// Throws XlsxError ("<where> holds more than N <what>") when parent has more children of that
+// name than kMaxListEntries.
+void CheckListSize(pugi::xml_node parent, const char* name, const std::string& where, const std::string& what);
+
+// A node as text (with the XML declaration when header is true), and a whole document (room for
+// about sizeHint bytes is made at once).
 std::string SaveXml(const pugi::xml_node& node, bool header);
-std::string DocumentBytes(const pugi::xml_document& doc);
-// Throws XlsxError naming the part when the bytes are not well-formed XML.
+std::string DocumentBytes(const pugi::xml_document& doc, std::size_t sizeHint = 0);
+// Throws XlsxError naming the part when the bytes are not well-formed XML. The text of an element
+// that starts with it is kept in the element itself (one node fewer per cell value).
 pugi::xml_document ParseXml(const std::string& bytes, const std::string& part);
 
 // "xl/worksheets/sheet1.xml" -> "xl/worksheets/"

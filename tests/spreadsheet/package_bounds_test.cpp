@@ -153,16 +153,19 @@ TEST_F(PackageBounds, HostilePackagesAreRefusedWithoutUnpackingWhatTheyDeclare)
     }
 }
 
-// The bounds themselves, with small limits: the total of all parts, and a part's unpacked size
-// against its packed size (free below a small size).
-TEST_F(PackageBounds, TotalSizeAndRatioBoundsHoldExactly)
+// The bounds themselves, with small limits: the total of all parts, a part's unpacked size
+// against its packed size (free below a small size), and the size of a part named as XML. Each
+// holds on the sizes the zip directory declares, before anything is unpacked, and on the bytes
+// unpacked.
+TEST_F(PackageBounds, TotalSizeRatioAndXmlPartBoundsHoldExactly)
 {
     std::string varied;
     for (int i = 0; varied.size() < 4000; ++i) varied += std::to_string(i * 7919 % 10007) + ",";
     const std::string path = Path("book.zip");
-    WritePackage(
-        path,
-        {{"a.txt", varied.substr(0, 2000)}, {"b.txt", varied.substr(0, 2000)}, {"z.bin", std::string(100000, '\0')}});
+    WritePackage(path, {{"a.txt", varied.substr(0, 2000)},
+                        {"b.txt", varied.substr(0, 2000)},
+                        {"z.bin", std::string(100000, '\0')},
+                        {"xl/c.XML", varied.substr(0, 2000)}});
 
     struct Case {
         const char* name;
@@ -170,26 +173,57 @@ TEST_F(PackageBounds, TotalSizeAndRatioBoundsHoldExactly)
         const char* refusal;  // nullptr: read whole
     };
     const Case cases[] = {
-        {"all within", {200000, 1000, 1024}, nullptr},
-        {"total just enough", {104000, 1000, 1024}, nullptr},
-        {"total one byte short", {103999, 1000, 1024}, "unpacks to more than"},
-        {"zeros past the ratio", {200000, 10, 1024}, "z.bin unpacks to far more than its packed size"},
-        {"zeros below the free size", {200000, 10, 100000}, nullptr},
+        {"all within", {200000, 1000, 1024, 2000}, nullptr},
+        {"total just enough", {106000, 1000, 1024, 2000}, nullptr},
+        {"total one byte short", {105999, 1000, 1024, 2000}, "it unpacks to more than 105999 bytes"},
+        {"zeros past the ratio", {200000, 10, 1024, 2000}, "z.bin unpacks to far more than its packed size"},
+        {"zeros below the free size", {200000, 10, 100000, 2000}, nullptr},
+        {"XML part one byte past", {200000, 1000, 1024, 1999}, "the part xl/c.XML unpacks to more than 1999 bytes"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         try {
             const spreadsheet::PackageParts parts = spreadsheet::ReadPackage(path, c.limits);
             EXPECT_EQ(c.refusal, nullptr);
-            ASSERT_EQ(parts.size(), 3u);
+            ASSERT_EQ(parts.size(), 4u);
             EXPECT_EQ(parts[0].second, varied.substr(0, 2000));
             EXPECT_EQ(parts[2].second, std::string(100000, '\0'));
+            EXPECT_EQ(parts[3].second, varied.substr(0, 2000));
         } catch (const spreadsheet::XlsxError& e) {
             ASSERT_NE(c.refusal, nullptr) << e.what();
             EXPECT_NE(std::string(e.what()).find(c.refusal), std::string::npos) << e.what();
             EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
         }
     }
+}
+
+// A sheet whose directory entry declares more than an XML part may unpack to (the default bound)
+// is refused from the directory, unpacked not at all; one that holds more than its entry
+// declares is unpacked no further than the declared size.
+TEST_F(PackageBounds, DeclaredSizesAreCheckedAndHeldTo)
+{
+    const spreadsheet::PackageLimits defaults;
+    const std::string big = Path("declares-big.xlsx");
+    WriteForeignWorkbook(big);
+    DeclareSize(big, "xl/worksheets/sheet1.xml", static_cast<std::uint32_t>(defaults.xmlPart + 1));
+    const Outcome refused = OpenMeasured(big);
+    EXPECT_EQ(refused.hr, platform::DISP_E_EXCEPTION);
+    EXPECT_EQ(refused.description, "\"" + big +
+                                       "\" is not a valid .xlsx workbook: the part xl/worksheets/sheet1.xml unpacks to "
+                                       "more than " +
+                                       std::to_string(defaults.xmlPart / (1024 * 1024)) + " MB.");
+    EXPECT_LT(refused.peakGrowthMb, 16);
+
+    const std::string small = Path("declares-small.xlsx");
+    WriteForeignWorkbook(small);
+    const std::size_t held = ReadPackage(small).at("xl/worksheets/sheet1.xml").size();
+    DeclareSize(small, "xl/worksheets/sheet1.xml", static_cast<std::uint32_t>(held / 2));
+    const Outcome lying = OpenMeasured(small);
+    EXPECT_EQ(lying.hr, platform::DISP_E_EXCEPTION);
+    EXPECT_NE(lying.description.find(small), std::string::npos) << lying.description;
+    EXPECT_NE(lying.description.find("the part xl/worksheets/sheet1.xml holds more than its directory entry declares"),
+              std::string::npos)
+        << lying.description;
 }
 
 // Temporary files beside a target: those that killed saves of it left are removed by its next

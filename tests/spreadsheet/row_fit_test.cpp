@@ -7,6 +7,7 @@
 #include "spreadsheet/text_fit.h"
 #include "spreadsheet/workbook.h"
 #include "tests/spreadsheet/spreadsheet_fixture.h"
+#include "tests/support/xlsx_readback.h"
 
 namespace sheet_test {
 namespace {
@@ -39,14 +40,46 @@ TEST(TextFit, LinesOfWrappedText)
     EXPECT_EQ(spreadsheet::WrappedLineCount("Demo Fibre Net", 13, true), 2);
 }
 
-TEST(TextFit, HeightsOfLinesInWholePixels)
+// A column set to n characters holds a line of n digits: its stored width rounds to whole
+// pixels, as a spreadsheet shows it, and the line fits exactly.
+TEST(TextFit, ALineThatFitsItsColumnTakesOneLine)
 {
-    EXPECT_DOUBLE_EQ(spreadsheet::RowHeightForLines(1, 11), 15);
-    EXPECT_DOUBLE_EQ(spreadsheet::RowHeightForLines(2, 11), 30);
-    EXPECT_DOUBLE_EQ(spreadsheet::RowHeightForLines(3, 11), 45);
-    EXPECT_DOUBLE_EQ(spreadsheet::RowHeightForLines(1, 14), 19.5);  // 19.09 up to the next pixel
-    EXPECT_DOUBLE_EQ(spreadsheet::RowHeightForLines(0, 11), 15);
-    EXPECT_NEAR(spreadsheet::ColumnTextDigits(20.7109375), 20, 0.01);
+    auto digits = [](int n) { return std::string(static_cast<std::size_t>(n), '7'); };
+    auto wide = [](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += "光";
+        return out;
+    };
+    const struct {
+        double width;  // characters, as a column width is set
+        std::string text;
+        int lines;
+    } cases[] = {
+        {20, digits(20), 1},  {20, digits(21), 2},  {20, digits(40), 2},   {20, digits(41), 3},   {20, wide(10), 1},
+        {20, wide(11), 2},    {13, digits(13), 1},  {13, digits(14), 2},   {10, digits(10), 1},   {10, digits(11), 2},
+        {8.43, digits(8), 1}, {8.43, digits(9), 2}, {255, digits(255), 1}, {255, digits(256), 2},
+    };
+    for (const auto& c : cases) {
+        const double area = spreadsheet::ColumnTextDigits(spreadsheet::ColumnWidthForCharacters(c.width));
+        EXPECT_EQ(spreadsheet::WrappedLineCount(c.text, area, false), c.lines)
+            << c.text.size() << " bytes in a column of " << c.width;
+    }
+    EXPECT_DOUBLE_EQ(spreadsheet::ColumnPixels(spreadsheet::ColumnWidthForCharacters(20)), 145);
+    EXPECT_DOUBLE_EQ(spreadsheet::ColumnPixels(0), 0);
+}
+
+TEST(TextFit, HeightsOfLinesInWholePixelsUpToTheTallestRow)
+{
+    const struct {
+        int lines;
+        double points;  // font size
+        double height;
+    } cases[] = {
+        {1, 11, 15},   {2, 11, 30},   {3, 11, 45},   {0, 11, 15},        {1, 14, 19.5},  // 19.09 up to the next pixel
+        {27, 11, 405}, {28, 11, 409}, {45, 11, 409}, {1000000, 11, 409}, {21, 14, 401.25}, {22, 14, 409},
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(spreadsheet::RowHeightForLines(c.lines, c.points), c.height) << c.lines << " x " << c.points;
 }
 
 class RowFit : public TempFolder {};
@@ -123,6 +156,47 @@ TEST_F(RowFit, OnlyRowsThatNeedMoreRoomForWrappedTextGrow)
                   .attribute("customHeight")
                   .value(),
               std::string());
+}
+
+// The header values of the save-or-print sheet, in its column of width 20, written by automation
+// and read back by openpyxl: a row grows to its wrapped text, no taller than 409 points, and a
+// value exactly as wide as the column keeps its row at one line.
+TEST_F(RowFit, WrappedValuesGrowTheirRowNoTallerThanDesktopsAllow)
+{
+    namespace id = spreadsheet::dispid;
+    auto wide = [](int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += "光";
+        return out;
+    };
+    const struct {
+        std::string text;
+        const char* height;  // as openpyxl reads it
+    } rows[] = {
+        {wide(400), "409.0"},                                                                  // 40 lines of 10
+        {std::string(20, '7'), "None"}, {std::string(21, '7'), "30.0"}, {wide(270), "405.0"},  // 27 lines
+        {wide(271), "409.0"},                                                                  // 28 lines
+    };
+    const std::string path = Path("header.xlsx");
+    {
+        Session s = NewBook();
+        Put(RangeOf(s.sheet.get(), "E1", "E100").get(), id::kColumnWidth, {I(20)});
+        Put(RangeOf(s.sheet.get(), "E1", "E10").get(), id::kNumberFormat, {S("@")});
+        Put(RangeOf(s.sheet.get(), "E1", "E10").get(), id::kWrapText, {I(1)});
+        for (std::size_t i = 0; i < std::size(rows); ++i)
+            PutCell(s.sheet.get(), static_cast<int>(i) + 2, 5, S(rows[i].text));
+        Method(s.book.get(), id::kSaveCopyAs, {S(path)});
+    }
+    std::string expected;
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        expected += std::to_string(i + 2) + " " + rows[i].height + " " + std::to_string(rows[i].text.size()) + "\n";
+    const std::string out = testing_support::RunOpenpyxl(R"(
+ws = wb.active
+for r in range(2, 7):
+    print(r, ws.row_dimensions[r].height, len(ws.cell(row=r, column=5).value.encode("utf-8")))
+)",
+                                                         path);
+    EXPECT_EQ(out, expected);
 }
 
 }  // namespace
