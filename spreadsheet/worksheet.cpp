@@ -6,7 +6,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <numeric>
 #include <unordered_map>
+#include <vector>
 
 #include "spreadsheet/text_fit.h"
 #include "spreadsheet/workbook.h"
@@ -659,19 +662,61 @@ void Worksheet::FitWrappedRows()
         spans.push_back({IntAttr(c, "min", 0), IntAttr(c, "max", 0),
                          c.attribute("hidden").as_bool() ? 0.0 : (w >= 0 && w <= 256 ? w : defaultWidth)});
     }
-    auto columnWidth = [&](int col) {
-        for (const Span& span : spans)
-            if (col >= span.min && col <= span.max) return span.width;
-        return defaultWidth;
-    };
+    // The pixels each column shows (a column takes the first span that holds it), and their
+    // running sums, so that a merge's width is one subtraction however wide it is. Each column
+    // is given its width once: spans already given skip to the next column still open.
+    std::vector<double> pixelsOf(kMaxColumns + 1, ColumnPixels(defaultWidth));
+    {
+        std::vector<int> open(kMaxColumns + 2);
+        std::iota(open.begin(), open.end(), 0);
+        const auto nextOpen = [&](int c) {
+            while (open[c] != c) {
+                open[c] = open[open[c]];
+                c = open[c];
+            }
+            return c;
+        };
+        for (const Span& span : spans) {
+            const int last = std::min(span.max, kMaxColumns);
+            for (int c = nextOpen(std::clamp(span.min, 1, kMaxColumns + 1)); c <= last; c = nextOpen(c)) {
+                pixelsOf[c] = ColumnPixels(span.width);
+                open[c] = c + 1;
+            }
+        }
+    }
+    std::vector<double> pixelsBefore(kMaxColumns + 2, 0.0);
+    for (int c = 1; c <= kMaxColumns; ++c) pixelsBefore[c + 1] = pixelsBefore[c] + pixelsOf[c];
+
+    // The merges, met row by row: those that have begun by the current row are kept by their
+    // first column; one that has ended is dropped when it is met. Merges do not overlap, so the
+    // merge that may hold a cell is the one that begins nearest to its left.
     std::vector<CellRect> merges;
     for (pugi::xml_node m : m_root.child("mergeCells").children("mergeCell")) {
         CellRect r;
         if (ParseRangeRef(m.attribute("ref").value(), r)) merges.push_back(r);
     }
+    std::sort(merges.begin(), merges.end(), [](const CellRect& a, const CellRect& b) { return a.row1 < b.row1; });
+    std::size_t nextMerge = 0;
+    std::multimap<int, CellRect> begun;  // by first column
+    const auto mergeHolding = [&](int row, int col) -> const CellRect* {
+        for (;;) {
+            auto it = begun.upper_bound(col);
+            if (it == begun.begin()) return nullptr;
+            --it;
+            if (it->second.row2 < row) {
+                begun.erase(it);
+                continue;
+            }
+            return col <= it->second.col2 ? &it->second : nullptr;
+        }
+    };
 
     std::unordered_map<int, TextLook> looks;
     for (auto& [row, entry] : m_rows) {
+        while (nextMerge < merges.size() && merges[nextMerge].row1 <= row) {
+            begun.emplace(merges[nextMerge].col1, merges[nextMerge]);
+            ++nextMerge;
+        }
         if (entry.node.attribute("customHeight").as_bool() || entry.node.attribute("hidden").as_bool()) continue;
         double needed = 0;
         for (const auto& [col, cell] : entry.cells) {
@@ -683,15 +728,13 @@ void Worksheet::FitWrappedRows()
             if (!look->second.wrap) continue;
             // A merged cell shows its text across its columns; merged over several rows, the
             // row is not fitted to it (nor is a cell the merge hides).
-            double pixels = ColumnPixels(columnWidth(col));
-            const auto merge = std::find_if(merges.begin(), merges.end(), [&, r = row, c = col](const CellRect& m) {
-                return r >= m.row1 && r <= m.row2 && c >= m.col1 && c <= m.col2;
-            });
-            if (merge != merges.end()) {
+            const int c = std::clamp(col, 1, kMaxColumns);
+            double pixels = pixelsOf[c];
+            if (const CellRect* merge = mergeHolding(row, col)) {
                 if (merge->row1 != merge->row2 || merge->col1 != col) continue;
-                pixels = 0;
-                for (int c = merge->col1; c <= merge->col2 && c <= kMaxColumns; ++c)
-                    pixels += ColumnPixels(columnWidth(c));
+                const int first = std::clamp(merge->col1, 1, kMaxColumns);
+                const int last = std::clamp(merge->col2, first, kMaxColumns);
+                pixels = pixelsBefore[last + 1] - pixelsBefore[first];
             }
             const std::string text = CellText(row, col);
             if (text.empty()) continue;

@@ -82,7 +82,42 @@ TEST(TextFit, HeightsOfLinesInWholePixelsUpToTheTallestRow)
         EXPECT_DOUBLE_EQ(spreadsheet::RowHeightForLines(c.lines, c.points), c.height) << c.lines << " x " << c.points;
 }
 
-class RowFit : public TempFolder {};
+class RowFit : public TempFolder {
+protected:
+    // A workbook of one sheet with the given columns, rows and merges, and three cell formats:
+    // 0 plain, 1 wrapped, 2 wrapped in a font of 22 points.
+    static void WriteSheetPackage(const std::string& path, const std::string& cols, const std::string& rows,
+                                  const std::string& merges)
+    {
+        WritePackage(
+            path,
+            {{"[Content_Types].xml", "<Types/>"},
+             {"_rels/.rels",
+              "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" Target=\"xl/workbook.xml\"/>"
+              "</Relationships>"},
+             {"xl/workbook.xml",
+              "<workbook xmlns:r=\"rel\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+             {"xl/_rels/workbook.xml.rels",
+              "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+              "<Relationship Id=\"rId2\" Type=\"x/styles\" Target=\"styles.xml\"/></Relationships>"},
+             {"xl/styles.xml", "<styleSheet><fonts><font><sz val=\"11\"/></font><font><sz val=\"22\"/></font></fonts>"
+                               "<cellXfs><xf fontId=\"0\"/><xf fontId=\"0\"><alignment wrapText=\"1\"/></xf>"
+                               "<xf fontId=\"1\"><alignment wrapText=\"1\"/></xf></cellXfs></styleSheet>"},
+             {"xl/worksheets/sheet1.xml", "<worksheet><cols>" + cols + "</cols><sheetData>" + rows +
+                                              "</sheetData><mergeCells>" + merges + "</mergeCells></worksheet>"}});
+    }
+    // The row heights of the sheet saved at path, by row number ("" where none is stored).
+    static std::map<int, std::string> SavedHeights(const std::string& path)
+    {
+        const std::string sheetXml = spreadsheet::Workbook::Load(path)->PartBytes("xl/worksheets/sheet1.xml");
+        pugi::xml_document doc;
+        std::map<int, std::string> heights;
+        if (!doc.load_string(sheetXml.c_str())) return heights;
+        for (pugi::xml_node row : doc.child("worksheet").child("sheetData").children("row"))
+            heights[row.attribute("r").as_int()] = row.attribute("ht").value();
+        return heights;
+    }
+};
 
 // A sheet whose rows each test one rule, written as a file from elsewhere; one value written by
 // automation makes the engine save the sheet, and the rows are read back from the saved file.
@@ -117,24 +152,8 @@ TEST_F(RowFit, OnlyRowsThatNeedMoreRoomForWrappedTextGrow)
                              "<row r=\"10\">" +
                              cell("A10", 2, wrapped) + "</row>";  // 22 points: 6.5 of its digits, 4 lines
     const std::string path = Path("rows.xlsx");
-    WritePackage(
-        path,
-        {{"[Content_Types].xml", "<Types/>"},
-         {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" Target=\"xl/workbook.xml\"/>"
-                         "</Relationships>"},
-         {"xl/workbook.xml",
-          "<workbook xmlns:r=\"rel\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-         {"xl/_rels/workbook.xml.rels",
-          "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-          "<Relationship Id=\"rId2\" Type=\"x/styles\" Target=\"styles.xml\"/></Relationships>"},
-         {"xl/styles.xml", "<styleSheet><fonts><font><sz val=\"11\"/></font><font><sz val=\"22\"/></font></fonts>"
-                           "<cellXfs><xf fontId=\"0\"/><xf fontId=\"0\"><alignment wrapText=\"1\"/></xf>"
-                           "<xf fontId=\"1\"><alignment wrapText=\"1\"/></xf></cellXfs></styleSheet>"},
-         {"xl/worksheets/sheet1.xml",
-          "<worksheet><cols><col min=\"1\" max=\"3\" width=\"13.7109375\" customWidth=\"1\"/></cols><sheetData>" +
-              rows +
-              "</sheetData><mergeCells><mergeCell ref=\"A6:A7\"/><mergeCell ref=\"A8:C8\"/></mergeCells>"
-              "</worksheet>"}});
+    WriteSheetPackage(path, "<col min=\"1\" max=\"3\" width=\"13.7109375\" customWidth=\"1\"/>", rows,
+                      "<mergeCell ref=\"A6:A7\"/><mergeCell ref=\"A8:C8\"/>");
 
     auto book = spreadsheet::Workbook::Load(path);
     book->SheetAt(0)->SetText(20, 1, "written");
@@ -197,6 +216,51 @@ for r in range(2, 7):
 )",
                                                          path);
     EXPECT_EQ(out, expected);
+}
+
+// Every wrapped cell of a sheet with many merges is fitted by the merge that holds it, as the
+// rows are met: single-row merges three columns wide (the text fits), rows without a merge (two
+// lines), a merge down every row beside them and one across every column of its row, under many
+// column spans. Fitting meets each merge once on its way down the rows rather than scanning every
+// merge for every wrapped cell, which at the reader's bounds takes many minutes.
+TEST_F(RowFit, ManyMergesAreFittedRowByRow)
+{
+    constexpr int kRows = 60000;
+    const std::string wrapped = "Demo Fibre Networks";  // two lines in 13 digits, one in 39
+    std::string rows, merges = "<mergeCell ref=\"E1:E" + std::to_string(kRows) + "\"/>";
+    for (int r = 1; r <= kRows; ++r) {
+        const std::string n = std::to_string(r);
+        rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\" s=\"1\" t=\"inlineStr\"><is><t>" + wrapped +
+                "</t></is></c></row>";
+        if (r % 2 == 0) merges += "<mergeCell ref=\"A" + n + ":C" + n + "\"/>";
+    }
+    rows += "<row r=\"" + std::to_string(kRows + 1) + "\"><c r=\"A" + std::to_string(kRows + 1) +
+            "\" s=\"1\" t=\"inlineStr\"><is><t>" + wrapped + "</t></is></c></row>";
+    merges += "<mergeCell ref=\"A" + std::to_string(kRows + 1) + ":XFD" + std::to_string(kRows + 1) + "\"/>";
+    std::string cols;  // many spans, the first of which give the columns their widths
+    for (int c = 1; c <= 3; ++c)
+        cols += "<col min=\"" + std::to_string(c) + "\" max=\"" + std::to_string(c) + "\" width=\"13.7109375\"/>";
+    for (int i = 0; i < 2000; ++i) cols += "<col min=\"1\" max=\"16384\" width=\"2\"/>";
+    const std::string path = Path("merges.xlsx");
+    WriteSheetPackage(path, cols, rows, merges);
+
+    auto book = spreadsheet::Workbook::Load(path);
+    book->SheetAt(0)->SetText(kRows + 5, 1, "written");
+    const std::string saved = Path("saved.xlsx");
+    book->SaveTo(saved);
+    const auto heights = SavedHeights(saved);
+    int grown = 0, kept = 0;
+    for (int r = 1; r <= kRows + 1; ++r) {
+        const auto it = heights.find(r);
+        ASSERT_NE(it, heights.end()) << r;
+        if (r % 2 == 1 && r <= kRows) {
+            grown += it->second == "30" ? 1 : 0;
+        } else {
+            kept += it->second.empty() ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(grown, kRows / 2);
+    EXPECT_EQ(kept, kRows / 2 + 1);
 }
 
 }  // namespace
