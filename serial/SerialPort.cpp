@@ -149,10 +149,9 @@ std::string CSerialPort::GetPortName() const { return m_portName; }
 void CSerialPort::ClosePortHandle()
 {
     const int fd = m_portHandle.exchange(-1);
-    if (fd >= 0) {
-        ::ioctl(fd, TIOCNXCL);  // give the line up for the next opener
-        ::close(fd);
-    }
+    if (fd < 0) return;
+    ::ioctl(fd, TIOCNXCL);  // give the line up for the next opener
+    ::close(fd);
 }
 
 // Ends a monitor thread that is still alive. On the UI thread the wait runs queued calls, so a
@@ -162,8 +161,10 @@ void CSerialPort::JoinMonitor(bool runLeftovers)
     platform::UiDispatcher& ui = platform::Ui();
     const bool onUi = ui.IsUiThread();
     if (m_monitorAlive.load()) {
+        // Closing before the abort: a monitor released from a hand-over by the abort finds the
+        // line closing and reads nothing more into the buffer that the hand-over still uses.
+        if (m_reception) m_reception->closing = true;
         m_abort = true;
-        m_shutdownRequested = true;
         SignalEvent(m_shutdownEvent);
         ui.NotifyAbort();
         if (onUi) ui.WaitUntil([this] { return !m_monitorAlive.load(); });
@@ -183,12 +184,26 @@ BOOL CSerialPort::OpenPort(ISerialOwner* owner, const std::string& portPath, UIN
     m_waitEvents[0] = pollfd{m_shutdownEvent, POLLIN, 0};
     m_waitEvents[1] = pollfd{-1, POLLIN, 0};
     m_waitEvents[2] = pollfd{m_writeEvent, POLLIN, 0};
-    m_shutdownRequested = false;
     m_abort = false;
     m_portFailed = false;
     m_writeFailureShown = false;
 
     m_owner->store(owner);
+    // A fresh reception: a hand-over of the last open that is still queued keeps the old one.
+    m_reception = std::make_shared<Reception>();
+    m_reception->owner = m_owner;
+    m_reception->lParam = reinterpret_cast<LPARAM>(this);
+    static constexpr struct {
+        DWORD event;
+        UINT message;
+    } kTail[] = {{EV_CTS, WM_SERIAL_CTS},
+                 {EV_BREAK, WM_SERIAL_BREAK},
+                 {EV_ERR, WM_SERIAL_ERR},
+                 {EV_RING, WM_SERIAL_RING},
+                 {EV_RXFLAG, WM_SERIAL_RXFLAG}};
+    for (const auto& entry : kTail) {
+        if (eventMask & entry.event) m_reception->tail[m_reception->tailCount++] = entry.message;
+    }
     {
         std::lock_guard<std::mutex> frame(m_frameLock);
         m_writeBuffer = std::make_unique<char[]>(writeBufferSize);
@@ -275,8 +290,8 @@ BOOL CSerialPort::StartMonitor()
 
 BOOL CSerialPort::RequestClose()
 {
-    if (m_shutdownEvent < 0) return FALSE;
-    m_shutdownRequested = true;
+    if (m_shutdownEvent < 0 || !m_reception) return FALSE;
+    m_reception->closing = true;
     SignalEvent(m_shutdownEvent);
     return TRUE;
 }
@@ -318,6 +333,31 @@ void CSerialPort::ReportCommError(const char* call)
     platform::ShowMessageBox(nullptr, text, "Application Error", MB_OK | MB_ICONSTOP, &m_abort);
 }
 
+void CSerialPort::Reception::Deliver(std::size_t count, bool withTail) const
+{
+    const std::size_t total = count + (withTail ? tailCount : 0);
+    for (std::size_t k = 0; k < total; ++k) {
+        // A shutdown asked for while a notification ran ends the hand-over there: what follows
+        // would not have been read yet by a reader taking one byte at a time. The first goes in
+        // any case, as the byte that reader would have had in hand.
+        if (k > 0 && closing.load()) return;
+        ISerialOwner* target = owner->load();
+        if (target == nullptr) return;
+        if (k < count) {
+            target->OnSerialNotify(WM_SERIAL_BYTE, bytes[k], lParam);
+        } else {
+            target->OnSerialNotify(tail[k - count], 0, lParam);
+        }
+    }
+}
+
+bool CSerialPort::HandOver(std::size_t count, bool withTail)
+{
+    if (count == 0 && (!withTail || m_reception->tailCount == 0)) return true;
+    std::shared_ptr<const Reception> reception = m_reception;
+    return platform::Ui().Invoke([reception, count, withTail] { reception->Deliver(count, withTail); }, m_abort);
+}
+
 void CSerialPort::Notify(UINT message, WPARAM wParam)
 {
     auto owner = m_owner;
@@ -329,6 +369,22 @@ void CSerialPort::Notify(UINT message, WPARAM wParam)
         m_abort);
 }
 
+// Until the gathering time is over, or a shutdown or a write request comes.
+void CSerialPort::WaitWhileGathering(CSerialPort* port, std::chrono::steady_clock::time_point until)
+{
+    for (;;) {
+        const auto left = until - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero()) return;
+        const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec timeout{static_cast<time_t>(nanoseconds / 1000000000),
+                               static_cast<long>(nanoseconds % 1000000000)};
+        pollfd wake[2] = {{port->m_shutdownEvent, POLLIN, 0}, {port->m_writeEvent, POLLIN, 0}};
+        const int ready = ::ppoll(wake, 2, &timeout, nullptr);
+        if (ready < 0 && errno == EINTR) continue;
+        return;
+    }
+}
+
 UINT CSerialPort::MonitorThread(void* param)
 {
     auto* port = static_cast<CSerialPort*>(param);
@@ -336,7 +392,12 @@ UINT CSerialPort::MonitorThread(void* param)
 
     const DWORD mask = port->m_eventMask;
     const bool readsInput = (mask & (EV_RXCHAR | EV_RXFLAG)) != 0;
+    std::chrono::steady_clock::time_point gatheredUntil{};
     for (;;) {
+        // Bytes that keep coming are gathered for a while after each hand-over before the port
+        // is looked at again; a write request ends the gathering (the input is drained before a
+        // write), and so does a shutdown, which the wait below then takes first.
+        if (readsInput) WaitWhileGathering(port, gatheredUntil);
         std::array<pollfd, 3> events = port->m_waitEvents;
         const int fd = port->m_portHandle.load();
         // A port whose reads failed is not polled again: its hang-up would wake us forever.
@@ -363,18 +424,19 @@ UINT CSerialPort::MonitorThread(void* param)
 
         if (events[1].revents) {
             const short revents = events[1].revents;
-            if (readsInput && (revents & (POLLIN | POLLHUP | POLLERR))) ReadPendingBytes(port);
-            if ((revents & (POLLHUP | POLLERR | POLLNVAL)) && !port->m_portFailed.load() &&
-                !port->m_shutdownRequested.load()) {
+            const bool hangUp = (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+            // The bytes of the read that emptied the port go over together with the wake's
+            // notifications, in one hand-over; after a hang-up its box comes between the two.
+            std::size_t held = 0;
+            if (readsInput && (revents & (POLLIN | POLLHUP | POLLERR))) held = ReadPendingBytes(port, !hangUp);
+            if (hangUp && !port->m_portFailed.load() && !port->Closing()) {
                 port->m_portFailed = true;
                 errno = EIO;
                 port->ReportCommError("ReadFile()");
             }
-            if (mask & EV_CTS) port->Notify(WM_SERIAL_CTS);
-            if (mask & EV_BREAK) port->Notify(WM_SERIAL_BREAK);
-            if (mask & EV_ERR) port->Notify(WM_SERIAL_ERR);
-            if (mask & EV_RING) port->Notify(WM_SERIAL_RING);
-            if (mask & EV_RXFLAG) port->Notify(WM_SERIAL_RXFLAG);
+            port->HandOver(held, true);
+            // A read that emptied the port: more may be on the way.
+            if (held > 0) gatheredUntil = std::chrono::steady_clock::now() + kGatherTime;
             continue;
         }
 
@@ -382,33 +444,42 @@ UINT CSerialPort::MonitorThread(void* param)
     }
 }
 
-void CSerialPort::ReadPendingBytes(CSerialPort* port)
+std::size_t CSerialPort::ReadPendingBytes(CSerialPort* port, bool keepLast)
 {
     const bool deliver = (port->m_eventMask & EV_RXCHAR) != 0;
+    BYTE* const buffer = port->m_reception->bytes.data();
     for (;;) {
         // Once a shutdown is asked for, the bytes still arriving are not waited for.
-        if (port->m_shutdownRequested.load()) return;
-        unsigned char byte = 0;
+        if (port->Closing()) return 0;
         ssize_t got;
         int error = 0;
         {
             std::lock_guard<std::mutex> lock(port->m_lock);
             const int fd = port->m_portHandle.load();
-            if (fd < 0) return;
-            got = ::read(fd, &byte, 1);
+            if (fd < 0) return 0;
+            got = ::read(fd, buffer, kReadBufferSize);
             error = errno;
         }
-        if (got == 1) {
-            if (deliver) port->Notify(WM_SERIAL_BYTE, byte);
+        if (got > 0) {
+            const auto count = static_cast<std::size_t>(got);
+            // A read that did not fill the buffer took all the port held.
+            const bool emptied = count < kReadBufferSize;
+            if (!deliver) {
+                if (emptied && keepLast) return 0;
+                continue;
+            }
+            if (emptied && keepLast) return count;
+            // A hand-over given up may still run and read the buffer: nothing more is read into it.
+            if (!port->HandOver(count, false)) return 0;
             continue;
         }
         if (got < 0 && error == EINTR) continue;
-        if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) return;
+        if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) return 0;
         // End of file (the line hung up) or a failing device: reported once, then left alone.
         port->m_portFailed = true;
         errno = got == 0 ? EIO : error;
         port->ReportCommError("ReadFile()");
-        return;
+        return 0;
     }
 }
 

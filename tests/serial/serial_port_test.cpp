@@ -32,6 +32,7 @@ using namespace std::chrono_literals;
 using testing_support::PtyPair;
 
 constexpr DWORD kConsoleMask = EV_RXCHAR | EV_RXFLAG;
+constexpr size_t kRead = CSerialPort::kReadBufferSize;
 
 struct Note {
     UINT message;
@@ -118,6 +119,37 @@ std::string FailureText(const std::string& call, int error, const std::string& p
            "\n";
 }
 
+// Counts the calls queued on the process's dispatcher: one for each hand-over of the monitor.
+class HandOverCounter {
+public:
+    HandOverCounter()
+    {
+        platform::Ui().SetWaker([this] { ++count; });
+    }
+    ~HandOverCounter() { platform::Ui().SetWaker(nullptr); }
+    std::atomic<size_t> count{0};
+};
+
+// A message-box service whose box stays up while the given code runs (the user reading it).
+class BoxWhileShown : public platform::IMessageBoxService {
+public:
+    explicit BoxWhileShown(std::function<void()> whileShown)
+        : m_whileShown(std::move(whileShown)), m_previous(platform::SetMessageBoxService(this))
+    {}
+    ~BoxWhileShown() override { platform::SetMessageBoxService(m_previous); }
+    int Show(const platform::MessageBoxRequest&) override
+    {
+        ++shown;
+        m_whileShown();
+        return IDOK;
+    }
+    int shown = 0;
+
+private:
+    std::function<void()> m_whileShown;
+    platform::IMessageBoxService* m_previous;
+};
+
 // Blocks until the process's dispatcher has a queued call, without running it.
 class QueuedCallWatch {
 public:
@@ -154,6 +186,24 @@ protected:
         ASSERT_TRUE(port.StartMonitor());
     }
     void Send(const std::string& frame) { port.QueueWrite(frame.data(), static_cast<int>(frame.size())); }
+    // A hook for bytes that must wait in the port together: in the notification of the first byte
+    // received, they are written to the peer, and it returns once the line (fd) holds them (as far
+    // as its line discipline holds bytes), so the next read takes them at once. Every later byte
+    // goes to onByte.
+    std::function<void(UINT, WPARAM)> PileUp(int fd, std::string bytes, std::function<void(WPARAM)> onByte = {})
+    {
+        auto piled = std::make_shared<bool>(false);
+        return [this, fd, bytes, onByte, piled](UINT message, WPARAM wParam) {
+            if (message != WM_SERIAL_BYTE) return;
+            if (!*piled) {
+                *piled = true;
+                ASSERT_TRUE(pty.Write(bytes));
+                ASSERT_TRUE(PtyPair::WaitInputPending(fd, std::min(bytes.size(), size_t{4000})));
+                return;
+            }
+            if (onByte) onByte(wParam);
+        };
+    }
     LPARAM Self() const { return reinterpret_cast<LPARAM>(&port); }
 
     // Declared first, destroyed last: boxes of the port's destruction are still recorded.
@@ -260,6 +310,155 @@ TEST_F(SerialPortTest, DetachedOwnerHearsNothing)
     EXPECT_EQ(PtyPair::InputPending(pty.SlaveFd()), 0u) << "the bytes were read";
     EXPECT_TRUE(owner.notes.empty());
 }
+
+// Bytes that wait in the port together are read together, at most a read buffer at a time, and
+// handed over in a few calls instead of one a byte; order holds within and across the reads.
+TEST_F(SerialPortTest, WaitingBytesComeInFewHandOversInOrder)
+{
+    // More than a read takes; no more than a pseudo-terminal takes while nobody reads it.
+    std::string block(2 * kRead + 123, '\0');
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    HandOverCounter handOvers;
+    OpenAndMonitor();
+    auto pileUp = PileUp(port.m_portHandle.load(), block);
+    owner.hook = [&](UINT message, WPARAM wParam) {
+        const bool first = owner.Bytes().size() == 1;
+        pileUp(message, wParam);
+        if (first && message == WM_SERIAL_BYTE) handOvers.count = 0;
+    };
+    ASSERT_TRUE(pty.Write("h"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes().size() == block.size() + 1 && owner.LastIs(WM_SERIAL_RXFLAG); }));
+    Settle();
+    EXPECT_EQ(owner.Bytes(), "h" + block);
+    EXPECT_GE(handOvers.count.load(), (block.size() + kRead - 1) / kRead) << "a read takes at most its buffer";
+    EXPECT_LE(handOvers.count.load(), 40u) << "not one hand-over a byte";
+    // Each wake's notification follows its bytes.
+    const size_t rxflags = owner.Count(WM_SERIAL_RXFLAG);
+    EXPECT_GE(rxflags, 2u);
+    EXPECT_LE(rxflags, handOvers.count.load() + 1);
+    for (size_t i = 1; i < owner.notes.size(); ++i) {
+        if (owner.notes[i].message == WM_SERIAL_RXFLAG) {
+            EXPECT_EQ(owner.notes[i - 1].message, WM_SERIAL_BYTE) << i;
+        }
+    }
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+// A reply that shows a box in the middle of a hand-over: while the box is up no byte is read
+// (what arrives stays in the port and nothing reaches the owner, although the box's own loop runs
+// queued calls); once it is closed, the rest of the hand-over and then the new bytes follow in
+// order.
+TEST_F(SerialPortTest, NoByteIsReadWhileABoxOfAReplyIsUp)
+{
+    OpenAndMonitor();
+    const int fd = port.m_portHandle.load();
+    size_t notesWhileUp = 0;
+    size_t waitingWhileUp = 0;
+    BoxWhileShown box([&] {
+        const size_t before = owner.notes.size();
+        ASSERT_TRUE(pty.Write("ef"));
+        ASSERT_TRUE(PtyPair::WaitInputPending(fd, 2));
+        Settle(200ms);
+        notesWhileUp = owner.notes.size() - before;
+        waitingWhileUp = PtyPair::InputPending(fd);
+    });
+    owner.hook = PileUp(fd, "ab!cd", [&](WPARAM byte) {
+        if (byte == '!') platform::ShowMessageBox(nullptr, "reply", "QEL", MB_OK);
+    });
+    ASSERT_TRUE(pty.Write("h"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "hab!cdef"; }));
+    EXPECT_EQ(box.shown, 1);
+    EXPECT_EQ(notesWhileUp, 0u);
+    EXPECT_EQ(waitingWhileUp, 2u) << "the bytes that came while the box was up were left in the port";
+    Settle();
+    EXPECT_EQ(owner.Bytes(), "hab!cdef");
+}
+
+// What a byte's handler does to the line in the middle of a hand-over: after a close, a detach or
+// the port's destruction nothing more is delivered (not the rest of that read, not its RXFLAG, not
+// what comes later), and a line opened again does not deliver the rest of the old read either; a
+// frame handed over there is written after every byte that waited, which are all delivered.
+enum class MidBatch { Close, Detach, Destroy, Write };
+
+struct MidBatchCase {
+    const char* name;
+    MidBatch action;
+    const char* delivered;  // what the owner gets of "h", then "abcXdef"
+};
+
+class SerialPortMidBatch : public SerialPortTest, public ::testing::WithParamInterface<MidBatchCase> {};
+
+TEST_P(SerialPortMidBatch, WhatTheHandlerOfAByteDoesTakesEffectAtOnce)
+{
+    const MidBatchCase& c = GetParam();
+    auto line = std::make_unique<CSerialPort>();
+    ASSERT_TRUE(line->OpenPort(&owner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    ASSERT_TRUE(line->StartMonitor());
+    const int fd = line->m_portHandle.load();
+    owner.hook = PileUp(fd, "abcXdef", [&](WPARAM byte) {
+        if (byte != 'X') return;
+        switch (c.action) {
+        case MidBatch::Close: line->RequestClose(); break;
+        case MidBatch::Detach: line->DetachOwner(); break;
+        case MidBatch::Destroy: line.reset(); break;
+        case MidBatch::Write: line->QueueWrite("W", 1); break;
+        }
+    });
+    ASSERT_TRUE(pty.Write("h"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == c.delivered; }));
+    Settle();
+    ASSERT_TRUE(pty.Write("zz"));
+    Settle();
+    switch (c.action) {
+    case MidBatch::Close: {
+        EXPECT_EQ(owner.Bytes(), c.delivered);
+        EXPECT_TRUE(owner.LastIs(WM_SERIAL_BYTE)) << "no RXFLAG after a close either";
+        ASSERT_TRUE(Pump([&] { return line->m_portHandle.load() == -1; }));
+        // The same line again: only what comes now arrives.
+        owner.notes.clear();
+        owner.hook = nullptr;
+        ASSERT_TRUE(line->OpenPort(&owner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+        ASSERT_TRUE(line->StartMonitor());
+        ASSERT_TRUE(pty.Write("new"));
+        ASSERT_TRUE(Pump([&] { return owner.Bytes().size() >= 3; }));
+        Settle();
+        EXPECT_EQ(owner.Bytes(), "new");
+        break;
+    }
+    case MidBatch::Detach:
+        EXPECT_EQ(owner.Bytes(), c.delivered);
+        EXPECT_TRUE(owner.LastIs(WM_SERIAL_BYTE));
+        EXPECT_EQ(PtyPair::InputPending(fd), 0u) << "the line is still read";
+        break;
+    case MidBatch::Destroy:
+        EXPECT_EQ(owner.Bytes(), c.delivered);
+        EXPECT_TRUE(owner.LastIs(WM_SERIAL_BYTE));
+        EXPECT_EQ(fcntl(fd, F_GETFD), -1) << "the line was closed";
+        break;
+    case MidBatch::Write: {
+        EXPECT_EQ(ReadPeer(pty, 1), "W");
+        ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1 && owner.Bytes().size() == 10; }));
+        std::string beforeTxdone;
+        for (const Note& note : owner.notes) {
+            if (note.message == WM_SERIAL_TXDONE) break;
+            if (note.message == WM_SERIAL_BYTE) beforeTxdone += static_cast<char>(note.wParam);
+        }
+        EXPECT_EQ(beforeTxdone, c.delivered) << "every byte that waited came before the write";
+        EXPECT_EQ(owner.Bytes(), std::string(c.delivered) + "zz");
+        break;
+    }
+    }
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, SerialPortMidBatch,
+                         ::testing::Values(MidBatchCase{"Close", MidBatch::Close, "habcX"},
+                                           MidBatchCase{"Detach", MidBatch::Detach, "habcX"},
+                                           MidBatchCase{"Destroy", MidBatch::Destroy, "habcX"},
+                                           MidBatchCase{"Write", MidBatch::Write, "habcXdef"}),
+                         [](const ::testing::TestParamInfo<MidBatchCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // ---- line settings ----
 
@@ -883,6 +1082,26 @@ int OpenAsAnotherUser(const std::string& path)
     int status = 0;
     if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) > 1) return -1;
     return WEXITSTATUS(status);
+}
+
+// The peer hangs up while a byte of a read is handled: the rest of that read is delivered, then
+// one box, and the dead line is left alone.
+TEST_F(SerialPortTest, HangUpInTheMiddleOfAHandOver)
+{
+    OpenAndMonitor();
+    owner.hook = PileUp(port.m_portHandle.load(), "abcXdef", [&](WPARAM byte) {
+        if (byte == 'X') pty.CloseMaster();
+    });
+    ASSERT_TRUE(pty.Write("h"));
+    ASSERT_TRUE(Pump([&] { return boxes.Count() == 1; }));
+    EXPECT_EQ(owner.Bytes(), "habcXdef") << "what was read before the hang-up is delivered";
+    EXPECT_EQ(boxes.Last().text, FailureText("ReadFile()", EIO, pty.SlavePath()));
+    const double before = ProcessCpuMilliseconds();
+    Settle(400ms);
+    EXPECT_LT(ProcessCpuMilliseconds() - before, 200.0) << "the monitor keeps waking on the dead line";
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_TRUE(port.RequestClose());
+    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
 }
 
 TEST_F(SerialPortTest, LineIsExclusiveWhileOpenAndGivenUpOnClose)
