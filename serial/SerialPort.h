@@ -1,5 +1,5 @@
-// The serial link: one port device, configured raw, with one monitor thread that hands the
-// received bytes to the owner on the UI thread and writes the single pending frame.
+// The serial link: one port device, configured raw and held exclusively, with one monitor thread
+// that hands the received bytes to the owner on the UI thread and writes the single pending frame.
 #pragma once
 #include <poll.h>
 #include <termios.h>
@@ -60,6 +60,10 @@ public:
 
     // Opens the device and configures the line. FALSE only when the device cannot be opened (no
     // box then); a configuration failure is shown in a box and the port still counts as open.
+    // The device is not shared: an exclusive flock taken without waiting and the UUCP lock file
+    // in LockFolder() ("LCK.." and the device's name below /dev/ with '/' as '_') are respected,
+    // the open is refused (FALSE) when another holds either, and both are held (the lock file
+    // where the folder is writable) until the port is closed; TIOCEXCL keeps later openers out.
     BOOL OpenPort(ISerialOwner* owner, const std::string& portPath, UINT baud, char parity, UINT dataBits,
                   UINT stopBits, DWORD eventMask, UINT writeBufferSize);
     BOOL StartMonitor();
@@ -79,6 +83,10 @@ public:
     std::string GetPortName() const;
     // Notifications that run from now on reach nobody.
     void DetachOwner();
+
+    // The folder of the UUCP lock files for the whole process: "/run/lock" unless set otherwise.
+    static void SetLockFolder(const std::string& folder);
+    static std::string LockFolder();
 
     static UINT MonitorThread(void* param);
     // Reads what the port holds, up to kReadBufferSize bytes a read, and hands each read's bytes
@@ -117,6 +125,7 @@ private:
     std::atomic<bool> m_abort{false};       // a UI thread waits for the monitor: give up notifications
     std::atomic<bool> m_portFailed{false};  // reading failed (hang-up): the port is not polled
     bool m_writeFailureShown = false;       // monitor thread only
+    std::string m_lockFile;                 // the UUCP lock file this object made; empty when none
 
     // What the hand-overs of one OpenPort share. A hand-over whose wait was given up may run
     // after the port is gone (or opened again), so it owns this; the monitor reads into the

@@ -1,6 +1,7 @@
 // The serial link over pseudo-terminal pairs: the test holds the master side as the peer.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -25,14 +26,125 @@
 #include "core/ui_dispatcher.h"
 #include "serial/SerialPort.h"
 #include "tests/support/pty.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using testing_support::PtyPair;
+using testing_support::TempDir;
 
 constexpr DWORD kConsoleMask = EV_RXCHAR | EV_RXFLAG;
 constexpr size_t kRead = CSerialPort::kReadBufferSize;
+
+// The lock files of the whole test program go to a folder of its own: the machine's /run/lock is
+// left alone. The folder that was set when the program started is kept for the test of it.
+class LockFolderEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        startFolder = CSerialPort::LockFolder();
+        m_folder = std::make_unique<TempDir>("qel-serial-lock");
+        folder = m_folder->Path();
+        CSerialPort::SetLockFolder(folder);
+    }
+    void TearDown() override
+    {
+        CSerialPort::SetLockFolder(startFolder);
+        m_folder.reset();
+    }
+    static inline std::string startFolder;
+    static inline std::string folder;
+
+private:
+    std::unique_ptr<TempDir> m_folder;
+};
+
+[[maybe_unused]] ::testing::Environment* const g_lockFolders =
+    ::testing::AddGlobalTestEnvironment(new LockFolderEnvironment);
+
+// The lock file a device path names, worked out here on its own: below /dev/, '/' as '_'.
+std::string LockFileOf(const std::string& device)
+{
+    std::string name = device.substr(std::string("/dev/").size());
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return "LCK.." + name;
+}
+
+std::string PidText(pid_t pid)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(pid));
+    return text;
+}
+
+// Whether another open of the device can take an exclusive flock on it now.
+bool OthersCanLock(const std::string& device)
+{
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    close(fd);
+    return locked;
+}
+
+// A process of its own that stays alive until the test lets it go; when given a device, it holds
+// an exclusive flock on its own open of it meanwhile, as another serial program would.
+class OtherProcess {
+public:
+    explicit OtherProcess(const std::string& lockDevice = {})
+    {
+        int ready[2], go[2];
+        if (pipe(ready) != 0 || pipe(go) != 0) return;
+        const char* device = lockDevice.c_str();
+        const bool lock = !lockDevice.empty();
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(ready[0]);
+            close(go[1]);
+            char ok = 1;
+            if (lock) {
+                const int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
+                ok = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+            }
+            if (write(ready[1], &ok, 1) != 1) _exit(1);
+            char c;
+            while (read(go[0], &c, 1) < 0 && errno == EINTR) {}
+            _exit(0);
+        }
+        close(ready[1]);
+        close(go[0]);
+        m_go = go[1];
+        char ok = 0;
+        m_ok = m_pid > 0 && read(ready[0], &ok, 1) == 1 && ok == 1;
+        close(ready[0]);
+    }
+    ~OtherProcess() { Leave(); }
+    void Leave()
+    {
+        if (m_go >= 0) close(m_go);
+        m_go = -1;
+        if (m_pid > 0) waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+    bool Ok() const { return m_ok; }
+    pid_t Pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+    int m_go = -1;
+    bool m_ok = false;
+};
+
+// The id of a process that has ended.
+pid_t DeadPid()
+{
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
 
 struct Note {
     UINT message;
@@ -174,7 +286,12 @@ private:
 
 class SerialPortTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(pty.Ok()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(pty.Ok());
+        CSerialPort::SetLockFolder(lockDir.Path());
+    }
+    void TearDown() override { CSerialPort::SetLockFolder(LockFolderEnvironment::folder); }
 
     BOOL Open(DWORD mask = kConsoleMask, UINT writeBufferSize = 512)
     {
@@ -208,6 +325,8 @@ protected:
 
     // Declared first, destroyed last: boxes of the port's destruction are still recorded.
     platform::RecordingMessageBoxes boxes;
+    TempDir lockDir{"qel-serial-lock"};
+    std::string LockFile() const { return lockDir.File(LockFileOf(pty.SlavePath())); }
     PtyPair pty;
     RecordingOwner owner;
     CSerialPort port;
@@ -980,8 +1099,10 @@ TEST_P(SerialPortNotATerminal, OneGetCommStateBoxAndStillOpen)
 }
 
 INSTANTIATE_TEST_SUITE_P(All, SerialPortNotATerminal,
+                         // Each case a device of its own: the open locks it, and the cases may run
+                         // side by side.
                          ::testing::Values("/dev/null", std::string(),  // empty: a fresh regular file
-                                           "/dev" + std::string(200, '/') + "null"));
+                                           "/dev" + std::string(200, '/') + "zero"));
 
 struct BadLineCase {
     const char* name;
@@ -1112,6 +1233,220 @@ TEST_F(SerialPortTest, LineIsExclusiveWhileOpenAndGivenUpOnClose)
     ASSERT_TRUE(port.StartMonitor());
     ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
     EXPECT_EQ(OpenAsAnotherUser(pty.SlavePath()), 1) << "closing gives the line up";
+}
+
+// ---- sharing the line with other programs ----
+
+TEST(SerialPortLockFolder, RunLockUnlessSetOtherwise)
+{
+    EXPECT_EQ(LockFolderEnvironment::startFolder, "/run/lock");
+    const std::string folder = CSerialPort::LockFolder();
+    CSerialPort::SetLockFolder("/somewhere/else");
+    EXPECT_EQ(CSerialPort::LockFolder(), "/somewhere/else");
+    CSerialPort::SetLockFolder(folder);
+}
+
+// Another program that holds the line already: the open is refused (what the console shows as
+// the cannot-open message), the line is not touched, nothing is delivered, and the other's lock
+// file is left as it was.
+enum class Holder { FlockOfAnotherProcess, FlockOfAnotherOpenHere, LockFileOfALiveProcess };
+
+class SerialPortHeld : public SerialPortTest, public ::testing::WithParamInterface<Holder> {};
+
+TEST_P(SerialPortHeld, OpenIsRefused)
+{
+    std::unique_ptr<OtherProcess> other;
+    int ownOpen = -1;
+    switch (GetParam()) {
+    case Holder::FlockOfAnotherProcess: other = std::make_unique<OtherProcess>(pty.SlavePath()); break;
+    case Holder::FlockOfAnotherOpenHere:
+        ownOpen = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_EQ(flock(ownOpen, LOCK_EX | LOCK_NB), 0);
+        break;
+    case Holder::LockFileOfALiveProcess:
+        other = std::make_unique<OtherProcess>();
+        testing_support::WriteFile(LockFile(), PidText(other->Pid()));
+        break;
+    }
+    if (other) {
+        ASSERT_TRUE(other->Ok());
+    }
+    const std::string lockFileBefore =
+        testing_support::FileExists(LockFile()) ? testing_support::ReadFile(LockFile()) : "";
+
+    EXPECT_FALSE(Open());
+    EXPECT_EQ(port.m_portHandle.load(), -1);
+    EXPECT_EQ(boxes.Count(), 0u);
+    port.StartMonitor();
+    ASSERT_TRUE(pty.Write("reply"));
+    Settle(300ms);
+    EXPECT_TRUE(owner.notes.empty());
+    EXPECT_EQ(PtyPair::InputPending(pty.SlaveFd()), 5u) << "the line was not read";
+    if (lockFileBefore.empty()) {
+        EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    } else {
+        EXPECT_EQ(testing_support::ReadFile(LockFile()), lockFileBefore);
+    }
+
+    // Once the other lets go, the line opens.
+    if (other) other->Leave();
+    if (ownOpen >= 0) close(ownOpen);
+    if (GetParam() == Holder::LockFileOfALiveProcess) {
+        // Its process is gone: the file it left is stale now.
+        EXPECT_TRUE(testing_support::FileExists(LockFile()));
+    }
+    EXPECT_TRUE(port.RequestClose());
+    EXPECT_TRUE(Open());
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+}
+
+INSTANTIATE_TEST_SUITE_P(All, SerialPortHeld,
+                         ::testing::Values(Holder::FlockOfAnotherProcess, Holder::FlockOfAnotherOpenHere,
+                                           Holder::LockFileOfALiveProcess));
+
+// A lock file that locks nothing is removed and made again with our id.
+struct StaleCase {
+    const char* name;
+    std::function<void(const std::string& file)> make;
+    bool removable = true;  // else it stays, no lock file is made, and the flock alone holds
+};
+
+class SerialPortStaleLock : public SerialPortTest, public ::testing::WithParamInterface<StaleCase> {};
+
+TEST_P(SerialPortStaleLock, IsTakenAndRewritten)
+{
+    GetParam().make(LockFile());
+    OpenAndMonitor();
+    struct stat info {};
+    ASSERT_EQ(lstat(LockFile().c_str(), &info), 0);
+    EXPECT_EQ(S_ISREG(info.st_mode), GetParam().removable);
+    if (GetParam().removable) {
+        EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+    }
+    if (testing_support::FileExists(LockFile() + ".target")) {
+        EXPECT_EQ(testing_support::ReadFile(LockFile() + ".target"), PidText(1)) << "what a link led to is left alone";
+    }
+    EXPECT_FALSE(OthersCanLock(pty.SlavePath()));
+    ASSERT_TRUE(pty.Write("ok"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "ok"; }));
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, SerialPortStaleLock,
+    ::testing::Values(
+        StaleCase{"DeadProcess", [](const std::string& f) { testing_support::WriteFile(f, PidText(DeadPid())); }},
+        StaleCase{"DeadProcessBareNumber",
+                  [](const std::string& f) { testing_support::WriteFile(f, std::to_string(DeadPid())); }},
+        StaleCase{"OurOwnLeftOver", [](const std::string& f) { testing_support::WriteFile(f, PidText(getpid())); }},
+        StaleCase{"Empty", [](const std::string& f) { testing_support::WriteFile(f, ""); }},
+        StaleCase{"Garbage", [](const std::string& f) { testing_support::WriteFile(f, "locked by me\n"); }},
+        StaleCase{"Zero", [](const std::string& f) { testing_support::WriteFile(f, "         0\n"); }},
+        StaleCase{"Negative", [](const std::string& f) { testing_support::WriteFile(f, "-1\n"); }},
+        StaleCase{"TooLarge", [](const std::string& f) { testing_support::WriteFile(f, "99999999999\n"); }},
+        StaleCase{"NumberThenGarbage", [](const std::string& f) { testing_support::WriteFile(f, "1 2\n"); }},
+        StaleCase{"BinaryId",
+                  [](const std::string& f) {
+                      const int pid = 1;  // alive, but not in the text form
+                      testing_support::WriteFile(f, std::string(reinterpret_cast<const char*>(&pid), sizeof pid));
+                  }},
+        StaleCase{"LinkToAFileOfALiveProcess",
+                  [](const std::string& f) {
+                      // A link planted in the folder: not followed, and only the link is removed.
+                      const std::string target = f + ".target";
+                      testing_support::WriteFile(target, PidText(1));
+                      ASSERT_EQ(symlink(target.c_str(), f.c_str()), 0);
+                  }},
+        StaleCase{"Folder", [](const std::string& f) { ASSERT_EQ(mkdir(f.c_str(), 0755), 0); }, false}),
+    [](const ::testing::TestParamInfo<StaleCase>& info) { return std::string(info.param.name); });
+
+// While we hold the line, a later opener finds it locked both ways; once closed, both are gone and
+// the line opens again, also from the same object, also without a close in between.
+TEST_F(SerialPortTest, HeldWhileOpenAndGivenUpOnClose)
+{
+    OpenAndMonitor();
+    EXPECT_FALSE(OthersCanLock(pty.SlavePath()));
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+    {
+        CSerialPort second;
+        RecordingOwner secondOwner;
+        EXPECT_FALSE(second.OpenPort(&secondOwner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+        EXPECT_EQ(second.m_portHandle.load(), -1);
+    }
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid())) << "the refused opener left our lock file";
+
+    EXPECT_TRUE(port.RequestClose());
+    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    EXPECT_TRUE(OthersCanLock(pty.SlavePath()));
+
+    // Opened twice in a row, the second time without a close.
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(port.StartMonitor());
+    EXPECT_FALSE(OthersCanLock(pty.SlavePath()));
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+    ASSERT_TRUE(pty.Write("again"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "again"; }));
+
+    // Another line: the first one is given up.
+    PtyPair other;
+    ASSERT_TRUE(other.Ok());
+    ASSERT_TRUE(port.OpenPort(&owner, other.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    EXPECT_TRUE(OthersCanLock(pty.SlavePath()));
+    EXPECT_FALSE(OthersCanLock(other.SlavePath()));
+    EXPECT_EQ(testing_support::ReadFile(lockDir.File(LockFileOf(other.SlavePath()))), PidText(getpid()));
+}
+
+// A lock file that someone else put in place of ours while we held the line is not ours to remove.
+TEST_F(SerialPortTest, ALockFileThatIsNoLongerOursStaysAtClose)
+{
+    OpenAndMonitor();
+    OtherProcess other;
+    ASSERT_TRUE(other.Ok());
+    testing_support::WriteFile(LockFile(), PidText(other.Pid()));
+    EXPECT_TRUE(port.RequestClose());
+    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(other.Pid()));
+}
+
+// A link to the device (as /dev/serial/by-id/... is) names the device's own lock file.
+TEST_F(SerialPortTest, ALinkToTheDeviceTakesTheDevicesLockFile)
+{
+    TempDir links("qel-serial-links");
+    const std::string link = links.File("meter");
+    ASSERT_EQ(symlink(pty.SlavePath().c_str(), link.c_str()), 0);
+    ASSERT_TRUE(port.OpenPort(&owner, link, 38400, 'N', 8, 1, kConsoleMask, 512));
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+    EXPECT_EQ(testing_support::ListFolder(lockDir.Path()).size(), 1u);
+    CSerialPort second;
+    EXPECT_FALSE(second.OpenPort(nullptr, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+}
+
+// Where no lock file can be made (a missing folder; a file outside /dev/), the flock still holds.
+TEST_F(SerialPortTest, WithoutALockFileTheFlockStillHolds)
+{
+    CSerialPort::SetLockFolder(lockDir.File("missing"));
+    OpenAndMonitor();
+    EXPECT_FALSE(OthersCanLock(pty.SlavePath()));
+    EXPECT_FALSE(testing_support::FileExists(lockDir.File("missing")));
+    ASSERT_TRUE(pty.Write("x"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "x"; }));
+
+    char path[] = "/tmp/qel-serial-file-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    CSerialPort::SetLockFolder(lockDir.Path());
+    {
+        CSerialPort file;
+        EXPECT_TRUE(file.OpenPort(nullptr, path, 38400, 'N', 8, 1, kConsoleMask, 512));
+        EXPECT_TRUE(testing_support::ListFolder(lockDir.Path()).empty());
+        EXPECT_FALSE(OthersCanLock(path));
+        EXPECT_FALSE(CSerialPort().OpenPort(nullptr, path, 38400, 'N', 8, 1, kConsoleMask, 512));
+    }
+    close(fd);
+    unlink(path);
 }
 
 }  // namespace
