@@ -6,12 +6,13 @@
 //     starts from the reply that ended the one before: no timer competes with the work); beside
 //     the line rate of 115200 baud and a bare condition-variable ping-pong (one synchronous
 //     hand-over between two threads);
-//  2. CPU per received byte: a stream of record frames that a child process writes into a
+//  2. CPU per received byte: a stream of record frames that another process writes into a
 //     pseudo-terminal, at 38400 and 115200 baud (the bytes of each millisecond written together,
 //     as a USB serial adapter hands them over) and unpaced, read by the console through its event
-//     loop and by a bare reader of the same stream (a loop on the main thread: poll, read of up to
-//     4096 bytes, nothing done with them, as cat does); CPU of the whole process (getrusage) and
-//     its context switches;
+//     loop, by the serial link alone (the same port and event loop, an owner that only counts the
+//     bytes) and by a bare reader of the same stream (a loop on the main thread: poll, read of up
+//     to 4096 bytes, nothing done with them, as cat does); CPU of the whole process (getrusage)
+//     and its context switches; beside a quiet shown window and empty hand-overs to it;
 //  3. a 127-record upload paced at 38400 baud against the wire time;
 //  4. the report's create and fill steps for 10, 127 and 1000 records, beside openpyxl doing the
 //     same work with the same cells on the same template (tools/openpyxl-report.py; its figures
@@ -160,8 +161,8 @@ private:
 };
 
 // The port's owner during the benchmark: hands every notification to the window, as the
-// console's own open does, and then watches for the end of a run, so that the next run starts
-// from the reply side.
+// console's own open does (unless told to keep them, to measure the serial link alone), and then
+// watches for the end of a run, so that the next run starts from the reply side.
 class ForwardingOwner : public ISerialOwner {
 public:
     enum class Watch { Nothing, UploadEnd, ByteCount };
@@ -169,7 +170,7 @@ public:
     explicit ForwardingOwner(CQELDlg& dlg) : m_dlg(dlg) {}
     LRESULT OnSerialNotify(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        const LRESULT result = m_dlg.OnSerialNotify(message, wParam, lParam);
+        const LRESULT result = toWindow ? m_dlg.OnSerialNotify(message, wParam, lParam) : 0;
         if (message == WM_SERIAL_BYTE) ++bytes;
         if (message == WM_SERIAL_RXFLAG) ++wakes;
         if (watch == Watch::UploadEnd && m_dlg.m_reportState == 1) {
@@ -190,6 +191,7 @@ public:
         watch = what;
     }
 
+    bool toWindow = true;
     size_t bytes = 0;
     size_t wakes = 0;  // one WM_SERIAL_RXFLAG after each hand-over of the port's bytes
     size_t target = 0;
@@ -618,7 +620,7 @@ int BenchApp::OnRun()
                         (after.switches - before.switches) / seconds);
         }
         for (const Rate& rate : rates) {
-            std::vector<StreamRun> consoleRuns, bareRuns;
+            std::vector<StreamRun> consoleRuns, linkRuns, bareRuns;
             ModalScript script(dlg);
             std::unique_ptr<StreamWriter> writer;
             Usage before;
@@ -639,6 +641,23 @@ int BenchApp::OnRun()
                                            owner.endUsage.mainThread - before.mainThread,
                                            owner.endUsage.switches - before.switches, owner.wakes});
                     complete = complete && dlg.m_listRecords->GetItemCount() == 127;
+                    script.Done();
+                });
+                // The same through the serial link and the event loop, the bytes counted only.
+                script.Add([&] {
+                    owner.toWindow = false;
+                    writer = std::make_unique<StreamWriter>(consolePty.master, rate.baud, kStreamRecords);
+                    owner.Expect(ForwardingOwner::Watch::ByteCount, stream.size(), &script);
+                    before = ProcessUsage();
+                    start = Clock::now();
+                    writer->Start();
+                });
+                script.Add([&] {
+                    writer.reset();
+                    owner.toWindow = true;
+                    linkRuns.push_back({Seconds(start, owner.end), owner.endUsage.cpu - before.cpu,
+                                        owner.endUsage.mainThread - before.mainThread,
+                                        owner.endUsage.switches - before.switches, owner.wakes});
                     script.Done();
                 });
                 script.Add([&] {
@@ -673,8 +692,10 @@ int BenchApp::OnRun()
             std::printf("CPU receiving %zu bytes of record frames, %s (%s):\n", stream.size(), rate.name,
                         complete ? "complete" : "INCOMPLETE");
             const double console = summary("console", consoleRuns);
+            const double link = summary("link alone", linkRuns);
             const double bare = summary("bare reader", bareRuns);
-            std::printf("  console / bare reader, CPU per byte: %.1f x\n", bare > 0 ? console / bare : 0.0);
+            std::printf("  CPU per byte against the bare reader: console %.1f x, serial link alone %.1f x\n",
+                        bare > 0 ? console / bare : 0.0, bare > 0 ? link / bare : 0.0);
         }
         if (!openLine(sim.DevicePath())) return 1;
     }
