@@ -1,15 +1,21 @@
 #include "serial/SerialPort.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 
@@ -126,7 +132,103 @@ bool BuildLineSettings(const std::string& text, termios& settings)
     return true;
 }
 
+// ---- the UUCP lock files
+
+std::mutex g_lockFolderMutex;
+std::string g_lockFolder = "/run/lock";
+
+// The lock file's name for a device: "LCK.." and the device's name below /dev/ with '/' turned
+// into '_' (LCK..ttyUSB0, LCK..pts_3), from the path the device's name resolves to, so that a
+// link such as /dev/serial/by-id/... names the same file. Empty for a file outside /dev/.
+std::string LockFileName(const std::string& devicePath)
+{
+    std::string path = devicePath;
+    if (char* resolved = ::realpath(devicePath.c_str(), nullptr)) {
+        path = resolved;
+        std::free(resolved);
+    }
+    const std::string dev = "/dev/";
+    if (path.compare(0, dev.size(), dev) != 0 || path.size() == dev.size()) return {};
+    std::string name = path.substr(dev.size());
+    std::replace(name.begin(), name.end(), '/', '_');
+    return "LCK.." + name;
+}
+
+// The process a lock file names: its ASCII process id ("%10d\n", blanks around it allowed). 0
+// when there is no such file; -1 when it cannot be read or says nothing else (a link, a folder, a
+// binary id, garbage): such a file locks nothing.
+pid_t LockFileOwner(const std::string& file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? 0 : -1;
+    struct stat info {};
+    char text[32] = {};
+    ssize_t got = -1;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (got <= 0) return -1;
+    const char* at = text;
+    while (*at == ' ' || *at == '\t') ++at;
+    const char* digits = at;
+    long long pid = 0;
+    while (*at >= '0' && *at <= '9' && at - digits < 10) pid = pid * 10 + (*at++ - '0');
+    if (at == digits || pid <= 0 || pid > INT_MAX) return -1;
+    while (*at == ' ' || *at == '\t' || *at == '\n' || *at == '\r') ++at;
+    if (at != text + got) return -1;
+    return static_cast<pid_t>(pid);
+}
+
+bool ProcessIsAlive(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+
+// Whether a lock file keeps this process from the device: it names a live process other than
+// this one.
+bool LockFileHeld(const std::string& file)
+{
+    const pid_t owner = LockFileOwner(file);
+    return owner > 0 && owner != ::getpid() && ProcessIsAlive(owner);
+}
+
+enum class LockFileResult { Taken, Held, None };
+
+// Makes the lock file with this process's id: written whole into a fresh temporary file of the
+// folder, then linked to the lock file's name, which fails when the name exists, so that no one
+// ever reads a half-written lock file. A stale file in the way (its process is gone, or it says
+// nothing readable) is removed first. None when the folder cannot take a lock file.
+LockFileResult TakeLockFile(const std::string& folder, const std::string& file)
+{
+    char content[16];
+    const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::string temporary = folder + "/LTMP.XXXXXX";
+        const int fd = ::mkstemp(temporary.data());
+        if (fd < 0) return LockFileResult::None;
+        const bool written = ::fchmod(fd, 0644) == 0 && ::write(fd, content, static_cast<size_t>(length)) == length;
+        ::close(fd);
+        const int linked = written ? ::link(temporary.c_str(), file.c_str()) : -1;
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        if (linked == 0) return LockFileResult::Taken;
+        if (!written || error != EEXIST) return LockFileResult::None;
+        if (LockFileHeld(file)) return LockFileResult::Held;
+        if (::unlink(file.c_str()) != 0 && errno != ENOENT) return LockFileResult::None;
+    }
+    // Someone keeps making the file again as soon as it is gone: it is theirs.
+    return LockFileHeld(file) ? LockFileResult::Held : LockFileResult::None;
+}
+
 }  // namespace
+
+void CSerialPort::SetLockFolder(const std::string& folder)
+{
+    std::lock_guard<std::mutex> lock(g_lockFolderMutex);
+    g_lockFolder = folder;
+}
+
+std::string CSerialPort::LockFolder()
+{
+    std::lock_guard<std::mutex> lock(g_lockFolderMutex);
+    return g_lockFolder;
+}
 
 CSerialPort::CSerialPort() : m_owner(std::make_shared<std::atomic<ISerialOwner*>>(nullptr))
 {
@@ -149,10 +251,15 @@ std::string CSerialPort::GetPortName() const { return m_portName; }
 void CSerialPort::ClosePortHandle()
 {
     const int fd = m_portHandle.exchange(-1);
-    if (fd >= 0) {
-        ::ioctl(fd, TIOCNXCL);  // give the line up for the next opener
-        ::close(fd);
-    }
+    if (fd < 0) return;
+    // The lock file goes while the device is still locked, and only while it is still ours.
+    if (!m_lockFile.empty() && LockFileOwner(m_lockFile) == ::getpid()) ::unlink(m_lockFile.c_str());
+    m_lockFile.clear();
+    // Give the line up for the next opener, also when a child process still holds a copy of
+    // the descriptor.
+    ::ioctl(fd, TIOCNXCL);
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
 }
 
 // Ends a monitor thread that is still alive. On the UI thread the wait runs queued calls, so a
@@ -162,8 +269,10 @@ void CSerialPort::JoinMonitor(bool runLeftovers)
     platform::UiDispatcher& ui = platform::Ui();
     const bool onUi = ui.IsUiThread();
     if (m_monitorAlive.load()) {
+        // Closing before the abort: a monitor released from a hand-over by the abort finds the
+        // line closing and reads nothing more into the buffer that the hand-over still uses.
+        if (m_reception) m_reception->closing = true;
         m_abort = true;
-        m_shutdownRequested = true;
         SignalEvent(m_shutdownEvent);
         ui.NotifyAbort();
         if (onUi) ui.WaitUntil([this] { return !m_monitorAlive.load(); });
@@ -183,12 +292,26 @@ BOOL CSerialPort::OpenPort(ISerialOwner* owner, const std::string& portPath, UIN
     m_waitEvents[0] = pollfd{m_shutdownEvent, POLLIN, 0};
     m_waitEvents[1] = pollfd{-1, POLLIN, 0};
     m_waitEvents[2] = pollfd{m_writeEvent, POLLIN, 0};
-    m_shutdownRequested = false;
     m_abort = false;
     m_portFailed = false;
     m_writeFailureShown = false;
 
     m_owner->store(owner);
+    // A fresh reception: a hand-over of the last open that is still queued keeps the old one.
+    m_reception = std::make_shared<Reception>();
+    m_reception->owner = m_owner;
+    m_reception->lParam = reinterpret_cast<LPARAM>(this);
+    static constexpr struct {
+        DWORD event;
+        UINT message;
+    } kTail[] = {{EV_CTS, WM_SERIAL_CTS},
+                 {EV_BREAK, WM_SERIAL_BREAK},
+                 {EV_ERR, WM_SERIAL_ERR},
+                 {EV_RING, WM_SERIAL_RING},
+                 {EV_RXFLAG, WM_SERIAL_RXFLAG}};
+    for (const auto& entry : kTail) {
+        if (eventMask & entry.event) m_reception->tail[m_reception->tailCount++] = entry.message;
+    }
     {
         std::lock_guard<std::mutex> frame(m_frameLock);
         m_writeBuffer = std::make_unique<char[]>(writeBufferSize);
@@ -209,9 +332,33 @@ BOOL CSerialPort::OpenPort(ISerialOwner* owner, const std::string& portPath, UIN
         char lineText[96];
         std::snprintf(lineText, sizeof lineText, "baud=%u parity=%c data=%u stop=%u", baud, parity, dataBits, stopBits);
 
+        // No sharing. A lock file of another live process refuses the device before it is even
+        // opened (opening a line may change its modem controls under the other's feet).
+        const std::string lockFolder = LockFolder();
+        const std::string lockName = LockFileName(portPath);
+        const std::string lockFile = lockName.empty() ? std::string() : lockFolder + "/" + lockName;
+        if (!lockFile.empty() && LockFileHeld(lockFile)) return FALSE;
+
         const int fd = ::open(portPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return FALSE;
-        ::ioctl(fd, TIOCEXCL);  // no sharing; a file that is no terminal does not care
+        // A program that opened the device before us and locked it; one that locks it later finds
+        // our lock. Only a lock held elsewhere refuses: a file that cannot be locked is no sign.
+        int locked;
+        while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {}
+        if (locked != 0 && errno == EWOULDBLOCK) {
+            ::close(fd);
+            return FALSE;
+        }
+        if (!lockFile.empty()) {
+            const LockFileResult taken = TakeLockFile(lockFolder, lockFile);
+            if (taken == LockFileResult::Held) {
+                ::flock(fd, LOCK_UN);
+                ::close(fd);
+                return FALSE;
+            }
+            if (taken == LockFileResult::Taken) m_lockFile = lockFile;
+        }
+        ::ioctl(fd, TIOCEXCL);  // later openers are kept out; a file that is no terminal does not care
         m_portHandle = fd;
         m_waitEvents[1].fd = fd;
 
@@ -275,8 +422,8 @@ BOOL CSerialPort::StartMonitor()
 
 BOOL CSerialPort::RequestClose()
 {
-    if (m_shutdownEvent < 0) return FALSE;
-    m_shutdownRequested = true;
+    if (m_shutdownEvent < 0 || !m_reception) return FALSE;
+    m_reception->closing = true;
     SignalEvent(m_shutdownEvent);
     return TRUE;
 }
@@ -318,6 +465,31 @@ void CSerialPort::ReportCommError(const char* call)
     platform::ShowMessageBox(nullptr, text, "Application Error", MB_OK | MB_ICONSTOP, &m_abort);
 }
 
+void CSerialPort::Reception::Deliver(std::size_t count, bool withTail) const
+{
+    const std::size_t total = count + (withTail ? tailCount : 0);
+    for (std::size_t k = 0; k < total; ++k) {
+        // A shutdown asked for while a notification ran ends the hand-over there: what follows
+        // would not have been read yet by a reader taking one byte at a time. The first goes in
+        // any case, as the byte that reader would have had in hand.
+        if (k > 0 && closing.load()) return;
+        ISerialOwner* target = owner->load();
+        if (target == nullptr) return;
+        if (k < count) {
+            target->OnSerialNotify(WM_SERIAL_BYTE, bytes[k], lParam);
+        } else {
+            target->OnSerialNotify(tail[k - count], 0, lParam);
+        }
+    }
+}
+
+bool CSerialPort::HandOver(std::size_t count, bool withTail)
+{
+    if (count == 0 && (!withTail || m_reception->tailCount == 0)) return true;
+    std::shared_ptr<const Reception> reception = m_reception;
+    return platform::Ui().Invoke([reception, count, withTail] { reception->Deliver(count, withTail); }, m_abort);
+}
+
 void CSerialPort::Notify(UINT message, WPARAM wParam)
 {
     auto owner = m_owner;
@@ -329,6 +501,22 @@ void CSerialPort::Notify(UINT message, WPARAM wParam)
         m_abort);
 }
 
+// Until the gathering time is over, or a shutdown or a write request comes.
+void CSerialPort::WaitWhileGathering(CSerialPort* port, std::chrono::steady_clock::time_point until)
+{
+    for (;;) {
+        const auto left = until - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero()) return;
+        const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec timeout{static_cast<time_t>(nanoseconds / 1000000000),
+                               static_cast<long>(nanoseconds % 1000000000)};
+        pollfd wake[2] = {{port->m_shutdownEvent, POLLIN, 0}, {port->m_writeEvent, POLLIN, 0}};
+        const int ready = ::ppoll(wake, 2, &timeout, nullptr);
+        if (ready < 0 && errno == EINTR) continue;
+        return;
+    }
+}
+
 UINT CSerialPort::MonitorThread(void* param)
 {
     auto* port = static_cast<CSerialPort*>(param);
@@ -336,7 +524,12 @@ UINT CSerialPort::MonitorThread(void* param)
 
     const DWORD mask = port->m_eventMask;
     const bool readsInput = (mask & (EV_RXCHAR | EV_RXFLAG)) != 0;
+    std::chrono::steady_clock::time_point gatheredUntil{};
     for (;;) {
+        // Bytes that keep coming are gathered for a while after each hand-over before the port
+        // is looked at again; a write request ends the gathering (the input is drained before a
+        // write), and so does a shutdown, which the wait below then takes first.
+        if (readsInput) WaitWhileGathering(port, gatheredUntil);
         std::array<pollfd, 3> events = port->m_waitEvents;
         const int fd = port->m_portHandle.load();
         // A port whose reads failed is not polled again: its hang-up would wake us forever.
@@ -363,18 +556,19 @@ UINT CSerialPort::MonitorThread(void* param)
 
         if (events[1].revents) {
             const short revents = events[1].revents;
-            if (readsInput && (revents & (POLLIN | POLLHUP | POLLERR))) ReadPendingBytes(port);
-            if ((revents & (POLLHUP | POLLERR | POLLNVAL)) && !port->m_portFailed.load() &&
-                !port->m_shutdownRequested.load()) {
+            const bool hangUp = (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+            // The bytes of the read that emptied the port go over together with the wake's
+            // notifications, in one hand-over; after a hang-up its box comes between the two.
+            std::size_t held = 0;
+            if (readsInput && (revents & (POLLIN | POLLHUP | POLLERR))) held = ReadPendingBytes(port, !hangUp);
+            if (hangUp && !port->m_portFailed.load() && !port->Closing()) {
                 port->m_portFailed = true;
                 errno = EIO;
                 port->ReportCommError("ReadFile()");
             }
-            if (mask & EV_CTS) port->Notify(WM_SERIAL_CTS);
-            if (mask & EV_BREAK) port->Notify(WM_SERIAL_BREAK);
-            if (mask & EV_ERR) port->Notify(WM_SERIAL_ERR);
-            if (mask & EV_RING) port->Notify(WM_SERIAL_RING);
-            if (mask & EV_RXFLAG) port->Notify(WM_SERIAL_RXFLAG);
+            port->HandOver(held, true);
+            // A read that emptied the port: more may be on the way.
+            if (held > 0) gatheredUntil = std::chrono::steady_clock::now() + kGatherTime;
             continue;
         }
 
@@ -382,33 +576,42 @@ UINT CSerialPort::MonitorThread(void* param)
     }
 }
 
-void CSerialPort::ReadPendingBytes(CSerialPort* port)
+std::size_t CSerialPort::ReadPendingBytes(CSerialPort* port, bool keepLast)
 {
     const bool deliver = (port->m_eventMask & EV_RXCHAR) != 0;
+    BYTE* const buffer = port->m_reception->bytes.data();
     for (;;) {
         // Once a shutdown is asked for, the bytes still arriving are not waited for.
-        if (port->m_shutdownRequested.load()) return;
-        unsigned char byte = 0;
+        if (port->Closing()) return 0;
         ssize_t got;
         int error = 0;
         {
             std::lock_guard<std::mutex> lock(port->m_lock);
             const int fd = port->m_portHandle.load();
-            if (fd < 0) return;
-            got = ::read(fd, &byte, 1);
+            if (fd < 0) return 0;
+            got = ::read(fd, buffer, kReadBufferSize);
             error = errno;
         }
-        if (got == 1) {
-            if (deliver) port->Notify(WM_SERIAL_BYTE, byte);
+        if (got > 0) {
+            const auto count = static_cast<std::size_t>(got);
+            // A read that did not fill the buffer took all the port held.
+            const bool emptied = count < kReadBufferSize;
+            if (!deliver) {
+                if (emptied && keepLast) return 0;
+                continue;
+            }
+            if (emptied && keepLast) return count;
+            // A hand-over given up may still run and read the buffer: nothing more is read into it.
+            if (!port->HandOver(count, false)) return 0;
             continue;
         }
         if (got < 0 && error == EINTR) continue;
-        if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) return;
+        if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) return 0;
         // End of file (the line hung up) or a failing device: reported once, then left alone.
         port->m_portFailed = true;
         errno = got == 0 ? EIO : error;
         port->ReportCommError("ReadFile()");
-        return;
+        return 0;
     }
 }
 

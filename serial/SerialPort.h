@@ -1,11 +1,13 @@
-// The serial link: one port device, configured raw, with one monitor thread that hands every
-// received byte to the owner on the UI thread and writes the single pending frame.
+// The serial link: one port device, configured raw and held exclusively, with one monitor thread
+// that hands the received bytes to the owner on the UI thread and writes the single pending frame.
 #pragma once
 #include <poll.h>
 #include <termios.h>
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -13,7 +15,10 @@
 
 #include "core/winapi.h"
 
-// Notifications, delivered synchronously on the UI thread (lParam: the CSerialPort).
+// Notifications, delivered synchronously on the UI thread (lParam: the CSerialPort). The bytes of
+// one read reach the owner in one hand-over, one WM_SERIAL_BYTE each, in the order received; the
+// monitor thread waits until the hand-over has run, so no byte is read while the owner handles one
+// (for example while it shows a box).
 constexpr UINT WM_SERIAL_BREAK = WM_USER + 1;
 constexpr UINT WM_SERIAL_CTS = WM_USER + 2;
 constexpr UINT WM_SERIAL_ERR = WM_USER + 4;
@@ -39,6 +44,15 @@ struct SerialTimeouts {
 
 class CSerialPort {
 public:
+    // The most one read takes: what a terminal's line discipline holds (its read buffer), about a
+    // second of the line at 38400 baud. Allocated once per OpenPort.
+    static constexpr std::size_t kReadBufferSize = 4096;
+    // While bytes keep coming, the monitor gathers them for this long after a hand-over before it
+    // reads again, so that a steady stream costs the UI thread at most 200 wake-ups a second (a
+    // frame of the meter takes 2.6 to 26 ms on a 38400-baud line); a byte after a quiet line is
+    // read at once.
+    static constexpr std::chrono::milliseconds kGatherTime{5};
+
     CSerialPort();
     virtual ~CSerialPort();
     CSerialPort(const CSerialPort&) = delete;
@@ -46,6 +60,10 @@ public:
 
     // Opens the device and configures the line. FALSE only when the device cannot be opened (no
     // box then); a configuration failure is shown in a box and the port still counts as open.
+    // The device is not shared: an exclusive flock taken without waiting and the UUCP lock file
+    // in LockFolder() ("LCK.." and the device's name below /dev/ with '/' as '_') are respected,
+    // the open is refused (FALSE) when another holds either, and both are held (the lock file
+    // where the folder is writable) until the port is closed; TIOCEXCL keeps later openers out.
     BOOL OpenPort(ISerialOwner* owner, const std::string& portPath, UINT baud, char parity, UINT dataBits,
                   UINT stopBits, DWORD eventMask, UINT writeBufferSize);
     BOOL StartMonitor();
@@ -66,9 +84,18 @@ public:
     // Notifications that run from now on reach nobody.
     void DetachOwner();
 
+    // The folder of the UUCP lock files for the whole process: "/run/lock" unless set otherwise.
+    static void SetLockFolder(const std::string& folder);
+    static std::string LockFolder();
+
     static UINT MonitorThread(void* param);
-    static void ReadPendingBytes(CSerialPort* port);
+    // Reads what the port holds, up to kReadBufferSize bytes a read, and hands each read's bytes
+    // over in one call. With keepLast, the bytes of the read that emptied the port are not handed
+    // over here: their count is returned, for the monitor to hand them over with the wake's
+    // notifications.
+    static std::size_t ReadPendingBytes(CSerialPort* port, bool keepLast = false);
     static void WritePending(CSerialPort* port);
+    static void WaitWhileGathering(CSerialPort* port, std::chrono::steady_clock::time_point until);
 
 private:
     int m_writeLength = 1;
@@ -92,15 +119,35 @@ private:
     DWORD m_eventMask = 0;
     UINT m_writeBufferSize = 0;
 
-    std::unique_ptr<char[]> m_sendBuffer;  // the frame being written, copied from m_writeBuffer
-    std::mutex m_frameLock;                // guards m_writeBuffer, m_writeLength, m_writePending and the write event
-    bool m_writePending = false;           // m_writeBuffer holds a frame not yet taken for writing
-    std::atomic<bool> m_shutdownRequested{false};
+    std::unique_ptr<char[]> m_sendBuffer;   // the frame being written, copied from m_writeBuffer
+    std::mutex m_frameLock;                 // guards m_writeBuffer, m_writeLength, m_writePending and the write event
+    bool m_writePending = false;            // m_writeBuffer holds a frame not yet taken for writing
     std::atomic<bool> m_abort{false};       // a UI thread waits for the monitor: give up notifications
     std::atomic<bool> m_portFailed{false};  // reading failed (hang-up): the port is not polled
     bool m_writeFailureShown = false;       // monitor thread only
+    std::string m_lockFile;                 // the UUCP lock file this object made; empty when none
 
+    // What the hand-overs of one OpenPort share. A hand-over whose wait was given up may run
+    // after the port is gone (or opened again), so it owns this; the monitor reads into the
+    // buffer only while no hand-over of it is outstanding.
+    struct Reception {
+        std::shared_ptr<std::atomic<ISerialOwner*>> owner;
+        LPARAM lParam = 0;
+        std::atomic<bool> closing{false};  // a shutdown was asked for: the line is not read any more
+        std::array<UINT, 5> tail{};        // the notifications after each wake, in order
+        std::size_t tailCount = 0;
+        std::array<BYTE, kReadBufferSize> bytes{};
+
+        // On the UI thread: the first count bytes, then the tail when asked.
+        void Deliver(std::size_t count, bool withTail) const;
+    };
+    std::shared_ptr<Reception> m_reception;
+
+    bool Closing() const { return m_reception && m_reception->closing.load(); }
     void Notify(UINT message, WPARAM wParam = 0);
+    // Hands the first count bytes of the read buffer (and the tail, when asked) to the owner in
+    // one call and waits until it has run; false when the wait was given up.
+    bool HandOver(std::size_t count, bool withTail);
     void JoinMonitor(bool runLeftovers);
     void ClosePortHandle();
 };

@@ -1,6 +1,7 @@
 // The serial link over pseudo-terminal pairs: the test holds the master side as the peer.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -25,13 +26,125 @@
 #include "core/ui_dispatcher.h"
 #include "serial/SerialPort.h"
 #include "tests/support/pty.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using testing_support::PtyPair;
+using testing_support::TempDir;
 
 constexpr DWORD kConsoleMask = EV_RXCHAR | EV_RXFLAG;
+constexpr size_t kRead = CSerialPort::kReadBufferSize;
+
+// The lock files of the whole test program go to a folder of its own: the machine's /run/lock is
+// left alone. The folder that was set when the program started is kept for the test of it.
+class LockFolderEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        startFolder = CSerialPort::LockFolder();
+        m_folder = std::make_unique<TempDir>("qel-serial-lock");
+        folder = m_folder->Path();
+        CSerialPort::SetLockFolder(folder);
+    }
+    void TearDown() override
+    {
+        CSerialPort::SetLockFolder(startFolder);
+        m_folder.reset();
+    }
+    static inline std::string startFolder;
+    static inline std::string folder;
+
+private:
+    std::unique_ptr<TempDir> m_folder;
+};
+
+[[maybe_unused]] ::testing::Environment* const g_lockFolders =
+    ::testing::AddGlobalTestEnvironment(new LockFolderEnvironment);
+
+// The lock file a device path names, worked out here on its own: below /dev/, '/' as '_'.
+std::string LockFileOf(const std::string& device)
+{
+    std::string name = device.substr(std::string("/dev/").size());
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return "LCK.." + name;
+}
+
+std::string PidText(pid_t pid)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(pid));
+    return text;
+}
+
+// Whether another open of the device can take an exclusive flock on it now.
+bool OthersCanLock(const std::string& device)
+{
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    close(fd);
+    return locked;
+}
+
+// A process of its own that stays alive until the test lets it go; when given a device, it holds
+// an exclusive flock on its own open of it meanwhile, as another serial program would.
+class OtherProcess {
+public:
+    explicit OtherProcess(const std::string& lockDevice = {})
+    {
+        int ready[2], go[2];
+        if (pipe(ready) != 0 || pipe(go) != 0) return;
+        const char* device = lockDevice.c_str();
+        const bool lock = !lockDevice.empty();
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(ready[0]);
+            close(go[1]);
+            char ok = 1;
+            if (lock) {
+                const int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
+                ok = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+            }
+            if (write(ready[1], &ok, 1) != 1) _exit(1);
+            char c;
+            while (read(go[0], &c, 1) < 0 && errno == EINTR) {}
+            _exit(0);
+        }
+        close(ready[1]);
+        close(go[0]);
+        m_go = go[1];
+        char ok = 0;
+        m_ok = m_pid > 0 && read(ready[0], &ok, 1) == 1 && ok == 1;
+        close(ready[0]);
+    }
+    ~OtherProcess() { Leave(); }
+    void Leave()
+    {
+        if (m_go >= 0) close(m_go);
+        m_go = -1;
+        if (m_pid > 0) waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+    bool Ok() const { return m_ok; }
+    pid_t Pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+    int m_go = -1;
+    bool m_ok = false;
+};
+
+// The id of a process that has ended.
+pid_t DeadPid()
+{
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
 
 struct Note {
     UINT message;
@@ -118,6 +231,37 @@ std::string FailureText(const std::string& call, int error, const std::string& p
            "\n";
 }
 
+// Counts the calls queued on the process's dispatcher: one for each hand-over of the monitor.
+class HandOverCounter {
+public:
+    HandOverCounter()
+    {
+        platform::Ui().SetWaker([this] { ++count; });
+    }
+    ~HandOverCounter() { platform::Ui().SetWaker(nullptr); }
+    std::atomic<size_t> count{0};
+};
+
+// A message-box service whose box stays up while the given code runs (the user reading it).
+class BoxWhileShown : public platform::IMessageBoxService {
+public:
+    explicit BoxWhileShown(std::function<void()> whileShown)
+        : m_whileShown(std::move(whileShown)), m_previous(platform::SetMessageBoxService(this))
+    {}
+    ~BoxWhileShown() override { platform::SetMessageBoxService(m_previous); }
+    int Show(const platform::MessageBoxRequest&) override
+    {
+        ++shown;
+        m_whileShown();
+        return IDOK;
+    }
+    int shown = 0;
+
+private:
+    std::function<void()> m_whileShown;
+    platform::IMessageBoxService* m_previous;
+};
+
 // Blocks until the process's dispatcher has a queued call, without running it.
 class QueuedCallWatch {
 public:
@@ -142,7 +286,12 @@ private:
 
 class SerialPortTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(pty.Ok()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(pty.Ok());
+        CSerialPort::SetLockFolder(lockDir.Path());
+    }
+    void TearDown() override { CSerialPort::SetLockFolder(LockFolderEnvironment::folder); }
 
     BOOL Open(DWORD mask = kConsoleMask, UINT writeBufferSize = 512)
     {
@@ -154,10 +303,30 @@ protected:
         ASSERT_TRUE(port.StartMonitor());
     }
     void Send(const std::string& frame) { port.QueueWrite(frame.data(), static_cast<int>(frame.size())); }
+    // A hook for bytes that must wait in the port together: in the notification of the first byte
+    // received, they are written to the peer, and it returns once the line (fd) holds them (as far
+    // as its line discipline holds bytes), so the next read takes them at once. Every later byte
+    // goes to onByte.
+    std::function<void(UINT, WPARAM)> PileUp(int fd, std::string bytes, std::function<void(WPARAM)> onByte = {})
+    {
+        auto piled = std::make_shared<bool>(false);
+        return [this, fd, bytes, onByte, piled](UINT message, WPARAM wParam) {
+            if (message != WM_SERIAL_BYTE) return;
+            if (!*piled) {
+                *piled = true;
+                ASSERT_TRUE(pty.Write(bytes));
+                ASSERT_TRUE(PtyPair::WaitInputPending(fd, std::min(bytes.size(), size_t{4000})));
+                return;
+            }
+            if (onByte) onByte(wParam);
+        };
+    }
     LPARAM Self() const { return reinterpret_cast<LPARAM>(&port); }
 
     // Declared first, destroyed last: boxes of the port's destruction are still recorded.
     platform::RecordingMessageBoxes boxes;
+    TempDir lockDir{"qel-serial-lock"};
+    std::string LockFile() const { return lockDir.File(LockFileOf(pty.SlavePath())); }
     PtyPair pty;
     RecordingOwner owner;
     CSerialPort port;
@@ -260,6 +429,155 @@ TEST_F(SerialPortTest, DetachedOwnerHearsNothing)
     EXPECT_EQ(PtyPair::InputPending(pty.SlaveFd()), 0u) << "the bytes were read";
     EXPECT_TRUE(owner.notes.empty());
 }
+
+// Bytes that wait in the port together are read together, at most a read buffer at a time, and
+// handed over in a few calls instead of one a byte; order holds within and across the reads.
+TEST_F(SerialPortTest, WaitingBytesComeInFewHandOversInOrder)
+{
+    // More than a read takes; no more than a pseudo-terminal takes while nobody reads it.
+    std::string block(2 * kRead + 123, '\0');
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    HandOverCounter handOvers;
+    OpenAndMonitor();
+    auto pileUp = PileUp(port.m_portHandle.load(), block);
+    owner.hook = [&](UINT message, WPARAM wParam) {
+        const bool first = owner.Bytes().size() == 1;
+        pileUp(message, wParam);
+        if (first && message == WM_SERIAL_BYTE) handOvers.count = 0;
+    };
+    ASSERT_TRUE(pty.Write("h"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes().size() == block.size() + 1 && owner.LastIs(WM_SERIAL_RXFLAG); }));
+    Settle();
+    EXPECT_EQ(owner.Bytes(), "h" + block);
+    EXPECT_GE(handOvers.count.load(), (block.size() + kRead - 1) / kRead) << "a read takes at most its buffer";
+    EXPECT_LE(handOvers.count.load(), 40u) << "not one hand-over a byte";
+    // Each wake's notification follows its bytes.
+    const size_t rxflags = owner.Count(WM_SERIAL_RXFLAG);
+    EXPECT_GE(rxflags, 2u);
+    EXPECT_LE(rxflags, handOvers.count.load() + 1);
+    for (size_t i = 1; i < owner.notes.size(); ++i) {
+        if (owner.notes[i].message == WM_SERIAL_RXFLAG) {
+            EXPECT_EQ(owner.notes[i - 1].message, WM_SERIAL_BYTE) << i;
+        }
+    }
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+// A reply that shows a box in the middle of a hand-over: while the box is up no byte is read
+// (what arrives stays in the port and nothing reaches the owner, although the box's own loop runs
+// queued calls); once it is closed, the rest of the hand-over and then the new bytes follow in
+// order.
+TEST_F(SerialPortTest, NoByteIsReadWhileABoxOfAReplyIsUp)
+{
+    OpenAndMonitor();
+    const int fd = port.m_portHandle.load();
+    size_t notesWhileUp = 0;
+    size_t waitingWhileUp = 0;
+    BoxWhileShown box([&] {
+        const size_t before = owner.notes.size();
+        ASSERT_TRUE(pty.Write("ef"));
+        ASSERT_TRUE(PtyPair::WaitInputPending(fd, 2));
+        Settle(200ms);
+        notesWhileUp = owner.notes.size() - before;
+        waitingWhileUp = PtyPair::InputPending(fd);
+    });
+    owner.hook = PileUp(fd, "ab!cd", [&](WPARAM byte) {
+        if (byte == '!') platform::ShowMessageBox(nullptr, "reply", "QEL", MB_OK);
+    });
+    ASSERT_TRUE(pty.Write("h"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "hab!cdef"; }));
+    EXPECT_EQ(box.shown, 1);
+    EXPECT_EQ(notesWhileUp, 0u);
+    EXPECT_EQ(waitingWhileUp, 2u) << "the bytes that came while the box was up were left in the port";
+    Settle();
+    EXPECT_EQ(owner.Bytes(), "hab!cdef");
+}
+
+// What a byte's handler does to the line in the middle of a hand-over: after a close, a detach or
+// the port's destruction nothing more is delivered (not the rest of that read, not its RXFLAG, not
+// what comes later), and a line opened again does not deliver the rest of the old read either; a
+// frame handed over there is written after every byte that waited, which are all delivered.
+enum class MidBatch { Close, Detach, Destroy, Write };
+
+struct MidBatchCase {
+    const char* name;
+    MidBatch action;
+    const char* delivered;  // what the owner gets of "h", then "abcXdef"
+};
+
+class SerialPortMidBatch : public SerialPortTest, public ::testing::WithParamInterface<MidBatchCase> {};
+
+TEST_P(SerialPortMidBatch, WhatTheHandlerOfAByteDoesTakesEffectAtOnce)
+{
+    const MidBatchCase& c = GetParam();
+    auto line = std::make_unique<CSerialPort>();
+    ASSERT_TRUE(line->OpenPort(&owner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    ASSERT_TRUE(line->StartMonitor());
+    const int fd = line->m_portHandle.load();
+    owner.hook = PileUp(fd, "abcXdef", [&](WPARAM byte) {
+        if (byte != 'X') return;
+        switch (c.action) {
+        case MidBatch::Close: line->RequestClose(); break;
+        case MidBatch::Detach: line->DetachOwner(); break;
+        case MidBatch::Destroy: line.reset(); break;
+        case MidBatch::Write: line->QueueWrite("W", 1); break;
+        }
+    });
+    ASSERT_TRUE(pty.Write("h"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == c.delivered; }));
+    Settle();
+    ASSERT_TRUE(pty.Write("zz"));
+    Settle();
+    switch (c.action) {
+    case MidBatch::Close: {
+        EXPECT_EQ(owner.Bytes(), c.delivered);
+        EXPECT_TRUE(owner.LastIs(WM_SERIAL_BYTE)) << "no RXFLAG after a close either";
+        ASSERT_TRUE(Pump([&] { return line->m_portHandle.load() == -1; }));
+        // The same line again: only what comes now arrives.
+        owner.notes.clear();
+        owner.hook = nullptr;
+        ASSERT_TRUE(line->OpenPort(&owner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+        ASSERT_TRUE(line->StartMonitor());
+        ASSERT_TRUE(pty.Write("new"));
+        ASSERT_TRUE(Pump([&] { return owner.Bytes().size() >= 3; }));
+        Settle();
+        EXPECT_EQ(owner.Bytes(), "new");
+        break;
+    }
+    case MidBatch::Detach:
+        EXPECT_EQ(owner.Bytes(), c.delivered);
+        EXPECT_TRUE(owner.LastIs(WM_SERIAL_BYTE));
+        EXPECT_EQ(PtyPair::InputPending(fd), 0u) << "the line is still read";
+        break;
+    case MidBatch::Destroy:
+        EXPECT_EQ(owner.Bytes(), c.delivered);
+        EXPECT_TRUE(owner.LastIs(WM_SERIAL_BYTE));
+        EXPECT_EQ(fcntl(fd, F_GETFD), -1) << "the line was closed";
+        break;
+    case MidBatch::Write: {
+        EXPECT_EQ(ReadPeer(pty, 1), "W");
+        ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1 && owner.Bytes().size() == 10; }));
+        std::string beforeTxdone;
+        for (const Note& note : owner.notes) {
+            if (note.message == WM_SERIAL_TXDONE) break;
+            if (note.message == WM_SERIAL_BYTE) beforeTxdone += static_cast<char>(note.wParam);
+        }
+        EXPECT_EQ(beforeTxdone, c.delivered) << "every byte that waited came before the write";
+        EXPECT_EQ(owner.Bytes(), std::string(c.delivered) + "zz");
+        break;
+    }
+    }
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, SerialPortMidBatch,
+                         ::testing::Values(MidBatchCase{"Close", MidBatch::Close, "habcX"},
+                                           MidBatchCase{"Detach", MidBatch::Detach, "habcX"},
+                                           MidBatchCase{"Destroy", MidBatch::Destroy, "habcX"},
+                                           MidBatchCase{"Write", MidBatch::Write, "habcXdef"}),
+                         [](const ::testing::TestParamInfo<MidBatchCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // ---- line settings ----
 
@@ -781,8 +1099,10 @@ TEST_P(SerialPortNotATerminal, OneGetCommStateBoxAndStillOpen)
 }
 
 INSTANTIATE_TEST_SUITE_P(All, SerialPortNotATerminal,
+                         // Each case a device of its own: the open locks it, and the cases may run
+                         // side by side.
                          ::testing::Values("/dev/null", std::string(),  // empty: a fresh regular file
-                                           "/dev" + std::string(200, '/') + "null"));
+                                           "/dev" + std::string(200, '/') + "zero"));
 
 struct BadLineCase {
     const char* name;
@@ -885,6 +1205,26 @@ int OpenAsAnotherUser(const std::string& path)
     return WEXITSTATUS(status);
 }
 
+// The peer hangs up while a byte of a read is handled: the rest of that read is delivered, then
+// one box, and the dead line is left alone.
+TEST_F(SerialPortTest, HangUpInTheMiddleOfAHandOver)
+{
+    OpenAndMonitor();
+    owner.hook = PileUp(port.m_portHandle.load(), "abcXdef", [&](WPARAM byte) {
+        if (byte == 'X') pty.CloseMaster();
+    });
+    ASSERT_TRUE(pty.Write("h"));
+    ASSERT_TRUE(Pump([&] { return boxes.Count() == 1; }));
+    EXPECT_EQ(owner.Bytes(), "habcXdef") << "what was read before the hang-up is delivered";
+    EXPECT_EQ(boxes.Last().text, FailureText("ReadFile()", EIO, pty.SlavePath()));
+    const double before = ProcessCpuMilliseconds();
+    Settle(400ms);
+    EXPECT_LT(ProcessCpuMilliseconds() - before, 200.0) << "the monitor keeps waking on the dead line";
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_TRUE(port.RequestClose());
+    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+}
+
 TEST_F(SerialPortTest, LineIsExclusiveWhileOpenAndGivenUpOnClose)
 {
     ASSERT_TRUE(Open());
@@ -893,6 +1233,220 @@ TEST_F(SerialPortTest, LineIsExclusiveWhileOpenAndGivenUpOnClose)
     ASSERT_TRUE(port.StartMonitor());
     ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
     EXPECT_EQ(OpenAsAnotherUser(pty.SlavePath()), 1) << "closing gives the line up";
+}
+
+// ---- sharing the line with other programs ----
+
+TEST(SerialPortLockFolder, RunLockUnlessSetOtherwise)
+{
+    EXPECT_EQ(LockFolderEnvironment::startFolder, "/run/lock");
+    const std::string folder = CSerialPort::LockFolder();
+    CSerialPort::SetLockFolder("/somewhere/else");
+    EXPECT_EQ(CSerialPort::LockFolder(), "/somewhere/else");
+    CSerialPort::SetLockFolder(folder);
+}
+
+// Another program that holds the line already: the open is refused (what the console shows as
+// the cannot-open message), the line is not touched, nothing is delivered, and the other's lock
+// file is left as it was.
+enum class Holder { FlockOfAnotherProcess, FlockOfAnotherOpenHere, LockFileOfALiveProcess };
+
+class SerialPortHeld : public SerialPortTest, public ::testing::WithParamInterface<Holder> {};
+
+TEST_P(SerialPortHeld, OpenIsRefused)
+{
+    std::unique_ptr<OtherProcess> other;
+    int ownOpen = -1;
+    switch (GetParam()) {
+    case Holder::FlockOfAnotherProcess: other = std::make_unique<OtherProcess>(pty.SlavePath()); break;
+    case Holder::FlockOfAnotherOpenHere:
+        ownOpen = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_EQ(flock(ownOpen, LOCK_EX | LOCK_NB), 0);
+        break;
+    case Holder::LockFileOfALiveProcess:
+        other = std::make_unique<OtherProcess>();
+        testing_support::WriteFile(LockFile(), PidText(other->Pid()));
+        break;
+    }
+    if (other) {
+        ASSERT_TRUE(other->Ok());
+    }
+    const std::string lockFileBefore =
+        testing_support::FileExists(LockFile()) ? testing_support::ReadFile(LockFile()) : "";
+
+    EXPECT_FALSE(Open());
+    EXPECT_EQ(port.m_portHandle.load(), -1);
+    EXPECT_EQ(boxes.Count(), 0u);
+    port.StartMonitor();
+    ASSERT_TRUE(pty.Write("reply"));
+    Settle(300ms);
+    EXPECT_TRUE(owner.notes.empty());
+    EXPECT_EQ(PtyPair::InputPending(pty.SlaveFd()), 5u) << "the line was not read";
+    if (lockFileBefore.empty()) {
+        EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    } else {
+        EXPECT_EQ(testing_support::ReadFile(LockFile()), lockFileBefore);
+    }
+
+    // Once the other lets go, the line opens.
+    if (other) other->Leave();
+    if (ownOpen >= 0) close(ownOpen);
+    if (GetParam() == Holder::LockFileOfALiveProcess) {
+        // Its process is gone: the file it left is stale now.
+        EXPECT_TRUE(testing_support::FileExists(LockFile()));
+    }
+    EXPECT_TRUE(port.RequestClose());
+    EXPECT_TRUE(Open());
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+}
+
+INSTANTIATE_TEST_SUITE_P(All, SerialPortHeld,
+                         ::testing::Values(Holder::FlockOfAnotherProcess, Holder::FlockOfAnotherOpenHere,
+                                           Holder::LockFileOfALiveProcess));
+
+// A lock file that locks nothing is removed and made again with our id.
+struct StaleCase {
+    const char* name;
+    std::function<void(const std::string& file)> make;
+    bool removable = true;  // else it stays, no lock file is made, and the flock alone holds
+};
+
+class SerialPortStaleLock : public SerialPortTest, public ::testing::WithParamInterface<StaleCase> {};
+
+TEST_P(SerialPortStaleLock, IsTakenAndRewritten)
+{
+    GetParam().make(LockFile());
+    OpenAndMonitor();
+    struct stat info {};
+    ASSERT_EQ(lstat(LockFile().c_str(), &info), 0);
+    EXPECT_EQ(S_ISREG(info.st_mode), GetParam().removable);
+    if (GetParam().removable) {
+        EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+    }
+    if (testing_support::FileExists(LockFile() + ".target")) {
+        EXPECT_EQ(testing_support::ReadFile(LockFile() + ".target"), PidText(1)) << "what a link led to is left alone";
+    }
+    EXPECT_FALSE(OthersCanLock(pty.SlavePath()));
+    ASSERT_TRUE(pty.Write("ok"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "ok"; }));
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, SerialPortStaleLock,
+    ::testing::Values(
+        StaleCase{"DeadProcess", [](const std::string& f) { testing_support::WriteFile(f, PidText(DeadPid())); }},
+        StaleCase{"DeadProcessBareNumber",
+                  [](const std::string& f) { testing_support::WriteFile(f, std::to_string(DeadPid())); }},
+        StaleCase{"OurOwnLeftOver", [](const std::string& f) { testing_support::WriteFile(f, PidText(getpid())); }},
+        StaleCase{"Empty", [](const std::string& f) { testing_support::WriteFile(f, ""); }},
+        StaleCase{"Garbage", [](const std::string& f) { testing_support::WriteFile(f, "locked by me\n"); }},
+        StaleCase{"Zero", [](const std::string& f) { testing_support::WriteFile(f, "         0\n"); }},
+        StaleCase{"Negative", [](const std::string& f) { testing_support::WriteFile(f, "-1\n"); }},
+        StaleCase{"TooLarge", [](const std::string& f) { testing_support::WriteFile(f, "99999999999\n"); }},
+        StaleCase{"NumberThenGarbage", [](const std::string& f) { testing_support::WriteFile(f, "1 2\n"); }},
+        StaleCase{"BinaryId",
+                  [](const std::string& f) {
+                      const int pid = 1;  // alive, but not in the text form
+                      testing_support::WriteFile(f, std::string(reinterpret_cast<const char*>(&pid), sizeof pid));
+                  }},
+        StaleCase{"LinkToAFileOfALiveProcess",
+                  [](const std::string& f) {
+                      // A link planted in the folder: not followed, and only the link is removed.
+                      const std::string target = f + ".target";
+                      testing_support::WriteFile(target, PidText(1));
+                      ASSERT_EQ(symlink(target.c_str(), f.c_str()), 0);
+                  }},
+        StaleCase{"Folder", [](const std::string& f) { ASSERT_EQ(mkdir(f.c_str(), 0755), 0); }, false}),
+    [](const ::testing::TestParamInfo<StaleCase>& info) { return std::string(info.param.name); });
+
+// While we hold the line, a later opener finds it locked both ways; once closed, both are gone and
+// the line opens again, also from the same object, also without a close in between.
+TEST_F(SerialPortTest, HeldWhileOpenAndGivenUpOnClose)
+{
+    OpenAndMonitor();
+    EXPECT_FALSE(OthersCanLock(pty.SlavePath()));
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+    {
+        CSerialPort second;
+        RecordingOwner secondOwner;
+        EXPECT_FALSE(second.OpenPort(&secondOwner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+        EXPECT_EQ(second.m_portHandle.load(), -1);
+    }
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid())) << "the refused opener left our lock file";
+
+    EXPECT_TRUE(port.RequestClose());
+    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    EXPECT_TRUE(OthersCanLock(pty.SlavePath()));
+
+    // Opened twice in a row, the second time without a close.
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(port.StartMonitor());
+    EXPECT_FALSE(OthersCanLock(pty.SlavePath()));
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+    ASSERT_TRUE(pty.Write("again"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "again"; }));
+
+    // Another line: the first one is given up.
+    PtyPair other;
+    ASSERT_TRUE(other.Ok());
+    ASSERT_TRUE(port.OpenPort(&owner, other.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    EXPECT_TRUE(OthersCanLock(pty.SlavePath()));
+    EXPECT_FALSE(OthersCanLock(other.SlavePath()));
+    EXPECT_EQ(testing_support::ReadFile(lockDir.File(LockFileOf(other.SlavePath()))), PidText(getpid()));
+}
+
+// A lock file that someone else put in place of ours while we held the line is not ours to remove.
+TEST_F(SerialPortTest, ALockFileThatIsNoLongerOursStaysAtClose)
+{
+    OpenAndMonitor();
+    OtherProcess other;
+    ASSERT_TRUE(other.Ok());
+    testing_support::WriteFile(LockFile(), PidText(other.Pid()));
+    EXPECT_TRUE(port.RequestClose());
+    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(other.Pid()));
+}
+
+// A link to the device (as /dev/serial/by-id/... is) names the device's own lock file.
+TEST_F(SerialPortTest, ALinkToTheDeviceTakesTheDevicesLockFile)
+{
+    TempDir links("qel-serial-links");
+    const std::string link = links.File("meter");
+    ASSERT_EQ(symlink(pty.SlavePath().c_str(), link.c_str()), 0);
+    ASSERT_TRUE(port.OpenPort(&owner, link, 38400, 'N', 8, 1, kConsoleMask, 512));
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+    EXPECT_EQ(testing_support::ListFolder(lockDir.Path()).size(), 1u);
+    CSerialPort second;
+    EXPECT_FALSE(second.OpenPort(nullptr, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+}
+
+// Where no lock file can be made (a missing folder; a file outside /dev/), the flock still holds.
+TEST_F(SerialPortTest, WithoutALockFileTheFlockStillHolds)
+{
+    CSerialPort::SetLockFolder(lockDir.File("missing"));
+    OpenAndMonitor();
+    EXPECT_FALSE(OthersCanLock(pty.SlavePath()));
+    EXPECT_FALSE(testing_support::FileExists(lockDir.File("missing")));
+    ASSERT_TRUE(pty.Write("x"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "x"; }));
+
+    char path[] = "/tmp/qel-serial-file-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    CSerialPort::SetLockFolder(lockDir.Path());
+    {
+        CSerialPort file;
+        EXPECT_TRUE(file.OpenPort(nullptr, path, 38400, 'N', 8, 1, kConsoleMask, 512));
+        EXPECT_TRUE(testing_support::ListFolder(lockDir.Path()).empty());
+        EXPECT_FALSE(OthersCanLock(path));
+        EXPECT_FALSE(CSerialPort().OpenPort(nullptr, path, 38400, 'N', 8, 1, kConsoleMask, 512));
+    }
+    close(fd);
+    unlink(path);
 }
 
 }  // namespace
