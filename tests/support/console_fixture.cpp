@@ -69,6 +69,9 @@ ConsoleHarness::ConsoleHarness(const ConsoleOptions& options)
         WriteFile(m_dir.File("savemode.xlsx"), ReadFile(std::string(QEL_SOURCE_DIR) + "/data/savemode.xlsx"));
     }
     if (options.withOutputDir) mkdir(m_dir.File("savefile").c_str(), 0755);
+    // The ports' lock files go to a folder of the test's own, never the machine's.
+    m_oldLockFolder = CSerialPort::LockFolder();
+    CSerialPort::SetLockFolder(m_lockDir.Path());
     char buf[4096];
     m_oldCwd = getcwd(buf, sizeof buf) != nullptr ? buf : "/";
     if (chdir(m_dir.Path().c_str()) != 0) ADD_FAILURE() << "cannot enter " << m_dir.Path();
@@ -80,6 +83,7 @@ ConsoleHarness::~ConsoleHarness()
 {
     m_dlg.reset();
     platform::Ui().RunPending();
+    CSerialPort::SetLockFolder(m_oldLockFolder);
     if (chdir(m_oldCwd.c_str()) != 0) {}
 }
 

@@ -61,7 +61,9 @@ public:
 
 private:
     TempDir m_dir;
+    TempDir m_lockDir;  // the ports' lock files
     std::string m_oldCwd;
+    std::string m_oldLockFolder;
     platform::RecordingMessageBoxes m_boxes;
     platform::RecordingOpener m_opener;
     std::unique_ptr<CQELDlg> m_dlg;

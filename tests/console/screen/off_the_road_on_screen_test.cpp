@@ -2,8 +2,11 @@
 // port typed into the port field, Space pressed again on UPLOAD DATA, an upload whose report
 // fails and is tried again once the template is back, a meter that never answers. Each ends in
 // one clear box or none, and a way on without a restart. The boxes are the program's real ones.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -243,6 +246,107 @@ TEST_F(OffTheRoad, CloseComEndsAnUploadThatTheMeterNeverAnswers)
     EXPECT_EQ(Dlg().m_listRecords->GetItemCount(), 2);
     EXPECT_EQ(errors.Warnings(), std::vector<std::string>{});
 }
+
+// A port that another program holds is not opened and shared: OPEN COM says it cannot open it,
+// whether the other program holds the line's lock (a terminal program) or the lock file that
+// names it. Once the other program has let go, OPEN COM opens it, and while the console holds it
+// another program is kept out in turn: the line's lock is taken and the lock file names us.
+enum class Holder { LineLock, LockFile };
+
+class HeldPort : public OffTheRoad, public ::testing::WithParamInterface<Holder> {
+protected:
+    // The other program's hold on the line: an open descriptor with the line's lock, or a lock
+    // file naming a live process (this one's parent). Returns whether it is held.
+    bool Hold(const std::string& path)
+    {
+        if (GetParam() == Holder::LockFile) {
+            char text[16];
+            std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getppid()));
+            WriteFile(LockFile(path), text);
+            return FileExists(LockFile(path));
+        }
+        holder = LockLine(path);
+        return holder >= 0;
+    }
+    void LetGo(const std::string& path)
+    {
+        if (holder >= 0) ::close(holder);
+        holder = -1;
+        ::unlink(LockFile(path).c_str());
+    }
+    // The line's lock as a program started now would try to take it; -1 when it is held.
+    static int LockLine(const std::string& path)
+    {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+    static std::string LockFile(const std::string& path)
+    {
+        std::string name = path.substr(std::string("/dev/").size());
+        for (char& c : name)
+            if (c == '/') c = '_';
+        return CSerialPort::LockFolder() + "/LCK.." + name;
+    }
+    void TearDown() override
+    {
+        if (holder >= 0) ::close(holder);
+        OffTheRoad::TearDown();
+    }
+    int holder = -1;
+};
+
+TEST_P(HeldPort, IsNotOpenedUntilTheOtherProgramLetsGo)
+{
+    StderrCapture errors;
+    meter_sim::MeterSimulator sim;
+    const std::string path = sim.DevicePath();
+    platform::SerialPortScanRoots().extra = {path};
+    ASSERT_TRUE(Hold(path));  // the other program, there first
+    bool keptOut = false;
+    std::string lockFileText;
+
+    InputRoad road;
+    Pick(road, 0, 1);
+    road.Then("click OPEN COM", nullptr, [&] { ClickWindow(Item(IDC_OPEN_COM)); });
+    ClickOk(road, "click OK in the box that says the port cannot be opened");
+    road.Then(
+        "the other program lets go; click OPEN COM",
+        [&] { return !BoxShown() && !Dlg().m_portOpened && Value(IDC_OPEN_COM) == "OPEN COM"; },
+        [&] {
+            LetGo(path);
+            ClickWindow(Item(IDC_OPEN_COM));
+        });
+    road.Then(
+        "click CONNECT", [&] { return Dlg().m_portOpened && Value(IDC_OPEN_COM) == "CLOSE COM"; },
+        [&] {
+            const int late = LockLine(path);  // a terminal program started now
+            keptOut = late < 0;
+            if (late >= 0) ::close(late);
+            lockFileText = FileExists(LockFile(path)) ? ReadFile(LockFile(path)) : "";
+            ClickWindow(Item(IDC_CONNECT));
+        });
+    ClickOk(road, "click OK in the box that says connected");
+    road.Then(
+        "click EXIT", [] { return !BoxShown(); }, [&] { ClickWindow(Item(IDC_EXIT)); });
+    Walk(road, 60000);
+
+    EXPECT_TRUE(road.Finished());
+    EXPECT_EQ(seen, (std::vector<std::string>{"COM CANN'T OPEN!", "CONNECT SUCESS!"}));
+    EXPECT_TRUE(keptOut);
+    char ours[16];
+    std::snprintf(ours, sizeof ours, "%10d\n", static_cast<int>(::getpid()));
+    EXPECT_EQ(lockFileText, ours);
+    EXPECT_EQ(errors.Warnings(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(OffTheRoad, HeldPort, ::testing::Values(Holder::LineLock, Holder::LockFile),
+                         [](const ::testing::TestParamInfo<Holder>& info) {
+                             return info.param == Holder::LineLock ? "ByTheLinesLock" : "ByALockFile";
+                         });
 
 // A report that no application opens: one box names the saved report's full path, and UPLOAD
 // DATA is enabled again.
