@@ -189,9 +189,23 @@ wxFont ReportList::GetListFont() const { return GetFont(); }
 
 // ---- geometry ----
 
-int ReportList::RowHeight() const { return std::max(1, GetCharHeight() + 4); }
+bool ReportList::SetFont(const wxFont& font)
+{
+    m_charHeight = -1;
+    return wxScrolledCanvas::SetFont(font);
+}
 
-int ReportList::HeaderHeight() const { return GetCharHeight() + 8; }
+// Measuring makes a device context and a text layout: a row inserted for every record of an
+// upload must not pay for that.
+int ReportList::CharHeight() const
+{
+    if (m_charHeight < 0) m_charHeight = GetCharHeight();
+    return m_charHeight;
+}
+
+int ReportList::RowHeight() const { return std::max(1, CharHeight() + 4); }
+
+int ReportList::HeaderHeight() const { return CharHeight() + 8; }
 
 int ReportList::TotalColumnWidth() const
 {

@@ -53,6 +53,8 @@ public:
     unsigned GetExtendedStyle() const;
     void SetListFont(const wxFont& font, bool redraw = true);
     wxFont GetListFont() const;
+    // Any change of the font (also the window's own SetFont) is seen by the rows' height.
+    bool SetFont(const wxFont& font) override;
 
     // Geometry, in client coordinates of the scrolled list (for derived lists that select cells).
     // GetSubItemRect: the cell's bounds, an empty rectangle when there is no such row or column.
@@ -70,6 +72,7 @@ protected:
     std::vector<std::vector<std::string>> m_rows;  // [row][subitem]
     wxColour m_bk = *wxWHITE;
     unsigned m_exStyle = 0;
+    mutable int m_charHeight = -1;  // -1: not measured for the current font
 
     // Painting stages; a derived list draws cells its own way by overriding them. PaintList (the
     // whole paint) fills the background, calls PaintCell for every visible cell (clipped to the
@@ -86,6 +89,7 @@ protected:
     void UpdateVirtualSize();
 
 private:
+    int CharHeight() const;  // of the list font, measured once per font
     int DefaultColumnWidth(const std::string& heading) const;
     void OnPaint(wxPaintEvent& event);
 };
