@@ -61,6 +61,21 @@ protected:
             h.Feed(RecordReply(r));
         }
     }
+    // The meter ends an upload with records, as after an upload click; the report timer's ticks
+    // are then given by hand.
+    static void EndUpload(ConsoleHarness& h)
+    {
+        h.Dlg().EnableDlgItem(IDC_UPLOAD, false);
+        h.Feed(Reply(0x39, {1}));
+        h.Dlg().KillTimer(IDT_REPORT);
+    }
+    // One tick of the report timer, given by hand while the timer runs; returns the bar's position.
+    static int Tick(ConsoleHarness& h)
+    {
+        h.Dlg().SetTimer(IDT_REPORT, 1000);
+        h.Call([&] { h.Dlg().OnTimer(IDT_REPORT); });
+        return h.Dlg().m_progressPos;
+    }
     static std::string OnlyReport(const ConsoleHarness& h)
     {
         auto files = ListFolder(h.Folder().File("savefile"));
@@ -238,16 +253,10 @@ TEST_F(Report, AFailedReportStepEndsTheCycleAndTheNextUploadMakesTheReport)
             });
         }
         FeedRecords(h, 2);
-        d.EnableDlgItem(IDC_UPLOAD, false);
-        h.Feed(Reply(0x39, {1}));
-        d.KillTimer(IDT_REPORT);  // ticks by hand, while the test says the timer runs
-        std::vector<int> bars;
-        for (int tick = 0; tick < 2; ++tick) {
-            d.SetTimer(IDT_REPORT, 1000);
-            h.Call([&] { d.OnTimer(IDT_REPORT); });
-            bars.push_back(d.m_progressPos);
-        }
-        EXPECT_EQ(bars, (std::vector<int>{85, 0}));
+        EndUpload(h);
+        const int first = Tick(h);
+        EXPECT_EQ(first, 85);
+        EXPECT_EQ(Tick(h), 0);
         ASSERT_EQ(h.Boxes().Count(), 1u);
         if (failure == Failure::ApplicationCannotStart) {
             EXPECT_EQ(h.Boxes().Last().text, "无法创建Excel应用!");
@@ -271,13 +280,8 @@ TEST_F(Report, AFailedReportStepEndsTheCycleAndTheNextUploadMakesTheReport)
             ::unlink(output.c_str());
             ::mkdir(output.c_str(), 0755);
         }
-        d.EnableDlgItem(IDC_UPLOAD, false);
-        h.Feed(Reply(0x39, {1}));
-        d.KillTimer(IDT_REPORT);
-        for (int tick = 0; tick < 3; ++tick) {
-            d.SetTimer(IDT_REPORT, 1000);
-            h.Call([&] { d.OnTimer(IDT_REPORT); });
-        }
+        EndUpload(h);
+        for (int tick = 0; tick < 3; ++tick) Tick(h);
         EXPECT_EQ(h.Boxes().Count(), 1u);
         EXPECT_EQ(d.m_progressPos, 100);
         EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
@@ -293,17 +297,14 @@ TEST_F(Report, AFillStepThatCannotStartEndsTheCycleAtZero)
     ConsoleHarness h;
     CQELDlg& d = h.Dlg();
     FeedRecords(h, 1);
-    d.EnableDlgItem(IDC_UPLOAD, false);
-    h.Feed(Reply(0x39, {1}));
-    d.KillTimer(IDT_REPORT);
-    for (int tick = 0; tick < 2; ++tick) h.Call([&] { d.OnTimer(IDT_REPORT); });
+    EndUpload(h);
+    for (int tick = 0; tick < 2; ++tick) Tick(h);
     ASSERT_EQ(d.m_reportState, 4);
     platform::RegisterClassObject("Excel.Application", [](platform::IDispatch** out) {
         *out = nullptr;
         return platform::CO_E_SERVER_EXEC_FAILURE;
     });
-    d.SetTimer(IDT_REPORT, 1000);
-    h.Call([&] { d.OnTimer(IDT_REPORT); });
+    Tick(h);
     ASSERT_EQ(h.Boxes().Count(), 1u);
     EXPECT_EQ(h.Boxes().Last().caption, "Varo");
     EXPECT_EQ(d.m_progressPos, 0);
@@ -321,13 +322,8 @@ TEST_F(Report, AReportNothingOpensIsNamedInTheBoxAndTheCycleEnds)
     h.Opener().reason = "no application is registered for files of the type "
                         "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
     FeedRecords(h, 2);
-    d.EnableDlgItem(IDC_UPLOAD, false);
-    h.Feed(Reply(0x39, {1}));
-    d.KillTimer(IDT_REPORT);
-    for (int tick = 0; tick < 3; ++tick) {
-        d.SetTimer(IDT_REPORT, 1000);
-        h.Call([&] { d.OnTimer(IDT_REPORT); });
-    }
+    EndUpload(h);
+    for (int tick = 0; tick < 3; ++tick) Tick(h);
     const std::string report = OnlyReport(h);
     ASSERT_FALSE(report.empty());
     ASSERT_EQ(h.Boxes().Count(), 1u);

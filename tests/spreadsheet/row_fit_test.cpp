@@ -89,22 +89,12 @@ protected:
     static void WriteSheetPackage(const std::string& path, const std::string& cols, const std::string& rows,
                                   const std::string& merges)
     {
-        WritePackage(
-            path,
-            {{"[Content_Types].xml", "<Types/>"},
-             {"_rels/.rels",
-              "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" Target=\"xl/workbook.xml\"/>"
-              "</Relationships>"},
-             {"xl/workbook.xml",
-              "<workbook xmlns:r=\"rel\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-             {"xl/_rels/workbook.xml.rels",
-              "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-              "<Relationship Id=\"rId2\" Type=\"x/styles\" Target=\"styles.xml\"/></Relationships>"},
-             {"xl/styles.xml", "<styleSheet><fonts><font><sz val=\"11\"/></font><font><sz val=\"22\"/></font></fonts>"
-                               "<cellXfs><xf fontId=\"0\"/><xf fontId=\"0\"><alignment wrapText=\"1\"/></xf>"
-                               "<xf fontId=\"1\"><alignment wrapText=\"1\"/></xf></cellXfs></styleSheet>"},
-             {"xl/worksheets/sheet1.xml", "<worksheet><cols>" + cols + "</cols><sheetData>" + rows +
-                                              "</sheetData><mergeCells>" + merges + "</mergeCells></worksheet>"}});
+        WritePackage(path, OneSheetParts("<styleSheet><fonts><font><sz val=\"11\"/></font><font><sz val=\"22\"/>"
+                                         "</font></fonts><cellXfs><xf fontId=\"0\"/><xf fontId=\"0\"><alignment "
+                                         "wrapText=\"1\"/></xf><xf fontId=\"1\"><alignment wrapText=\"1\"/></xf>"
+                                         "</cellXfs></styleSheet>",
+                                         "<worksheet><cols>" + cols + "</cols><sheetData>" + rows +
+                                             "</sheetData><mergeCells>" + merges + "</mergeCells></worksheet>"));
     }
     // The row heights of the sheet saved at path, by row number ("" where none is stored).
     static std::map<int, std::string> SavedHeights(const std::string& path)

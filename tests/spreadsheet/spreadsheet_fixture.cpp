@@ -29,6 +29,22 @@ std::vector<std::string> TempFolder::Listing() const
     return names;
 }
 
+std::vector<std::pair<std::string, std::string>> OneSheetParts(const std::string& styles, const std::string& sheet)
+{
+    return {
+        {"[Content_Types].xml", "<Types/>"},
+        {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" Target=\"xl/workbook.xml\"/>"
+                        "</Relationships>"},
+        {"xl/workbook.xml",
+         "<workbook xmlns:r=\"rel\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels",
+         "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+         "<Relationship Id=\"rId2\" Type=\"x/styles\" Target=\"styles.xml\"/></Relationships>"},
+        {"xl/styles.xml", styles},
+        {"xl/worksheets/sheet1.xml", sheet},
+    };
+}
+
 void WritePackage(const std::string& path, const std::vector<std::pair<std::string, std::string>>& parts)
 {
     int err = 0;

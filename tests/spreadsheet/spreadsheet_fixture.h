@@ -154,6 +154,9 @@ private:
 using Parts = std::map<std::string, std::string>;
 void WritePackage(const std::string& path, const std::vector<std::pair<std::string, std::string>>& parts);
 Parts ReadPackage(const std::string& path);
+// The parts of a workbook of one sheet as another program writes it, every part XML, with the
+// given style sheet and worksheet.
+std::vector<std::pair<std::string, std::string>> OneSheetParts(const std::string& styles, const std::string& sheet);
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 

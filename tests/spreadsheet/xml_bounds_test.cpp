@@ -95,20 +95,9 @@ using Package = std::vector<std::pair<std::string, std::string>>;
 // and two of its cells carry no reference (the reader gives them theirs).
 Package SmallWorkbook(const std::string& styles)
 {
-    return {
-        {"[Content_Types].xml", "<Types/>"},
-        {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" Target=\"xl/workbook.xml\"/>"
-                        "</Relationships>"},
-        {"xl/workbook.xml",
-         "<workbook xmlns:r=\"rel\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-        {"xl/_rels/workbook.xml.rels",
-         "<Relationships><Relationship Id=\"rId1\" Type=\"x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-         "<Relationship Id=\"rId2\" Type=\"x/styles\" Target=\"styles.xml\"/></Relationships>"},
-        {"xl/styles.xml", styles},
-        {"xl/worksheets/sheet1.xml", "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\" "
-                                     "t=\"inlineStr\"><is><t>two</t></is></c></row><row><c><v>3</v></c><c/></row>"
-                                     "</sheetData></worksheet>"},
-    };
+    return OneSheetParts(styles, "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\" "
+                                 "t=\"inlineStr\"><is><t>two</t></is></c></row><row><c><v>3</v></c><c/></row>"
+                                 "</sheetData></worksheet>");
 }
 
 const char* const kStyles = "<styleSheet><fonts><font><sz val=\"11\"/></font></fonts><cellXfs><xf/></cellXfs>"
