@@ -626,40 +626,32 @@ int BenchApp::OnRun()
             Usage before;
             Clock::time_point start;
             bool complete = true;
-            for (int i = 0; i < rate.runs; ++i) {
-                script.Add([&] {
-                    dlg.m_listRecords->DeleteAllItems();
+            // One run of the stream into the console's port: given to the window (the console's
+            // own receiving) or, toWindow false, through the serial link and the event loop with
+            // the bytes counted only.
+            auto streamRun = [&](bool toWindow, std::vector<StreamRun>& runs) {
+                script.Add([&, toWindow] {
+                    if (toWindow) dlg.m_listRecords->DeleteAllItems();
+                    owner.toWindow = toWindow;
                     writer = std::make_unique<StreamWriter>(consolePty.master, rate.baud, kStreamRecords);
                     owner.Expect(ForwardingOwner::Watch::ByteCount, stream.size(), &script);
                     before = ProcessUsage();
                     start = Clock::now();
                     writer->Start();
                 });
-                script.Add([&] {
-                    writer.reset();
-                    consoleRuns.push_back({Seconds(start, owner.end), owner.endUsage.cpu - before.cpu,
-                                           owner.endUsage.mainThread - before.mainThread,
-                                           owner.endUsage.switches - before.switches, owner.wakes});
-                    complete = complete && dlg.m_listRecords->GetItemCount() == 127;
-                    script.Done();
-                });
-                // The same through the serial link and the event loop, the bytes counted only.
-                script.Add([&] {
-                    owner.toWindow = false;
-                    writer = std::make_unique<StreamWriter>(consolePty.master, rate.baud, kStreamRecords);
-                    owner.Expect(ForwardingOwner::Watch::ByteCount, stream.size(), &script);
-                    before = ProcessUsage();
-                    start = Clock::now();
-                    writer->Start();
-                });
-                script.Add([&] {
+                script.Add([&, toWindow] {
                     writer.reset();
                     owner.toWindow = true;
-                    linkRuns.push_back({Seconds(start, owner.end), owner.endUsage.cpu - before.cpu,
-                                        owner.endUsage.mainThread - before.mainThread,
-                                        owner.endUsage.switches - before.switches, owner.wakes});
+                    runs.push_back({Seconds(start, owner.end), owner.endUsage.cpu - before.cpu,
+                                    owner.endUsage.mainThread - before.mainThread,
+                                    owner.endUsage.switches - before.switches, owner.wakes});
+                    if (toWindow) complete = complete && dlg.m_listRecords->GetItemCount() == 127;
                     script.Done();
                 });
+            };
+            for (int i = 0; i < rate.runs; ++i) {
+                streamRun(true, consoleRuns);
+                streamRun(false, linkRuns);
                 script.Add([&] {
                     StreamWriter bare(barePty.master, rate.baud, kStreamRecords);
                     const StreamRun run = ReadBare(barePty.path, stream.size(), bare);
