@@ -266,9 +266,23 @@ bool ReportList::SubItemHitTest(const wxPoint& point, int* row, int* subitem) co
     return false;
 }
 
+bool ReportList::Show(bool show)
+{
+    const bool changed = wxScrolledCanvas::Show(show);
+    if (show && m_virtualSizeStale) UpdateVirtualSize();
+    return changed;
+}
+
 void ReportList::UpdateVirtualSize()
 {
     if (!GetHandle()) return;
+    // A hidden list has no scroll bars to keep up: its size is brought up to date when it is
+    // shown, so a list that nothing shows pays nothing per row it is given.
+    if (!IsShown()) {
+        m_virtualSizeStale = true;
+        return;
+    }
+    m_virtualSizeStale = false;
     SetScrollRate(kScrollStepX, RowHeight());
     SetVirtualSize(TotalColumnWidth(), HeaderHeight() + GetItemCount() * RowHeight());
 }

@@ -55,6 +55,7 @@ public:
     wxFont GetListFont() const;
     // Any change of the font (also the window's own SetFont) is seen by the rows' height.
     bool SetFont(const wxFont& font) override;
+    bool Show(bool show = true) override;
 
     // Geometry, in client coordinates of the scrolled list (for derived lists that select cells).
     // GetSubItemRect: the cell's bounds, an empty rectangle when there is no such row or column.
@@ -72,7 +73,8 @@ protected:
     std::vector<std::vector<std::string>> m_rows;  // [row][subitem]
     wxColour m_bk = *wxWHITE;
     unsigned m_exStyle = 0;
-    mutable int m_charHeight = -1;  // -1: not measured for the current font
+    mutable int m_charHeight = -1;    // -1: not measured for the current font
+    bool m_virtualSizeStale = false;  // rows or columns changed while the list was hidden
 
     // Painting stages; a derived list draws cells its own way by overriding them. PaintList (the
     // whole paint) fills the background, calls PaintCell for every visible cell (clipped to the

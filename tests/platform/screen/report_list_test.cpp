@@ -203,16 +203,25 @@ TEST_F(ReportListTest, LookSettings)
     EXPECT_GT(list->RowHeight(), rowBefore);  // rows grow with the font
 }
 
+// Also for a list given its rows while hidden (as the console's records list is): it is sized
+// when it is shown.
 TEST_F(ReportListTest, VirtualSizeCoversColumnsAndRows)
 {
-    list->InsertColumn(0, "A", platform::LVCFMT_LEFT, 300);
-    list->InsertColumn(1, "B", platform::LVCFMT_LEFT, 250);
-    for (int i = 0; i < 40; ++i) list->InsertItem(i, std::to_string(i));
-    const wxSize v = list->GetVirtualSize();
-    EXPECT_EQ(v.x, 550);
-    EXPECT_EQ(v.y, list->HeaderHeight() + 40 * list->RowHeight());
-    list->DeleteAllItems();
-    EXPECT_LE(list->GetVirtualSize().y, std::max(list->HeaderHeight(), list->GetClientSize().y));
+    for (const bool hidden : {false, true}) {
+        SCOPED_TRACE(hidden);
+        list->DeleteAllItems();
+        while (list->GetColumnCount() > 0) list->DeleteColumn(0);
+        if (hidden) list->Hide();
+        list->InsertColumn(0, "A", platform::LVCFMT_LEFT, 300);
+        list->InsertColumn(1, "B", platform::LVCFMT_LEFT, 250);
+        for (int i = 0; i < 40; ++i) list->InsertItem(i, std::to_string(i));
+        if (hidden) list->Show();
+        const wxSize v = list->GetVirtualSize();
+        EXPECT_EQ(v.x, 550);
+        EXPECT_EQ(v.y, list->HeaderHeight() + 40 * list->RowHeight());
+        list->DeleteAllItems();
+        EXPECT_LE(list->GetVirtualSize().y, std::max(list->HeaderHeight(), list->GetClientSize().y));
+    }
 }
 
 TEST_F(ReportListTest, CellGeometryAndHitTest)
