@@ -23,38 +23,40 @@
 #include "platform/resources.h"
 #include "resources/resource_ids.h"
 
-namespace {
-
 // Holds the keyboard focus for a control that was disabled while it had it, as a dialog of the
 // system keeps it on the disabled control: keys then reach no control (a second Space on a
 // button just pressed ends nothing), Tab goes on from the disabled control's place in the tab
-// order, and the control gets the focus back when it is enabled again. It takes the focus only
-// while it holds it for a control, and never from the keyboard.
-class FocusKeeper : public wxWindow {
+// order, and the control gets the focus back when it is enabled again, if the focus has stayed
+// here meanwhile. It takes the focus only while it holds it for a control, and never from the
+// keyboard.
+class CQELDlg::FocusKeeper : public wxWindow {
 public:
     explicit FocusKeeper(wxWindow* parent)
         : wxWindow(parent, wxID_ANY, wxPoint(0, 0), wxSize(1, 1), wxBORDER_NONE | wxWANTS_CHARS)
     {
         SetBackgroundColour(parent->GetBackgroundColour());
     }
-    bool AcceptsFocus() const override { return m_holding; }
+    bool AcceptsFocus() const override { return m_heldFor != nullptr; }
     bool AcceptsFocusFromKeyboard() const override { return false; }
 
     // Takes the focus in place of `control`, just after it in the tab order.
     void HoldFor(wxWindow* control)
     {
-        m_holding = true;
+        m_heldFor = control;
         MoveAfterInTabOrder(control);
         SetFocus();
     }
-    void Release() { m_holding = false; }
-    bool Holding() const { return m_holding; }
+    // `control` is enabled again: it gets the focus back if the focus is still here.
+    void GiveBack(wxWindow* control)
+    {
+        if (m_heldFor != control) return;
+        m_heldFor = nullptr;
+        if (wxWindow::FindFocus() == this) control->SetFocus();
+    }
 
 private:
-    bool m_holding = false;
+    wxWindow* m_heldFor = nullptr;
 };
-
-}  // namespace
 
 wxBEGIN_EVENT_TABLE(CQELDlg, wxDialog)
     EVT_INIT_DIALOG(CQELDlg::OnInitDialogEvent)
@@ -462,24 +464,13 @@ void CQELDlg::EnableDlgItem(int id, bool enable)
 {
     wxWindow* w = FindWindow(id);
     if (w == nullptr) return;
-    auto* keeper = static_cast<FocusKeeper*>(m_focusKeeper);
-    if (!enable && keeper != nullptr && w->IsThisEnabled()) {
-        const wxWindow* focus = wxWindow::FindFocus();
-        const bool hadFocus = focus != nullptr && (focus == w || w->IsDescendant(const_cast<wxWindow*>(focus)));
-        w->Enable(false);
-        if (hadFocus) {
-            keeper->HoldFor(w);
-            m_focusParkedFor = id;
-        }
-        return;
-    }
+    const wxWindow* focus = wxWindow::FindFocus();
+    const bool hadFocus = !enable && w->IsThisEnabled() && focus != nullptr &&
+                          (focus == w || w->IsDescendant(const_cast<wxWindow*>(focus)));
     w->Enable(enable);
-    if (enable && m_focusParkedFor == id) {
-        m_focusParkedFor = 0;
-        const bool stillHeld = keeper != nullptr && keeper->Holding() && wxWindow::FindFocus() == keeper;
-        if (keeper != nullptr) keeper->Release();
-        if (stillHeld) w->SetFocus();
-    }
+    if (m_focusKeeper == nullptr) return;
+    if (hadFocus) m_focusKeeper->HoldFor(w);
+    if (enable) m_focusKeeper->GiveBack(w);
 }
 
 bool CQELDlg::IsDlgItemEnabled(int id) const

@@ -212,10 +212,9 @@ private:
     bool m_awaitingRecords = false;
     // The fill step running now has saved its report.
     bool m_reportSaved = false;
-    // A control that was disabled while it had the keyboard focus; it gets the focus back when it
-    // is enabled again, if the focus has stayed where it was put meanwhile.
-    int m_focusParkedFor = 0;
-    wxWindow* m_focusKeeper = nullptr;
+    // Holds the keyboard focus for a control disabled while it had it (QELDlg.cpp).
+    class FocusKeeper;
+    FocusKeeper* m_focusKeeper = nullptr;
     wxWindow* m_parentAtConstruction = nullptr;
     bool m_windowCreated = false;
 
