@@ -728,17 +728,18 @@ bool PrintCpuAtRate(Road& road, const Rate& rate, const Pty& consolePty, const P
 // simulator afterwards.
 bool RunCpu(Road& road)
 {
-    bool allGood = false;
-    {
-        Pty consolePty, barePty;
-        if (!consolePty.path.empty() && !barePty.path.empty() && road.OpenLine(consolePty.path)) {
-            PrintQuietWindow(road.dlg);
-            PrintEmptyHandOvers(road.dlg);
-            const Rate rates[] = {{"38400 baud", 38400, 3}, {"115200 baud", 115200, 3}, {"unpaced", 0, 5}};
-            allGood = true;
-            for (const Rate& rate : rates) allGood = PrintCpuAtRate(road, rate, consolePty, barePty) && allGood;
-        }
+    Pty consolePty, barePty;
+    if (consolePty.path.empty() || barePty.path.empty()) {
+        std::printf("cannot make the pseudo-terminals\n");
+        return false;
     }
+    if (!road.OpenLine(consolePty.path)) return false;
+    PrintQuietWindow(road.dlg);
+    PrintEmptyHandOvers(road.dlg);
+    const Rate rates[] = {{"38400 baud", 38400, 3}, {"115200 baud", 115200, 3}, {"unpaced", 0, 5}};
+    bool allGood = true;
+    for (const Rate& rate : rates) allGood = PrintCpuAtRate(road, rate, consolePty, barePty) && allGood;
+    // Back on the simulator while the pseudo-terminals are still open.
     return road.OpenLine(road.sim.DevicePath()) && allGood;
 }
 
