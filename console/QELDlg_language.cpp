@@ -7,10 +7,12 @@
 
 void CQELDlg::ReadLanguageFile(const std::string& path)
 {
-    std::string item = platform::GetPrivateProfileString("Section1", "Item", "", 80, path);
+    // The file is read once; the language and each text are answered from what was read.
+    const platform::Profile profile = platform::Profile::Load(path);
+    std::string item = profile.GetString("Section1", "Item", "", 80);
     m_language = static_cast<signed char>((item.empty() ? 0 : static_cast<unsigned char>(item[0])) - '0');
     for (size_t i = 0; i < LanguageTextSet::kCount; ++i) {
-        LanguageTexts.At(i) = platform::GetPrivateProfileString("Section1", LanguageTextSet::Key(i), "Error", 20, path);
+        LanguageTexts.At(i) = profile.GetString("Section1", LanguageTextSet::Key(i), "Error", 20);
     }
 }
 

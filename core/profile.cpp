@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "core/codepage.h"
 
@@ -42,8 +43,9 @@ std::string_view Unquote(std::string_view v)
     return v;
 }
 
-// The whole file, or nothing when it is missing, no regular file or unreadable.
-std::optional<std::string> ReadFileBytes(const std::string& path)
+// The whole file, or nothing when it is missing, no regular file, unreadable or larger than
+// maxBytes (also one that grows past it while it is read).
+std::optional<std::string> ReadFileBytes(const std::string& path, std::size_t maxBytes)
 {
     // Non-blocking, so that a FIFO in the file's place cannot hang the reader; regular files
     // read the same either way.
@@ -51,12 +53,17 @@ std::optional<std::string> ReadFileBytes(const std::string& path)
     if (fd < 0) return std::nullopt;
     struct stat st {};
     std::optional<std::string> bytes;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) <= maxBytes) {
         bytes.emplace();
+        bytes->reserve(static_cast<std::size_t>(st.st_size));
         char buf[4096];
         for (;;) {
             const ssize_t n = ::read(fd, buf, sizeof buf);
             if (n > 0) {
+                if (static_cast<std::size_t>(n) > maxBytes - bytes->size()) {
+                    bytes.reset();
+                    break;
+                }
                 bytes->append(buf, static_cast<std::size_t>(n));
             } else if (n == 0) {
                 break;
@@ -73,7 +80,6 @@ std::optional<std::string> ReadFileBytes(const std::string& path)
 // The raw value of key in the first section named section, if there is one.
 std::optional<std::string_view> FindValue(std::string_view text, std::string_view section, std::string_view key)
 {
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     bool inSection = false;
     bool sectionSeen = false;
     while (!text.empty()) {
@@ -101,18 +107,33 @@ std::optional<std::string_view> FindValue(std::string_view text, std::string_vie
 
 }  // namespace
 
+Profile Profile::Load(const std::string& path)
+{
+    Profile profile;
+    if (auto bytes = ReadFileBytes(path, kMaxFileBytes)) {
+        profile.m_utf8 = IsValidUtf8(*bytes);
+        if (std::string_view(*bytes).substr(0, 3) == "\xEF\xBB\xBF") bytes->erase(0, 3);
+        profile.m_text = std::move(*bytes);
+    }
+    return profile;
+}
+
+std::string Profile::GetString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                               std::size_t bufferSize) const
+{
+    const std::size_t maxBytes = bufferSize == 0 ? 0 : bufferSize - 1;
+    if (const auto value = FindValue(m_text, Trim(section), Trim(key))) {
+        const std::string raw(*value);
+        if (m_utf8) return CutUtf8ToBytes(raw, maxBytes);
+        return DecodeGbk(CutGbkToBytes(raw, maxBytes));
+    }
+    return FromCodePage(CutToBytes(defaultValue, maxBytes));
+}
+
 std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
                                     std::size_t bufferSize, const std::string& path)
 {
-    const std::size_t maxBytes = bufferSize == 0 ? 0 : bufferSize - 1;
-    if (const auto bytes = ReadFileBytes(path)) {
-        if (const auto value = FindValue(*bytes, Trim(section), Trim(key))) {
-            const std::string raw(*value);
-            if (IsValidUtf8(*bytes)) return CutUtf8ToBytes(raw, maxBytes);
-            return DecodeGbk(CutGbkToBytes(raw, maxBytes));
-        }
-    }
-    return FromCodePage(CutToBytes(defaultValue, maxBytes));
+    return Profile::Load(path).GetString(section, key, defaultValue, bufferSize);
 }
 
 }  // namespace platform

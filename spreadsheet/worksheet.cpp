@@ -639,16 +639,34 @@ void Worksheet::DropFormulaResults()
     m_dirty = true;
 }
 
-void Worksheet::FitWrappedRows()
-{
-    const Styles* styles = m_book.ExistingStyles();
-    if (!styles) return;
-    const double defaultPoints = styles->DefaultFontPoints();
-    const pugi::xml_node format = m_root.child("sheetFormatPr");
-    double defaultHeight = format.attribute("defaultRowHeight").as_double(15);
-    if (!(defaultHeight > 0 && defaultHeight <= 409)) defaultHeight = 15;
+namespace {
 
-    // Stored column widths, and the width of a column without one.
+// The pixels each column of a sheet shows, from its stored widths: a column takes the width of
+// the first column span that holds it (none where the span is hidden), a column without one the
+// sheet's default width. Running sums of them give the width of a block of columns with one
+// subtraction, however wide it is.
+class ColumnPixelTable {
+public:
+    ColumnPixelTable(pugi::xml_node format, pugi::xml_node cols);
+    // The pixels of column col (clamped to the sheet's columns).
+    double Column(int col) const { return m_pixelsOf[std::clamp(col, 1, kMaxColumns)]; }
+    // The pixels of the columns first to last together (first clamped to the sheet's columns,
+    // last to those from first on).
+    double Columns(int first, int last) const
+    {
+        first = std::clamp(first, 1, kMaxColumns);
+        last = std::clamp(last, first, kMaxColumns);
+        return m_pixelsBefore[last + 1] - m_pixelsBefore[first];
+    }
+
+private:
+    std::vector<double> m_pixelsOf;      // by column number, 1 to kMaxColumns
+    std::vector<double> m_pixelsBefore;  // by column number: the sum of the columns left of it
+};
+
+ColumnPixelTable::ColumnPixelTable(pugi::xml_node format, pugi::xml_node cols)
+{
+    // The width of a column without a stored one.
     double defaultWidth = format.attribute("baseColWidth").as_double(8) + 5.0 / 7.0;
     if (pugi::xml_attribute w = format.attribute("defaultColWidth")) defaultWidth = w.as_double(defaultWidth);
     if (!(defaultWidth >= 0 && defaultWidth <= 256)) defaultWidth = 8 + 5.0 / 7.0;
@@ -657,66 +675,100 @@ void Worksheet::FitWrappedRows()
         double width;
     };
     std::vector<Span> spans;
-    for (pugi::xml_node c : m_root.child("cols").children("col")) {
+    for (pugi::xml_node c : cols.children("col")) {
         const double w = c.attribute("width").as_double(defaultWidth);
         spans.push_back({IntAttr(c, "min", 0), IntAttr(c, "max", 0),
                          c.attribute("hidden").as_bool() ? 0.0 : (w >= 0 && w <= 256 ? w : defaultWidth)});
     }
-    // The pixels each column shows (a column takes the first span that holds it), and their
-    // running sums, so that a merge's width is one subtraction however wide it is. Each column
-    // is given its width once: spans already given skip to the next column still open.
-    std::vector<double> pixelsOf(kMaxColumns + 1, ColumnPixels(defaultWidth));
-    {
-        std::vector<int> open(kMaxColumns + 2);
-        std::iota(open.begin(), open.end(), 0);
-        const auto nextOpen = [&](int c) {
-            while (open[c] != c) {
-                open[c] = open[open[c]];
-                c = open[c];
-            }
-            return c;
-        };
-        for (const Span& span : spans) {
-            const int last = std::min(span.max, kMaxColumns);
-            for (int c = nextOpen(std::clamp(span.min, 1, kMaxColumns + 1)); c <= last; c = nextOpen(c)) {
-                pixelsOf[c] = ColumnPixels(span.width);
-                open[c] = c + 1;
-            }
+    // Each column is given its width once: spans already given skip to the next column still
+    // open.
+    m_pixelsOf.assign(kMaxColumns + 1, ColumnPixels(defaultWidth));
+    std::vector<int> open(kMaxColumns + 2);
+    std::iota(open.begin(), open.end(), 0);
+    const auto nextOpen = [&](int c) {
+        while (open[c] != c) {
+            open[c] = open[open[c]];
+            c = open[c];
         }
-    }
-    std::vector<double> pixelsBefore(kMaxColumns + 2, 0.0);
-    for (int c = 1; c <= kMaxColumns; ++c) pixelsBefore[c + 1] = pixelsBefore[c] + pixelsOf[c];
-
-    // The merges, met row by row: those that have begun by the current row are kept by their
-    // first column; one that has ended is dropped when it is met. Merges do not overlap, so the
-    // merge that may hold a cell is the one that begins nearest to its left.
-    std::vector<CellRect> merges;
-    for (pugi::xml_node m : m_root.child("mergeCells").children("mergeCell")) {
-        CellRect r;
-        if (ParseRangeRef(m.attribute("ref").value(), r)) merges.push_back(r);
-    }
-    std::sort(merges.begin(), merges.end(), [](const CellRect& a, const CellRect& b) { return a.row1 < b.row1; });
-    std::size_t nextMerge = 0;
-    std::multimap<int, CellRect> begun;  // by first column
-    const auto mergeHolding = [&](int row, int col) -> const CellRect* {
-        for (;;) {
-            auto it = begun.upper_bound(col);
-            if (it == begun.begin()) return nullptr;
-            --it;
-            if (it->second.row2 < row) {
-                begun.erase(it);
-                continue;
-            }
-            return col <= it->second.col2 ? &it->second : nullptr;
-        }
+        return c;
     };
+    for (const Span& span : spans) {
+        const int last = std::min(span.max, kMaxColumns);
+        for (int c = nextOpen(std::clamp(span.min, 1, kMaxColumns + 1)); c <= last; c = nextOpen(c)) {
+            m_pixelsOf[c] = ColumnPixels(span.width);
+            open[c] = c + 1;
+        }
+    }
+    m_pixelsBefore.assign(kMaxColumns + 2, 0.0);
+    for (int c = 1; c <= kMaxColumns; ++c) m_pixelsBefore[c + 1] = m_pixelsBefore[c] + m_pixelsOf[c];
+}
+
+// The merges of a sheet, met on the way down its rows: those that have begun by the row reached
+// are kept by their first column; one that has ended is dropped when it is met. Merges do not
+// overlap, so the merge that may hold a cell is the one that begins nearest to its left.
+class MergeSweep {
+public:
+    explicit MergeSweep(pugi::xml_node mergeCells);
+    // Goes down to row (rows come in rising order): the merges that begin by it are taken in.
+    void ReachRow(int row);
+    // The merge that holds the cell of the row reached in column col, or nullptr.
+    const CellRect* Holding(int col);
+
+private:
+    std::vector<CellRect> m_merges;        // by first row
+    std::size_t m_next = 0;                // the first merge not taken in yet
+    std::multimap<int, CellRect> m_begun;  // by first column
+    int m_row = 0;
+};
+
+MergeSweep::MergeSweep(pugi::xml_node mergeCells)
+{
+    for (pugi::xml_node m : mergeCells.children("mergeCell")) {
+        CellRect r;
+        if (ParseRangeRef(m.attribute("ref").value(), r)) m_merges.push_back(r);
+    }
+    std::sort(m_merges.begin(), m_merges.end(), [](const CellRect& a, const CellRect& b) { return a.row1 < b.row1; });
+}
+
+void MergeSweep::ReachRow(int row)
+{
+    m_row = row;
+    while (m_next < m_merges.size() && m_merges[m_next].row1 <= row) {
+        m_begun.emplace(m_merges[m_next].col1, m_merges[m_next]);
+        ++m_next;
+    }
+}
+
+const CellRect* MergeSweep::Holding(int col)
+{
+    for (;;) {
+        auto it = m_begun.upper_bound(col);
+        if (it == m_begun.begin()) return nullptr;
+        --it;
+        if (it->second.row2 < m_row) {
+            m_begun.erase(it);
+            continue;
+        }
+        return col <= it->second.col2 ? &it->second : nullptr;
+    }
+}
+
+}  // namespace
+
+void Worksheet::FitWrappedRows()
+{
+    const Styles* styles = m_book.ExistingStyles();
+    if (!styles) return;
+    const double defaultPoints = styles->DefaultFontPoints();
+    const pugi::xml_node format = m_root.child("sheetFormatPr");
+    double defaultHeight = format.attribute("defaultRowHeight").as_double(15);
+    if (!(defaultHeight > 0 && defaultHeight <= 409)) defaultHeight = 15;
+    const ColumnPixelTable columns(format, m_root.child("cols"));
+    MergeSweep merges(m_root.child("mergeCells"));
 
     std::unordered_map<int, TextLook> looks;
     for (auto& [row, entry] : m_rows) {
-        while (nextMerge < merges.size() && merges[nextMerge].row1 <= row) {
-            begun.emplace(merges[nextMerge].col1, merges[nextMerge]);
-            ++nextMerge;
-        }
+        merges.ReachRow(row);
         if (entry.node.attribute("customHeight").as_bool() || entry.node.attribute("hidden").as_bool()) continue;
         double needed = 0;
         for (const auto& [col, cell] : entry.cells) {
@@ -728,13 +780,10 @@ void Worksheet::FitWrappedRows()
             if (!look->second.wrap) continue;
             // A merged cell shows its text across its columns; merged over several rows, the
             // row is not fitted to it (nor is a cell the merge hides).
-            const int c = std::clamp(col, 1, kMaxColumns);
-            double pixels = pixelsOf[c];
-            if (const CellRect* merge = mergeHolding(row, col)) {
+            double pixels = columns.Column(col);
+            if (const CellRect* merge = merges.Holding(col)) {
                 if (merge->row1 != merge->row2 || merge->col1 != col) continue;
-                const int first = std::clamp(merge->col1, 1, kMaxColumns);
-                const int last = std::clamp(merge->col2, first, kMaxColumns);
-                pixels = pixelsBefore[last + 1] - pixelsBefore[first];
+                pixels = columns.Columns(merge->col1, merge->col2);
             }
             const std::string text = CellText(row, col);
             if (text.empty()) continue;

@@ -12,16 +12,22 @@
 //     loop, by the serial link alone (the same port and event loop, an owner that only counts the
 //     bytes) and by a bare reader of the same stream (a loop on the main thread: poll, read of up
 //     to 4096 bytes, nothing done with them, as cat does); CPU of the whole process (getrusage)
-//     and its context switches; beside a quiet shown window and empty hand-overs to it;
+//     and its context switches; beside a quiet shown window and empty hand-overs to it (one each
+//     gather time of the serial link);
 //  3. a 127-record upload paced at 38400 baud against the wire time;
 //  4. the report's create and fill steps for 10, 127 and 1000 records, beside openpyxl doing the
 //     same work with the same cells on the same template (tools/openpyxl-report.py; its figures
 //     are the time inside python, without the interpreter's start);
-//  5. the whole road: a paced upload, then the report on the 1 s timer.
-// Arguments name the parts to run (receive, cpu, paced, report, road); none runs them all.
+//  5. the whole road: a paced upload, then the report on the 1 s timer;
+//  6. start-up: from just before exec to the main window mapped on the display, for the console
+//     in a working folder, beside a bare wx frame of the same size and a plain wx dialog holding
+//     the same controls (the baselines of tools/qel-bench-window.cpp), in turns.
+// Arguments name the parts to run (receive, cpu, paced, report, road, startup); none runs them
+// all.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -40,8 +46,10 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,6 +68,10 @@
 #include "core/ui_dispatcher.h"
 #include "resources/resource_ids.h"
 #include "tools/sim/meter_sim.h"
+
+// Last: Xlib's macros (None, Success, Bool, ...) stay out of the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -448,87 +460,97 @@ bool Runs(const char* part)
     return g_parts.empty() || std::find(g_parts.begin(), g_parts.end(), part) != g_parts.end();
 }
 
-class BenchApp : public CQELApp {
-public:
-    int OnRun() override;
-};
+// On the wire an upload is the 127 record frames of 64 bytes and the 6-byte end frame.
+constexpr double kUploadBytes = 127.0 * 64 + 6;
+// Bytes a second at 115200 baud, ten bit times a byte (8N1).
+constexpr double kLineRate115200 = 115200 / 10.0;
 
-int BenchApp::OnRun()
+meter_sim::Options UploadOf127()
 {
-    delete wxLog::SetActiveTarget(new wxLogStderr);
-    platform::RecordingMessageBoxes boxes;
-    platform::RecordingOpener opener;
-
-    std::string dir = "/tmp/qel-bench-XXXXXX";
-    if (mkdtemp(dir.data()) == nullptr) return 1;
-    CopyFile(std::string(QEL_DATA_DIR) + "/language.ini", dir + "/language.ini");
-    CopyFile(std::string(QEL_DATA_DIR) + "/savemode.xlsx", dir + "/savemode.xlsx");
-    mkdir((dir + "/savefile").c_str(), 0755);
-    mkdir((dir + "/openpyxl").c_str(), 0755);
-    if (chdir(dir.c_str()) != 0) return 1;
-
     meter_sim::Options options;
     options.records = meter_sim::SampleRecords(127);
-    meter_sim::MeterSimulator sim(options);
-    platform::SerialPortScanRoots().sysClassTty = dir + "/no-sys";
-    platform::SerialPortScanRoots().extra = {sim.DevicePath()};
+    return options;
+}
 
-    CQELDlg dlg(nullptr);
-    dlg.CreateDialogWindow();
-    dlg.OnCbnDropdownComPort();
-    dlg.m_comboPort->SetSelection(0);
-    dlg.OnBnClickedOpenCom();
-    if (dlg.m_serialPort.m_portHandle.load() < 0) {
-        std::printf("cannot open the simulated meter\n");
-        return 1;
+// What the parts of the main road share: the working folder, the simulated meter, the console's
+// main window (created, not shown) on the simulator's line with an owner that forwards to it, and
+// what stands for the message boxes and the opener.
+struct Road {
+    explicit Road(const std::string& folder) : dir(folder) {}
+
+    // Creates the window and opens its port on the simulator, first as the console's own open
+    // does, then again with the forwarding owner. False (said why) when that fails.
+    bool Start()
+    {
+        platform::SerialPortScanRoots().sysClassTty = dir + "/no-sys";
+        platform::SerialPortScanRoots().extra = {sim.DevicePath()};
+        dlg.CreateDialogWindow();
+        dlg.OnCbnDropdownComPort();
+        dlg.m_comboPort->SetSelection(0);
+        dlg.OnBnClickedOpenCom();
+        if (dlg.m_serialPort.m_portHandle.load() < 0) {
+            std::printf("cannot open the simulated meter\n");
+            return false;
+        }
+        return OpenLine(sim.DevicePath());
     }
-    // The same line again, with an owner that hands everything to the window and watches for the
-    // end of each run.
-    ForwardingOwner owner(dlg);
-    auto openLine = [&](const std::string& path) {
+    // The window's line on path, with the owner that hands everything to the window and watches
+    // for the end of each run.
+    bool OpenLine(const std::string& path)
+    {
         const bool open = dlg.m_serialPort.OpenPort(&owner, path, 38400, 'N', 8, 1, EV_RXCHAR | EV_RXFLAG, 512) &&
                           dlg.m_serialPort.StartMonitor();
         if (!open) std::printf("cannot open %s\n", path.c_str());
         return open;
-    };
-    if (!openLine(sim.DevicePath())) return 1;
-    bool allGood = true;
-
-    const double uploadBytes = 127.0 * 64 + 6;
-    const double lineRate115200 = 115200 / 10.0;
-    auto upload = [&](double timeout) {
+    }
+    // One upload, pumped by the dispatcher; true when it ended with the 127 records.
+    bool Upload(double timeoutSeconds)
+    {
         dlg.m_reportState = 0;
         dlg.OnBnClickedUpload();
-        bool ok = Pump([&] { return dlg.m_reportState == 1; }, timeout);
+        const bool ok = Pump([&] { return dlg.m_reportState == 1; }, timeoutSeconds);
         dlg.KillTimer(IDT_REPORT);
         return ok && dlg.m_listRecords->GetItemCount() == 127;
-    };
-    auto printThroughput = [&](const char* what, const std::vector<double>& times, int good, int rounds) {
-        const Stats s = Summarize(times);
-        std::printf("%s: %d/%d uploads of %.0f bytes; per upload median %.1f ms, min %.1f ms: %.0f bytes/s (best "
-                    "%.0f), %.2f us/byte, %.1f x the line rate of 115200 baud\n",
-                    what, good, rounds, uploadBytes, 1000 * s.median, 1000 * s.min, uploadBytes / s.median,
-                    uploadBytes / s.min, 1e6 * s.median / uploadBytes, uploadBytes / s.median / lineRate115200);
-    };
+    }
 
-    // 1. Unpaced throughput, pumped by the dispatcher.
+    std::string dir;
+    platform::RecordingMessageBoxes boxes;
+    platform::RecordingOpener opener;
+    meter_sim::MeterSimulator sim{UploadOf127()};
+    CQELDlg dlg{nullptr};
+    ForwardingOwner owner{dlg};
+};
+
+void PrintThroughput(const char* what, const std::vector<double>& times, int good, int rounds)
+{
+    const Stats s = Summarize(times);
+    std::printf("%s: %d/%d uploads of %.0f bytes; per upload median %.1f ms, min %.1f ms: %.0f bytes/s (best "
+                "%.0f), %.2f us/byte, %.1f x the line rate of 115200 baud\n",
+                what, good, rounds, kUploadBytes, 1000 * s.median, 1000 * s.min, kUploadBytes / s.median,
+                kUploadBytes / s.min, 1e6 * s.median / kUploadBytes, kUploadBytes / s.median / kLineRate115200);
+}
+
+// Unpaced throughput: uploads pumped by the dispatcher, then the same through the window's own
+// event loop, the way the program runs (every hand-over reaches the window as an event that the
+// modal loop dispatches); beside a condition-variable ping-pong.
+bool RunReceive(Road& road)
+{
     const int rounds = 10;
-    if (Runs("receive")) {
+    bool allGood = true;
+    {
         std::vector<double> times;
         int good = 0;
         for (int i = 0; i < rounds; ++i) {
             const auto start = Clock::now();
-            const bool ok = upload(20);
+            const bool ok = road.Upload(20);
             times.push_back(Seconds(start));
             good += ok ? 1 : 0;
         }
-        printThroughput("receiving unpaced, pumped by the dispatcher", times, good, rounds);
+        PrintThroughput("receiving unpaced, pumped by the dispatcher", times, good, rounds);
         allGood = allGood && good == rounds;
     }
-
-    // 1b. The same through the window's own event loop, the way the program runs: every
-    // hand-over reaches the window as an event that the modal loop dispatches.
-    if (Runs("receive")) {
+    {
+        CQELDlg& dlg = road.dlg;
         ModalScript script(dlg);
         std::vector<double> times;
         int good = 0;
@@ -536,179 +558,212 @@ int BenchApp::OnRun()
         for (int i = 0; i < rounds; ++i) {
             script.Add([&] {
                 dlg.m_reportState = 0;
-                owner.Expect(ForwardingOwner::Watch::UploadEnd, 0, &script);
+                road.owner.Expect(ForwardingOwner::Watch::UploadEnd, 0, &script);
                 start = Clock::now();
                 dlg.OnBnClickedUpload();
             });
             script.Add([&] {
-                times.push_back(Seconds(start, owner.end));
+                times.push_back(Seconds(start, road.owner.end));
                 good += dlg.m_listRecords->GetItemCount() == 127 ? 1 : 0;
                 script.Done();
             });
         }
         script.Run();
-        printThroughput("receiving unpaced, through the event loop", times, good, rounds);
+        PrintThroughput("receiving unpaced, through the event loop", times, good, rounds);
         allGood = allGood && good == rounds;
-        std::vector<double> pingPong;
-        for (int i = 0; i < 5; ++i) pingPong.push_back(ConditionPingPong(20000));
-        const Stats s = Summarize(pingPong);
-        std::printf("baseline: condition-variable ping-pong between two threads, per round trip median %.2f us, "
-                    "min %.2f us\n",
-                    1e6 * s.median, 1e6 * s.min);
     }
+    std::vector<double> pingPong;
+    for (int i = 0; i < 5; ++i) pingPong.push_back(ConditionPingPong(20000));
+    const Stats s = Summarize(pingPong);
+    std::printf("baseline: condition-variable ping-pong between two threads, per round trip median %.2f us, "
+                "min %.2f us\n",
+                1e6 * s.median, 1e6 * s.min);
+    return allGood;
+}
 
-    // 2. CPU per received byte: the console against a bare reader of the same stream.
-    if (Runs("cpu")) {
-        Pty consolePty, barePty;
-        if (consolePty.path.empty() || barePty.path.empty() || !openLine(consolePty.path)) return 1;
-        struct Rate {
-            const char* name;
-            unsigned baud;
-            int runs;
-        };
-        const Rate rates[] = {{"38400 baud", 38400, 3}, {"115200 baud", 115200, 3}, {"unpaced", 0, 5}};
-        constexpr int kStreamRecords = 127;
-        const std::vector<std::uint8_t> stream = RecordStream(kStreamRecords);
-        {
-            // The shown window with nothing coming: what the process spends without receiving.
-            ModalScript script(dlg);
-            Usage before, after;
-            Clock::time_point start;
-            wxTimer quiet;
-            double seconds = 0;
-            quiet.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-                after = ProcessUsage();
-                seconds = Seconds(start);
-                script.Done();
-            });
-            script.Add([&] {
-                before = ProcessUsage();
-                start = Clock::now();
-                quiet.StartOnce(2000);
-            });
-            script.Run();
-            std::printf("baseline: the shown window with a quiet line: %.2f%% of a core, %.0f context switches/s\n",
-                        100 * (after.cpu - before.cpu) / seconds, (after.switches - before.switches) / seconds);
-        }
-        {
-            // Empty synchronous hand-overs from a thread, 200 a second, through the event loop:
-            // what the window's wake-ups cost without any work in them.
-            ModalScript script(dlg);
-            Usage before, after;
-            double seconds = 0;
-            std::thread caller;
-            const int calls = 400;
-            script.Add([&] {
-                caller = std::thread([&] {
-                    const std::atomic<bool> never{false};
-                    before = ProcessUsage();
-                    const auto start = Clock::now();
-                    for (int i = 0; i < calls; ++i) {
-                        platform::Ui().Invoke([] {}, never);
-                        std::this_thread::sleep_until(start + std::chrono::microseconds(5000 * (i + 1)));
-                    }
-                    after = ProcessUsage();
-                    seconds = Seconds(start);
-                    script.Done();
-                });
-            });
-            script.Run();
-            caller.join();
-            std::printf("baseline: %d empty hand-overs to the window, 200 a second: %.2f%% of a core, %.0f us each, "
-                        "%.0f context switches/s\n",
-                        calls, 100 * (after.cpu - before.cpu) / seconds, 1e6 * (after.cpu - before.cpu) / calls,
-                        (after.switches - before.switches) / seconds);
-        }
-        for (const Rate& rate : rates) {
-            std::vector<StreamRun> consoleRuns, linkRuns, bareRuns;
-            ModalScript script(dlg);
-            std::unique_ptr<StreamWriter> writer;
-            Usage before;
-            Clock::time_point start;
-            bool complete = true;
-            // One run of the stream into the console's port: given to the window (the console's
-            // own receiving) or, toWindow false, through the serial link and the event loop with
-            // the bytes counted only.
-            auto streamRun = [&](bool toWindow, std::vector<StreamRun>& runs) {
-                script.Add([&, toWindow] {
-                    if (toWindow) dlg.m_listRecords->DeleteAllItems();
-                    owner.toWindow = toWindow;
-                    writer = std::make_unique<StreamWriter>(consolePty.master, rate.baud, kStreamRecords);
-                    owner.Expect(ForwardingOwner::Watch::ByteCount, stream.size(), &script);
-                    before = ProcessUsage();
-                    start = Clock::now();
-                    writer->Start();
-                });
-                script.Add([&, toWindow] {
-                    writer.reset();
-                    owner.toWindow = true;
-                    runs.push_back({Seconds(start, owner.end), owner.endUsage.cpu - before.cpu,
-                                    owner.endUsage.mainThread - before.mainThread,
-                                    owner.endUsage.switches - before.switches, owner.wakes});
-                    if (toWindow) complete = complete && dlg.m_listRecords->GetItemCount() == 127;
-                    script.Done();
-                });
-            };
-            for (int i = 0; i < rate.runs; ++i) {
-                streamRun(true, consoleRuns);
-                streamRun(false, linkRuns);
-                script.Add([&] {
-                    StreamWriter bare(barePty.master, rate.baud, kStreamRecords);
-                    const StreamRun run = ReadBare(barePty.path, stream.size(), bare);
-                    complete = complete && run.seconds > 0;
-                    bareRuns.push_back(run);
-                    script.Done();
-                });
+// The shown window with nothing coming: what the process spends without receiving.
+void PrintQuietWindow(CQELDlg& dlg)
+{
+    ModalScript script(dlg);
+    Usage before, after;
+    Clock::time_point start;
+    wxTimer quiet;
+    double seconds = 0;
+    quiet.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        after = ProcessUsage();
+        seconds = Seconds(start);
+        script.Done();
+    });
+    script.Add([&] {
+        before = ProcessUsage();
+        start = Clock::now();
+        quiet.StartOnce(2000);
+    });
+    script.Run();
+    std::printf("baseline: the shown window with a quiet line: %.2f%% of a core, %.0f context switches/s\n",
+                100 * (after.cpu - before.cpu) / seconds, (after.switches - before.switches) / seconds);
+}
+
+// Empty synchronous hand-overs from a thread through the event loop, one each gather time of the
+// serial link (the most often its monitor hands bytes over while they keep coming): what the
+// window's wake-ups cost without any work in them.
+void PrintEmptyHandOvers(CQELDlg& dlg)
+{
+    constexpr auto kInterval = std::chrono::duration_cast<std::chrono::microseconds>(CSerialPort::kGatherTime);
+    const double perSecond = 1e6 / static_cast<double>(kInterval.count());
+    ModalScript script(dlg);
+    Usage before, after;
+    double seconds = 0;
+    std::thread caller;
+    const int calls = 400;
+    script.Add([&] {
+        caller = std::thread([&] {
+            const std::atomic<bool> never{false};
+            before = ProcessUsage();
+            const auto start = Clock::now();
+            for (int i = 0; i < calls; ++i) {
+                platform::Ui().Invoke([] {}, never);
+                std::this_thread::sleep_until(start + kInterval * (i + 1));
             }
-            script.Run();
-            allGood = allGood && complete;
-            auto summary = [&](const char* who, const std::vector<StreamRun>& runs) {
-                std::vector<double> perByte, share, perSecond, seconds, mainShare, handOvers;
-                for (const StreamRun& run : runs) {
-                    handOvers.push_back(run.seconds > 0 ? run.handOvers / run.seconds : 0);
-                    perByte.push_back(run.cpu / stream.size());
-                    mainShare.push_back(run.cpu > 0 ? run.mainThread / run.cpu : 0);
-                    share.push_back(run.seconds > 0 ? run.cpu / run.seconds : 0);
-                    perSecond.push_back(run.seconds > 0 ? run.switches / run.seconds : 0);
-                    seconds.push_back(run.seconds);
-                }
-                const Stats b = Summarize(perByte), c = Summarize(share), w = Summarize(perSecond),
-                            t = Summarize(seconds), m = Summarize(mainShare), h = Summarize(handOvers);
-                std::printf("  %-12s CPU per byte median %.3f us (min %.3f), %.1f%% of a core (min %.1f%%), %.0f%% "
-                            "of it on the main thread, %.0f context switches/s; %.0f bytes/s (best %.0f)\n",
-                            who, 1e6 * b.median, 1e6 * b.min, 100 * c.median, 100 * c.min, 100 * m.median, w.median,
-                            stream.size() / t.median, stream.size() / t.min);
-                if (h.median > 0) std::printf("  %-12s %.0f hand-overs to the window a second\n", "", h.median);
-                return b.median;
-            };
-            std::printf("CPU receiving %zu bytes of record frames, %s (%s):\n", stream.size(), rate.name,
-                        complete ? "complete" : "INCOMPLETE");
-            const double console = summary("console", consoleRuns);
-            const double link = summary("link alone", linkRuns);
-            const double bare = summary("bare reader", bareRuns);
-            std::printf("  CPU per byte against the bare reader: console %.1f x, serial link alone %.1f x\n",
-                        bare > 0 ? console / bare : 0.0, bare > 0 ? link / bare : 0.0);
+            after = ProcessUsage();
+            seconds = Seconds(start);
+            script.Done();
+        });
+    });
+    script.Run();
+    caller.join();
+    std::printf("baseline: %d empty hand-overs to the window, %.0f a second: %.2f%% of a core, %.0f us each, "
+                "%.0f context switches/s\n",
+                calls, perSecond, 100 * (after.cpu - before.cpu) / seconds, 1e6 * (after.cpu - before.cpu) / calls,
+                (after.switches - before.switches) / seconds);
+}
+
+// A line rate of the CPU part: the writer's pace (0: unpaced) and the runs of each reader.
+struct Rate {
+    const char* name;
+    unsigned baud;
+    int runs;
+};
+
+// The CPU of the three readers of one stream at one rate: the console (through its port and
+// event loop), the serial link alone and the bare reader. False when a run did not complete.
+bool PrintCpuAtRate(Road& road, const Rate& rate, const Pty& consolePty, const Pty& barePty)
+{
+    constexpr int kStreamRecords = 127;
+    const std::vector<std::uint8_t> stream = RecordStream(kStreamRecords);
+    CQELDlg& dlg = road.dlg;
+    ForwardingOwner& owner = road.owner;
+    std::vector<StreamRun> consoleRuns, linkRuns, bareRuns;
+    ModalScript script(dlg);
+    std::unique_ptr<StreamWriter> writer;
+    Usage before;
+    Clock::time_point start;
+    bool complete = true;
+    // One run of the stream into the console's port: given to the window (the console's own
+    // receiving) or, toWindow false, through the serial link and the event loop with the bytes
+    // counted only.
+    auto streamRun = [&](bool toWindow, std::vector<StreamRun>& runs) {
+        script.Add([&, toWindow] {
+            if (toWindow) dlg.m_listRecords->DeleteAllItems();
+            owner.toWindow = toWindow;
+            writer = std::make_unique<StreamWriter>(consolePty.master, rate.baud, kStreamRecords);
+            owner.Expect(ForwardingOwner::Watch::ByteCount, stream.size(), &script);
+            before = ProcessUsage();
+            start = Clock::now();
+            writer->Start();
+        });
+        script.Add([&, toWindow] {
+            writer.reset();
+            owner.toWindow = true;
+            runs.push_back({Seconds(start, owner.end), owner.endUsage.cpu - before.cpu,
+                            owner.endUsage.mainThread - before.mainThread, owner.endUsage.switches - before.switches,
+                            owner.wakes});
+            if (toWindow) complete = complete && dlg.m_listRecords->GetItemCount() == 127;
+            script.Done();
+        });
+    };
+    for (int i = 0; i < rate.runs; ++i) {
+        streamRun(true, consoleRuns);
+        streamRun(false, linkRuns);
+        script.Add([&] {
+            StreamWriter bare(barePty.master, rate.baud, kStreamRecords);
+            const StreamRun run = ReadBare(barePty.path, stream.size(), bare);
+            complete = complete && run.seconds > 0;
+            bareRuns.push_back(run);
+            script.Done();
+        });
+    }
+    script.Run();
+    auto summary = [&](const char* who, const std::vector<StreamRun>& runs) {
+        std::vector<double> perByte, share, perSecond, seconds, mainShare, handOvers;
+        for (const StreamRun& run : runs) {
+            handOvers.push_back(run.seconds > 0 ? run.handOvers / run.seconds : 0);
+            perByte.push_back(run.cpu / stream.size());
+            mainShare.push_back(run.cpu > 0 ? run.mainThread / run.cpu : 0);
+            share.push_back(run.seconds > 0 ? run.cpu / run.seconds : 0);
+            perSecond.push_back(run.seconds > 0 ? run.switches / run.seconds : 0);
+            seconds.push_back(run.seconds);
         }
-        if (!openLine(sim.DevicePath())) return 1;
-    }
+        const Stats b = Summarize(perByte), c = Summarize(share), w = Summarize(perSecond), t = Summarize(seconds),
+                    m = Summarize(mainShare), h = Summarize(handOvers);
+        std::printf("  %-12s CPU per byte median %.3f us (min %.3f), %.1f%% of a core (min %.1f%%), %.0f%% "
+                    "of it on the main thread, %.0f context switches/s; %.0f bytes/s (best %.0f)\n",
+                    who, 1e6 * b.median, 1e6 * b.min, 100 * c.median, 100 * c.min, 100 * m.median, w.median,
+                    stream.size() / t.median, stream.size() / t.min);
+        if (h.median > 0) std::printf("  %-12s %.0f hand-overs to the window a second\n", "", h.median);
+        return b.median;
+    };
+    std::printf("CPU receiving %zu bytes of record frames, %s (%s):\n", stream.size(), rate.name,
+                complete ? "complete" : "INCOMPLETE");
+    const double console = summary("console", consoleRuns);
+    const double link = summary("link alone", linkRuns);
+    const double bare = summary("bare reader", bareRuns);
+    std::printf("  CPU per byte against the bare reader: console %.1f x, serial link alone %.1f x\n",
+                bare > 0 ? console / bare : 0.0, bare > 0 ? link / bare : 0.0);
+    return complete;
+}
 
-    // 3. Paced at the line rate.
-    sim.SetPacing(true);
-    // On the wire: the 127 record frames of 64 bytes and the 6-byte end frame, ten bit times a
-    // byte at 38400 8N1.
-    const double wire = uploadBytes * 10.0 / 38400.0;
-    if (Runs("paced")) {
-        const auto start = Clock::now();
-        const bool paced = upload(30);
-        const double t = Seconds(start);
-        std::printf("127-record upload at 38400 baud: %s in %.3f s (wire time of %.0f bytes %.3f s, %.1f%% of it)\n",
-                    paced ? "complete" : "INCOMPLETE", t, uploadBytes, wire, 100.0 * t / wire);
-        allGood = allGood && paced;
+// CPU per received byte: the console against a bare reader of the same stream, at each rate;
+// beside the quiet shown window and empty hand-overs. The window's line is back on the
+// simulator afterwards.
+bool RunCpu(Road& road)
+{
+    Pty consolePty, barePty;
+    if (consolePty.path.empty() || barePty.path.empty()) {
+        std::printf("cannot make the pseudo-terminals\n");
+        return false;
     }
+    if (!road.OpenLine(consolePty.path)) return false;
+    PrintQuietWindow(road.dlg);
+    PrintEmptyHandOvers(road.dlg);
+    const Rate rates[] = {{"38400 baud", 38400, 3}, {"115200 baud", 115200, 3}, {"unpaced", 0, 5}};
+    bool allGood = true;
+    for (const Rate& rate : rates) allGood = PrintCpuAtRate(road, rate, consolePty, barePty) && allGood;
+    // Back on the simulator while the pseudo-terminals are still open.
+    return road.OpenLine(road.sim.DevicePath()) && allGood;
+}
 
-    // 4. The report steps for 10, 127 and 1000 records, the records table filled by the parser.
+// A 127-record upload paced at 38400 baud (the simulator paces its replies) against the wire
+// time: ten bit times a byte at 38400 8N1.
+double WireSeconds() { return kUploadBytes * 10.0 / 38400.0; }
+
+bool RunPaced(Road& road)
+{
+    const auto start = Clock::now();
+    const bool paced = road.Upload(30);
+    const double t = Seconds(start);
+    std::printf("127-record upload at 38400 baud: %s in %.3f s (wire time of %.0f bytes %.3f s, %.1f%% of it)\n",
+                paced ? "complete" : "INCOMPLETE", t, kUploadBytes, WireSeconds(), 100.0 * t / WireSeconds());
+    return paced;
+}
+
+// The report steps for 10, 127 and 1000 records, the records table filled by the parser; beside
+// openpyxl doing the same.
+bool RunReport(Road& road)
+{
+    CQELDlg& dlg = road.dlg;
+    bool allGood = true;
     for (const int records : {10, 127, 1000}) {
-        if (!Runs("report")) break;
         dlg.m_listRecords->DeleteAllItems();
         for (std::uint8_t byte : RecordStream(records)) dlg.OnSerialNotify(WM_SERIAL_BYTE, byte, 0);
         const int runs = 7;
@@ -724,12 +779,13 @@ int BenchApp::OnRun()
             fill.push_back(Seconds(f));
         }
         const int rows = dlg.m_listRecords->GetItemCount();
-        const OpenpyxlFigures py =
-            RunOpenpyxl(std::string(QEL_DATA_DIR) + "/savemode.xlsx", dlg.m_strReportPath, runs, dir + "/openpyxl");
+        const OpenpyxlFigures py = RunOpenpyxl(std::string(QEL_DATA_DIR) + "/savemode.xlsx", dlg.m_strReportPath, runs,
+                                               road.dir + "/openpyxl");
         const Stats cc = Summarize(create), cf = Summarize(fill);
         std::printf("report of %d records (%d rows): create step median %.1f ms (min %.1f), fill step median %.1f ms "
                     "(min %.1f); %zu boxes\n",
-                    records, rows, 1000 * cc.median, 1000 * cc.min, 1000 * cf.median, 1000 * cf.min, boxes.Count());
+                    records, rows, 1000 * cc.median, 1000 * cc.min, 1000 * cf.median, 1000 * cf.min,
+                    road.boxes.Count());
         if (py.fill.empty()) {
             std::printf("  openpyxl: NOT RUN (%s with openpyxl needed)\n", Python().c_str());
             continue;
@@ -742,17 +798,222 @@ int BenchApp::OnRun()
                     cc.median / pc.median, cf.median / pf.median);
         allGood = allGood && rows == records;
     }
+    return allGood;
+}
 
-    // 5. The whole road: paced upload, then the timer's three ticks and the report.
-    if (Runs("road")) {
-        const auto start = Clock::now();
-        dlg.OnBnClickedUpload();
-        const bool road = Pump([&] { return dlg.IsDlgItemEnabled(IDC_UPLOAD); }, 40);
-        std::printf("whole road (upload at line rate + report on the 1 s timer): %s in %.3f s; wire %.3f s + 3 ticks\n",
-                    road ? "complete" : "INCOMPLETE", Seconds(start), wire);
-        allGood = allGood && road;
+// The whole road: a paced upload, then the timer's three ticks and the report.
+bool RunRoad(Road& road)
+{
+    const auto start = Clock::now();
+    road.dlg.OnBnClickedUpload();
+    const bool done = Pump([&] { return road.dlg.IsDlgItemEnabled(IDC_UPLOAD); }, 40);
+    std::printf("whole road (upload at line rate + report on the 1 s timer): %s in %.3f s; wire %.3f s + 3 ticks\n",
+                done ? "complete" : "INCOMPLETE", Seconds(start), WireSeconds());
+    return done;
+}
+
+// A window that a started program mapped: when, from just before the program was started, and
+// its size on the screen.
+struct Mapped {
+    double seconds = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Starts programs under the display and sees their first top-level window mapped: a connection
+// of its own to the display that is told of every window mapped on the root window. A window
+// counts when it is no popup (not override-redirect) and names the started process as its own
+// (_NET_WM_PID, which the toolkit sets before it maps a window).
+class MapWatch {
+public:
+    MapWatch() : m_display(XOpenDisplay(nullptr))
+    {
+        if (m_display == nullptr) return;
+        XSelectInput(m_display, DefaultRootWindow(m_display), SubstructureNotifyMask);
+        m_pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
+        XSync(m_display, False);
     }
-    dlg.m_serialPort.DetachOwner();
+    ~MapWatch()
+    {
+        if (m_display != nullptr) XCloseDisplay(m_display);
+    }
+    MapWatch(const MapWatch&) = delete;
+    MapWatch& operator=(const MapWatch&) = delete;
+    bool Ready() const { return m_display != nullptr; }
+
+    // Starts the program with args (in the current folder, its output thrown away), waits for its
+    // window and ends the program; nothing when it showed none in time or ended first.
+    std::optional<Mapped> Run(const std::vector<std::string>& args, double timeoutSeconds)
+    {
+        XSync(m_display, True);  // events of earlier programs are dropped
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        pid_t child = -1;
+        const auto start = Clock::now();
+        const bool started = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        if (!started) return std::nullopt;
+
+        std::optional<Mapped> mapped;
+        while (!mapped && Seconds(start) < timeoutSeconds) {
+            while (!mapped && XPending(m_display) > 0) {
+                XEvent event;
+                XNextEvent(m_display, &event);
+                const double seconds = Seconds(start);
+                if (event.type != MapNotify || event.xmap.override_redirect) continue;
+                if (const auto size = SizeIfOwnedBy(event.xmap.window, child)) {
+                    mapped = Mapped{seconds, size->first, size->second};
+                }
+            }
+            if (mapped || waitpid(child, nullptr, WNOHANG) == child) break;
+            pollfd in{ConnectionNumber(m_display), POLLIN, 0};
+            poll(&in, 1, 10);
+        }
+        End(child);
+        return mapped;
+    }
+
+private:
+    // The window's size when the window names pid as its process. Errors (a window gone in
+    // between) are caught here, not by the toolkit's handler of the process.
+    std::optional<std::pair<int, int>> SizeIfOwnedBy(Window window, pid_t pid)
+    {
+        XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        bool owned = XGetWindowProperty(m_display, window, m_pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count,
+                                        &after, &data) == Success &&
+                     type == XA_CARDINAL && format == 32 && count == 1 &&
+                     static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid;
+        if (data != nullptr) XFree(data);
+        Window root = None;
+        int x = 0, y = 0;
+        unsigned width = 0, height = 0, border = 0, depth = 0;
+        owned = owned && XGetGeometry(m_display, window, &root, &x, &y, &width, &height, &border, &depth) != 0;
+        XSync(m_display, False);
+        XSetErrorHandler(previous);
+        if (!owned) return std::nullopt;
+        return std::make_pair(static_cast<int>(width), static_cast<int>(height));
+    }
+    // Ends the started program: asked first, killed after two seconds.
+    static void End(pid_t child)
+    {
+        kill(child, SIGTERM);
+        const auto asked = Clock::now();
+        while (waitpid(child, nullptr, WNOHANG) != child) {
+            if (Seconds(asked) > 2) {
+                kill(child, SIGKILL);
+                waitpid(child, nullptr, 0);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    Display* m_display = nullptr;
+    Atom m_pidAtom = None;
+};
+
+// Start-up: from just before the program is started to its main window mapped, for the console
+// in the working folder, a bare wx frame of the console's window size and a plain wx dialog with
+// the same controls (tools/qel-bench-window), in turns.
+bool RunStartUp(Road& road)
+{
+    MapWatch watch;
+    if (!watch.Ready()) {
+        std::printf("start-up: NOT RUN (no display)\n");
+        return false;
+    }
+    const wxSize client = road.dlg.GetClientSize();
+    const wxFont font = road.dlg.GetFont();
+    const std::string width = std::to_string(client.x), height = std::to_string(client.y);
+    struct Program {
+        const char* name;
+        std::vector<std::string> args;
+    };
+    const Program programs[] = {
+        {"console", {QEL_CONSOLE_PROGRAM}},
+        {"bare wx frame", {QEL_WINDOW_BASELINE, "frame", width, height}},
+        {"plain wx dialog",
+         {QEL_WINDOW_BASELINE, "dialog", width, height, font.GetFaceName().utf8_string(),
+          std::to_string(font.GetPointSize())}},
+    };
+    struct Figures {
+        std::vector<double> seconds;
+        Mapped last;
+        int missed = 0;
+    };
+    Figures figures[std::size(programs)];
+    const int runs = 9;
+    for (int i = -1; i < runs; ++i) {  // the first turn warms up (the programs' files) and is not counted
+        for (std::size_t p = 0; p < std::size(programs); ++p) {
+            const std::optional<Mapped> mapped = watch.Run(programs[p].args, 20);
+            if (i < 0) continue;
+            if (!mapped) {
+                ++figures[p].missed;
+                continue;
+            }
+            figures[p].seconds.push_back(mapped->seconds);
+            figures[p].last = *mapped;
+        }
+    }
+    std::printf("start-up, from just before exec to the main window mapped (%d runs each):\n", runs);
+    bool allGood = true;
+    Stats stats[std::size(programs)];
+    for (std::size_t p = 0; p < std::size(programs); ++p) {
+        const Figures& f = figures[p];
+        stats[p] = Summarize(f.seconds);
+        const std::string missed = f.missed > 0 ? " (" + std::to_string(f.missed) + " NOT MAPPED)" : "";
+        std::printf("  %-16s median %.1f ms, min %.1f ms; window %dx%d%s\n", programs[p].name, 1000 * stats[p].median,
+                    1000 * stats[p].min, f.last.width, f.last.height, missed.c_str());
+        allGood = allGood && f.missed == 0;
+    }
+    const Stats& console = stats[0];
+    const Stats& frame = stats[1];
+    const Stats& dialog = stats[2];
+    if (allGood) {
+        std::printf("  console / plain wx dialog: median %.2f x, min %.2f x; console / bare wx frame: median %.2f x, "
+                    "min %.2f x; plain wx dialog / bare wx frame: median %.2f x\n",
+                    console.median / dialog.median, console.min / dialog.min, console.median / frame.median,
+                    console.min / frame.min, dialog.median / frame.median);
+    }
+    return allGood;
+}
+
+class BenchApp : public CQELApp {
+public:
+    int OnRun() override;
+};
+
+int BenchApp::OnRun()
+{
+    delete wxLog::SetActiveTarget(new wxLogStderr);
+    std::string dir = "/tmp/qel-bench-XXXXXX";
+    if (mkdtemp(dir.data()) == nullptr) return 1;
+    CopyFile(std::string(QEL_DATA_DIR) + "/language.ini", dir + "/language.ini");
+    CopyFile(std::string(QEL_DATA_DIR) + "/savemode.xlsx", dir + "/savemode.xlsx");
+    mkdir((dir + "/savefile").c_str(), 0755);
+    mkdir((dir + "/openpyxl").c_str(), 0755);
+    if (chdir(dir.c_str()) != 0) return 1;
+
+    Road road(dir);
+    if (!road.Start()) return 1;
+    bool allGood = true;
+    if (Runs("receive")) allGood = RunReceive(road) && allGood;
+    if (Runs("cpu")) allGood = RunCpu(road) && allGood;
+    road.sim.SetPacing(true);
+    if (Runs("paced")) allGood = RunPaced(road) && allGood;
+    if (Runs("report")) allGood = RunReport(road) && allGood;
+    if (Runs("road")) allGood = RunRoad(road) && allGood;
+    if (Runs("startup")) allGood = RunStartUp(road) && allGood;
+    road.dlg.m_serialPort.DetachOwner();
     return allGood ? 0 : 1;
 }
 

@@ -1,4 +1,7 @@
 // The language file, the captions and the records table's columns of each language.
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <wx/odcombo.h>
 
@@ -108,6 +111,38 @@ TEST_F(Language, MissingKeysReadErrorAndLongTextsAreCutOnACharacter)
     std::string gbk = platform::ToGbk("[Section1]\nItem=1\ncut=一二三四五六七八九十\n");
     ConsoleHarness g(File(gbk));
     EXPECT_EQ(g.Dlg().LanguageTexts.cut, "一二三四五六七八九");
+}
+
+// The kernel reports every open of the language file while another main window starts in the
+// same folder. Closes are watched too: successive equal events are merged into one, an open and
+// a close are not, so each open is counted.
+TEST_F(Language, StartUpOpensTheLanguageFileOnce)
+{
+    ConsoleHarness h(File(ShippedLanguageFile("1")));
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, h.Folder().File("language.ini").c_str(), IN_OPEN | IN_CLOSE_NOWRITE), 0);
+
+    CQELDlg dlg(nullptr);  // in the current folder, the harness's
+    ASSERT_TRUE(dlg.CreateDialogWindow());
+    int opens = 0;
+    int closes = 0;
+    alignas(inotify_event) char events[64 * (sizeof(inotify_event) + 16)];
+    for (ssize_t n; (n = read(watch, events, sizeof events)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            opens += (event->mask & IN_OPEN) ? 1 : 0;
+            closes += (event->mask & IN_CLOSE_NOWRITE) ? 1 : 0;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    close(watch);
+    EXPECT_EQ(opens, 1);
+    EXPECT_EQ(closes, opens);
+    // What was read is the file's: the language and its texts.
+    EXPECT_EQ(dlg.m_language, 1);
+    EXPECT_EQ(dlg.GetDlgItemText(IDC_CONNECT), "连接");
+    EXPECT_EQ(dlg.LanguageTexts.norecord, "没有记录!");
 }
 
 TEST_F(Language, ChangingTheLanguageEmptiesTheTableAndFollowsThePortState)

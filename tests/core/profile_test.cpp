@@ -1,5 +1,8 @@
-// The profile-file reader: sections and keys, blanks, quotes, line endings, cutting to the buffer
-// and the conversion of the file's bytes.
+// The profile-file reader: sections and keys, blanks, quotes, line endings, cutting to the buffer,
+// the conversion of the file's bytes, a profile answering from the file as it was read, and the
+// largest file read.
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::GetPrivateProfileString;
+using platform::Profile;
 
 const std::string kConnectUtf8 = "\xE8\xBF\x9E\xE6\x8E\xA5";  // 连接
 const std::string kConnectGbk = "\xC1\xAC\xBD\xD3";
@@ -194,6 +198,57 @@ TEST_F(ProfileFile, DefaultAndTinyBuffersAreCutToo)
     Write("[Section1]\nconnect=" + kConnectGbk + "\n");
     EXPECT_EQ(Read("Section1", "connect", 4), kConnectUtf8.substr(0, 3));
     EXPECT_EQ(Read("Section1", "connect", 2), "");
+}
+
+TEST_F(ProfileFile, ALoadedProfileAnswersFromTheFileAsItWasRead)
+{
+    Write("[Section1]\nItem=1\nconnect=" + kConnectGbk + "\n");
+    const Profile profile = Profile::Load(path_);
+    auto answers = [&] {
+        EXPECT_EQ(profile.GetString("Section1", "Item", "", 80), "1");
+        EXPECT_EQ(profile.GetString("section1", "CONNECT", "Error", 20), kConnectUtf8);
+        EXPECT_EQ(profile.GetString("Section1", "cut", "Error", 20), "Error");
+    };
+    answers();
+    // Another file in its place, UTF-8 this time, with other values: the profile keeps what it
+    // read, its encoding too.
+    Write("[Section1]\nItem=2\nconnect=" + kNoRecordUtf8 + "\ncut=B\n");
+    ASSERT_EQ(Read("Section1", "Item", 80), "2");
+    answers();
+    // No file at all.
+    ASSERT_EQ(::unlink(path_.c_str()), 0);
+    ASSERT_EQ(Read("Section1", "Item", 80, "none"), "none");
+    answers();
+
+    // A profile of a missing file, and one made without a file, give the defaults, cut to the buffer.
+    for (const Profile& none : {Profile::Load(path_), Profile()}) {
+        EXPECT_EQ(none.GetString("Section1", "Item", "", 80), "");
+        EXPECT_EQ(none.GetString("Section1", "connect", "Error", 4), "Err");
+    }
+}
+
+TEST_F(ProfileFile, AFileLargerThanTheLimitIsNotRead)
+{
+    // The value sits at the start; comment lines fill the file up to the size given.
+    auto fileOf = [](std::size_t size) {
+        std::string text = "[Section1]\nItem=1\n";
+        const std::string comment = ";" + std::string(62, 'x') + "\n";
+        while (text.size() + comment.size() < size) text += comment;
+        text += ";" + std::string(size - text.size() - 1, 'y');
+        return text;
+    };
+    const std::size_t limit = Profile::kMaxFileBytes;
+    for (const std::size_t size : {limit - 1, limit}) {
+        const std::string text = fileOf(size);
+        ASSERT_EQ(text.size(), size);
+        Write(text);
+        EXPECT_EQ(Profile::Load(path_).GetString("Section1", "Item", "none", 80), "1") << size << " bytes";
+    }
+    for (const std::size_t size : {limit + 1, 8 * limit}) {
+        Write(fileOf(size));
+        EXPECT_EQ(Profile::Load(path_).GetString("Section1", "Item", "none", 80), "none") << size << " bytes";
+        EXPECT_EQ(Read("Section1", "Item", 80, "none"), "none") << size << " bytes";
+    }
 }
 
 }  // namespace
