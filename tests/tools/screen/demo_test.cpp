@@ -150,7 +150,7 @@ TEST_F(DemoPorts, AMeterThatDoesNotAnswerEndsTheRunWithItsStep)
     PtyPair meter;
     ASSERT_TRUE(meter.Ok());
     const DemoRun run = RunDemo(tree, {"--auto", "--port", meter.SlavePath(), "--workdir", tree.File("work")},
-                            std::chrono::seconds(90));
+                                std::chrono::seconds(90));
     EXPECT_TRUE(run.exited) << run.output;
     EXPECT_EQ(run.code, 1) << run.output;
     EXPECT_NE(run.output.find("qel-demo: step \"click OK in the box\" did not become ready"), std::string::npos)
@@ -171,7 +171,8 @@ TEST_F(DemoPorts, AReportThatCannotBeSavedEndsTheRunWithTheBox)
     std::filesystem::create_directories(work);
     WriteFile(work + "/savefile", "not a folder");
     const auto start = std::chrono::steady_clock::now();
-    const DemoRun run = RunDemo(tree, {"--auto", "--port", sim.DevicePath(), "--workdir", work}, std::chrono::seconds(90));
+    const DemoRun run =
+        RunDemo(tree, {"--auto", "--port", sim.DevicePath(), "--workdir", work}, std::chrono::seconds(90));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60)) << run.output;
     EXPECT_TRUE(run.exited) << run.output;
     EXPECT_EQ(run.code, 1) << run.output;
