@@ -271,6 +271,7 @@ DropDownList::DropDownList(wxWindow* parent, wxWindowID id, const wxString& valu
     // The selected entry is always the one whose text the field shows, or none: an edit of the
     // text leaves no entry selected unless the text then names one, which becomes the selection.
     Bind(wxEVT_TEXT, [this](wxCommandEvent& e) {
+        if (m_destroying) return;
         KeepSelectionWithText();
         e.Skip();
     });
@@ -283,6 +284,18 @@ DropDownList::DropDownList(wxWindow* parent, wxWindowID id, const wxString& valu
             }
             e.Skip();
         });
+    }
+}
+
+DropDownList::~DropDownList()
+{
+    // The base class closes a dropped list only once this class is gone, and closing it puts the
+    // chosen entry into the field: the text change would reach this class's handler, and the
+    // window above, half destroyed. Closed here, while the control is whole, the change goes
+    // nowhere.
+    if (IsPopupShown()) {
+        m_destroying = true;
+        HidePopup(false);
     }
 }
 

@@ -73,14 +73,19 @@ struct DialogTemplate {
 // Escape in the dropped list closes the list only. The selection follows the field's text: the
 // entry whose text the field shows exactly, or none.
 // The template's height is that of the control with its dropped list, as for the system's combo.
+// A list still dropped down when the control is destroyed (its window ended meanwhile) closes
+// without a notification to the window.
 class DropDownList : public wxOwnerDrawnComboBox {
 public:
     DropDownList(wxWindow* parent, wxWindowID id, const wxString& value, const wxRect& rect);
+    ~DropDownList() override;
     // The selected entry's text (not the edit field's selected characters).
     wxString GetStringSelection() const override { return wxItemContainer::GetStringSelection(); }
 
 private:
     void KeepSelectionWithText();
+
+    bool m_destroying = false;
 };
 
 // Templates of the program (resources/dialogs.cpp).

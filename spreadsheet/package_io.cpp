@@ -7,12 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -110,14 +112,33 @@ mode_t DefaultFileMode()
     return 0666 & ~mask;
 }
 
-// The temporary files of a save are named ".NAME.XXXXXX" beside the target NAME (six letters or
-// digits). A save holds an exclusive lock (flock) on its temporary file from just after creating
-// it until it has renamed it into place.
-bool IsTemporaryName(const std::string& entry, const std::string& target)
+void (*g_savePointHook)(SavePoint) = nullptr;
+
+void AtSavePoint(SavePoint point)
 {
-    const std::string stem = "." + target + ".";
-    if (entry.size() != stem.size() + 6 || entry.compare(0, stem.size(), stem) != 0) return false;
-    return std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(stem.size()), entry.end(),
+    if (g_savePointHook != nullptr) g_savePointHook(point);
+}
+
+// A temporary file of a save that has a name is named ".NAME.qelsave-XXXXXX" beside its target
+// NAME (six letters or digits). A save holds an exclusive lock (flock) on its temporary file from
+// before it has a name (or just after, when it is made with one) until it has taken the target's
+// place, so a named temporary that no lock holds is one that a killed save left behind.
+constexpr char kTemporaryMark[] = ".qelsave-";
+constexpr std::size_t kTemporaryMarkSize = sizeof kTemporaryMark - 1;
+constexpr std::size_t kTemporaryLetters = 6;
+
+std::string TemporaryPattern(const std::string& folder, const std::string& target)
+{
+    return folder + "/." + target + kTemporaryMark + std::string(kTemporaryLetters, 'X');
+}
+
+bool IsTemporaryName(const std::string& entry)
+{
+    const std::size_t tail = kTemporaryMarkSize + kTemporaryLetters;
+    if (entry.size() < tail + 2 || entry.front() != '.') return false;
+    const std::size_t mark = entry.size() - tail;
+    if (entry.compare(mark, kTemporaryMarkSize, kTemporaryMark) != 0) return false;
+    return std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(mark + kTemporaryMarkSize), entry.end(),
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
@@ -136,7 +157,7 @@ bool NameLeadsTo(const std::string& path, int fd)
 int CreateLockedTemporary(const std::string& folder, const std::string& target, std::string& temp)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = folder + "/." + target + ".XXXXXX";
+        temp = TemporaryPattern(folder, target);
         const int fd = ::mkstemp(temp.data());
         if (fd < 0) return -1;
         const bool locked = ::flock(fd, LOCK_EX) == 0;
@@ -149,16 +170,16 @@ int CreateLockedTemporary(const std::string& folder, const std::string& target, 
     return -1;
 }
 
-// Removes the temporary files that saves of the target left behind when they were killed: those
-// of this user that no save holds locked. A save in progress holds its lock, so it is never
-// touched. Nothing here makes the save fail.
-void RemoveAbandonedTemporaries(const std::string& folder, const std::string& target)
+// Removes the temporary files that saves into the folder left behind when they were killed, of
+// whatever target: those of this user that no save holds locked. A save in progress holds its
+// lock, so it is never touched. Nothing here makes the save fail.
+void RemoveAbandonedTemporaries(const std::string& folder)
 {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;
     std::vector<std::string> candidates;
     while (const dirent* entry = ::readdir(dir)) {
-        if (IsTemporaryName(entry->d_name, target)) candidates.push_back(entry->d_name);
+        if (IsTemporaryName(entry->d_name)) candidates.push_back(entry->d_name);
     }
     ::closedir(dir);
     for (const std::string& name : candidates) {
@@ -173,7 +194,73 @@ void RemoveAbandonedTemporaries(const std::string& folder, const std::string& ta
     }
 }
 
+// A new file in the folder that has no name: it is gone with the last descriptor, so nothing of
+// it outlives a killed save. -1 where the file system cannot make one (or for any other reason:
+// a save then goes the named way, which tells what is wrong).
+int CreateUnnamedTemporary(const std::string& folder)
+{
+    return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+}
+
+// Gives the open unnamed file fd the name `to` (which must not exist); 0 or the errno. Through
+// /proc, as any process may; else through the descriptor itself, which needs a privilege (both
+// fail with ENOENT when neither way is open).
+int NameOpenFile(int fd, const std::string& to)
+{
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    if (errno != ENOENT) return errno;
+    if (::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    return errno;
+}
+
+// Six letters or digits for a temporary name.
+std::string RandomLetters()
+{
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char random[kTemporaryLetters] = {};
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+        const auto seed = static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(::time(nullptr));
+        for (std::size_t i = 0; i < sizeof random; ++i) random[i] = static_cast<unsigned char>(seed >> (i * 5));
+    }
+    std::string letters;
+    for (unsigned char r : random) letters += kLetters[r % (sizeof kLetters - 1)];
+    return letters;
+}
+
+// Gives the open unnamed file fd a temporary name beside the target, set in temp; 0 or the errno
+// (temp then unchanged).
+int NameTemporary(int fd, const std::string& folder, const std::string& target, std::string& temp)
+{
+    const std::string pattern = TemporaryPattern(folder, target);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = pattern.substr(0, pattern.size() - kTemporaryLetters) + RandomLetters();
+        const int err = NameOpenFile(fd, name);
+        if (err == 0) temp = name;
+        if (err != EEXIST) return err;
+    }
+    return EEXIST;
+}
+
+// Writes every byte to fd, gives it the mode and puts it on disk; 0 or the errno.
+int FillFile(int fd, const std::string& bytes, mode_t mode)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) return errno;
+    return 0;
+}
+
 }  // namespace
+
+void SetSavePointHook(void (*hook)(SavePoint)) { g_savePointHook = hook; }
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
@@ -462,27 +549,47 @@ void WriteFileAtomically(const std::string& requested, const std::string& bytes)
                         ": the workbook is open in a desktop spreadsheet (its lock file " + Quoted(lock) +
                         " exists). Close it there, or remove the lock file if no program has it open.");
 
-    RemoveAbandonedTemporaries(folder, FileName(path));
-    std::string temp;
-    const int fd = CreateLockedTemporary(folder, FileName(path), temp);
-    if (fd < 0) throw XlsxError("Cannot save " + Quoted(requested) + ": " + ErrnoText(errno) + ".");
+    RemoveAbandonedTemporaries(folder);
+    const std::string target = FileName(path);
     // The temporary file stays locked until it has taken the target's place, so no other save's
-    // clean-up removes it; on failure it goes before its lock does.
+    // clean-up removes it; on failure its name (if it has one) goes before its lock does.
+    std::string temp;
+    int fd = -1;
     auto fail = [&](int err) {
-        ::unlink(temp.c_str());
+        if (!temp.empty()) ::unlink(temp.c_str());
         ::close(fd);
         throw XlsxError("Cannot save " + Quoted(requested) + ": " + ErrnoText(err) + ".");
     };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail(errno);
+
+    // First without a name: the file is whole before it gets one. A new target takes the file's
+    // name at once; an old one is replaced through a temporary name, for the moment between
+    // naming and renaming. A file that cannot be locked or named here goes (it has no name), and
+    // the save is made the named way, which tells what is wrong if that fails too.
+    fd = CreateUnnamedTemporary(folder);
+    if (fd >= 0) {
+        bool named = false;
+        if (::flock(fd, LOCK_EX) == 0) {
+            if (const int err = FillFile(fd, bytes, mode)) fail(err);
+            AtSavePoint(SavePoint::Written);
+            const int err = NameOpenFile(fd, path);
+            if (err == 0) {
+                ::close(fd);
+                return;
+            }
+            named = err == EEXIST && NameTemporary(fd, folder, target, temp) == 0;
         }
-        done += static_cast<std::size_t>(n);
+        if (!named) {
+            ::close(fd);
+            fd = -1;
+        }
     }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) fail(errno);
+    if (fd < 0) {
+        fd = CreateLockedTemporary(folder, target, temp);
+        if (fd < 0) throw XlsxError("Cannot save " + Quoted(requested) + ": " + ErrnoText(errno) + ".");
+        if (const int err = FillFile(fd, bytes, mode)) fail(err);
+        AtSavePoint(SavePoint::Written);
+    }
+    AtSavePoint(SavePoint::Named);
     if (::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
     ::close(fd);  // the data is on disk (fsync) and in place; closing only gives up the lock
 }

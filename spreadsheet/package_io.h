@@ -35,9 +35,22 @@ struct PackageLimits {
 PackageParts ReadPackage(const std::string& path, const PackageLimits& limits = {});
 // Packs the named parts, in that order with the content types first. Throws XlsxError.
 std::string PackParts(const std::vector<std::string>& order, const std::unordered_map<std::string, std::string>& parts);
-// Writes the bytes to path atomically (a temporary file in the same folder, then a rename).
-// Throws XlsxError; on failure nothing is left behind and the old file is intact.
+// Writes the bytes to path atomically. Throws XlsxError; on failure nothing is left behind and
+// the old file is intact. The bytes go to a temporary file in the same folder that has no name
+// (O_TMPFILE) and is put on disk; then a new target takes it as its name (a link), an old one is
+// replaced by it through a temporary name and a rename. Where the file system makes no file
+// without a name, or one cannot be named, the temporary file is named from the start. A named
+// temporary file is locked (flock) while its save lasts; one that a killed save left behind is
+// removed by the next save into the folder, of whatever target.
 void WriteFileAtomically(const std::string& requested, const std::string& bytes);
+
+// The moments of a save at which a test may stop it (and kill it there): the temporary file holds
+// every byte, on disk, and is not in place yet (it may have no name); the temporary file has a
+// name and the rename over the target comes next (not reached when a new target takes the file's
+// name at once).
+enum class SavePoint { Written, Named };
+// The function every save of this process calls at those moments; none by default. For tests.
+void SetSavePointHook(void (*hook)(SavePoint));
 
 // A path in quotes, as error texts show it.
 std::string Quoted(const std::string& path);

@@ -3,17 +3,26 @@
 //   qel-demo [--port PATH] [--records N] [--workdir DIR] [--auto]
 //
 // The working folder gets language.ini, savemode.xlsx and savefile/. The simulator (or the device
-// given with --port) is listed first in the port list. With --auto the demo walks the main road on
+// given with --port) is listed first in the port list. A --port device the console cannot use (a
+// path longer than its port table holds, missing, no terminal) is refused before anything starts,
+// with exit status 2, as are unknown arguments. The rest of the list is the machine's ports, or
+// those of the folders that QEL_DEMO_TTY_CLASS (for /sys/class/tty) and QEL_DEMO_DEV (for /dev)
+// name. With --auto the demo walks the main road on
 // the shown window with the mouse and keyboard events a person's hands send (through the display
 // server): it drops the port list down and clicks the meter's entry, clicks OPEN COM and CONNECT,
 // clicks OK in the box that answers, types a report header, clicks UPLOAD DATA, waits for the
-// report, clicks EXIT and prints the report's full path on its last line.
+// report, clicks EXIT and prints the report's full path on its last line. A step that fails (what
+// it waits for does not come, or a message box comes instead of the report) ends the run with its
+// message and exit status 1.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -43,6 +52,60 @@ struct DemoOptions {
     int records = 12;
     bool automatic = false;
 };
+
+// Read from the command line before the application starts.
+DemoOptions g_options;
+
+// The longest device path the console's port table holds.
+constexpr std::size_t kPortPathChars = sizeof(CQELDlg::m_portNames[0]) - 1;
+
+// Why the console cannot use the device at path as the meter's port; "" when it can.
+std::string PortProblem(const std::string& path)
+{
+    if (path.size() > kPortPathChars) {
+        return "the path has " + std::to_string(path.size()) + " characters, the console's port table holds at most " +
+               std::to_string(kPortPathChars);
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return errno == ENOENT ? std::string("it does not exist") : std::string(std::strerror(errno));
+    }
+    if (!S_ISCHR(st.st_mode)) return "it is not a terminal device";
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::string("it cannot be opened: ") + std::strerror(errno);
+    const bool terminal = ::isatty(fd) != 0;
+    ::close(fd);
+    return terminal ? std::string() : std::string("it is not a terminal device");
+}
+
+// Reads the arguments into g_options; false (with the reason told) when the demo cannot run.
+bool ReadArguments(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--auto") {
+            g_options.automatic = true;
+        } else if (a == "--port" && hasValue) {
+            g_options.port = argv[++i];
+        } else if (a == "--records" && hasValue) {
+            g_options.records = std::atoi(argv[++i]);
+        } else if (a == "--workdir" && hasValue) {
+            g_options.workdir = argv[++i];
+        } else {
+            std::cerr << "usage: qel-demo [--port PATH] [--records N] [--workdir DIR] [--auto]\n";
+            return false;
+        }
+    }
+    if (!g_options.port.empty()) {
+        const std::string problem = PortProblem(g_options.port);
+        if (!problem.empty()) {
+            std::cerr << "qel-demo: cannot use the port \"" << g_options.port << "\": " << problem << "\n";
+            return false;
+        }
+    }
+    return true;
+}
 
 bool CopyFile(const std::string& from, const std::string& to)
 {
@@ -88,22 +151,7 @@ private:
 bool DemoApp::OnInit()
 {
     if (!CQELApp::OnInit()) return false;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i].utf8_string();
-        auto value = [&]() -> std::string { return i + 1 < argc ? argv[++i].utf8_string() : std::string(); };
-        if (a == "--auto") {
-            m_options.automatic = true;
-        } else if (a == "--port") {
-            m_options.port = value();
-        } else if (a == "--records") {
-            m_options.records = std::atoi(value().c_str());
-        } else if (a == "--workdir") {
-            m_options.workdir = value();
-        } else {
-            std::cerr << "usage: qel-demo [--port PATH] [--records N] [--workdir DIR] [--auto]\n";
-            return false;
-        }
-    }
+    m_options = g_options;
     return Prepare();
 }
 
@@ -140,7 +188,10 @@ bool DemoApp::Prepare()
         std::cout << "simulated meter: " << port << " with " << m_options.records << " records" << std::endl;
     }
     m_options.port = port;
-    platform::SerialPortScanRoots().extra = {port};
+    platform::SerialPortRoots& roots = platform::SerialPortScanRoots();
+    if (const char* sys = std::getenv("QEL_DEMO_TTY_CLASS")) roots.sysClassTty = sys;
+    if (const char* dev = std::getenv("QEL_DEMO_DEV")) roots.dev = dev;
+    roots.extra = {port};
 
     if (m_options.automatic) {
         platform::SetOpener(&m_opener);
@@ -242,11 +293,19 @@ void DemoApp::PlanRoad()
             clickItem(IDC_UPLOAD)();
             std::cout << "upload started" << std::endl;
         });
-    // The upload button comes back when the report is filled and handed over.
+    // The upload button comes back when the report is filled and handed over. A box shown instead
+    // tells why there is no report.
     m_road.Then(
         "click EXIT when the report is made",
-        [this] { return Dlg()->IsDlgItemEnabled(IDC_UPLOAD) && !m_opener.opened.empty(); },
+        [this] {
+            return (Dlg()->IsDlgItemEnabled(IDC_UPLOAD) && !m_opener.opened.empty()) ||
+                   !ShownMessageBoxButton().IsEmpty();
+        },
         [this, clickItem] {
+            if (!ShownMessageBoxButton().IsEmpty()) {
+                Fail("no report was made: " + ShownMessageBoxText());
+                return;
+            }
             m_reportPath = Dlg()->m_strReportPath;
             std::cout << "records: " << Dlg()->m_listRecords->GetItemCount() << std::endl;
             clickItem(IDC_EXIT)();
@@ -271,4 +330,10 @@ void DemoApp::Fail(const std::string& why)
 
 wxIMPLEMENT_APP_NO_MAIN(DemoApp);
 
-int main(int argc, char** argv) { return wxEntry(argc, argv); }
+int main(int argc, char** argv)
+{
+    if (!ReadArguments(argc, argv)) return 2;
+    // The toolkit sees no argument of the demo's.
+    int wxArgc = 1;
+    return wxEntry(wxArgc, argv);
+}

@@ -226,18 +226,22 @@ TEST_F(PackageBounds, DeclaredSizesAreCheckedAndHeldTo)
         << lying.description;
 }
 
-// Temporary files beside a target: those that killed saves of it left are removed by its next
-// save; one that another process holds locked (a save in progress there) and those of other
-// targets are left alone.
+// Temporary files in a target's folder: those that killed saves into it left, of whatever target,
+// are removed by the next save there; one that another process holds locked (a save in progress
+// there), files of other names and anything but a file are left alone.
 TEST_F(PackageBounds, ASaveRemovesTheTemporariesOfKilledSavesOnly)
 {
     const std::string path = Path("book.xlsx");
     WriteForeignWorkbook(path);
-    const std::vector<std::string> abandoned = {".book.xlsx.Ab12Cd", ".book.xlsx.zz9XY0"};
-    const std::string held = ".book.xlsx.Held01";
-    const std::vector<std::string> others = {".other.xlsx.Ab12Cd", ".book.xlsx.Ab12C", "book.xlsx.Ab12Cd"};
+    const std::vector<std::string> abandoned = {".book.xlsx.qelsave-Ab12Cd", ".book.xlsx.qelsave-zz9XY0",
+                                                ".20240101120000.xlsx.qelsave-Q1w2E3"};
+    const std::string held = ".other.xlsx.qelsave-Held01";
+    const std::vector<std::string> others = {".book.xlsx.Ab12Cd",          ".book.xlsx.qelsave-Ab12C",
+                                             "book.xlsx.qelsave-Ab12Cd",   ".book.xlsx.qelsave-Ab12C!",
+                                             ".book.xlsx.qelsave-Ab12Cde", ".qelsave-Ab12Cd"};
     for (const auto& name : abandoned) WriteFile(Path(name), "partial");
     for (const auto& name : others) WriteFile(Path(name), "not ours");
+    std::filesystem::create_directory(Path(".folder.qelsave-Ab12Cd"));
     WriteFile(Path(held), "in progress");
 
     // Another process saving: it holds the lock on its temporary file.
@@ -263,6 +267,7 @@ TEST_F(PackageBounds, ASaveRemovesTheTemporariesOfKilledSavesOnly)
 
     for (const auto& name : abandoned) EXPECT_FALSE(std::filesystem::exists(Path(name))) << name;
     for (const auto& name : others) EXPECT_TRUE(std::filesystem::exists(Path(name))) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(Path(".folder.qelsave-Ab12Cd")));
     EXPECT_EQ(ReadFile(Path(held)), "in progress");
 
     // Once the other process is gone its lock is too, and the next save removes the file.
