@@ -101,7 +101,7 @@ public:
     void OnBnClicked1550();
     void OnBnClickedFtcal();
 
-    // ---- report (report/QELDlg_report.cpp, report/QELDlg_sheet.cpp)
+    // ---- report (console/QELDlg_report.cpp, console/QELDlg_sheet.cpp)
     void CreateReportFile();
     void FillReport();
     std::string MakeReportName();
