@@ -173,9 +173,9 @@ public:
         const LRESULT result = toWindow ? m_dlg.OnSerialNotify(message, wParam, lParam) : 0;
         if (message == WM_SERIAL_BYTE) ++bytes;
         if (message == WM_SERIAL_RXFLAG) ++wakes;
-        if (watch == Watch::UploadEnd && m_dlg.m_reportState == 1) {
+        if (watch == Watch::UploadEnd && m_dlg.m_reportState == ReportState::Due) {
             m_dlg.KillTimer(IDT_REPORT);
-            m_dlg.m_reportState = 0;
+            m_dlg.m_reportState = ReportState::Idle;
             Finish();
         } else if (watch == Watch::ByteCount && bytes >= target) {
             Finish();
@@ -497,9 +497,9 @@ int BenchApp::OnRun()
     const double uploadBytes = 127.0 * 64 + 6;
     const double lineRate115200 = 115200 / 10.0;
     auto upload = [&](double timeout) {
-        dlg.m_reportState = 0;
+        dlg.m_reportState = ReportState::Idle;
         dlg.OnBnClickedUpload();
-        bool ok = Pump([&] { return dlg.m_reportState == 1; }, timeout);
+        bool ok = Pump([&] { return dlg.m_reportState == ReportState::Due; }, timeout);
         dlg.KillTimer(IDT_REPORT);
         return ok && dlg.m_listRecords->GetItemCount() == 127;
     };
@@ -535,7 +535,7 @@ int BenchApp::OnRun()
         Clock::time_point start;
         for (int i = 0; i < rounds; ++i) {
             script.Add([&] {
-                dlg.m_reportState = 0;
+                dlg.m_reportState = ReportState::Idle;
                 owner.Expect(ForwardingOwner::Watch::UploadEnd, 0, &script);
                 start = Clock::now();
                 dlg.OnBnClickedUpload();
