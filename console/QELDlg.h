@@ -29,6 +29,15 @@ class _Application;
 // The report timer's id.
 constexpr UINT_PTR IDT_REPORT = 1;
 
+// Where a report cycle stands; the report timer moves it on one state a tick.
+enum class ReportState : signed char {
+    Idle = 0,       // no report pending; also while a report step runs
+    Due = 1,        // the upload ended with records: the report is due
+    CreateDue = 2,  // the create step runs at the next tick
+    Created = 3,    // the create step made the report file
+    FillDue = 4,    // the fill step runs at the next tick
+};
+
 // A font description with the fields the records list's font is enlarged by.
 struct LOGFONT {
     int lfHeight = 0;  // negative: character height in pixels
@@ -101,8 +110,13 @@ public:
     void OnBnClicked1550();
     void OnBnClickedFtcal();
 
-    // ---- report (report/QELDlg_report.cpp, report/QELDlg_sheet.cpp)
-    void CreateReportFile();
+    // ---- report (console/QELDlg_report.cpp, console/QELDlg_sheet.cpp)
+    // The create step: copies the template to a new time-stamped report file; true when it made
+    // the file, false when the spreadsheet application could not be created (after its message).
+    bool CreateReportFile();
+    // The fill step: fills the report file that the last create step made and hands it to the
+    // user. It notes in m_reportSaved that the report was saved as soon as it was: handing it
+    // over afterwards may still raise an automation error, which leaves the step.
     void FillReport();
     std::string MakeReportName();
     void OnBnClickedSaveOrPrint();
@@ -136,7 +150,7 @@ public:
     int m_rxCount = 0;
     int m_dateField = 0;
     int m_lastRecordNo = 0;
-    signed char m_reportState = 0;
+    ReportState m_reportState = ReportState::Idle;
     char m_rxBuf[100] = {};
     signed char m_wavelengthIndex = 0;  // 1310 nm until a wavelength is chosen
     LanguageTextSet LanguageTexts;
@@ -188,16 +202,20 @@ private:
     // false (after its message) when the application cannot be created.
     bool StartReportStep(_Application& app);
     bool PortIsOpen() const { return m_serialPort.m_portHandle.load() >= 0; }
-    // Runs a report step from the timer or the export button. A cycle whose step did not get as
-    // far as it should (an early end or an automation error) is ended at once: timer stopped, bar
-    // back to 0, UPLOAD DATA enabled. A report that was saved ends the cycle at 100, even when
-    // handing it to the desktop failed afterwards.
+    // Runs a report step from the timer or the export button, and settles the cycle as the step
+    // is left, also when an automation error passes through it on its way to the application's
+    // event dispatch (which shows it).
     enum class ReportStep { Create, Fill, Both };
     void RunReportStep(ReportStep step);
-    // The end of a report cycle whose report was saved: state 0, bar 100, timer stopped, UPLOAD
-    // DATA enabled.
+    // The one place that ends a report cycle after a run of its steps: a report that was saved
+    // ends it at 100, even when handing it to the desktop failed afterwards; a run that saved
+    // nothing and leaves no later step due (an early end or an automation error) abandons it at
+    // once. A made report file leaves its fill step due.
+    void SettleReportCycle();
+    // The end of a report cycle whose report was saved: state Idle, bar 100, timer stopped,
+    // UPLOAD DATA enabled.
     void EndReportCycle();
-    // The end of an upload or report cycle without a report: state 0, timer stopped, bar 0,
+    // The end of an upload or report cycle without a report: state Idle, timer stopped, bar 0,
     // UPLOAD DATA enabled.
     void AbandonReportCycle();
     // Closing the port while an upload waits for the meter's records ends that upload.
@@ -210,7 +228,7 @@ private:
     std::string m_unfilledReport;
     // An upload was asked for and the meter has not yet said that it ended.
     bool m_awaitingRecords = false;
-    // The fill step running now has saved its report.
+    // The fill step of the run of report steps now going has saved its report.
     bool m_reportSaved = false;
     // Holds the keyboard focus for a control disabled while it had it (QELDlg.cpp).
     class FocusKeeper;

@@ -118,7 +118,7 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
         std::strncpy(m_textBuf, note.c_str(), sizeof m_textBuf - 1);
         m_textBuf[sizeof m_textBuf - 1] = '\0';
         m_strLastNote = note;
-        if (row >= 0) m_listRecords->SetItemText(row, 13, m_strLastNote);
+        if (row >= 0) m_listRecords->SetItemText(row, record_subitem::NOTE, m_strLastNote);
         if (m_progressPos < 80) ++m_progressPos;
         if (m_progress != nullptr) m_progress->SetValue(m_progressPos);
         break;
@@ -126,7 +126,7 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
     case RSP_UPLOAD_END:
         m_awaitingRecords = false;
         if (static_cast<signed char>(m_rxBuf[3]) != 0) {
-            m_reportState = 1;
+            m_reportState = ReportState::Due;
             m_reportTimer = SetTimer(IDT_REPORT, 1000);
             m_progressPos = 80;
             if (m_progress != nullptr) m_progress->SetValue(m_progressPos);

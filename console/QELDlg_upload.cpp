@@ -1,4 +1,5 @@
-// The upload button, the export button and the report timer that steps the report.
+// The upload button, the export button, the report timer that steps the report, and the one
+// place that settles a report cycle after its steps.
 #include <wx/gauge.h>
 
 #include "console/QELDlg.h"
@@ -28,54 +29,59 @@ void CQELDlg::OnTimer(UINT_PTR id)
     m_progressPos = static_cast<signed char>(m_progressPos + 5 > 100 ? 100 : m_progressPos + 5);
     if (m_progress != nullptr) m_progress->SetValue(m_progressPos);
 
-    if (m_reportState == 2) {
-        m_reportState = 0;
+    // The state is Idle while a step runs, so that a tick handled meanwhile only moves the bar.
+    switch (m_reportState) {
+    case ReportState::Idle: break;
+    case ReportState::Due: m_reportState = ReportState::CreateDue; break;
+    case ReportState::CreateDue:
+        m_reportState = ReportState::Idle;
         RunReportStep(ReportStep::Create);
-    }
-    if (m_reportState == 1) {
-        m_reportState = 2;
-    }
-    if (m_reportState == 4) {
-        m_reportState = 0;
-        RunReportStep(ReportStep::Fill);  // a saved report ends the cycle at 100
-    }
-    if (m_reportState == 3) {
-        m_reportState = 4;
+        // A file made in this tick is filled at the next one.
+        if (m_reportState == ReportState::Created) m_reportState = ReportState::FillDue;
+        break;
+    case ReportState::Created: m_reportState = ReportState::FillDue; break;
+    case ReportState::FillDue:
+        m_reportState = ReportState::Idle;
+        RunReportStep(ReportStep::Fill);
+        break;
     }
 }
 
 void CQELDlg::RunReportStep(ReportStep step)
 {
-    // Settles the cycle as the step is left, by its return or by an automation error passing
-    // through on its way to the application's event dispatch, which shows it.
     struct Settle {
         CQELDlg& dlg;
-        ReportStep step;
-        ~Settle()
-        {
-            if (step != ReportStep::Create && dlg.m_reportSaved) {
-                dlg.EndReportCycle();
-            } else if (step == ReportStep::Create ? dlg.m_reportState != 3 : dlg.m_reportState == 0) {
-                // Nothing saved and no later step of a cycle still due (the timer clears the
-                // state before it runs a step; a create step that finished leaves 3).
-                dlg.AbandonReportCycle();
-            }
-        }
-    } settle{*this, step};
+        ~Settle() { dlg.SettleReportCycle(); }
+    } settle{*this};
     m_reportSaved = false;
+    auto create = [this] {
+        if (CreateReportFile()) m_reportState = ReportState::Created;
+    };
     switch (step) {
-    case ReportStep::Create: CreateReportFile(); break;
+    case ReportStep::Create: create(); break;
     case ReportStep::Fill: FillReport(); break;
     case ReportStep::Both:
-        CreateReportFile();
+        create();
         FillReport();
         break;
     }
 }
 
+void CQELDlg::SettleReportCycle()
+{
+    if (m_reportSaved) {
+        EndReportCycle();
+    } else if (m_reportState == ReportState::Idle) {
+        // Nothing of a cycle is due: the timer clears the state before it runs a step, and a
+        // made report file leaves Created. An export pressed between the timer's steps that
+        // makes no file leaves the timer's cycle to go on.
+        AbandonReportCycle();
+    }
+}
+
 void CQELDlg::EndReportCycle()
 {
-    m_reportState = 0;
+    m_reportState = ReportState::Idle;
     m_progressPos = 100;
     if (m_progress != nullptr) m_progress->SetValue(m_progressPos);
     KillTimer(m_reportTimer);
@@ -84,7 +90,7 @@ void CQELDlg::EndReportCycle()
 
 void CQELDlg::AbandonReportCycle()
 {
-    m_reportState = 0;
+    m_reportState = ReportState::Idle;
     m_awaitingRecords = false;
     KillTimer(m_reportTimer);
     m_progressPos = 0;

@@ -63,5 +63,24 @@ std::string FormatRecordDate(int year, int month, int day, int hour, int minute)
 // ("%.2f"), values 5 to 8 ("%.1f"), value 9 ("%.3f") and the date text.
 std::array<std::string, 12> FormatRecordValues(const float values[9], const std::string& dateText);
 
+// The subitems of a record's row in the records table, whose item is the record's number: the
+// texts of FormatRecordValues in their order, then the note. Values 1 and 3 are the two readings
+// at 1310 nm, values 2 and 4 the two at 1550 nm; the power at a wavelength is the larger of its two.
+namespace record_subitem {
+constexpr int POWER_1310 = 1;
+constexpr int POWER_1550 = 2;
+constexpr int FIRST_READING_1310 = 3;   // value 1
+constexpr int FIRST_READING_1550 = 4;   // value 2
+constexpr int SECOND_READING_1310 = 5;  // value 3
+constexpr int SECOND_READING_1550 = 6;  // value 4
+constexpr int VALUE_5 = 7;
+constexpr int VALUE_6 = 8;
+constexpr int VALUE_7 = 9;
+constexpr int VALUE_8 = 10;
+constexpr int VALUE_9 = 11;
+constexpr int DATE = 12;
+constexpr int NOTE = 13;
+}  // namespace record_subitem
+
 // printf-style formatting into a std::string.
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

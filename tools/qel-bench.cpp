@@ -185,9 +185,9 @@ public:
         const LRESULT result = toWindow ? m_dlg.OnSerialNotify(message, wParam, lParam) : 0;
         if (message == WM_SERIAL_BYTE) ++bytes;
         if (message == WM_SERIAL_RXFLAG) ++wakes;
-        if (watch == Watch::UploadEnd && m_dlg.m_reportState == 1) {
+        if (watch == Watch::UploadEnd && m_dlg.m_reportState == ReportState::Due) {
             m_dlg.KillTimer(IDT_REPORT);
-            m_dlg.m_reportState = 0;
+            m_dlg.m_reportState = ReportState::Idle;
             Finish();
         } else if (watch == Watch::ByteCount && bytes >= target) {
             Finish();
@@ -506,9 +506,9 @@ struct Road {
     // One upload, pumped by the dispatcher; true when it ended with the 127 records.
     bool Upload(double timeoutSeconds)
     {
-        dlg.m_reportState = 0;
+        dlg.m_reportState = ReportState::Idle;
         dlg.OnBnClickedUpload();
-        const bool ok = Pump([&] { return dlg.m_reportState == 1; }, timeoutSeconds);
+        const bool ok = Pump([&] { return dlg.m_reportState == ReportState::Due; }, timeoutSeconds);
         dlg.KillTimer(IDT_REPORT);
         return ok && dlg.m_listRecords->GetItemCount() == 127;
     }
@@ -557,7 +557,7 @@ bool RunReceive(Road& road)
         Clock::time_point start;
         for (int i = 0; i < rounds; ++i) {
             script.Add([&] {
-                dlg.m_reportState = 0;
+                dlg.m_reportState = ReportState::Idle;
                 road.owner.Expect(ForwardingOwner::Watch::UploadEnd, 0, &script);
                 start = Clock::now();
                 dlg.OnBnClickedUpload();

@@ -104,7 +104,7 @@ TEST_F(MeterRoad, AHangUpMidUploadIsReportedOnceAndTheWindowStaysUsable)
     EXPECT_EQ(h.Boxes().Last().caption, "Application Error");
     // A hang-up may discard what the line still held; never more than was sent arrives.
     EXPECT_LE(h.Dlg().m_listRecords->GetItemCount(), 2);
-    EXPECT_EQ(h.Dlg().m_reportState, 0);
+    EXPECT_EQ(h.Dlg().m_reportState, ReportState::Idle);
     // The user closes the dead port with the open/close button.
     h.Dlg().OnBnClickedOpenCom();
     EXPECT_TRUE(PumpUntil([&] { return h.Dlg().m_serialPort.m_portHandle.load() < 0; }, 3000));
@@ -129,7 +129,7 @@ TEST_F(MeterRoad, UploadClickEmptiesTheTableZeroesTheBarAndDisablesItself)
     EXPECT_EQ(d.m_lastRecordNo, 0);
     EXPECT_EQ(d.m_progress->GetValue(), 0);
     EXPECT_FALSE(d.IsDlgItemEnabled(1011));
-    ASSERT_TRUE(PumpUntil([&] { return d.m_reportState == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return d.m_reportState == ReportState::Due; }));
     d.KillTimer(IDT_REPORT);
     EXPECT_EQ(sim.Commands().back(), (meter_sim::Bytes{0x10, 0x03, 0x38, 0xB5, 0x01}));
 }

@@ -185,7 +185,7 @@ TEST_F(Parser, EveryNonZeroUploadEndFlagStartsTheReport)
         ConsoleHarness h(Language("0"));
         h.Dlg().m_progressPos = 12;
         h.Feed(Reply(0x39, {static_cast<unsigned char>(flag)}));
-        EXPECT_EQ(h.Dlg().m_reportState, 1) << flag;
+        EXPECT_EQ(h.Dlg().m_reportState, ReportState::Due) << flag;
         EXPECT_TRUE(h.Dlg().IsTimerRunning(IDT_REPORT)) << flag;
         EXPECT_EQ(h.Dlg().m_progressPos, 80) << flag;
         EXPECT_EQ(h.Dlg().m_progress->GetValue(), 80) << flag;
@@ -356,7 +356,7 @@ TEST_F(Parser, BarStopsAtEightyAndUploadEndStartsTheReportOrSaysNoRecords)
     EXPECT_EQ(h.Dlg().m_listRecords->GetItemCount(), 100);
 
     h.Feed(Reply(0x39, {1}));
-    EXPECT_EQ(h.Dlg().m_reportState, 1);
+    EXPECT_EQ(h.Dlg().m_reportState, ReportState::Due);
     EXPECT_EQ(h.Dlg().m_reportTimer, IDT_REPORT);
     EXPECT_TRUE(h.Dlg().IsTimerRunning(IDT_REPORT));
     EXPECT_EQ(h.Dlg().m_progress->GetValue(), 80);

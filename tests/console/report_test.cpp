@@ -106,7 +106,7 @@ TEST_F(Report, ExportWritesHeaderAndTwoRowsPerRecordReadBackByLibreOffice)
     EXPECT_EQ(h.Opener().paths[0], path);
     EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
     EXPECT_EQ(d.m_progressPos, 100);
-    EXPECT_EQ(d.m_reportState, 0);
+    EXPECT_EQ(d.m_reportState, ReportState::Idle);
 
     auto rows = ReadSheetWithLibreOffice(path);
     EXPECT_EQ(CsvField(rows, 2, 1), "王工程师");         // B3
@@ -176,14 +176,14 @@ TEST_F(Report, TimerRoadFromTheSimulatorToTheOpenedReport)
     EXPECT_EQ(d.m_progress->GetValue(), 80);
 
     std::vector<int> bars;
-    std::vector<int> states;
+    std::vector<ReportState> states;
     for (int tick = 0; tick < 3; ++tick) {
         h.Call([&] { d.OnTimer(IDT_REPORT); });
         bars.push_back(d.m_progress->GetValue());
         states.push_back(d.m_reportState);
     }
     EXPECT_EQ(bars, (std::vector<int>{85, 90, 100}));
-    EXPECT_EQ(states, (std::vector<int>{2, 4, 0}));
+    EXPECT_EQ(states, (std::vector<ReportState>{ReportState::CreateDue, ReportState::FillDue, ReportState::Idle}));
     EXPECT_EQ(barAtOpen, 95);
     ASSERT_EQ(opener.paths.size(), 1u);
     EXPECT_EQ(opener.paths[0], d.m_strReportPath);
@@ -266,7 +266,7 @@ TEST_F(Report, AFailedReportStepEndsTheCycleAndTheNextUploadMakesTheReport)
             const char* named = failure == Failure::NoTemplate ? "savemode.xlsx" : "savefile";
             EXPECT_NE(h.Boxes().Last().text.find(named), std::string::npos) << h.Boxes().Last().text;
         }
-        EXPECT_EQ(d.m_reportState, 0);
+        EXPECT_EQ(d.m_reportState, ReportState::Idle);
         EXPECT_FALSE(d.IsTimerRunning(IDT_REPORT));
         EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
         EXPECT_TRUE(h.Opener().paths.empty());
@@ -299,7 +299,7 @@ TEST_F(Report, AFillStepThatCannotStartEndsTheCycleAtZero)
     FeedRecords(h, 1);
     EndUpload(h);
     for (int tick = 0; tick < 2; ++tick) Tick(h);
-    ASSERT_EQ(d.m_reportState, 4);
+    ASSERT_EQ(d.m_reportState, ReportState::FillDue);
     platform::RegisterClassObject("Excel.Application", [](platform::IDispatch** out) {
         *out = nullptr;
         return platform::CO_E_SERVER_EXEC_FAILURE;
@@ -452,7 +452,7 @@ TEST_F(Report, AnExportFailingBetweenTheTimersStepsStillEndsTheCycle)
         d.KillTimer(IDT_REPORT);  // ticks by hand
         h.Call([&] { d.OnTimer(IDT_REPORT); });
         h.Call([&] { d.OnTimer(IDT_REPORT); });
-        ASSERT_EQ(d.m_reportState, 4);
+        ASSERT_EQ(d.m_reportState, ReportState::FillDue);
         const std::string report = OnlyReport(h);
         ASSERT_FALSE(report.empty());
 
@@ -476,7 +476,7 @@ TEST_F(Report, AnExportFailingBetweenTheTimersStepsStillEndsTheCycle)
 
         EXPECT_EQ(h.Boxes().Count(), failure == Failure::NeitherStepCanStart ? 2u : 1u);
         EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
-        EXPECT_EQ(d.m_reportState, 0);
+        EXPECT_EQ(d.m_reportState, ReportState::Idle);
         EXPECT_EQ(d.m_progressPos, 100);
         ASSERT_EQ(h.Opener().paths.size(), 1u);
         EXPECT_EQ(h.Opener().paths[0], report);
@@ -484,6 +484,49 @@ TEST_F(Report, AnExportFailingBetweenTheTimersStepsStillEndsTheCycle)
         EXPECT_EQ(book->SheetAt(0)->CellText(3, 2), "王工程师");
         EXPECT_EQ(book->SheetAt(0)->CellText(13, 1), "2");
     }
+}
+
+// An export pressed between the timer's steps whose create step makes a file but whose fill step
+// cannot start leaves that file made and unfilled: the timer's next two ticks fill it and end the
+// cycle, as after the timer's own create step.
+TEST_F(Report, AnExportWhoseFillCannotStartLeavesItsFileToTheTimersFill)
+{
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    TypeHeader(d);
+    FeedRecords(h, 2);
+    EndUpload(h);
+    for (int tick = 0; tick < 2; ++tick) Tick(h);
+    ASSERT_EQ(d.m_reportState, ReportState::FillDue);
+
+    int creations = 0;
+    platform::RegisterClassObject("Excel.Application", [&creations](platform::IDispatch** out) {
+        if (creations++ == 1) {  // the export's fill step
+            *out = nullptr;
+            return platform::CO_E_SERVER_EXEC_FAILURE;
+        }
+        *out = spreadsheet::CreateApplication();
+        return platform::S_OK;
+    });
+    h.Call([&] { d.OnBnClickedExport(); });
+    ASSERT_EQ(h.Boxes().Count(), 1u);
+    EXPECT_EQ(h.Boxes().Last().text, "无法创建Excel应用!");
+    EXPECT_EQ(d.m_reportState, ReportState::Created);
+    EXPECT_FALSE(d.IsDlgItemEnabled(IDC_UPLOAD));
+    EXPECT_TRUE(h.Opener().paths.empty());
+
+    EXPECT_EQ(Tick(h), 95);
+    EXPECT_EQ(d.m_reportState, ReportState::FillDue);
+    EXPECT_EQ(Tick(h), 100);
+    EXPECT_EQ(d.m_reportState, ReportState::Idle);
+    EXPECT_FALSE(d.IsTimerRunning(IDT_REPORT));
+    EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+    EXPECT_EQ(h.Boxes().Count(), 1u);
+    ASSERT_EQ(h.Opener().paths.size(), 1u);
+    EXPECT_EQ(h.Opener().paths[0], d.m_strReportPath);
+    const auto book = spreadsheet::Workbook::Load(d.m_strReportPath);
+    EXPECT_EQ(book->SheetAt(0)->CellText(3, 2), "王工程师");
+    EXPECT_EQ(book->SheetAt(0)->CellText(13, 1), "2");
 }
 
 // The report steps' own calls, through a recording server: each member with its object, id,

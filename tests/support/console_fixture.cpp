@@ -112,7 +112,7 @@ bool ConsoleHarness::OpenPort(const std::string& path)
 bool ConsoleHarness::UploadAndWait(int timeoutMs)
 {
     m_dlg->OnBnClickedUpload();
-    const bool ended = PumpUntil([&] { return m_dlg->m_reportState == 1; }, timeoutMs);
+    const bool ended = PumpUntil([&] { return m_dlg->m_reportState == ReportState::Due; }, timeoutMs);
     m_dlg->KillTimer(IDT_REPORT);
     return ended;
 }

@@ -4,6 +4,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,14 @@
 #include "tools/sim/meter_sim.h"
 
 class wxStaticBitmap;
+
+// How the tests' messages show a report state: by its name.
+inline void PrintTo(ReportState state, std::ostream* out)
+{
+    static const char* const names[] = {"Idle", "Due", "CreateDue", "Created", "FillDue"};
+    const int value = static_cast<int>(state);
+    *out << (value >= 0 && value < 5 ? names[value] : "ReportState(" + std::to_string(value) + ")");
+}
 
 namespace testing_support {
 

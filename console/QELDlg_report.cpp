@@ -1,5 +1,6 @@
 // The automatic report: the create step copies the template to a time-stamped report file, the
 // fill step writes the report header and two rows per record into it and hands it to the user.
+// The cycle they belong to is settled by their caller (QELDlg_upload.cpp).
 #include <ctime>
 
 #include "console/QELDlg.h"
@@ -12,6 +13,27 @@ using platform::VARIANT;
 namespace {
 
 const char kCaption[] = "Varo";
+
+// A record's two rows in the report: r for 1310 nm, r + 1 for 1550 nm, from row 11 on.
+constexpr int kFirstRecordRow = 11;
+constexpr int kNumberColumn = 1;      // A: the record's place in the table (1, 2, ...), row r
+constexpr int kWavelengthColumn = 2;  // B: "1310nm" and "1550nm"
+constexpr int kNotWritten = 0;
+// Columns C to I: the subitems of the records table written in row r and in row r + 1. C: the
+// power; D and E: the two readings; F and G: values 5 to 8; H: value 9; I: the date.
+constexpr struct {
+    int column;
+    int at1310;
+    int at1550;
+} kRecordColumns[] = {
+    {3, record_subitem::POWER_1310, record_subitem::POWER_1550},
+    {4, record_subitem::FIRST_READING_1310, record_subitem::FIRST_READING_1550},
+    {5, record_subitem::SECOND_READING_1310, record_subitem::SECOND_READING_1550},
+    {6, record_subitem::VALUE_5, record_subitem::VALUE_6},
+    {7, record_subitem::VALUE_7, record_subitem::VALUE_8},
+    {8, record_subitem::VALUE_9, kNotWritten},
+    {9, record_subitem::DATE, kNotWritten},
+};
 
 // A workbook opened in the spreadsheet application, and the cells of its first sheet that the
 // report steps work on.
@@ -56,10 +78,10 @@ bool CQELDlg::StartReportStep(_Application& app)
     return true;
 }
 
-void CQELDlg::CreateReportFile()
+bool CQELDlg::CreateReportFile()
 {
     _Application app;
-    if (!StartReportStep(app)) return;
+    if (!StartReportStep(app)) return false;
     ReportBook report(app, m_strTemplatePath);
     report.range.Select();
 
@@ -74,7 +96,7 @@ void CQELDlg::CreateReportFile()
     app.Quit();
 
     m_unfilledReport = m_strReportPath;
-    m_reportState = 3;
+    return true;
 }
 
 void CQELDlg::FillReport()
@@ -100,26 +122,21 @@ void CQELDlg::FillReport()
     cell(3, 6, VARIANT::Bstr(m_strCompany));
     cell(4, 6, VARIANT::Bstr(m_strNotes));
     cell(5, 2, VARIANT::Bstr(m_strMeterId));
-    cell(5, 3, text(0, 13));
+    cell(5, 3, text(0, record_subitem::NOTE));
 
     for (int i = 0; i < n; ++i) {
-        const int r = 11 + 2 * i;
-        cell(r, 1, VARIANT::I4(i + 1));
-        cell(r, 2, VARIANT::Bstr("1310nm"));
-        cell(r + 1, 2, VARIANT::Bstr("1550nm"));
-        for (int column = 3; column <= 7; ++column) {
-            const int pair = column - 3;  // C: subitems 1/2, D: 3/4, ... G: 9/10
-            cell(r, column, text(i, 1 + 2 * pair));
-            cell(r + 1, column, text(i, 2 + 2 * pair));
+        const int r = kFirstRecordRow + 2 * i;
+        cell(r, kNumberColumn, VARIANT::I4(i + 1));
+        cell(r, kWavelengthColumn, VARIANT::Bstr("1310nm"));
+        cell(r + 1, kWavelengthColumn, VARIANT::Bstr("1550nm"));
+        for (const auto& c : kRecordColumns) {
+            cell(r, c.column, text(i, c.at1310));
+            if (c.at1550 != kNotWritten) cell(r + 1, c.column, text(i, c.at1550));
         }
-        cell(r, 8, text(i, 11));
-        cell(r, 9, text(i, 12));
     }
 
     report.book.Save();
     m_unfilledReport.clear();
     m_reportSaved = true;
     app.put_Visible(true);
-
-    EndReportCycle();
 }
