@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include <gtk/gtk.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
 #include <wx/dcclient.h>
@@ -21,7 +22,6 @@
 
 #include "platform/report_list.h"
 #include "platform/resources.h"
-#include "platform/toolkit_symbol.h"
 
 namespace platform {
 namespace {
@@ -67,46 +67,21 @@ wxWindowID WxId(int id) { return id == -1 ? wxID_ANY : id; }
 // Room a button leaves its label: its frame and part of its padding on both sides.
 constexpr int kButtonLabelInset = 6;
 
-// A few toolkit calls for what wx does not offer: centring the lines of a button's label and
-// centring a static text vertically. The toolkit is in the process already (wx runs on it) but
-// its headers are not part of the build, so the calls are looked up at run time; without them
-// the controls keep the toolkit's defaults.
-struct Toolkit {
-    using GetChild = void* (*)(void*);
-    using TypeGetter = unsigned long (*)();
-    using IsA = int (*)(void*, unsigned long);
-    using SetJustify = void (*)(void*, int);
-    using SetAlign = void (*)(void*, float);
-    GetChild binGetChild = ToolkitSymbol<GetChild>("gtk_bin_get_child");
-    TypeGetter labelType = ToolkitSymbol<TypeGetter>("gtk_label_get_type");
-    IsA isA = ToolkitSymbol<IsA>("g_type_check_instance_is_a");
-    SetJustify labelSetJustify = ToolkitSymbol<SetJustify>("gtk_label_set_justify");
-    SetAlign labelSetYAlign = ToolkitSymbol<SetAlign>("gtk_label_set_yalign");
-
-    static const Toolkit& Get()
-    {
-        static const Toolkit toolkit;
-        return toolkit;
-    }
-    bool IsLabel(void* widget) const
-    {
-        return widget != nullptr && labelType != nullptr && isA != nullptr && isA(widget, labelType());
-    }
-};
-
+// Centring the lines of a button's label and centring a static text vertically are toolkit calls
+// wx does not offer. A control whose widget is not the label they expect keeps the toolkit's
+// defaults.
 void CentreButtonLines(wxButton* button)
 {
-    constexpr int kJustifyCenter = 2;  // GTK_JUSTIFY_CENTER
-    const Toolkit& tk = Toolkit::Get();
-    if (!tk.binGetChild || !tk.labelSetJustify || button->GetHandle() == nullptr) return;
-    void* child = tk.binGetChild(button->GetHandle());
-    if (tk.IsLabel(child)) tk.labelSetJustify(child, kJustifyCenter);
+    GtkWidget* widget = button->GetHandle();
+    if (widget == nullptr || !GTK_IS_BIN(widget)) return;
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(widget));
+    if (child != nullptr && GTK_IS_LABEL(child)) gtk_label_set_justify(GTK_LABEL(child), GTK_JUSTIFY_CENTER);
 }
 
 void CentreTextVertically(wxStaticText* text)
 {
-    const Toolkit& tk = Toolkit::Get();
-    if (tk.labelSetYAlign && tk.IsLabel(text->GetHandle())) tk.labelSetYAlign(text->GetHandle(), 0.5f);
+    GtkWidget* widget = text->GetHandle();
+    if (widget != nullptr && GTK_IS_LABEL(widget)) gtk_label_set_yalign(GTK_LABEL(widget), 0.5f);
 }
 
 // The toolkit draws its progress bar as a thin bar in the middle of the control's rectangle; the
@@ -114,28 +89,17 @@ void CentreTextVertically(wxStaticText* text)
 // part the control's height (less the trough's frame).
 void FillHeight(wxGauge* gauge, int height)
 {
-    using NewProvider = void* (*)();
-    using LoadData = int (*)(void*, const char*, long, void**);
-    using GetContext = void* (*)(void*);
-    using AddProvider = void (*)(void*, void*, unsigned);
-    using Unref = void (*)(void*);
-    static const auto newProvider = ToolkitSymbol<NewProvider>("gtk_css_provider_new");
-    static const auto loadData = ToolkitSymbol<LoadData>("gtk_css_provider_load_from_data");
-    static const auto getContext = ToolkitSymbol<GetContext>("gtk_widget_get_style_context");
-    static const auto addProvider = ToolkitSymbol<AddProvider>("gtk_style_context_add_provider");
-    static const auto unref = ToolkitSymbol<Unref>("g_object_unref");
-    constexpr unsigned kPriorityApplication = 600;  // GTK_STYLE_PROVIDER_PRIORITY_APPLICATION
-    if (!newProvider || !loadData || !getContext || !addProvider || !unref || gauge->GetHandle() == nullptr) return;
+    if (gauge->GetHandle() == nullptr) return;
     const int inner = std::max(1, height - 2);  // the trough's frame: one pixel above and below
     const std::string css = "progressbar trough, progressbar progress { min-height: " + std::to_string(inner) +
                             "px; }\nprogressbar trough { border-width: 1px; }\n";
-    void* provider = newProvider();
-    if (provider == nullptr) return;
-    if (loadData(provider, css.c_str(), -1, nullptr)) {
+    GtkCssProvider* provider = gtk_css_provider_new();
+    if (gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr)) {
         // The bar's parts (trough, progress) are styled through the bar's own context.
-        addProvider(getContext(gauge->GetHandle()), provider, kPriorityApplication);
+        gtk_style_context_add_provider(gtk_widget_get_style_context(gauge->GetHandle()), GTK_STYLE_PROVIDER(provider),
+                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     }
-    unref(provider);
+    g_object_unref(provider);
 }
 
 // A push button whose caption wraps onto more lines when it is wider than the button, as a

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
 #include <wx/dialog.h>
@@ -22,7 +23,6 @@
 
 #include "platform/dialog_template.h"
 #include "platform/report_list.h"
-#include "platform/toolkit_symbol.h"
 #include "resources/resource_ids.h"
 #include "tests/support/real_input.h"
 #include "tests/support/screenshot.h"
@@ -422,11 +422,8 @@ TEST_F(DialogBuilder, EnterActivatesExit)
     });
     b.dialog->Show();
     testing_support::PumpEvents(100);
-    using ActivateDefault = int (*)(void*);
-    const auto activateDefault = platform::ToolkitSymbol<ActivateDefault>("gtk_window_activate_default");
-    ASSERT_NE(activateDefault, nullptr);
     b.dialog->FindWindow(IDC_EDIT_COMPANY)->SetFocus();
-    EXPECT_TRUE(activateDefault(b.dialog->GetHandle()));
+    EXPECT_TRUE(gtk_window_activate_default(GTK_WINDOW(b.dialog->GetHandle())));
     // A button activated from the keyboard reports its click a moment later.
     testing_support::WaitFor([&] { return clicked != 0; }, 2000);
     EXPECT_EQ(clicked, 1);
