@@ -20,43 +20,9 @@
 #include "console/QELApp.h"
 #include "core/message_box.h"
 #include "platform/dialog_template.h"
+#include "platform/focus_keeper.h"
 #include "platform/resources.h"
 #include "resources/resource_ids.h"
-
-// Holds the keyboard focus for a control that was disabled while it had it, as a dialog of the
-// system keeps it on the disabled control: keys then reach no control (a second Space on a
-// button just pressed ends nothing), Tab goes on from the disabled control's place in the tab
-// order, and the control gets the focus back when it is enabled again, if the focus has stayed
-// here meanwhile. It takes the focus only while it holds it for a control, and never from the
-// keyboard.
-class CQELDlg::FocusKeeper : public wxWindow {
-public:
-    explicit FocusKeeper(wxWindow* parent)
-        : wxWindow(parent, wxID_ANY, wxPoint(0, 0), wxSize(1, 1), wxBORDER_NONE | wxWANTS_CHARS)
-    {
-        SetBackgroundColour(parent->GetBackgroundColour());
-    }
-    bool AcceptsFocus() const override { return m_heldFor != nullptr; }
-    bool AcceptsFocusFromKeyboard() const override { return false; }
-
-    // Takes the focus in place of `control`, just after it in the tab order.
-    void HoldFor(wxWindow* control)
-    {
-        m_heldFor = control;
-        MoveAfterInTabOrder(control);
-        SetFocus();
-    }
-    // `control` is enabled again: it gets the focus back if the focus is still here.
-    void GiveBack(wxWindow* control)
-    {
-        if (m_heldFor != control) return;
-        m_heldFor = nullptr;
-        if (wxWindow::FindFocus() == this) control->SetFocus();
-    }
-
-private:
-    wxWindow* m_heldFor = nullptr;
-};
 
 wxBEGIN_EVENT_TABLE(CQELDlg, wxDialog)
     EVT_INIT_DIALOG(CQELDlg::OnInitDialogEvent)
@@ -122,7 +88,7 @@ bool CQELDlg::CreateDialogWindow()
     }
     SetEscapeId(wxID_NONE);
     platform::BuildDialog(this, *tmpl);
-    m_focusKeeper = new FocusKeeper(this);
+    m_focusKeeper = new platform::FocusKeeper(this);
     m_windowCreated = true;
     // The calibrate button's double click has its handler (OnBnDoubleclickedPowerCalibrate), but
     // no event leads there: the bitmap button turns a double click into a second press.
@@ -464,13 +430,11 @@ void CQELDlg::EnableDlgItem(int id, bool enable)
 {
     wxWindow* w = FindWindow(id);
     if (w == nullptr) return;
-    const wxWindow* focus = wxWindow::FindFocus();
-    const bool hadFocus = !enable && w->IsThisEnabled() && focus != nullptr &&
-                          (focus == w || w->IsDescendant(const_cast<wxWindow*>(focus)));
-    w->Enable(enable);
-    if (m_focusKeeper == nullptr) return;
-    if (hadFocus) m_focusKeeper->HoldFor(w);
-    if (enable) m_focusKeeper->GiveBack(w);
+    if (m_focusKeeper != nullptr) {
+        m_focusKeeper->EnableControl(w, enable);
+    } else {
+        w->Enable(enable);
+    }
 }
 
 bool CQELDlg::IsDlgItemEnabled(int id) const

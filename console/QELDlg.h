@@ -17,7 +17,7 @@
 #include "controls/ButtonNX.h"
 #include "controls/EditListCtrl.h"
 #include "core/winapi.h"
-#include "platform/dialog_template.h"
+#include "platform/drop_down_list.h"
 #include "platform/report_list.h"
 #include "serial/SerialPort.h"
 
@@ -25,6 +25,9 @@ class wxButton;
 class wxGauge;
 class wxStaticBitmap;
 class _Application;
+namespace platform {
+class FocusKeeper;
+}
 
 // The report timer's id.
 constexpr UINT_PTR IDT_REPORT = 1;
@@ -212,9 +215,8 @@ private:
     bool m_awaitingRecords = false;
     // The fill step running now has saved its report.
     bool m_reportSaved = false;
-    // Holds the keyboard focus for a control disabled while it had it (QELDlg.cpp).
-    class FocusKeeper;
-    FocusKeeper* m_focusKeeper = nullptr;
+    // Holds the keyboard focus for a control disabled while it had it.
+    platform::FocusKeeper* m_focusKeeper = nullptr;
     wxWindow* m_parentAtConstruction = nullptr;
     bool m_windowCreated = false;
 

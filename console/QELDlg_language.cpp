@@ -3,6 +3,7 @@
 
 #include "console/QELDlg.h"
 #include "core/profile.h"
+#include "platform/dialog_template.h"
 #include "resources/resource_ids.h"
 
 void CQELDlg::ReadLanguageFile(const std::string& path)

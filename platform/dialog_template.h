@@ -11,7 +11,6 @@
 #include <vector>
 
 #include <wx/gdicmn.h>
-#include <wx/odcombo.h>
 
 class wxWindow;
 class wxDialog;
@@ -23,7 +22,7 @@ enum class ControlKind {
     GroupBox,
     Text,           // static text; Style::Right / Style::Center / Style::VCenter align it
     Edit,           // single-line edit
-    DropDownCombo,  // drop-down combo box with an edit field, not sorted
+    DropDownCombo,  // drop-down combo box with an edit field, not sorted (platform::DropDownList)
     ListView,       // report-view list (platform::ReportList)
     Progress,       // progress bar, range 0 to 100
     IconStatic,     // static that shows an icon
@@ -63,24 +62,6 @@ struct DialogTemplate {
     std::string fontFace;
     int fontPoints;
     std::vector<ControlTemplate> controls;  // tab order
-};
-
-// The drop-down combo box with an edit field that the builder makes: drawn and run by wx itself
-// rather than by the toolkit's combo box. Its drop-down notification comes before the list is
-// measured and shown, so a handler that refills the list there sees its entries in the list that
-// opens; the arrow stays live while the list is empty (the toolkit's combo greys it); Alt+Down
-// and F4 drop it down, and a click on the edit field drops it down as a click on the arrow does;
-// Escape in the dropped list closes the list only. The selection follows the field's text: the
-// entry whose text the field shows exactly, or none.
-// The template's height is that of the control with its dropped list, as for the system's combo.
-class DropDownList : public wxOwnerDrawnComboBox {
-public:
-    DropDownList(wxWindow* parent, wxWindowID id, const wxString& value, const wxRect& rect);
-    // The selected entry's text (not the edit field's selected characters).
-    wxString GetStringSelection() const override { return wxItemContainer::GetStringSelection(); }
-
-private:
-    void KeepSelectionWithText();
 };
 
 // Templates of the program (resources/dialogs.cpp).

@@ -15,6 +15,7 @@
 #include <wx/vlbox.h>
 
 #include "core/serial_ports.h"
+#include "platform/dialog_template.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/real_input.h"
