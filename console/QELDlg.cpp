@@ -92,7 +92,7 @@ bool CQELDlg::CreateDialogWindow()
     m_windowCreated = true;
     // The calibrate button's double click has its handler (OnBnDoubleclickedPowerCalibrate), but
     // no event leads there: the bitmap button turns a double click into a second press.
-    InitDialog();  // sends the init-dialog event: OnInitDialog
+    InitDialog();  // sends the init-dialog event: OnInitDialog, once
     return true;
 }
 
@@ -105,9 +105,15 @@ int CQELDlg::DoModal()
 
 void CQELDlg::OnInitDialogEvent(wxInitDialogEvent&)
 {
-    // TRUE: the keyboard focus goes to the first tab stop, which the window shows with it. Left to
-    // the toolkit, the window would open with the focus on the control nearest its top.
-    if (!OnInitDialog()) return;
+    // The event comes from CreateDialogWindow and again each time the window is shown (wxGTK's
+    // Show sends it); the steps of OnInitDialog run at the first only. TRUE: the keyboard focus
+    // goes to the first tab stop, which the window shows with it. Left to the toolkit, the window
+    // would open with the focus on the control nearest its top.
+    if (!m_initDialogRun) {
+        m_initDialogRun = true;
+        m_focusFirstTabStop = OnInitDialog() != FALSE;
+    }
+    if (!m_focusFirstTabStop) return;
     for (wxWindow* child : GetChildren()) {
         if (!child->IsTopLevel() && child->CanAcceptFocus()) {
             child->SetFocus();

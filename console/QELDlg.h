@@ -219,6 +219,9 @@ private:
     platform::FocusKeeper* m_focusKeeper = nullptr;
     wxWindow* m_parentAtConstruction = nullptr;
     bool m_windowCreated = false;
+    // OnInitDialog has run (at the first init-dialog event), and what it returned.
+    bool m_initDialogRun = false;
+    bool m_focusFirstTabStop = false;
 
     wxDECLARE_EVENT_TABLE();
 };
