@@ -87,7 +87,7 @@ bool CQELDlg::CreateDialogWindow()
         return false;
     }
     SetEscapeId(wxID_NONE);
-    platform::BuildDialog(this, *tmpl);
+    m_dialogUnits = platform::BuildDialog(this, *tmpl);
     m_focusKeeper = new platform::FocusKeeper(this);
     m_windowCreated = true;
     // The calibrate button's double click has its handler (OnBnDoubleclickedPowerCalibrate), but
@@ -176,7 +176,7 @@ BOOL CQELDlg::OnInitDialog()
     // language's captions got it as they were applied.
     if (m_language < 0 || m_language > 2) {
         if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG))
-            platform::FitLabels(this, *tmpl);
+            platform::FitLabels(this, *tmpl, m_dialogUnits);
     }
 
     // 10. Progress bar.

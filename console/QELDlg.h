@@ -17,6 +17,7 @@
 #include "controls/ButtonNX.h"
 #include "controls/EditListCtrl.h"
 #include "core/winapi.h"
+#include "platform/dialog_template.h"
 #include "platform/drop_down_list.h"
 #include "platform/report_list.h"
 #include "serial/SerialPort.h"
@@ -215,6 +216,8 @@ private:
     bool m_awaitingRecords = false;
     // The fill step running now has saved its report.
     bool m_reportSaved = false;
+    // The window's dialog units, from base units measured once when it was built.
+    platform::DialogUnits m_dialogUnits;
     // Holds the keyboard focus for a control disabled while it had it.
     platform::FocusKeeper* m_focusKeeper = nullptr;
     wxWindow* m_parentAtConstruction = nullptr;

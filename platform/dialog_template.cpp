@@ -13,6 +13,7 @@
 #include <wx/fontenum.h>
 #include <wx/gauge.h>
 #include <wx/image.h>
+#include <wx/math.h>
 #include <wx/radiobut.h>
 #include <wx/slider.h>
 #include <wx/statbmp.h>
@@ -138,9 +139,9 @@ private:
     wxString m_caption;
 };
 
-wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c)
+wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c, const DialogUnits& units)
 {
-    const wxRect r = DialogUnitsToPixels(dialog, c.x, c.y, c.w, c.h);
+    const wxRect r = units.ToPixels(c.x, c.y, c.w, c.h);
     const wxWindowID id = WxId(c.id);
     const wxString caption = wxString::FromUTF8(c.caption);
     switch (c.kind) {
@@ -263,23 +264,42 @@ std::string WrapCaption(const std::string& caption, int width, const std::functi
     return out;
 }
 
-wxRect DialogUnitsToPixels(wxWindow* dialog, int x, int y, int w, int h)
+DialogUnits::DialogUnits(const wxWindow* window)
 {
-    const wxPoint pos = dialog->ConvertDialogToPixels(wxPoint(x, y));
-    const wxPoint size = dialog->ConvertDialogToPixels(wxPoint(w, h));
+    // As wx measures them: the width of the 52 letters of the alphabet, as the average of 26
+    // pairs rounded, and the height of their line, in the top-level window's font.
+    const wxWindow* top = wxGetTopLevelParent(const_cast<wxWindow*>(window));
+    if (top == nullptr) return;
+    const wxSize letters = top->GetTextExtent("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    m_base = wxSize((letters.x / 26 + 1) / 2, letters.y);
+}
+
+wxPoint DialogUnits::ToPixels(const wxPoint& units) const
+{
+    // Rounded to the nearest pixel (halves away from 0), as wx rounds them.
+    return wxPoint(units.x == wxDefaultCoord ? wxDefaultCoord : wxMulDivInt32(units.x, m_base.x, 4),
+                   units.y == wxDefaultCoord ? wxDefaultCoord : wxMulDivInt32(units.y, m_base.y, 8));
+}
+
+wxRect DialogUnits::ToPixels(int x, int y, int w, int h) const
+{
+    const wxPoint pos = ToPixels(wxPoint(x, y));
+    const wxPoint size = ToPixels(wxPoint(w, h));
     return wxRect(pos.x, pos.y, size.x, size.y);
 }
 
-void BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl)
+DialogUnits BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl)
 {
     dialog->SetFont(DialogFont(tmpl.fontFace, tmpl.fontPoints));
     dialog->SetTitle(wxString::FromUTF8(tmpl.title));
-    const wxPoint client = dialog->ConvertDialogToPixels(wxPoint(tmpl.w, tmpl.h));
+    const DialogUnits units(dialog);
+    const wxPoint client = units.ToPixels(wxPoint(tmpl.w, tmpl.h));
     dialog->SetClientSize(client.x, client.y);
     for (const ControlTemplate& c : tmpl.controls) {
-        wxWindow* w = CreateControl(dialog, c);
+        wxWindow* w = CreateControl(dialog, c, units);
         if (w != nullptr && !(c.style & Style::Visible)) w->Hide();
     }
+    return units;
 }
 
 namespace {
@@ -298,15 +318,15 @@ wxWindow* GroupBoxAround(wxWindow* dialog, const wxRect& r)
 
 }  // namespace
 
-void FitLabels(wxDialog* dialog, const DialogTemplate& tmpl)
+void FitLabels(wxDialog* dialog, const DialogTemplate& tmpl, const DialogUnits& units)
 {
-    const int gap = dialog->ConvertDialogToPixels(wxPoint(2, 0)).x;
-    const wxPoint inset = dialog->ConvertDialogToPixels(wxPoint(3, 3));
+    const int gap = units.ToPixels(wxPoint(2, 0)).x;
+    const wxPoint inset = units.ToPixels(wxPoint(3, 3));
     for (const ControlTemplate& c : tmpl.controls) {
         if (c.kind != ControlKind::Text || !(c.style & Style::Visible) || c.id == -1) continue;
         auto* label = dynamic_cast<wxStaticText*>(dialog->FindWindow(c.id));
         if (label == nullptr) continue;
-        const wxRect r = DialogUnitsToPixels(dialog, c.x, c.y, c.w, c.h);
+        const wxRect r = units.ToPixels(c.x, c.y, c.w, c.h);
         const wxString text = label->GetLabel();
         const wxSize one = label->GetTextExtent(text);
         if (one.x <= r.width && one.y <= r.height) {

@@ -2,8 +2,8 @@
 //
 // A template lists its controls in tab order with their numeric ids, kinds, styles, rectangles in
 // dialog units and captions (UTF-8). The builder creates each control as the plain wx control of
-// its kind, with the template's id, at the rectangle converted by ConvertDialogToPixels, in
-// template order, and creates hidden controls hidden. Attaching a custom class later swaps the
+// its kind, with the template's id, at the rectangle converted as ConvertDialogToPixels converts
+// it, in template order, and creates hidden controls hidden. Attaching a custom class later swaps the
 // plain control in place (same id, rectangle, caption, tab position).
 #pragma once
 #include <functional>
@@ -67,19 +67,39 @@ struct DialogTemplate {
 // Templates of the program (resources/dialogs.cpp).
 const DialogTemplate* FindDialogTemplate(int id);
 
+// The dialog units of one dialog, converted to pixels as ConvertDialogToPixels converts them: a
+// horizontal unit is a quarter of the average width of a letter of the dialog's font, a vertical
+// one an eighth of the height of its line. The two base units are measured once, when the units
+// are made; wx measures them at every conversion.
+class DialogUnits {
+public:
+    DialogUnits() = default;  // of no dialog: every length is 0 pixels
+    // Measures the base units of the top-level window of `window` in its font as it is now.
+    explicit DialogUnits(const wxWindow* window);
+
+    // The base units: the average width of a letter and the height of a line, in pixels.
+    wxSize Base() const { return m_base; }
+    // A point or size in dialog units in pixels, rounded to the nearest; wxDefaultCoord stays.
+    wxPoint ToPixels(const wxPoint& units) const;
+    // A template rectangle in pixels.
+    wxRect ToPixels(int x, int y, int w, int h) const;
+
+private:
+    wxSize m_base;
+};
+
 // Sets the dialog's font, title and client size from the template and creates its controls in
 // template order. The dialog must already exist (Create called) with no controls of its own.
-void BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl);
-
-// The pixel rectangle of a template rectangle in this dialog.
-wxRect DialogUnitsToPixels(wxWindow* dialog, int x, int y, int w, int h);
+// Returns the dialog's units, measured once in its font, in which its controls were placed.
+DialogUnits BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl);
 
 // Gives each shown static text of the template the room its caption needs, as the caption now
 // stands: a caption that fits keeps the template's rectangle; one that does not gets the least
 // room it needs within the free space beside it (up to the neighbouring controls or the edge of
 // its group box), keeping the side it is aligned to where it can, and, when one line is still
-// too wide there, more lines in the free space below it. Run after captions change.
-void FitLabels(wxDialog* dialog, const DialogTemplate& tmpl);
+// too wide there, more lines in the free space below it. Run after captions change, with the
+// units BuildDialog gave.
+void FitLabels(wxDialog* dialog, const DialogTemplate& tmpl, const DialogUnits& units);
 
 // Replaces control `id` of `dialog` by `replacement`, which must be created already with the
 // same parent: it takes the old control's id, rectangle, caption, visibility and tab position,

@@ -130,7 +130,7 @@ TEST_F(LayoutOnScreen, ProgressBarFillsItsRectangleOnScreen)
     const wxImage bar = CaptureWindow(d.m_progress);
     bar.SaveFile(wxString::FromUTF8(std::string(QEL_BINARY_DIR) + "/progress-bar.png"), wxBITMAP_TYPE_PNG);
     ASSERT_TRUE(bar.IsOk());
-    const wxRect tmpl = platform::DialogUnitsToPixels(&d, 14, 217, 358, 14);
+    const wxRect tmpl = platform::DialogUnits(&d).ToPixels(14, 217, 358, 14);
     EXPECT_EQ(d.m_progress->GetRect(), tmpl);
     // Down a column of the filled part and one of the empty part: the filled colour covers the
     // rectangle's height but for the frame, and the empty part does not have it.
