@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the console needs to build, run and test; only what is missing.
 set -euo pipefail
-PKGS_BUILD="g++ cmake ninja-build pkg-config clang-format libwxgtk3.2-dev libzip-dev libpugixml-dev libcanberra-dev libgtest-dev libgmock-dev libglib2.0-dev libx11-dev"
+PKGS_BUILD="g++ cmake ninja-build pkg-config clang-format libwxgtk3.2-dev libgtk-3-dev libzip-dev libpugixml-dev libcanberra-dev libgtest-dev libgmock-dev libglib2.0-dev libx11-dev"
 PKGS_RUN="shared-mime-info fonts-wqy-microhei xvfb xauth"
 PKGS_TEST="libreoffice-calc-nogui python3 python3-openpyxl poppler-utils"
 want="$PKGS_BUILD $PKGS_RUN"

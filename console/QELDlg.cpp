@@ -20,43 +20,9 @@
 #include "console/QELApp.h"
 #include "core/message_box.h"
 #include "platform/dialog_template.h"
+#include "platform/focus_keeper.h"
 #include "platform/resources.h"
 #include "resources/resource_ids.h"
-
-// Holds the keyboard focus for a control that was disabled while it had it, as a dialog of the
-// system keeps it on the disabled control: keys then reach no control (a second Space on a
-// button just pressed ends nothing), Tab goes on from the disabled control's place in the tab
-// order, and the control gets the focus back when it is enabled again, if the focus has stayed
-// here meanwhile. It takes the focus only while it holds it for a control, and never from the
-// keyboard.
-class CQELDlg::FocusKeeper : public wxWindow {
-public:
-    explicit FocusKeeper(wxWindow* parent)
-        : wxWindow(parent, wxID_ANY, wxPoint(0, 0), wxSize(1, 1), wxBORDER_NONE | wxWANTS_CHARS)
-    {
-        SetBackgroundColour(parent->GetBackgroundColour());
-    }
-    bool AcceptsFocus() const override { return m_heldFor != nullptr; }
-    bool AcceptsFocusFromKeyboard() const override { return false; }
-
-    // Takes the focus in place of `control`, just after it in the tab order.
-    void HoldFor(wxWindow* control)
-    {
-        m_heldFor = control;
-        MoveAfterInTabOrder(control);
-        SetFocus();
-    }
-    // `control` is enabled again: it gets the focus back if the focus is still here.
-    void GiveBack(wxWindow* control)
-    {
-        if (m_heldFor != control) return;
-        m_heldFor = nullptr;
-        if (wxWindow::FindFocus() == this) control->SetFocus();
-    }
-
-private:
-    wxWindow* m_heldFor = nullptr;
-};
 
 wxBEGIN_EVENT_TABLE(CQELDlg, wxDialog)
     EVT_INIT_DIALOG(CQELDlg::OnInitDialogEvent)
@@ -121,12 +87,12 @@ bool CQELDlg::CreateDialogWindow()
         return false;
     }
     SetEscapeId(wxID_NONE);
-    platform::BuildDialog(this, *tmpl);
-    m_focusKeeper = new FocusKeeper(this);
+    m_dialogUnits = platform::BuildDialog(this, *tmpl);
+    m_focusKeeper = new platform::FocusKeeper(this);
     m_windowCreated = true;
     // The calibrate button's double click has its handler (OnBnDoubleclickedPowerCalibrate), but
     // no event leads there: the bitmap button turns a double click into a second press.
-    InitDialog();  // sends the init-dialog event: OnInitDialog
+    InitDialog();  // sends the init-dialog event: OnInitDialog, once
     return true;
 }
 
@@ -139,9 +105,15 @@ int CQELDlg::DoModal()
 
 void CQELDlg::OnInitDialogEvent(wxInitDialogEvent&)
 {
-    // TRUE: the keyboard focus goes to the first tab stop, which the window shows with it. Left to
-    // the toolkit, the window would open with the focus on the control nearest its top.
-    if (!OnInitDialog()) return;
+    // The event comes from CreateDialogWindow and again each time the window is shown (wxGTK's
+    // Show sends it); the steps of OnInitDialog run at the first only. TRUE: the keyboard focus
+    // goes to the first tab stop, which the window shows with it. Left to the toolkit, the window
+    // would open with the focus on the control nearest its top.
+    if (!m_initDialogRun) {
+        m_initDialogRun = true;
+        m_focusFirstTabStop = OnInitDialog() != FALSE;
+    }
+    if (!m_focusFirstTabStop) return;
     for (wxWindow* child : GetChildren()) {
         if (!child->IsTopLevel() && child->CanAcceptFocus()) {
             child->SetFocus();
@@ -204,7 +176,7 @@ BOOL CQELDlg::OnInitDialog()
     // language's captions got it as they were applied.
     if (m_language < 0 || m_language > 2) {
         if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG))
-            platform::FitLabels(this, *tmpl);
+            platform::FitLabels(this, *tmpl, m_dialogUnits);
     }
 
     // 10. Progress bar.
@@ -464,13 +436,11 @@ void CQELDlg::EnableDlgItem(int id, bool enable)
 {
     wxWindow* w = FindWindow(id);
     if (w == nullptr) return;
-    const wxWindow* focus = wxWindow::FindFocus();
-    const bool hadFocus = !enable && w->IsThisEnabled() && focus != nullptr &&
-                          (focus == w || w->IsDescendant(const_cast<wxWindow*>(focus)));
-    w->Enable(enable);
-    if (m_focusKeeper == nullptr) return;
-    if (hadFocus) m_focusKeeper->HoldFor(w);
-    if (enable) m_focusKeeper->GiveBack(w);
+    if (m_focusKeeper != nullptr) {
+        m_focusKeeper->EnableControl(w, enable);
+    } else {
+        w->Enable(enable);
+    }
 }
 
 bool CQELDlg::IsDlgItemEnabled(int id) const

@@ -18,6 +18,7 @@
 #include "controls/EditListCtrl.h"
 #include "core/winapi.h"
 #include "platform/dialog_template.h"
+#include "platform/drop_down_list.h"
 #include "platform/report_list.h"
 #include "serial/SerialPort.h"
 
@@ -25,6 +26,9 @@ class wxButton;
 class wxGauge;
 class wxStaticBitmap;
 class _Application;
+namespace platform {
+class FocusKeeper;
+}
 
 // The report timer's id.
 constexpr UINT_PTR IDT_REPORT = 1;
@@ -230,11 +234,15 @@ private:
     bool m_awaitingRecords = false;
     // The fill step of the run of report steps now going has saved its report.
     bool m_reportSaved = false;
-    // Holds the keyboard focus for a control disabled while it had it (QELDlg.cpp).
-    class FocusKeeper;
-    FocusKeeper* m_focusKeeper = nullptr;
+    // The window's dialog units, from base units measured once when it was built.
+    platform::DialogUnits m_dialogUnits;
+    // Holds the keyboard focus for a control disabled while it had it.
+    platform::FocusKeeper* m_focusKeeper = nullptr;
     wxWindow* m_parentAtConstruction = nullptr;
     bool m_windowCreated = false;
+    // OnInitDialog has run (at the first init-dialog event), and what it returned.
+    bool m_initDialogRun = false;
+    bool m_focusFirstTabStop = false;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -3,6 +3,7 @@
 
 #include "console/QELDlg.h"
 #include "core/profile.h"
+#include "platform/dialog_template.h"
 #include "resources/resource_ids.h"
 
 void CQELDlg::ReadLanguageFile(const std::string& path)
@@ -70,7 +71,7 @@ void CQELDlg::ApplyLanguage()
     SetPortCaption(m_portOpened);
     // Labels whose text is too long for the template's rectangle get the room it needs.
     if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG))
-        platform::FitLabels(this, *tmpl);
+        platform::FitLabels(this, *tmpl, m_dialogUnits);
 
     // 3. and 4. The records table is emptied and loses its columns.
     if (m_listRecords == nullptr) return;

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include <gtk/gtk.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
 #include <wx/dcclient.h>
@@ -12,6 +13,7 @@
 #include <wx/fontenum.h>
 #include <wx/gauge.h>
 #include <wx/image.h>
+#include <wx/math.h>
 #include <wx/radiobut.h>
 #include <wx/slider.h>
 #include <wx/statbmp.h>
@@ -19,9 +21,9 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "platform/drop_down_list.h"
 #include "platform/report_list.h"
 #include "platform/resources.h"
-#include "platform/toolkit_symbol.h"
 
 namespace platform {
 namespace {
@@ -67,46 +69,21 @@ wxWindowID WxId(int id) { return id == -1 ? wxID_ANY : id; }
 // Room a button leaves its label: its frame and part of its padding on both sides.
 constexpr int kButtonLabelInset = 6;
 
-// A few toolkit calls for what wx does not offer: centring the lines of a button's label and
-// centring a static text vertically. The toolkit is in the process already (wx runs on it) but
-// its headers are not part of the build, so the calls are looked up at run time; without them
-// the controls keep the toolkit's defaults.
-struct Toolkit {
-    using GetChild = void* (*)(void*);
-    using TypeGetter = unsigned long (*)();
-    using IsA = int (*)(void*, unsigned long);
-    using SetJustify = void (*)(void*, int);
-    using SetAlign = void (*)(void*, float);
-    GetChild binGetChild = ToolkitSymbol<GetChild>("gtk_bin_get_child");
-    TypeGetter labelType = ToolkitSymbol<TypeGetter>("gtk_label_get_type");
-    IsA isA = ToolkitSymbol<IsA>("g_type_check_instance_is_a");
-    SetJustify labelSetJustify = ToolkitSymbol<SetJustify>("gtk_label_set_justify");
-    SetAlign labelSetYAlign = ToolkitSymbol<SetAlign>("gtk_label_set_yalign");
-
-    static const Toolkit& Get()
-    {
-        static const Toolkit toolkit;
-        return toolkit;
-    }
-    bool IsLabel(void* widget) const
-    {
-        return widget != nullptr && labelType != nullptr && isA != nullptr && isA(widget, labelType());
-    }
-};
-
+// Centring the lines of a button's label and centring a static text vertically are toolkit calls
+// wx does not offer. A control whose widget is not the label they expect keeps the toolkit's
+// defaults.
 void CentreButtonLines(wxButton* button)
 {
-    constexpr int kJustifyCenter = 2;  // GTK_JUSTIFY_CENTER
-    const Toolkit& tk = Toolkit::Get();
-    if (!tk.binGetChild || !tk.labelSetJustify || button->GetHandle() == nullptr) return;
-    void* child = tk.binGetChild(button->GetHandle());
-    if (tk.IsLabel(child)) tk.labelSetJustify(child, kJustifyCenter);
+    GtkWidget* widget = button->GetHandle();
+    if (widget == nullptr || !GTK_IS_BIN(widget)) return;
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(widget));
+    if (child != nullptr && GTK_IS_LABEL(child)) gtk_label_set_justify(GTK_LABEL(child), GTK_JUSTIFY_CENTER);
 }
 
 void CentreTextVertically(wxStaticText* text)
 {
-    const Toolkit& tk = Toolkit::Get();
-    if (tk.labelSetYAlign && tk.IsLabel(text->GetHandle())) tk.labelSetYAlign(text->GetHandle(), 0.5f);
+    GtkWidget* widget = text->GetHandle();
+    if (widget != nullptr && GTK_IS_LABEL(widget)) gtk_label_set_yalign(GTK_LABEL(widget), 0.5f);
 }
 
 // The toolkit draws its progress bar as a thin bar in the middle of the control's rectangle; the
@@ -114,28 +91,17 @@ void CentreTextVertically(wxStaticText* text)
 // part the control's height (less the trough's frame).
 void FillHeight(wxGauge* gauge, int height)
 {
-    using NewProvider = void* (*)();
-    using LoadData = int (*)(void*, const char*, long, void**);
-    using GetContext = void* (*)(void*);
-    using AddProvider = void (*)(void*, void*, unsigned);
-    using Unref = void (*)(void*);
-    static const auto newProvider = ToolkitSymbol<NewProvider>("gtk_css_provider_new");
-    static const auto loadData = ToolkitSymbol<LoadData>("gtk_css_provider_load_from_data");
-    static const auto getContext = ToolkitSymbol<GetContext>("gtk_widget_get_style_context");
-    static const auto addProvider = ToolkitSymbol<AddProvider>("gtk_style_context_add_provider");
-    static const auto unref = ToolkitSymbol<Unref>("g_object_unref");
-    constexpr unsigned kPriorityApplication = 600;  // GTK_STYLE_PROVIDER_PRIORITY_APPLICATION
-    if (!newProvider || !loadData || !getContext || !addProvider || !unref || gauge->GetHandle() == nullptr) return;
+    if (gauge->GetHandle() == nullptr) return;
     const int inner = std::max(1, height - 2);  // the trough's frame: one pixel above and below
     const std::string css = "progressbar trough, progressbar progress { min-height: " + std::to_string(inner) +
                             "px; }\nprogressbar trough { border-width: 1px; }\n";
-    void* provider = newProvider();
-    if (provider == nullptr) return;
-    if (loadData(provider, css.c_str(), -1, nullptr)) {
+    GtkCssProvider* provider = gtk_css_provider_new();
+    if (gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr)) {
         // The bar's parts (trough, progress) are styled through the bar's own context.
-        addProvider(getContext(gauge->GetHandle()), provider, kPriorityApplication);
+        gtk_style_context_add_provider(gtk_widget_get_style_context(gauge->GetHandle()), GTK_STYLE_PROVIDER(provider),
+                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     }
-    unref(provider);
+    g_object_unref(provider);
 }
 
 // A push button whose caption wraps onto more lines when it is wider than the button, as a
@@ -173,9 +139,9 @@ private:
     wxString m_caption;
 };
 
-wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c)
+wxWindow* CreateControl(wxDialog* dialog, const ControlTemplate& c, const DialogUnits& units)
 {
-    const wxRect r = DialogUnitsToPixels(dialog, c.x, c.y, c.w, c.h);
+    const wxRect r = units.ToPixels(c.x, c.y, c.w, c.h);
     const wxWindowID id = WxId(c.id);
     const wxString caption = wxString::FromUTF8(c.caption);
     switch (c.kind) {
@@ -253,62 +219,6 @@ wxWindow* FindChild(wxWindow* parent, int id, const wxWindow* except)
 
 }  // namespace
 
-DropDownList::DropDownList(wxWindow* parent, wxWindowID id, const wxString& value, const wxRect& r)
-    : wxOwnerDrawnComboBox(parent, id, value, r.GetPosition(), wxSize(r.width, -1), 0, nullptr, wxCB_DROPDOWN)
-{
-    const int height = GetBestSize().y;
-    SetSize(r.x, r.y, r.width, height);
-    if (r.height > height) SetPopupMaxHeight(r.height - height);
-    // Escape in the dropped list closes the list. The key would otherwise go on from the list up
-    // through this control to the dialog, whose Escape ends the window.
-    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
-        if (e.GetKeyCode() == WXK_ESCAPE && IsPopupShown()) {
-            Dismiss();
-            return;
-        }
-        e.Skip();
-    });
-    // The selected entry is always the one whose text the field shows, or none: an edit of the
-    // text leaves no entry selected unless the text then names one, which becomes the selection.
-    Bind(wxEVT_TEXT, [this](wxCommandEvent& e) {
-        if (m_destroying) return;
-        KeepSelectionWithText();
-        e.Skip();
-    });
-    if (wxTextCtrl* entry = GetTextCtrl()) {
-        entry->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
-            if (!IsPopupShown() && IsEnabled()) {
-                SetFocus();
-                Popup();
-                return;
-            }
-            e.Skip();
-        });
-    }
-}
-
-DropDownList::~DropDownList()
-{
-    // The base class closes a dropped list only once this class is gone, and closing it puts the
-    // chosen entry into the field: the text change would reach this class's handler, and the
-    // window above, half destroyed. Closed here, while the control is whole, the change goes
-    // nowhere.
-    if (IsPopupShown()) {
-        m_destroying = true;
-        HidePopup(false);
-    }
-}
-
-void DropDownList::KeepSelectionWithText()
-{
-    const wxString text = GetValue();
-    const int selected = GetSelection();
-    if (selected != wxNOT_FOUND && GetString(static_cast<unsigned>(selected)) == text) return;
-    // Only the list's selection changes: the text stays as typed, with its cursor.
-    EnsurePopupControl();
-    GetVListBoxComboPopup()->SetSelection(FindString(text, true));
-}
-
 std::string WrapCaption(const std::string& caption, int width, const std::function<int(const std::string&)>& measure)
 {
     if (width <= 0 || caption.empty()) return caption;
@@ -354,23 +264,42 @@ std::string WrapCaption(const std::string& caption, int width, const std::functi
     return out;
 }
 
-wxRect DialogUnitsToPixels(wxWindow* dialog, int x, int y, int w, int h)
+DialogUnits::DialogUnits(const wxWindow* window)
 {
-    const wxPoint pos = dialog->ConvertDialogToPixels(wxPoint(x, y));
-    const wxPoint size = dialog->ConvertDialogToPixels(wxPoint(w, h));
+    // As wx measures them: the width of the 52 letters of the alphabet, as the average of 26
+    // pairs rounded, and the height of their line, in the top-level window's font.
+    const wxWindow* top = wxGetTopLevelParent(const_cast<wxWindow*>(window));
+    if (top == nullptr) return;
+    const wxSize letters = top->GetTextExtent("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    m_base = wxSize((letters.x / 26 + 1) / 2, letters.y);
+}
+
+wxPoint DialogUnits::ToPixels(const wxPoint& units) const
+{
+    // Rounded to the nearest pixel (halves away from 0), as wx rounds them.
+    return wxPoint(units.x == wxDefaultCoord ? wxDefaultCoord : wxMulDivInt32(units.x, m_base.x, 4),
+                   units.y == wxDefaultCoord ? wxDefaultCoord : wxMulDivInt32(units.y, m_base.y, 8));
+}
+
+wxRect DialogUnits::ToPixels(int x, int y, int w, int h) const
+{
+    const wxPoint pos = ToPixels(wxPoint(x, y));
+    const wxPoint size = ToPixels(wxPoint(w, h));
     return wxRect(pos.x, pos.y, size.x, size.y);
 }
 
-void BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl)
+DialogUnits BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl)
 {
     dialog->SetFont(DialogFont(tmpl.fontFace, tmpl.fontPoints));
     dialog->SetTitle(wxString::FromUTF8(tmpl.title));
-    const wxPoint client = dialog->ConvertDialogToPixels(wxPoint(tmpl.w, tmpl.h));
+    const DialogUnits units(dialog);
+    const wxPoint client = units.ToPixels(wxPoint(tmpl.w, tmpl.h));
     dialog->SetClientSize(client.x, client.y);
     for (const ControlTemplate& c : tmpl.controls) {
-        wxWindow* w = CreateControl(dialog, c);
+        wxWindow* w = CreateControl(dialog, c, units);
         if (w != nullptr && !(c.style & Style::Visible)) w->Hide();
     }
+    return units;
 }
 
 namespace {
@@ -389,15 +318,15 @@ wxWindow* GroupBoxAround(wxWindow* dialog, const wxRect& r)
 
 }  // namespace
 
-void FitLabels(wxDialog* dialog, const DialogTemplate& tmpl)
+void FitLabels(wxDialog* dialog, const DialogTemplate& tmpl, const DialogUnits& units)
 {
-    const int gap = dialog->ConvertDialogToPixels(wxPoint(2, 0)).x;
-    const wxPoint inset = dialog->ConvertDialogToPixels(wxPoint(3, 3));
+    const int gap = units.ToPixels(wxPoint(2, 0)).x;
+    const wxPoint inset = units.ToPixels(wxPoint(3, 3));
     for (const ControlTemplate& c : tmpl.controls) {
         if (c.kind != ControlKind::Text || !(c.style & Style::Visible) || c.id == -1) continue;
         auto* label = dynamic_cast<wxStaticText*>(dialog->FindWindow(c.id));
         if (label == nullptr) continue;
-        const wxRect r = DialogUnitsToPixels(dialog, c.x, c.y, c.w, c.h);
+        const wxRect r = units.ToPixels(c.x, c.y, c.w, c.h);
         const wxString text = label->GetLabel();
         const wxSize one = label->GetTextExtent(text);
         if (one.x <= r.width && one.y <= r.height) {

@@ -2,8 +2,8 @@
 //
 // A template lists its controls in tab order with their numeric ids, kinds, styles, rectangles in
 // dialog units and captions (UTF-8). The builder creates each control as the plain wx control of
-// its kind, with the template's id, at the rectangle converted by ConvertDialogToPixels, in
-// template order, and creates hidden controls hidden. Attaching a custom class later swaps the
+// its kind, with the template's id, at the rectangle converted as ConvertDialogToPixels converts
+// it, in template order, and creates hidden controls hidden. Attaching a custom class later swaps the
 // plain control in place (same id, rectangle, caption, tab position).
 #pragma once
 #include <functional>
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include <wx/gdicmn.h>
-#include <wx/odcombo.h>
 
 class wxWindow;
 class wxDialog;
@@ -23,7 +22,7 @@ enum class ControlKind {
     GroupBox,
     Text,           // static text; Style::Right / Style::Center / Style::VCenter align it
     Edit,           // single-line edit
-    DropDownCombo,  // drop-down combo box with an edit field, not sorted
+    DropDownCombo,  // drop-down combo box with an edit field, not sorted (platform::DropDownList)
     ListView,       // report-view list (platform::ReportList)
     Progress,       // progress bar, range 0 to 100
     IconStatic,     // static that shows an icon
@@ -65,45 +64,42 @@ struct DialogTemplate {
     std::vector<ControlTemplate> controls;  // tab order
 };
 
-// The drop-down combo box with an edit field that the builder makes: drawn and run by wx itself
-// rather than by the toolkit's combo box. Its drop-down notification comes before the list is
-// measured and shown, so a handler that refills the list there sees its entries in the list that
-// opens; the arrow stays live while the list is empty (the toolkit's combo greys it); Alt+Down
-// and F4 drop it down, and a click on the edit field drops it down as a click on the arrow does;
-// Escape in the dropped list closes the list only. The selection follows the field's text: the
-// entry whose text the field shows exactly, or none.
-// The template's height is that of the control with its dropped list, as for the system's combo.
-// A list still dropped down when the control is destroyed (its window ended meanwhile) closes
-// without a notification to the window.
-class DropDownList : public wxOwnerDrawnComboBox {
-public:
-    DropDownList(wxWindow* parent, wxWindowID id, const wxString& value, const wxRect& rect);
-    ~DropDownList() override;
-    // The selected entry's text (not the edit field's selected characters).
-    wxString GetStringSelection() const override { return wxItemContainer::GetStringSelection(); }
-
-private:
-    void KeepSelectionWithText();
-
-    bool m_destroying = false;
-};
-
 // Templates of the program (resources/dialogs.cpp).
 const DialogTemplate* FindDialogTemplate(int id);
 
+// The dialog units of one dialog, converted to pixels as ConvertDialogToPixels converts them: a
+// horizontal unit is a quarter of the average width of a letter of the dialog's font, a vertical
+// one an eighth of the height of its line. The two base units are measured once, when the units
+// are made; wx measures them at every conversion.
+class DialogUnits {
+public:
+    DialogUnits() = default;  // of no dialog: every length is 0 pixels
+    // Measures the base units of the top-level window of `window` in its font as it is now.
+    explicit DialogUnits(const wxWindow* window);
+
+    // The base units: the average width of a letter and the height of a line, in pixels.
+    wxSize Base() const { return m_base; }
+    // A point or size in dialog units in pixels, rounded to the nearest; wxDefaultCoord stays.
+    wxPoint ToPixels(const wxPoint& units) const;
+    // A template rectangle in pixels.
+    wxRect ToPixels(int x, int y, int w, int h) const;
+
+private:
+    wxSize m_base;
+};
+
 // Sets the dialog's font, title and client size from the template and creates its controls in
 // template order. The dialog must already exist (Create called) with no controls of its own.
-void BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl);
-
-// The pixel rectangle of a template rectangle in this dialog.
-wxRect DialogUnitsToPixels(wxWindow* dialog, int x, int y, int w, int h);
+// Returns the dialog's units, measured once in its font, in which its controls were placed.
+DialogUnits BuildDialog(wxDialog* dialog, const DialogTemplate& tmpl);
 
 // Gives each shown static text of the template the room its caption needs, as the caption now
 // stands: a caption that fits keeps the template's rectangle; one that does not gets the least
 // room it needs within the free space beside it (up to the neighbouring controls or the edge of
 // its group box), keeping the side it is aligned to where it can, and, when one line is still
-// too wide there, more lines in the free space below it. Run after captions change.
-void FitLabels(wxDialog* dialog, const DialogTemplate& tmpl);
+// too wide there, more lines in the free space below it. Run after captions change, with the
+// units BuildDialog gave.
+void FitLabels(wxDialog* dialog, const DialogTemplate& tmpl, const DialogUnits& units);
 
 // Replaces control `id` of `dialog` by `replacement`, which must be created already with the
 // same parent: it takes the old control's id, rectangle, caption, visibility and tab position,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <gtk/gtk.h>
 #include <wx/app.h>
 #include <wx/dcbuffer.h>
 #include <wx/dcgraph.h>
@@ -12,7 +13,6 @@
 #include <wx/weakref.h>
 
 #include "platform/gui_app.h"
-#include "platform/toolkit_symbol.h"
 
 namespace platform {
 
@@ -48,32 +48,6 @@ int DefaultMenuChar(const std::vector<std::u16string>& texts, UINT ch)
         if (wxString::FromUTF8(Utf16ToUtf8(texts[i])).Upper().Find(key) != wxNOT_FOUND) return static_cast<int>(i);
     return -1;
 }
-
-// The toolkit calls that give a popup the keyboard (MenuPopup::HoldKeyboard). The toolkit is in the
-// process already (wx runs on it) but its headers are not part of the build, so the calls are
-// looked up at run time; without them the popup keeps what wx gives it.
-struct Toolkit {
-    using WidgetWindow = void* (*)(void*);
-    using WindowDisplay = void* (*)(void*);
-    using DefaultSeat = void* (*)(void*);
-    using SeatGrab = int (*)(void*, void*, int, int, void*, const void*, void*, void*);
-    using SetCanFocus = void (*)(void*, int);
-    using WindowSetFocus = void (*)(void*, void*);
-    static constexpr int kSeatKeyboard = 1 << 3;  // GDK_SEAT_CAPABILITY_KEYBOARD
-
-    WidgetWindow widgetWindow = ToolkitSymbol<WidgetWindow>("gtk_widget_get_window");
-    WindowDisplay windowDisplay = ToolkitSymbol<WindowDisplay>("gdk_window_get_display");
-    DefaultSeat defaultSeat = ToolkitSymbol<DefaultSeat>("gdk_display_get_default_seat");
-    SeatGrab seatGrab = ToolkitSymbol<SeatGrab>("gdk_seat_grab");
-    SetCanFocus setCanFocus = ToolkitSymbol<SetCanFocus>("gtk_widget_set_can_focus");
-    WindowSetFocus windowSetFocus = ToolkitSymbol<WindowSetFocus>("gtk_window_set_focus");
-
-    static const Toolkit& Get()
-    {
-        static const Toolkit toolkit;
-        return toolkit;
-    }
-};
 
 }  // namespace
 
@@ -471,19 +445,15 @@ bool MenuPopup::HandleKey(int keyCode, int unicode)
 // manager, and no key reaches the window under the menu. Hiding the first popup ends the grab.
 void MenuPopup::HoldKeyboard()
 {
-    const Toolkit& tk = Toolkit::Get();
     if (!GetHandle() || !IsShown()) return;
-    if (tk.setCanFocus && tk.windowSetFocus) {
-        for (MenuPopup* p = this; p; p = p->m_sub) {
-            if (!p->GetHandle() || !p->m_wxwindow) continue;
-            tk.setCanFocus(p->m_wxwindow, 1);
-            tk.windowSetFocus(p->GetHandle(), p->m_wxwindow);
-        }
+    for (MenuPopup* p = this; p; p = p->m_sub) {
+        if (!p->GetHandle() || !p->m_wxwindow) continue;
+        gtk_widget_set_can_focus(p->m_wxwindow, TRUE);
+        gtk_window_set_focus(GTK_WINDOW(p->GetHandle()), p->m_wxwindow);
     }
-    if (!tk.widgetWindow || !tk.windowDisplay || !tk.defaultSeat || !tk.seatGrab) return;
-    void* window = tk.widgetWindow(GetHandle());
-    void* seat = window ? tk.defaultSeat(tk.windowDisplay(window)) : nullptr;
-    if (seat) tk.seatGrab(seat, window, Toolkit::kSeatKeyboard, 0, nullptr, nullptr, nullptr, nullptr);
+    GdkWindow* window = gtk_widget_get_window(GetHandle());
+    GdkSeat* seat = window ? gdk_display_get_default_seat(gdk_window_get_display(window)) : nullptr;
+    if (seat) gdk_seat_grab(seat, window, GDK_SEAT_CAPABILITY_KEYBOARD, FALSE, nullptr, nullptr, nullptr, nullptr);
 }
 
 int TrackPopupMenu(HMENU menu, UINT flags, int x, int y, wxWindow* owner)

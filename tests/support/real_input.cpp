@@ -8,13 +8,12 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtk/gtk.h>
 #include <wx/app.h>
 #include <wx/stopwatch.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 #include <wx/window.h>
-
-#include "platform/toolkit_symbol.h"
 
 namespace testing_support {
 
@@ -65,94 +64,44 @@ void TypeText(const std::string& ascii)
 
 namespace {
 
-// The toolkit's calls for its own message boxes, looked up by name: the toolkit is in the
-// process already (wx runs on it), its headers are not part of the build.
-struct ToolkitBoxes {
-    struct List {
-        void* data;
-        List* next;
-        List* prev;
-    };
-    using ListToplevels = List* (*)();
-    using ListFree = void (*)(List*);
-    using TypeGetter = unsigned long (*)();
-    using IsA = int (*)(void*, unsigned long);
-    using IsVisible = int (*)(void*);
-    using ForResponse = void* (*)(void*, int);
-    using Translate = int (*)(void*, void*, int, int, int*, int*);
-    using GetWindow = void* (*)(void*);
-    using Origin = int (*)(void*, int*, int*);
-    using Allocated = int (*)(void*);
-    using ObjectGet = void (*)(void*, const char*, ...);
-    using Free = void (*)(void*);
-
-    ListToplevels listToplevels = platform::ToolkitSymbol<ListToplevels>("gtk_window_list_toplevels");
-    ListFree listFree = platform::ToolkitSymbol<ListFree>("g_list_free");
-    TypeGetter messageDialogType = platform::ToolkitSymbol<TypeGetter>("gtk_message_dialog_get_type");
-    IsA isA = platform::ToolkitSymbol<IsA>("g_type_check_instance_is_a");
-    IsVisible isMapped = platform::ToolkitSymbol<IsVisible>("gtk_widget_get_mapped");
-    ForResponse forResponse = platform::ToolkitSymbol<ForResponse>("gtk_dialog_get_widget_for_response");
-    Translate translate = platform::ToolkitSymbol<Translate>("gtk_widget_translate_coordinates");
-    GetWindow widgetWindow = platform::ToolkitSymbol<GetWindow>("gtk_widget_get_window");
-    Origin origin = platform::ToolkitSymbol<Origin>("gdk_window_get_origin");
-    Allocated width = platform::ToolkitSymbol<Allocated>("gtk_widget_get_allocated_width");
-    Allocated height = platform::ToolkitSymbol<Allocated>("gtk_widget_get_allocated_height");
-    ObjectGet objectGet = platform::ToolkitSymbol<ObjectGet>("g_object_get");
-    Free gFree = platform::ToolkitSymbol<Free>("g_free");
-
-    bool Ok() const
-    {
-        return listToplevels && listFree && messageDialogType && isA && isMapped && forResponse && translate &&
-               widgetWindow && origin && width && height && objectGet && gFree;
+// The message box of the toolkit that is mapped now, or nullptr.
+GtkWidget* ShownBox()
+{
+    GList* all = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* l = all; l != nullptr && found == nullptr; l = l->next) {
+        auto* widget = static_cast<GtkWidget*>(l->data);
+        if (GTK_IS_MESSAGE_DIALOG(widget) && gtk_widget_get_mapped(widget)) found = widget;
     }
-    static const ToolkitBoxes& Get()
-    {
-        static const ToolkitBoxes tk;
-        return tk;
-    }
-    // The message box that is mapped now, or nullptr.
-    void* ShownBox() const
-    {
-        if (!Ok()) return nullptr;
-        List* all = listToplevels();
-        void* found = nullptr;
-        for (List* l = all; l != nullptr && found == nullptr; l = l->next) {
-            if (isA(l->data, messageDialogType()) && isMapped(l->data)) found = l->data;
-        }
-        listFree(all);
-        return found;
-    }
-};
+    g_list_free(all);
+    return found;
+}
 
 }  // namespace
 
 wxRect ShownMessageBoxButton()
 {
-    constexpr int kResponseOk = -5;   // GTK_RESPONSE_OK
-    constexpr int kResponseYes = -8;  // GTK_RESPONSE_YES
-    const ToolkitBoxes& tk = ToolkitBoxes::Get();
-    void* box = tk.ShownBox();
+    GtkWidget* box = ShownBox();
     if (box == nullptr) return wxRect();
-    void* button = tk.forResponse(box, kResponseOk);
-    if (button == nullptr) button = tk.forResponse(box, kResponseYes);
-    if (button == nullptr || !tk.isMapped(button)) return wxRect();
+    GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+    if (button == nullptr) button = gtk_dialog_get_widget_for_response(GTK_DIALOG(box), GTK_RESPONSE_YES);
+    if (button == nullptr || !gtk_widget_get_mapped(button)) return wxRect();
     int x = 0, y = 0, ox = 0, oy = 0;
-    if (!tk.translate(button, box, 0, 0, &x, &y)) return wxRect();
-    void* window = tk.widgetWindow(box);
+    if (!gtk_widget_translate_coordinates(button, box, 0, 0, &x, &y)) return wxRect();
+    GdkWindow* window = gtk_widget_get_window(box);
     if (window == nullptr) return wxRect();
-    tk.origin(window, &ox, &oy);
-    return wxRect(ox + x, oy + y, tk.width(button), tk.height(button));
+    gdk_window_get_origin(window, &ox, &oy);
+    return wxRect(ox + x, oy + y, gtk_widget_get_allocated_width(button), gtk_widget_get_allocated_height(button));
 }
 
 std::string ShownMessageBoxText()
 {
-    const ToolkitBoxes& tk = ToolkitBoxes::Get();
-    void* box = tk.ShownBox();
+    GtkWidget* box = ShownBox();
     if (box == nullptr) return std::string();
-    char* text = nullptr;
-    tk.objectGet(box, "text", &text, static_cast<void*>(nullptr));
+    gchar* text = nullptr;
+    g_object_get(box, "text", &text, nullptr);
     std::string result = text != nullptr ? text : "";
-    tk.gFree(text);
+    g_free(text);
     return result;
 }
 

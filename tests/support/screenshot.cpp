@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include <gtk/gtk.h>
 #include <wx/app.h>
 #include <wx/bitmap.h>
 #include <wx/dcclient.h>
@@ -10,8 +11,6 @@
 #include <wx/image.h>
 #include <wx/utils.h>
 #include <wx/window.h>
-
-#include "platform/toolkit_symbol.h"
 
 namespace testing_support {
 
@@ -31,40 +30,26 @@ void PumpEvents(int ms)
 namespace {
 
 // The screen's pixels read fresh from the display server each time, through the toolkit's own
-// calls (looked up by name: the toolkit's headers are not needed). A screen device context keeps
-// what it read first, so a second capture in one process would show the first one again.
+// calls. A screen device context keeps what it read first, so a second capture in one process
+// would show the first one again.
 wxImage ReadScreen(const wxRect& r)
 {
-    using RootWindow = void* (*)();
-    using DefaultDisplay = void* (*)();
-    using SyncDisplay = void (*)(void*);
-    using FromWindow = void* (*)(void*, int, int, int, int);
-    using Pixels = unsigned char* (*)(const void*);
-    using IntOf = int (*)(const void*);
-    using Unref = void (*)(void*);
-    auto root = platform::ToolkitSymbol<RootWindow>("gdk_get_default_root_window");
-    auto display = platform::ToolkitSymbol<DefaultDisplay>("gdk_display_get_default");
-    auto sync = platform::ToolkitSymbol<SyncDisplay>("gdk_display_sync");
-    auto fromWindow = platform::ToolkitSymbol<FromWindow>("gdk_pixbuf_get_from_window");
-    auto pixels = platform::ToolkitSymbol<Pixels>("gdk_pixbuf_get_pixels");
-    auto rowstride = platform::ToolkitSymbol<IntOf>("gdk_pixbuf_get_rowstride");
-    auto channels = platform::ToolkitSymbol<IntOf>("gdk_pixbuf_get_n_channels");
-    auto unref = platform::ToolkitSymbol<Unref>("g_object_unref");
-    if (!root || !display || !sync || !fromWindow || !pixels || !rowstride || !channels || !unref) return wxImage();
-    sync(display());
-    void* pixbuf = fromWindow(root(), r.x, r.y, r.width, r.height);
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr) return wxImage();
+    gdk_display_sync(display);
+    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), r.x, r.y, r.width, r.height);
     if (pixbuf == nullptr) return wxImage();
     wxImage image(r.width, r.height);
-    const unsigned char* src = pixels(pixbuf);
-    const int stride = rowstride(pixbuf);
-    const int n = channels(pixbuf);
+    const guchar* src = gdk_pixbuf_get_pixels(pixbuf);
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    const int n = gdk_pixbuf_get_n_channels(pixbuf);
     for (int y = 0; y < r.height; ++y) {
         for (int x = 0; x < r.width; ++x) {
-            const unsigned char* p = src + y * stride + x * n;
+            const guchar* p = src + y * stride + x * n;
             image.SetRGB(x, y, p[0], p[1], p[2]);
         }
     }
-    unref(pixbuf);
+    g_object_unref(pixbuf);
     return image;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <wx/button.h>
 #include <wx/gauge.h>
 #include <wx/statbox.h>
@@ -14,7 +15,7 @@
 #include <wx/vlbox.h>
 
 #include "core/serial_ports.h"
-#include "platform/toolkit_symbol.h"
+#include "platform/dialog_template.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/real_input.h"
@@ -24,23 +25,6 @@
 using namespace testing_support;
 
 namespace {
-
-// The toolkit's own layout of a label's text: the size it draws and the size it is given.
-struct LabelLayout {
-    using GetLayout = void* (*)(void*);
-    using PixelSize = void (*)(void*, int*, int*);
-    using GetChild = void* (*)(void*);
-    using Allocated = int (*)(void*);
-    using Translate = int (*)(void*, void*, int, int, int*, int*);
-    GetLayout layout = platform::ToolkitSymbol<GetLayout>("gtk_label_get_layout");
-    PixelSize pixelSize = platform::ToolkitSymbol<PixelSize>("pango_layout_get_pixel_size");
-    GetChild binChild = platform::ToolkitSymbol<GetChild>("gtk_bin_get_child");
-    GetChild frameLabel = platform::ToolkitSymbol<GetChild>("gtk_frame_get_label_widget");
-    Allocated width = platform::ToolkitSymbol<Allocated>("gtk_widget_get_allocated_width");
-    Allocated height = platform::ToolkitSymbol<Allocated>("gtk_widget_get_allocated_height");
-    Translate translate = platform::ToolkitSymbol<Translate>("gtk_widget_translate_coordinates");
-    bool Ok() const { return layout && pixelSize && binChild && frameLabel && width && height && translate; }
-};
 
 struct Shown {
     int id;
@@ -56,30 +40,28 @@ protected:
     // The label widget inside each shown static text, group box and plain button.
     static std::vector<Shown> ShownTexts(CQELDlg& d)
     {
-        const LabelLayout tk;
         std::vector<Shown> out;
-        if (!tk.Ok()) return out;
         for (wxWindow* w : d.GetChildren()) {
             if (!w->IsShown()) continue;
-            void* label = nullptr;
+            GtkWidget* label = nullptr;
             if (dynamic_cast<wxStaticText*>(w) != nullptr) {
                 label = w->GetHandle();
             } else if (dynamic_cast<wxStaticBox*>(w) != nullptr) {
-                label = tk.frameLabel(w->GetHandle());
+                label = gtk_frame_get_label_widget(GTK_FRAME(w->GetHandle()));
             } else if (auto* b = dynamic_cast<wxButton*>(w); b != nullptr && typeid(*b) != typeid(CButtonNX)) {
-                label = tk.binChild(w->GetHandle());
+                label = gtk_bin_get_child(GTK_BIN(w->GetHandle()));
             }
-            if (label == nullptr || w->GetLabel().empty()) continue;
+            if (label == nullptr || !GTK_IS_LABEL(label) || w->GetLabel().empty()) continue;
             Shown s{w->GetId(), w->GetLabel().utf8_string(), {}, {}};
-            tk.pixelSize(tk.layout(label), &s.drawn.x, &s.drawn.y);
+            pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(label)), &s.drawn.x, &s.drawn.y);
             if (dynamic_cast<wxButton*>(w) != nullptr) {
                 // A button's caption is centred and may run over its label's box into the
                 // button's padding; the button's frame is where it is cut.
                 s.area = w->GetRect().Deflate(2);
             } else {
                 int x = 0, y = 0;
-                tk.translate(label, d.GetHandle(), 0, 0, &x, &y);
-                s.area = wxRect(x, y, tk.width(label), tk.height(label));
+                gtk_widget_translate_coordinates(label, d.GetHandle(), 0, 0, &x, &y);
+                s.area = wxRect(x, y, gtk_widget_get_allocated_width(label), gtk_widget_get_allocated_height(label));
             }
             out.push_back(s);
         }
@@ -148,7 +130,7 @@ TEST_F(LayoutOnScreen, ProgressBarFillsItsRectangleOnScreen)
     const wxImage bar = CaptureWindow(d.m_progress);
     bar.SaveFile(wxString::FromUTF8(std::string(QEL_BINARY_DIR) + "/progress-bar.png"), wxBITMAP_TYPE_PNG);
     ASSERT_TRUE(bar.IsOk());
-    const wxRect tmpl = platform::DialogUnitsToPixels(&d, 14, 217, 358, 14);
+    const wxRect tmpl = platform::DialogUnits(&d).ToPixels(14, 217, 358, 14);
     EXPECT_EQ(d.m_progress->GetRect(), tmpl);
     // Down a column of the filled part and one of the empty part: the filled colour covers the
     // rectangle's height but for the frame, and the empty part does not have it.

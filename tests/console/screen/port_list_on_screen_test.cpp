@@ -7,11 +7,11 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <wx/textctrl.h>
 #include <wx/vlbox.h>
 
 #include "core/serial_ports.h"
-#include "platform/toolkit_symbol.h"
 #include "resources/resource_ids.h"
 #include "tests/console/screen/console_on_screen.h"
 #include "tests/support/console_fixture.h"
@@ -144,20 +144,8 @@ TEST_F(PortListOnScreen, EveryWayOfDroppingItDownRescansBeforeItOpens)
     EXPECT_EQ(errors.Warnings(), std::vector<std::string>{});
 }
 
-// The entry's own text layout against the room the entry gives its text.
-struct EntryLayout {
-    using GetLayout = void* (*)(void*);
-    using PixelSize = void (*)(void*, int*, int*);
-    using TextArea = void (*)(void*, int*);
-    GetLayout layout = platform::ToolkitSymbol<GetLayout>("gtk_entry_get_layout");
-    PixelSize pixelSize = platform::ToolkitSymbol<PixelSize>("pango_layout_get_pixel_size");
-    TextArea textArea = platform::ToolkitSymbol<TextArea>("gtk_entry_get_text_area");
-};
-
 TEST_F(PortListOnScreen, TheChosenPortReadsWholeInTheEntryInEveryLanguage)
 {
-    const EntryLayout tk;
-    ASSERT_TRUE(tk.layout && tk.pixelSize && tk.textArea);
     Plug("ttyUSB0");
     Plug("ttyACM0");
     platform::SerialPortScanRoots().extra = {"/dev/pts/12"};
@@ -182,12 +170,14 @@ TEST_F(PortListOnScreen, TheChosenPortReadsWholeInTheEntryInEveryLanguage)
 
             wxTextCtrl* entry = d.m_comboPort->GetTextCtrl();
             ASSERT_TRUE(WaitFor([&] { return entry->GetValue().utf8_string() == CQELDlg::PortListText(paths[i]); }));
-            int text[2] = {0, 0};
-            int area[4] = {0, 0, 0, 0};  // x, y, width, height
-            tk.pixelSize(tk.layout(entry->GetHandle()), &text[0], &text[1]);
-            tk.textArea(entry->GetHandle(), area);
-            EXPECT_GT(text[0], 0);
-            EXPECT_LE(text[0], area[2]) << entry->GetValue();
+            // The entry's own text layout against the room the entry gives its text.
+            int textWidth = 0, textHeight = 0;
+            GdkRectangle area{};
+            GtkEntry* gtkEntry = GTK_ENTRY(entry->GetHandle());
+            pango_layout_get_pixel_size(gtk_entry_get_layout(gtkEntry), &textWidth, &textHeight);
+            gtk_entry_get_text_area(gtkEntry, &area);
+            EXPECT_GT(textWidth, 0);
+            EXPECT_LE(textWidth, area.width) << entry->GetValue();
             // and the entry lies inside the window, beside the port-state icon, not under it
             EXPECT_TRUE(d.GetClientRect().Contains(d.m_comboPort->GetRect()));
             EXPECT_FALSE(d.m_comboPort->GetRect().Intersects(d.FindWindow(IDC_ICON_PORT)->GetRect()));

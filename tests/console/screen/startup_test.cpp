@@ -16,6 +16,7 @@
 #include "console/QELApp.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/real_input.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/test_support.h"
 
@@ -218,6 +219,57 @@ TEST_F(Startup, ExitEnterAndEscapeEndTheRun)
         result = d.ShowModal();
         guard.Stop();
         EXPECT_EQ(result, c.expected) << c.name;
+    }
+}
+
+// The start-up steps run once, when the window is made: showing it (as the program's modal run
+// does, or plainly) runs none of them again. A second run would read the language file again,
+// which by then chooses Italian.
+TEST_F(Startup, ShowingTheWindowRunsNoStartUpStepAgain)
+{
+    for (const bool modal : {true, false}) {
+        SCOPED_TRACE(modal ? "DoModal" : "Show");
+        ConsoleHarness h;  // English
+        CQELDlg& d = h.Dlg();
+        ASSERT_EQ(d.GetDlgItemText(IDC_CONNECT), "CONNECT");
+        WriteFile(h.Folder().File("language.ini"), ShippedLanguageFile("2"));
+        d.SetDlgItemText(IDC_EDIT_COMPANY, "ACME");
+
+        std::string connect, company;
+        bool shown = false;
+        auto look = [&] {
+            shown = d.IsShownOnScreen();
+            connect = d.GetDlgItemText(IDC_CONNECT);
+            company = d.GetDlgItemText(IDC_EDIT_COMPANY);
+        };
+        if (modal) {
+            wxTimer seen;
+            seen.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+                if (!d.IsModal() || !d.IsShownOnScreen()) return;
+                seen.Stop();
+                PumpEvents(100);
+                look();
+                d.EndModal(IDOK);
+            });
+            seen.Start(20);
+            wxTimer guard;  // a run that did not end is ended with a value the test does not expect
+            guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+                if (d.IsModal()) d.EndModal(-2);
+            });
+            guard.StartOnce(5000);
+            EXPECT_EQ(d.DoModal(), IDOK);
+        } else {
+            d.Show();
+            ASSERT_TRUE(WaitFor([&] { return d.IsShownOnScreen(); }));
+            PumpEvents(100);
+            look();
+            d.Hide();
+        }
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(connect, "CONNECT");
+        EXPECT_EQ(company, "ACME");
+        EXPECT_EQ(d.m_comboLanguage->GetCount(), 3u);
+        EXPECT_EQ(d.m_comboLanguage->GetSelection(), 1);  // ENGLISH
     }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
 #include <wx/dialog.h>
@@ -23,7 +24,6 @@
 
 #include "platform/dialog_template.h"
 #include "platform/report_list.h"
-#include "platform/toolkit_symbol.h"
 #include "resources/resource_ids.h"
 #include "tests/support/real_input.h"
 #include "tests/support/screenshot.h"
@@ -274,7 +274,7 @@ struct BuiltDialog {
         dialog = new wxDialog(nullptr, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
                               wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX);
         tmpl = platform::FindDialogTemplate(templateId);
-        platform::BuildDialog(dialog, *tmpl);
+        units = platform::BuildDialog(dialog, *tmpl);
     }
     ~BuiltDialog()
     {
@@ -287,6 +287,7 @@ struct BuiltDialog {
     }
     wxDialog* dialog = nullptr;
     const DialogTemplate* tmpl = nullptr;
+    platform::DialogUnits units;
 };
 
 bool IsOfKind(wxWindow* w, ControlKind kind)
@@ -352,7 +353,8 @@ TEST_F(DialogBuilder, ControlsAtTheirPixelRectangles)
     for (std::size_t i = 0; i < children.size(); ++i) {
         const ControlTemplate& c = b.tmpl->controls[i];
         SCOPED_TRACE(std::to_string(c.id) + " " + c.caption);
-        const wxRect want = platform::DialogUnitsToPixels(b.dialog, c.x, c.y, c.w, c.h);
+        const wxRect want(b.dialog->ConvertDialogToPixels(wxPoint(c.x, c.y)),
+                          b.dialog->ConvertDialogToPixels(wxSize(c.w, c.h)));
         const wxRect got = children[i]->GetRect();
         EXPECT_EQ(got.GetPosition(), want.GetPosition());
         EXPECT_EQ(got.width, want.width);
@@ -367,6 +369,82 @@ TEST_F(DialogBuilder, ControlsAtTheirPixelRectangles)
     EXPECT_FALSE(b.dialog->FindWindow(IDC_LIST_RECORDS)->IsShownOnScreen());
     EXPECT_TRUE(b.dialog->FindWindow(IDC_EXIT)->IsShownOnScreen());
     b.dialog->Hide();
+}
+
+// A dialog that counts how often its base units are measured: wx measures the letters of the
+// alphabet in the dialog's font for each conversion of dialog units.
+class MeasuringDialog : public wxDialog {
+public:
+    MeasuringDialog() : wxDialog(nullptr, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, wxCAPTION) {}
+    mutable int baseMeasured = 0;
+
+protected:
+    void DoGetTextExtent(const wxString& text, int* x, int* y, int* descent, int* externalLeading,
+                         const wxFont* font) const override
+    {
+        if (text == "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") ++baseMeasured;
+        wxDialog::DoGetTextExtent(text, x, y, descent, externalLeading, font);
+    }
+};
+
+TEST_F(DialogBuilder, DialogUnitsConvertAsWxConvertsThemInEveryFont)
+{
+    const struct {
+        const char* face;
+        int points;
+    } kFonts[] = {{"", 9},
+                  {"WenQuanYi Micro Hei", 7},
+                  {"WenQuanYi Micro Hei", 12},
+                  {"DejaVu Sans", 8},
+                  {"DejaVu Sans", 11},
+                  {"DejaVu Serif", 14},
+                  {"DejaVu Sans Mono", 20}};
+    // Both signs, the default coordinate, every remainder of 4 and 8, the template's own sizes.
+    const int kValues[] = {-9, -4, -1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 13, 15, 16, 17, 23, 59, 70, 255, 357, 400, 1001};
+    for (const auto& f : kFonts) {
+        SCOPED_TRACE(std::string(f.face) + " " + std::to_string(f.points));
+        MeasuringDialog dialog;
+        const platform::DialogUnits units = platform::BuildDialog(&dialog, {0, "units", 100, 60, f.face, f.points, {}});
+        EXPECT_GT(units.Base().x, 0);
+        EXPECT_GT(units.Base().y, 0);
+        for (const bool shown : {false, true}) {
+            if (shown) {
+                dialog.Show();
+                testing_support::PumpEvents(50);
+            }
+            for (const int x : kValues) {
+                for (const int y : kValues) {
+                    ASSERT_EQ(units.ToPixels(wxPoint(x, y)), dialog.ConvertDialogToPixels(wxPoint(x, y)))
+                        << x << ", " << y << (shown ? " shown" : "");
+                }
+            }
+            EXPECT_EQ(units.ToPixels(3, 5, 59, 70), wxRect(dialog.ConvertDialogToPixels(wxPoint(3, 5)),
+                                                           dialog.ConvertDialogToPixels(wxSize(59, 70))));
+        }
+        // A window inside the dialog, in a font of its own, converts in the dialog's units.
+        auto* inside = new wxWindow(&dialog, wxID_ANY);
+        inside->SetFont(wxFontInfo(30));
+        EXPECT_EQ(platform::DialogUnits(inside).Base(), units.Base());
+        EXPECT_EQ(platform::DialogUnits(inside).ToPixels(wxPoint(59, 70)),
+                  inside->ConvertDialogToPixels(wxPoint(59, 70)));
+        dialog.Hide();
+    }
+}
+
+TEST_F(DialogBuilder, TheDialogMeasuresItsBaseUnitsOnce)
+{
+    MeasuringDialog dialog;
+    const DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG);
+    const platform::DialogUnits units = platform::BuildDialog(&dialog, *tmpl);
+    EXPECT_EQ(dialog.baseMeasured, 1);
+    // Fitting the labels, with captions that fit and one that needs more room, measures nothing.
+    platform::FitLabels(&dialog, *tmpl, units);
+    dialog.FindWindow(IDC_LABEL_SERIALNO)->SetLabel("Instrument Serial Number");
+    platform::FitLabels(&dialog, *tmpl, units);
+    EXPECT_EQ(dialog.baseMeasured, 1);
+    // wx's own conversion measures each time.
+    dialog.ConvertDialogToPixels(wxPoint(4, 8));
+    EXPECT_EQ(dialog.baseMeasured, 2);
 }
 
 TEST_F(DialogBuilder, DialogTitleSizeAndFont)
@@ -423,11 +501,8 @@ TEST_F(DialogBuilder, EnterActivatesExit)
     });
     b.dialog->Show();
     testing_support::PumpEvents(100);
-    using ActivateDefault = int (*)(void*);
-    const auto activateDefault = platform::ToolkitSymbol<ActivateDefault>("gtk_window_activate_default");
-    ASSERT_NE(activateDefault, nullptr);
     b.dialog->FindWindow(IDC_EDIT_COMPANY)->SetFocus();
-    EXPECT_TRUE(activateDefault(b.dialog->GetHandle()));
+    EXPECT_TRUE(gtk_window_activate_default(GTK_WINDOW(b.dialog->GetHandle())));
     // A button activated from the keyboard reports its click a moment later.
     testing_support::WaitFor([&] { return clicked != 0; }, 2000);
     EXPECT_EQ(clicked, 1);
