@@ -613,34 +613,6 @@ TEST_F(DialogBuilder, SwapControlRefusesUnknownIdsAndForeignParents)
     EXPECT_FALSE(platform::SwapControl(b.dialog, IDC_CONNECT, nullptr));
 }
 
-// A window that ends while its port list is dropped down (as a program ends it when a step of
-// its own fails): the list closes with it, and neither the list nor the window, half destroyed
-// by then, hears of a text change.
-TEST_F(DialogBuilder, AWindowEndsWithItsListDroppedDown)
-{
-    auto* dialog = new wxDialog(nullptr, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, wxCAPTION);
-    platform::BuildDialog(dialog, *platform::FindDialogTemplate(IDD_QEL_DIALOG));
-    auto* list = dynamic_cast<platform::DropDownList*>(dialog->FindWindow(IDC_COMBO_PORT));
-    ASSERT_NE(list, nullptr);
-    list->Append("ttyUSB0");
-    list->Append("ttyUSB1");
-    int textChanges = 0;
-    dialog->Bind(wxEVT_TEXT, [&](wxCommandEvent& e) {
-        ++textChanges;
-        e.Skip();
-    });
-    dialog->Show();
-    testing_support::PumpEvents(100);
-    list->Popup();
-    ASSERT_TRUE(testing_support::WaitFor([&] { return list->IsPopupShown(); }, 2000));
-    auto* entries = dynamic_cast<wxVListBox*>(list->GetPopupControl()->GetControl());
-    ASSERT_NE(entries, nullptr);
-    entries->SetSelection(1);  // an entry chosen but not taken yet
-    delete dialog;
-    testing_support::PumpEvents(50);
-    EXPECT_EQ(textChanges, 0);
-}
-
 // ---- what a user sees ----
 
 TEST_F(DialogBuilder, ScreenshotOfTheShownMainWindow)

@@ -111,4 +111,25 @@ TEST_F(DropDownListTest, AnEntryPickedFromTheListIsSelectedUntilTheFieldIsTypedI
     EXPECT_EQ(list->GetSelection(), 1);
 }
 
+// A window that ends while its list is dropped down (as a program ends it when a step of its own
+// fails): the list closes with it, and neither the list nor the window, half destroyed by then,
+// hears of a text change.
+TEST_F(DropDownListTest, AWindowEndsWithItsListDroppedDown)
+{
+    int textChanges = 0;
+    dialog->Bind(wxEVT_TEXT, [&](wxCommandEvent& e) {
+        ++textChanges;
+        e.Skip();
+    });
+    list->Popup();
+    ASSERT_TRUE(WaitFor([&] { return list->IsPopupShown(); }));
+    auto* entries = dynamic_cast<wxVListBox*>(list->GetPopupControl()->GetControl());
+    ASSERT_NE(entries, nullptr);
+    entries->SetSelection(1);  // an entry chosen but not taken yet
+    delete dialog;
+    dialog = nullptr;
+    PumpEvents(50);
+    EXPECT_EQ(textChanges, 0);
+}
+
 }  // namespace
