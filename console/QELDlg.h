@@ -187,7 +187,7 @@ private:
     // The first steps of both report steps: members refreshed, COM, the spreadsheet application;
     // false (after its message) when the application cannot be created.
     bool StartReportStep(_Application& app);
-    bool PortIsOpen() const { return m_serialPort.m_portHandle.load() >= 0; }
+    bool PortIsOpen() const { return m_serialPort.IsOpen(); }
     // Runs a report step from the timer or the export button. A cycle whose step did not get as
     // far as it should (an early end or an automation error) is ended at once: timer stopped, bar
     // back to 0, UPLOAD DATA enabled. A report that was saved ends the cycle at 100, even when

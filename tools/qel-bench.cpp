@@ -478,7 +478,7 @@ int BenchApp::OnRun()
     dlg.OnCbnDropdownComPort();
     dlg.m_comboPort->SetSelection(0);
     dlg.OnBnClickedOpenCom();
-    if (dlg.m_serialPort.m_portHandle.load() < 0) {
+    if (!dlg.m_serialPort.IsOpen()) {
         std::printf("cannot open the simulated meter\n");
         return 1;
     }

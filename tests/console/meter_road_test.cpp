@@ -107,7 +107,7 @@ TEST_F(MeterRoad, AHangUpMidUploadIsReportedOnceAndTheWindowStaysUsable)
     EXPECT_EQ(h.Dlg().m_reportState, 0);
     // The user closes the dead port with the open/close button.
     h.Dlg().OnBnClickedOpenCom();
-    EXPECT_TRUE(PumpUntil([&] { return h.Dlg().m_serialPort.m_portHandle.load() < 0; }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return !h.Dlg().m_serialPort.IsOpen(); }, 3000));
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ protected:
     }
     static bool WaitClosed(CQELDlg& d)
     {
-        return PumpUntil([&] { return d.m_serialPort.m_portHandle.load() < 0; }, 3000);
+        return PumpUntil([&] { return !d.m_serialPort.IsOpen(); }, 3000);
     }
     TempDir sysRoot;
 };
@@ -70,7 +70,7 @@ TEST_F(Ports, DropDownFillsTheListWhenTheNumberOfPortsChanges)
     EXPECT_EQ(Listed(d), Shown({a.DevicePath(), b.DevicePath()}));
     d.m_comboPort->SetSelection(1);
     d.OnBnClickedOpenCom();
-    ASSERT_GE(d.m_serialPort.m_portHandle.load(), 0);
+    ASSERT_TRUE(d.m_serialPort.IsOpen());
     EXPECT_EQ(d.m_serialPort.GetPortName(), c.DevicePath());
 
     // A port removed drops out at the next drop-down, which also closes the open port.
@@ -101,7 +101,7 @@ TEST_F(Ports, OpenAndCloseToggleCaptionIconAndFlags)
     EXPECT_TRUE(WaitClosed(d));
 
     d.OnBnClickedOpenCom();  // and open again
-    EXPECT_GE(d.m_serialPort.m_portHandle.load(), 0);
+    EXPECT_TRUE(d.m_serialPort.IsOpen());
     EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "CLOSE COM");
     EXPECT_EQ(StateIconShown(d.m_iconPort), 130);
 
