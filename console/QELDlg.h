@@ -84,6 +84,9 @@ public:
     void OnBnClickedOpenCom();
     void OnBnClickedConnect();
     void OnBnClickedDisconnect();
+    // The serial link has let the port go after telling that the device went away
+    // (WM_SERIAL_LOST): the window shows the port closed and a waiting upload ends.
+    void OnSerialPortLost();
 
     // ---- upload and report timer (console/QELDlg_upload.cpp)
     void OnBnClickedUpload();

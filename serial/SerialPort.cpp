@@ -507,8 +507,7 @@ UINT CSerialPort::MonitorThread(void* param)
         if (readsInput) WaitWhileGathering(port, gatheredUntil);
         std::array<pollfd, 3> events = port->m_waitEvents;
         const int fd = port->m_portHandle.load();
-        // A port whose reads failed is not polled again: its hang-up would wake us forever.
-        events[1].fd = (fd >= 0 && !port->m_portFailed.load()) ? fd : -1;
+        events[1].fd = fd >= 0 ? fd : -1;
         events[1].events = readsInput ? POLLIN : 0;
         for (pollfd& entry : events) entry.revents = 0;
 
@@ -536,19 +535,52 @@ UINT CSerialPort::MonitorThread(void* param)
             // notifications, in one hand-over; after a hang-up its box comes between the two.
             std::size_t held = 0;
             if (readsInput && (revents & (POLLIN | POLLHUP | POLLERR))) held = ReadPendingBytes(port, !hangUp);
-            if (hangUp && !port->m_portFailed.load() && !port->Closing()) {
+            if (hangUp && !port->m_portFailed.load()) {
                 port->m_portFailed = true;
-                errno = EIO;
-                port->ReportCommError("ReadFile()");
+                if (!port->Closing()) {
+                    errno = EIO;
+                    port->ReportCommError("ReadFile()");
+                }
             }
             port->HandOver(held, true);
+            // The device went away (its one box has been shown): the port is let go at once, so
+            // that nothing keeps it (a USB adapter plugged in again gets its old name only once
+            // the old device is closed) and no failure repeats.
+            if (port->m_portFailed.load()) return port->LetPortGo();
             // A read that emptied the port: more may be on the way.
             if (held > 0) gatheredUntil = std::chrono::steady_clock::now() + kGatherTime;
             continue;
         }
 
-        if (events[2].revents) WritePending(port);
+        if (events[2].revents) {
+            WritePending(port);
+            if (port->m_portFailed.load()) return port->LetPortGo();
+        }
     }
+}
+
+UINT CSerialPort::LetPortGo()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        ClosePortHandle();
+    }
+    // An owner that has asked for a close or a new open since knows where its port stands: the
+    // notification is not sent then, nor delivered when that happens while it waits in the queue.
+    std::shared_ptr<const Reception> reception = m_reception;
+    if (!reception->closing.load()) {
+        platform::Ui().Invoke(
+            [reception] {
+                if (reception->closing.load()) return;
+                if (ISerialOwner* target = reception->owner->load()) {
+                    target->OnSerialNotify(WM_SERIAL_LOST, 0, reception->lParam);
+                }
+            },
+            m_abort);
+    }
+    m_monitorAlive = false;
+    platform::Ui().Poke();
+    return kMonitorExitCode;
 }
 
 std::size_t CSerialPort::ReadPendingBytes(CSerialPort* port, bool keepLast)
@@ -582,7 +614,8 @@ std::size_t CSerialPort::ReadPendingBytes(CSerialPort* port, bool keepLast)
         }
         if (got < 0 && error == EINTR) continue;
         if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) return 0;
-        // End of file (the line hung up) or a failing device: reported once, then left alone.
+        // End of file (the line hung up) or a failing device: reported once; the monitor then
+        // lets the port go.
         port->m_portFailed = true;
         errno = got == 0 ? EIO : error;
         port->ReportCommError("ReadFile()");
@@ -634,6 +667,8 @@ void CSerialPort::WritePending(CSerialPort* port)
             }
             failed = true;
             error = n < 0 ? errno : EIO;
+            // A device that is gone: the monitor lets the port go after the box.
+            if (error == EIO || error == ENXIO || error == ENODEV) port->m_portFailed = true;
             break;
         }
     }

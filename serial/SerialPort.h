@@ -27,6 +27,10 @@ constexpr UINT WM_SERIAL_RING = WM_USER + 5;
 constexpr UINT WM_SERIAL_BYTE = WM_USER + 7;  // wParam: the received byte
 constexpr UINT WM_SERIAL_RXFLAG = WM_USER + 8;
 constexpr UINT WM_SERIAL_TXDONE = WM_USER + 9;
+// The device went away (the line hung up, the device failed): after its one failure box the link
+// has closed the port itself, given its locks up and ended its monitor; the next OpenPort may
+// take the device again. Not sent when the owner itself asked for the close or a new open.
+constexpr UINT WM_SERIAL_LOST = WM_USER + 10;
 
 class ISerialOwner {
 public:
@@ -81,7 +85,7 @@ public:
                   UINT stopBits, DWORD eventMask, UINT writeBufferSize);
     const OpenFailure& LastOpenFailure() const { return m_openFailure; }
     // Whether the link holds a port: from a successful OpenPort until the monitor thread has
-    // closed it on RequestClose.
+    // closed it (on RequestClose, or by itself when the device went away).
     bool IsOpen() const { return m_portHandle.load() >= 0; }
     BOOL StartMonitor();
     // Asks the monitor thread to close the port and end; does not wait.
@@ -136,7 +140,7 @@ private:
     std::mutex m_frameLock;                 // guards m_writeBuffer, m_writeLength, m_writePending and the write event
     bool m_writePending = false;            // m_writeBuffer holds a frame not yet taken for writing
     std::atomic<bool> m_abort{false};       // a UI thread waits for the monitor: give up notifications
-    std::atomic<bool> m_portFailed{false};  // reading failed (hang-up): the port is not polled
+    std::atomic<bool> m_portFailed{false};  // the device went away: the monitor lets the port go
     bool m_writeFailureShown = false;       // monitor thread only
     serial::LockFile m_lockFile;            // the UUCP lock file this object made, while it holds one
     OpenFailure m_openFailure;
@@ -170,4 +174,7 @@ private:
     const char* SetUpLine(int fd, UINT baud, char parity, UINT dataBits, UINT stopBits);
     void RefuseOpen(const std::string& step, int error, pid_t holder, const std::string& lockFile,
                     const std::string& reason);
+    // On the monitor thread, after the box of a device that went away: closes the port, tells the
+    // owner (unless it asked for the close itself) and lets the thread end.
+    UINT LetPortGo();
 };

@@ -1,5 +1,6 @@
 // Port selection, open and close, connect and disconnect, against simulated meters.
 #include <gtest/gtest.h>
+#include <wx/gauge.h>
 #include <wx/odcombo.h>
 #include <wx/statbmp.h>
 
@@ -149,6 +150,33 @@ TEST_F(Ports, CommandsWithoutAnOpenPortSayNotOpenInTheLanguage)
     h.Dlg().OnBnClickedConnect();
     h.Dlg().OnBnClickedOpenCom();
     EXPECT_EQ(h.Boxes().Count(), 0u);
+}
+
+// The meter's line hangs up during an upload: after the link's one box the window shows the port
+// closed in the language (caption, icon 131) and the upload ended, as CLOSE COM leaves it.
+TEST_F(Ports, APortThatWentAwayShowsClosedInTheLanguage)
+{
+    for (const char* item : {"0", "1", "2"}) {
+        meter_sim::Options meter;
+        meter.records = meter_sim::SampleRecords(3);
+        meter.faults.hangupAfterRecords = 1;
+        auto [sim, h, opened] = Connect(meter, Language(item));
+        ASSERT_TRUE(opened) << item;
+        CQELDlg& d = h.Dlg();
+        const std::string closedCaption = d.m_language == 0   ? "OPEN COM"
+                                          : d.m_language == 1 ? d.LanguageTexts.opencom
+                                                              : "APRI COMUNICAZIONE";
+        ASSERT_NE(d.GetDlgItemText(IDC_OPEN_COM), closedCaption) << item;
+        d.OnBnClickedUpload();
+        ASSERT_TRUE(PumpUntil([&] { return !d.m_portOpened; })) << item;
+        EXPECT_EQ(h.Boxes().Count(), 1u) << item;
+        EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), closedCaption) << item;
+        EXPECT_EQ(StateIconShown(d.m_iconPort), 131) << item;
+        EXPECT_FALSE(d.m_portToggle) << item;
+        EXPECT_FALSE(d.m_serialPort.IsOpen()) << item;
+        EXPECT_EQ(d.m_progress->GetValue(), 0) << item;
+        EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD)) << item;
+    }
 }
 
 TEST_F(Ports, WithoutALanguageOpeningWorksButTheCaptionStays)

@@ -1125,39 +1125,96 @@ double ProcessCpuMilliseconds()
     return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
 }
 
-// The peer hangs up mid-stream: one box, the dead line is not polled again (no box storm, no
-// spinning), a write then fails once, and the port still closes normally.
-TEST_F(SerialPortTest, HangUpIsReportedOnceAndNotPolledAgain)
+// The peer hangs up mid-stream (a meter unplugged): one box, then the link lets the port go by
+// itself: closed, its lock file gone, its flock released, and the owner told once the box is
+// closed. The meter back on the same path (a link, as /dev/serial/by-id/... is) opens at once.
+TEST_F(SerialPortTest, HangUpIsReportedOnceAndThePortIsLetGo)
 {
-    OpenAndMonitor();
+    TempDir links("qel-serial-links");
+    const std::string meter = links.File("meter");
+    ASSERT_EQ(symlink(pty.SlavePath().c_str(), meter.c_str()), 0);
+    ASSERT_TRUE(port.OpenPort(&owner, meter, 38400, 'N', 8, 1, kConsoleMask, 512));
+    ASSERT_TRUE(port.StartMonitor());
+    ASSERT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+    ASSERT_FALSE(OthersCanLock(pty.SlavePath()));
+
+    // What the owner finds when it is told.
+    size_t boxesWhenLost = 0;
+    bool openWhenLost = true, lockFileWhenLost = true, flockFreeWhenLost = false;
+    owner.hook = [&](UINT message, WPARAM) {
+        if (message != WM_SERIAL_LOST) return;
+        boxesWhenLost = boxes.Count();
+        openWhenLost = port.IsOpen();
+        lockFileWhenLost = testing_support::FileExists(LockFile());
+        // The peer's own open of the device: its flock is had only once ours is given up.
+        flockFreeWhenLost = flock(pty.SlaveFd(), LOCK_EX | LOCK_NB) == 0;
+        flock(pty.SlaveFd(), LOCK_UN);
+    };
     ASSERT_TRUE(pty.Write("ab"));
     ASSERT_TRUE(Pump([&] { return owner.Bytes() == "ab"; }));
     ASSERT_TRUE(pty.Write("cd"));
     pty.CloseMaster();
-    ASSERT_TRUE(Pump([&] { return boxes.Count() == 1; }));
-    EXPECT_EQ(boxes.Last().text, FailureText("ReadFile()", EIO, pty.SlavePath()));
+    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_LOST) == 1; }));
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().text, FailureText("ReadFile()", EIO, meter));
     EXPECT_EQ(boxes.Last().caption, "Application Error");
     EXPECT_EQ(boxes.Last().style, MB_OK | MB_ICONSTOP);
+    EXPECT_EQ(boxesWhenLost, 1u) << "the owner is told after the box";
+    EXPECT_FALSE(openWhenLost);
+    EXPECT_FALSE(lockFileWhenLost);
+    EXPECT_TRUE(flockFreeWhenLost);
+    EXPECT_EQ(DescriptorsLike(pty.SlaveFd()), 1u) << "only the peer's own open of the device is left";
+    EXPECT_EQ(owner.Bytes().substr(0, 2), "ab");
+    EXPECT_EQ(owner.notes.back().lParam, Self());
 
-    // A monitor spinning on the dead line would burn the whole time on a core.
+    // Nothing more: no box, no notification, no monitor spinning on the dead line (it would burn
+    // the whole time on a core), no write.
+    const size_t notes = owner.notes.size();
     const double before = ProcessCpuMilliseconds();
     Settle(400ms);
-    const double spent = ProcessCpuMilliseconds() - before;
-    EXPECT_LT(spent, 200.0) << "the monitor keeps waking on the dead line";
-    EXPECT_EQ(boxes.Count(), 1u);
-
+    EXPECT_LT(ProcessCpuMilliseconds() - before, 200.0) << "the monitor keeps waking on the dead line";
     Send("x");
-    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1; }));
-    ASSERT_EQ(boxes.Count(), 2u);
-    EXPECT_EQ(boxes.Last().text, FailureText("WriteFile()", EIO, pty.SlavePath()));
-    Send("y");
-    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 2; }));
     Settle();
-    EXPECT_EQ(boxes.Count(), 2u) << "a write failure is reported once";
+    EXPECT_EQ(owner.notes.size(), notes);
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_TRUE(port.RequestClose()) << "closing a port that was let go does no harm";
 
-    EXPECT_TRUE(port.IsOpen());
-    EXPECT_TRUE(port.RequestClose());
-    ASSERT_TRUE(Pump([&] { return !port.IsOpen(); }));
+    // The meter back on the same path: another open of it works, and so does ours.
+    PtyPair back;
+    ASSERT_TRUE(back.Ok());
+    const std::string next = links.File("meter.next");
+    ASSERT_EQ(symlink(back.SlavePath().c_str(), next.c_str()), 0);
+    ASSERT_EQ(rename(next.c_str(), meter.c_str()), 0);
+    {
+        CSerialPort other;
+        EXPECT_TRUE(other.OpenPort(nullptr, meter, 38400, 'N', 8, 1, kConsoleMask, 512))
+            << other.LastOpenFailure().text;
+    }
+    ASSERT_TRUE(port.OpenPort(&owner, meter, 38400, 'N', 8, 1, kConsoleMask, 512)) << port.LastOpenFailure().text;
+    ASSERT_TRUE(port.StartMonitor());
+    owner.notes.clear();
+    ASSERT_TRUE(back.Write("ef"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "ef"; }));
+    Send("y");
+    EXPECT_EQ(ReadPeer(back, 1), "y");
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+// The owner closes the port while the box of a hang-up is up: the port is let go all the same,
+// and the owner, which knows where its port stands, is not told.
+TEST_F(SerialPortTest, APortClosedWhileItsHangUpIsShownIsNotReportedLost)
+{
+    OpenAndMonitor();
+    BoxWhileShown box([&] { EXPECT_TRUE(port.RequestClose()); });
+    ASSERT_TRUE(pty.Write("a"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "a"; }));
+    pty.CloseMaster();
+    ASSERT_TRUE(Pump([&] { return box.shown == 1 && !port.IsOpen(); }));
+    Settle();
+    EXPECT_EQ(box.shown, 1);
+    EXPECT_EQ(owner.Count(WM_SERIAL_LOST), 0u);
+    EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    EXPECT_EQ(DescriptorsLike(pty.SlaveFd()), 1u) << "the line was closed";
 }
 
 // Whether a second opener gets the line, tried by an unprivileged process (root may always open
@@ -1183,7 +1240,7 @@ int OpenAsAnotherUser(const std::string& path)
 }
 
 // The peer hangs up while a byte of a read is handled: the rest of that read is delivered, then
-// one box, and the dead line is left alone.
+// one box, and the port is let go.
 TEST_F(SerialPortTest, HangUpInTheMiddleOfAHandOver)
 {
     OpenAndMonitor();
@@ -1194,12 +1251,12 @@ TEST_F(SerialPortTest, HangUpInTheMiddleOfAHandOver)
     ASSERT_TRUE(Pump([&] { return boxes.Count() == 1; }));
     EXPECT_EQ(owner.Bytes(), "habcXdef") << "what was read before the hang-up is delivered";
     EXPECT_EQ(boxes.Last().text, FailureText("ReadFile()", EIO, pty.SlavePath()));
-    const double before = ProcessCpuMilliseconds();
-    Settle(400ms);
-    EXPECT_LT(ProcessCpuMilliseconds() - before, 200.0) << "the monitor keeps waking on the dead line";
+    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_LOST) == 1; }));
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    Settle();
     EXPECT_EQ(boxes.Count(), 1u);
-    EXPECT_TRUE(port.RequestClose());
-    ASSERT_TRUE(Pump([&] { return !port.IsOpen(); }));
+    EXPECT_TRUE(owner.LastIs(WM_SERIAL_LOST));
 }
 
 TEST_F(SerialPortTest, LineIsExclusiveWhileOpenAndGivenUpOnClose)
