@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace testing_support {
@@ -18,8 +19,12 @@ ChildProcess::ChildProcess(const std::function<bool()>& prepare)
     }
     m_pid = fork();
     if (m_pid == 0) {
-        close(ready[0]);
-        close(go[1]);
+        // Only its own ends of its own pipes: a child that kept the ends of another child's pipe
+        // (or a copy of a device the test opened) would keep that one from ever ending.
+        const int keepLow = std::min(ready[1], go[0]), keepHigh = std::max(ready[1], go[0]);
+        close_range(3, static_cast<unsigned>(keepLow) - 1, 0);
+        close_range(static_cast<unsigned>(keepLow) + 1, static_cast<unsigned>(keepHigh) - 1, 0);
+        close_range(static_cast<unsigned>(keepHigh) + 1, ~0U, 0);
         const char ok = !prepare || prepare() ? 1 : 0;
         if (write(ready[1], &ok, 1) != 1) _exit(1);
         char c;
