@@ -97,6 +97,9 @@ public:
     void OnBnClickedOpenCom();
     void OnBnClickedConnect();
     void OnBnClickedDisconnect();
+    // The serial link has let the port go after telling that the device went away
+    // (WM_SERIAL_LOST): the window shows the port closed and a waiting upload ends.
+    void OnSerialPortLost();
 
     // ---- upload and report timer (console/QELDlg_upload.cpp)
     void OnBnClickedUpload();
@@ -205,7 +208,7 @@ private:
     // The first steps of both report steps: members refreshed, COM, the spreadsheet application;
     // false (after its message) when the application cannot be created.
     bool StartReportStep(_Application& app);
-    bool PortIsOpen() const { return m_serialPort.m_portHandle.load() >= 0; }
+    bool PortIsOpen() const { return m_serialPort.IsOpen(); }
     // Runs a report step from the timer or the export button, and settles the cycle as the step
     // is left, also when an automation error passes through it on its way to the application's
     // event dispatch (which shows it).

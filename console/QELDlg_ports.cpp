@@ -104,6 +104,17 @@ void CQELDlg::OnBnClickedOpenCom()
     }
 }
 
+void CQELDlg::OnSerialPortLost()
+{
+    // As CLOSE COM leaves the window, without asking the link to close: it has already. The next
+    // click on OPEN COM opens the port again.
+    m_portToggle = false;
+    m_portOpened = false;
+    EndUploadWithPort();
+    SetPortCaption(false);
+    if (m_iconPort != nullptr && m_hIconPortClosed.IsOk()) m_iconPort->SetIcon(m_hIconPortClosed);
+}
+
 void CQELDlg::ShowNotOpenMessage()
 {
     if (const char* text =

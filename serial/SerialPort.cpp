@@ -1,21 +1,18 @@
 #include "serial/SerialPort.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <system_error>
 
@@ -132,88 +129,40 @@ bool BuildLineSettings(const std::string& text, termios& settings)
     return true;
 }
 
-// ---- the UUCP lock files
+// ---- the device's locks
 
 std::mutex g_lockFolderMutex;
 std::string g_lockFolder = "/run/lock";
 
-// The lock file's name for a device: "LCK.." and the device's name below /dev/ with '/' turned
-// into '_' (LCK..ttyUSB0, LCK..pts_3), from the path the device's name resolves to, so that a
-// link such as /dev/serial/by-id/... names the same file. Empty for a file outside /dev/.
-std::string LockFileName(const std::string& devicePath)
+// The process that holds the flock of the device open at fd, from the kernel's table of locks
+// (/proc/locks: "1: FLOCK  ADVISORY  WRITE 1234 00:19:5 0 EOF", the file as major:minor:inode in
+// hex, hex, decimal); 0 when it is not found there.
+pid_t FlockHolder(int fd)
 {
-    std::string path = devicePath;
-    if (char* resolved = ::realpath(devicePath.c_str(), nullptr)) {
-        path = resolved;
-        std::free(resolved);
-    }
-    const std::string dev = "/dev/";
-    if (path.compare(0, dev.size(), dev) != 0 || path.size() == dev.size()) return {};
-    std::string name = path.substr(dev.size());
-    std::replace(name.begin(), name.end(), '/', '_');
-    return "LCK.." + name;
-}
-
-// The process a lock file names: its ASCII process id ("%10d\n", blanks around it allowed). 0
-// when there is no such file; -1 when it cannot be read or says nothing else (a link, a folder, a
-// binary id, garbage): such a file locks nothing.
-pid_t LockFileOwner(const std::string& file)
-{
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? 0 : -1;
     struct stat info {};
-    char text[32] = {};
-    ssize_t got = -1;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) got = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    if (got <= 0) return -1;
-    const char* at = text;
-    while (*at == ' ' || *at == '\t') ++at;
-    const char* digits = at;
-    long long pid = 0;
-    while (*at >= '0' && *at <= '9' && at - digits < 10) pid = pid * 10 + (*at++ - '0');
-    if (at == digits || pid <= 0 || pid > INT_MAX) return -1;
-    while (*at == ' ' || *at == '\t' || *at == '\n' || *at == '\r') ++at;
-    if (at != text + got) return -1;
-    return static_cast<pid_t>(pid);
-}
-
-bool ProcessIsAlive(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
-
-// Whether a lock file keeps this process from the device: it names a live process other than
-// this one.
-bool LockFileHeld(const std::string& file)
-{
-    const pid_t owner = LockFileOwner(file);
-    return owner > 0 && owner != ::getpid() && ProcessIsAlive(owner);
-}
-
-enum class LockFileResult { Taken, Held, None };
-
-// Makes the lock file with this process's id: written whole into a fresh temporary file of the
-// folder, then linked to the lock file's name, which fails when the name exists, so that no one
-// ever reads a half-written lock file. A stale file in the way (its process is gone, or it says
-// nothing readable) is removed first. None when the folder cannot take a lock file.
-LockFileResult TakeLockFile(const std::string& folder, const std::string& file)
-{
-    char content[16];
-    const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        std::string temporary = folder + "/LTMP.XXXXXX";
-        const int fd = ::mkstemp(temporary.data());
-        if (fd < 0) return LockFileResult::None;
-        const bool written = ::fchmod(fd, 0644) == 0 && ::write(fd, content, static_cast<size_t>(length)) == length;
-        ::close(fd);
-        const int linked = written ? ::link(temporary.c_str(), file.c_str()) : -1;
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        if (linked == 0) return LockFileResult::Taken;
-        if (!written || error != EEXIST) return LockFileResult::None;
-        if (LockFileHeld(file)) return LockFileResult::Held;
-        if (::unlink(file.c_str()) != 0 && errno != ENOENT) return LockFileResult::None;
+    if (::fstat(fd, &info) != 0) return 0;
+    std::FILE* locks = std::fopen("/proc/locks", "re");
+    if (locks == nullptr) return 0;
+    pid_t holder = 0;
+    char line[256];
+    while (holder == 0 && std::fgets(line, sizeof line, locks) != nullptr) {
+        char kind[16] = {}, mode[16] = {}, access[16] = {};
+        int pid = 0;
+        unsigned devMajor = 0, devMinor = 0;
+        unsigned long long inode = 0;
+        // Waiters are listed with "->" before their kind; they hold nothing.
+        if (std::strstr(line, "->") != nullptr) continue;
+        if (std::sscanf(line, "%*d: %15s %15s %15s %d %x:%x:%llu", kind, mode, access, &pid, &devMajor, &devMinor,
+                        &inode) != 7) {
+            continue;
+        }
+        if (std::strcmp(kind, "FLOCK") == 0 && pid > 0 && devMajor == major(info.st_dev) &&
+            devMinor == minor(info.st_dev) && inode == static_cast<unsigned long long>(info.st_ino)) {
+            holder = pid;
+        }
     }
-    // Someone keeps making the file again as soon as it is gone: it is theirs.
-    return LockFileHeld(file) ? LockFileResult::Held : LockFileResult::None;
+    std::fclose(locks);
+    return holder;
 }
 
 }  // namespace
@@ -253,8 +202,7 @@ void CSerialPort::ClosePortHandle()
     const int fd = m_portHandle.exchange(-1);
     if (fd < 0) return;
     // The lock file goes while the device is still locked, and only while it is still ours.
-    if (!m_lockFile.empty() && LockFileOwner(m_lockFile) == ::getpid()) ::unlink(m_lockFile.c_str());
-    m_lockFile.clear();
+    m_lockFile.Release();
     // Give the line up for the next opener, also when a child process still holds a copy of
     // the descriptor.
     ::ioctl(fd, TIOCNXCL);
@@ -323,79 +271,106 @@ BOOL CSerialPort::OpenPort(ISerialOwner* owner, const std::string& portPath, UIN
     m_writeBufferSize = writeBufferSize;
     m_eventMask = eventMask;
 
+    m_openFailure = OpenFailure();
+
     const char* failedCall = nullptr;
     int failure = 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         ClosePortHandle();
-
-        char lineText[96];
-        std::snprintf(lineText, sizeof lineText, "baud=%u parity=%c data=%u stop=%u", baud, parity, dataBits, stopBits);
-
-        // No sharing. A lock file of another live process refuses the device before it is even
-        // opened (opening a line may change its modem controls under the other's feet).
-        const std::string lockFolder = LockFolder();
-        const std::string lockName = LockFileName(portPath);
-        const std::string lockFile = lockName.empty() ? std::string() : lockFolder + "/" + lockName;
-        if (!lockFile.empty() && LockFileHeld(lockFile)) return FALSE;
-
-        const int fd = ::open(portPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return FALSE;
-        // A program that opened the device before us and locked it; one that locks it later finds
-        // our lock. Only a lock held elsewhere refuses: a file that cannot be locked is no sign.
-        int locked;
-        while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {}
-        if (locked != 0 && errno == EWOULDBLOCK) {
-            ::close(fd);
+        if (!TakeDevice(portPath)) {
+            std::fprintf(stderr, "%s\n", m_openFailure.text.c_str());
             return FALSE;
         }
-        if (!lockFile.empty()) {
-            const LockFileResult taken = TakeLockFile(lockFolder, lockFile);
-            if (taken == LockFileResult::Held) {
-                ::flock(fd, LOCK_UN);
-                ::close(fd);
-                return FALSE;
-            }
-            if (taken == LockFileResult::Taken) m_lockFile = lockFile;
-        }
-        ::ioctl(fd, TIOCEXCL);  // later openers are kept out; a file that is no terminal does not care
-        m_portHandle = fd;
-        m_waitEvents[1].fd = fd;
-
-        m_timeouts.ReadIntervalTimeout = 1000;
-        m_timeouts.ReadTotalTimeoutMultiplier = 1000;
-        m_timeouts.ReadTotalTimeoutConstant = 1000;
-        m_timeouts.WriteTotalTimeoutMultiplier = 1000;
-        m_timeouts.WriteTotalTimeoutConstant = 1000;
-
-        auto fail = [&](const char* call) {
-            failedCall = call;
-            failure = errno;
-        };
-        // Storing the time-outs ("SetCommTimeouts()") and the mask ("SetCommMask()") cannot fail.
-        if (::tcgetattr(fd, &m_lineSettings) != 0) {
-            fail("GetCommState()");
-        } else {
-            m_eventChar = 'q';
-            if (!BuildLineSettings(lineText, m_lineSettings)) {
-                fail("BuildCommDCB()");
-            } else if (::tcsetattr(fd, TCSANOW, &m_lineSettings) != 0) {
-                fail("SetCommState()");
-            } else {
-                int bits = TIOCM_RTS;
-                // A line without modem controls (a pseudo-terminal) has no RTS to raise.
-                if (::ioctl(fd, TIOCMBIS, &bits) != 0 && errno != ENOTTY && errno != EINVAL) {
-                    fail("SetCommState()");
-                }
-            }
-        }
-        ::tcflush(fd, TCIOFLUSH);
+        failedCall = SetUpLine(m_portHandle.load(), baud, parity, dataBits, stopBits);
+        failure = errno;
+        ::tcflush(m_portHandle.load(), TCIOFLUSH);
     }
     if (failedCall) {
         errno = failure;
         ReportCommError(failedCall);
     }
     return TRUE;
+}
+
+void CSerialPort::RefuseOpen(const std::string& step, int error, pid_t holder, const std::string& lockFile,
+                             const std::string& reason)
+{
+    m_openFailure.step = step;
+    m_openFailure.error = error;
+    m_openFailure.holder = holder;
+    m_openFailure.lockFile = lockFile;
+    m_openFailure.text = "Serial port " + m_portName + " not opened: " + reason;
+}
+
+bool CSerialPort::TakeDevice(const std::string& portPath)
+{
+    // A lock file of another live process, or one that cannot be read, refuses the device before
+    // it is even opened: opening a line may change its modem controls under the other's feet.
+    const std::string lockName = serial::LockFileName(portPath);
+    const std::string lockFile = lockName.empty() ? std::string() : LockFolder() + "/" + lockName;
+    if (!lockFile.empty()) {
+        const serial::LockFileCheck check = serial::CheckLockFile(lockFile);
+        if (check.state == serial::LockFileCheck::State::Held) {
+            RefuseOpen("lock file", check.error, check.pid, lockFile, check.Describe(lockFile));
+            return false;
+        }
+    }
+
+    const int fd = ::open(portPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        RefuseOpen("open()", error, 0, {}, std::string("open() failed: ") + std::strerror(error));
+        return false;
+    }
+    // A program that opened the device before us and locked it; one that locks it later finds
+    // our lock. Only a lock held elsewhere refuses: a file that cannot be locked is no sign.
+    int locked;
+    while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {}
+    if (locked != 0 && errno == EWOULDBLOCK) {
+        const pid_t holder = FlockHolder(fd);
+        ::close(fd);
+        std::string reason = "another open of the device holds its flock";
+        if (holder > 0) reason += " (process " + std::to_string(holder) + ")";
+        RefuseOpen("flock()", EWOULDBLOCK, holder, {}, reason);
+        return false;
+    }
+    if (!lockFile.empty()) {
+        // Taken, or not made where the folder takes none (the flock alone holds then); held when
+        // another process made it since the look above.
+        if (m_lockFile.Take(lockFile) == serial::LockFile::Result::Held) {
+            const serial::LockFileCheck& holder = m_lockFile.Holder();
+            ::flock(fd, LOCK_UN);
+            ::close(fd);
+            RefuseOpen("lock file", holder.error, holder.pid, lockFile, holder.Describe(lockFile));
+            return false;
+        }
+    }
+    ::ioctl(fd, TIOCEXCL);  // later openers are kept out; a file that is no terminal does not care
+    m_portHandle = fd;
+    m_waitEvents[1].fd = fd;
+    return true;
+}
+
+const char* CSerialPort::SetUpLine(int fd, UINT baud, char parity, UINT dataBits, UINT stopBits)
+{
+    m_timeouts.ReadIntervalTimeout = 1000;
+    m_timeouts.ReadTotalTimeoutMultiplier = 1000;
+    m_timeouts.ReadTotalTimeoutConstant = 1000;
+    m_timeouts.WriteTotalTimeoutMultiplier = 1000;
+    m_timeouts.WriteTotalTimeoutConstant = 1000;
+
+    char lineText[96];
+    std::snprintf(lineText, sizeof lineText, "baud=%u parity=%c data=%u stop=%u", baud, parity, dataBits, stopBits);
+    // Storing the time-outs ("SetCommTimeouts()") and the mask ("SetCommMask()") cannot fail.
+    if (::tcgetattr(fd, &m_lineSettings) != 0) return "GetCommState()";
+    m_eventChar = 'q';
+    if (!BuildLineSettings(lineText, m_lineSettings)) return "BuildCommDCB()";
+    if (::tcsetattr(fd, TCSANOW, &m_lineSettings) != 0) return "SetCommState()";
+    int bits = TIOCM_RTS;
+    // A line without modem controls (a pseudo-terminal) has no RTS to raise.
+    if (::ioctl(fd, TIOCMBIS, &bits) != 0 && errno != ENOTTY && errno != EINVAL) return "SetCommState()";
+    return nullptr;
 }
 
 BOOL CSerialPort::StartMonitor()
@@ -532,8 +507,7 @@ UINT CSerialPort::MonitorThread(void* param)
         if (readsInput) WaitWhileGathering(port, gatheredUntil);
         std::array<pollfd, 3> events = port->m_waitEvents;
         const int fd = port->m_portHandle.load();
-        // A port whose reads failed is not polled again: its hang-up would wake us forever.
-        events[1].fd = (fd >= 0 && !port->m_portFailed.load()) ? fd : -1;
+        events[1].fd = fd >= 0 ? fd : -1;
         events[1].events = readsInput ? POLLIN : 0;
         for (pollfd& entry : events) entry.revents = 0;
 
@@ -561,19 +535,52 @@ UINT CSerialPort::MonitorThread(void* param)
             // notifications, in one hand-over; after a hang-up its box comes between the two.
             std::size_t held = 0;
             if (readsInput && (revents & (POLLIN | POLLHUP | POLLERR))) held = ReadPendingBytes(port, !hangUp);
-            if (hangUp && !port->m_portFailed.load() && !port->Closing()) {
+            if (hangUp && !port->m_portFailed.load()) {
                 port->m_portFailed = true;
-                errno = EIO;
-                port->ReportCommError("ReadFile()");
+                if (!port->Closing()) {
+                    errno = EIO;
+                    port->ReportCommError("ReadFile()");
+                }
             }
             port->HandOver(held, true);
+            // The device went away (its one box has been shown): the port is let go at once, so
+            // that nothing keeps it (a USB adapter plugged in again gets its old name only once
+            // the old device is closed) and no failure repeats.
+            if (port->m_portFailed.load()) return port->LetPortGo();
             // A read that emptied the port: more may be on the way.
             if (held > 0) gatheredUntil = std::chrono::steady_clock::now() + kGatherTime;
             continue;
         }
 
-        if (events[2].revents) WritePending(port);
+        if (events[2].revents) {
+            WritePending(port);
+            if (port->m_portFailed.load()) return port->LetPortGo();
+        }
     }
+}
+
+UINT CSerialPort::LetPortGo()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        ClosePortHandle();
+    }
+    // An owner that has asked for a close or a new open since knows where its port stands: the
+    // notification is not sent then, nor delivered when that happens while it waits in the queue.
+    std::shared_ptr<const Reception> reception = m_reception;
+    if (!reception->closing.load()) {
+        platform::Ui().Invoke(
+            [reception] {
+                if (reception->closing.load()) return;
+                if (ISerialOwner* target = reception->owner->load()) {
+                    target->OnSerialNotify(WM_SERIAL_LOST, 0, reception->lParam);
+                }
+            },
+            m_abort);
+    }
+    m_monitorAlive = false;
+    platform::Ui().Poke();
+    return kMonitorExitCode;
 }
 
 std::size_t CSerialPort::ReadPendingBytes(CSerialPort* port, bool keepLast)
@@ -607,7 +614,8 @@ std::size_t CSerialPort::ReadPendingBytes(CSerialPort* port, bool keepLast)
         }
         if (got < 0 && error == EINTR) continue;
         if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) return 0;
-        // End of file (the line hung up) or a failing device: reported once, then left alone.
+        // End of file (the line hung up) or a failing device: reported once; the monitor then
+        // lets the port go.
         port->m_portFailed = true;
         errno = got == 0 ? EIO : error;
         port->ReportCommError("ReadFile()");
@@ -659,6 +667,8 @@ void CSerialPort::WritePending(CSerialPort* port)
             }
             failed = true;
             error = n < 0 ? errno : EIO;
+            // A device that is gone: the monitor lets the port go after the box.
+            if (error == EIO || error == ENXIO || error == ENODEV) port->m_portFailed = true;
             break;
         }
     }

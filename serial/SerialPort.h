@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "core/winapi.h"
+#include "serial/lock_file.h"
 
 // Notifications, delivered synchronously on the UI thread (lParam: the CSerialPort). The bytes of
 // one read reach the owner in one hand-over, one WM_SERIAL_BYTE each, in the order received; the
@@ -26,6 +27,10 @@ constexpr UINT WM_SERIAL_RING = WM_USER + 5;
 constexpr UINT WM_SERIAL_BYTE = WM_USER + 7;  // wParam: the received byte
 constexpr UINT WM_SERIAL_RXFLAG = WM_USER + 8;
 constexpr UINT WM_SERIAL_TXDONE = WM_USER + 9;
+// The device went away (the line hung up, the device failed): after its one failure box the link
+// has closed the port itself, given its locks up and ended its monitor; the next OpenPort may
+// take the device again. Not sent when the owner itself asked for the close or a new open.
+constexpr UINT WM_SERIAL_LOST = WM_USER + 10;
 
 class ISerialOwner {
 public:
@@ -58,14 +63,30 @@ public:
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
-    // Opens the device and configures the line. FALSE only when the device cannot be opened (no
-    // box then); a configuration failure is shown in a box and the port still counts as open.
-    // The device is not shared: an exclusive flock taken without waiting and the UUCP lock file
-    // in LockFolder() ("LCK.." and the device's name below /dev/ with '/' as '_') are respected,
-    // the open is refused (FALSE) when another holds either, and both are held (the lock file
-    // where the folder is writable) until the port is closed; TIOCEXCL keeps later openers out.
+    // Why the last OpenPort returned FALSE: the step that failed and its errno, or the process
+    // that holds the device and its lock file. Written to standard error as well.
+    struct OpenFailure {
+        std::string step;      // "lock file", "open()", "flock()"; empty after an open that worked
+        int error = 0;         // the errno of the step; 0 when another holds the device
+        pid_t holder = 0;      // the process that holds the device, when known
+        std::string lockFile;  // the lock file that holds the device or could not be read
+        std::string text;      // the whole reason, for a person
+    };
+
+    // Takes the device, then configures the line. Taking it: the device is not shared. A lock
+    // file in LockFolder() ("LCK.." and the device's name below /dev/ with '/' as '_', see
+    // serial/lock_file.h) that another live process holds, or that cannot be read, refuses the
+    // device before it is even opened; then the open, an exclusive flock taken without waiting,
+    // our own lock file (where the folder takes one) and TIOCEXCL, which keeps later openers out.
+    // FALSE when any of these fails (no box then; LastOpenFailure() and standard error say why;
+    // another program's lock file is left as it was). A configuration failure is shown in a box
+    // and the port still counts as open. The locks are held until the port is closed.
     BOOL OpenPort(ISerialOwner* owner, const std::string& portPath, UINT baud, char parity, UINT dataBits,
                   UINT stopBits, DWORD eventMask, UINT writeBufferSize);
+    const OpenFailure& LastOpenFailure() const { return m_openFailure; }
+    // Whether the link holds a port: from a successful OpenPort until the monitor thread has
+    // closed it (on RequestClose, or by itself when the device went away).
+    bool IsOpen() const { return m_portHandle.load() >= 0; }
     BOOL StartMonitor();
     // Asks the monitor thread to close the port and end; does not wait.
     BOOL RequestClose();
@@ -88,6 +109,7 @@ public:
     static void SetLockFolder(const std::string& folder);
     static std::string LockFolder();
 
+private:
     static UINT MonitorThread(void* param);
     // Reads what the port holds, up to kReadBufferSize bytes a read, and hands each read's bytes
     // over in one call. With keepLast, the bytes of the read that emptied the port are not handed
@@ -97,13 +119,8 @@ public:
     static void WritePending(CSerialPort* port);
     static void WaitWhileGathering(CSerialPort* port, std::chrono::steady_clock::time_point until);
 
-private:
     int m_writeLength = 1;
-
-public:
     std::atomic<int> m_portHandle{-1};  // the device's file descriptor; -1 when no port is open
-
-private:
     std::thread m_monitorThread;
     std::mutex m_lock;  // serialises the calls on the device
     std::atomic<bool> m_monitorAlive{false};
@@ -123,9 +140,10 @@ private:
     std::mutex m_frameLock;                 // guards m_writeBuffer, m_writeLength, m_writePending and the write event
     bool m_writePending = false;            // m_writeBuffer holds a frame not yet taken for writing
     std::atomic<bool> m_abort{false};       // a UI thread waits for the monitor: give up notifications
-    std::atomic<bool> m_portFailed{false};  // reading failed (hang-up): the port is not polled
+    std::atomic<bool> m_portFailed{false};  // the device went away: the monitor lets the port go
     bool m_writeFailureShown = false;       // monitor thread only
-    std::string m_lockFile;                 // the UUCP lock file this object made; empty when none
+    serial::LockFile m_lockFile;            // the UUCP lock file this object made, while it holds one
+    OpenFailure m_openFailure;
 
     // What the hand-overs of one OpenPort share. A hand-over whose wait was given up may run
     // after the port is gone (or opened again), so it owns this; the monitor reads into the
@@ -150,4 +168,13 @@ private:
     bool HandOver(std::size_t count, bool withTail);
     void JoinMonitor(bool runLeftovers);
     void ClosePortHandle();
+    // The steps of OpenPort, under m_lock: taking the device (false: m_openFailure says why) and
+    // setting its line up (the name of the first call that failed, or nullptr).
+    bool TakeDevice(const std::string& portPath);
+    const char* SetUpLine(int fd, UINT baud, char parity, UINT dataBits, UINT stopBits);
+    void RefuseOpen(const std::string& step, int error, pid_t holder, const std::string& lockFile,
+                    const std::string& reason);
+    // On the monitor thread, after the box of a device that went away: closes the port, tells the
+    // owner (unless it asked for the close itself) and lets the thread end.
+    UINT LetPortGo();
 };

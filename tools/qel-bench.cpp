@@ -488,7 +488,7 @@ struct Road {
         dlg.OnCbnDropdownComPort();
         dlg.m_comboPort->SetSelection(0);
         dlg.OnBnClickedOpenCom();
-        if (dlg.m_serialPort.m_portHandle.load() < 0) {
+        if (!dlg.m_serialPort.IsOpen()) {
             std::printf("cannot open the simulated meter\n");
             return false;
         }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <wx/gauge.h>
 
+#include "resources/resource_ids.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/test_support.h"
 #include "tools/sim/meter_sim.h"
@@ -89,25 +90,43 @@ TEST_F(MeterRoad, ATruncatedRecordSwallowsTheNextFrameAndReceptionRecovers)
     EXPECT_EQ(h.Dlg().m_listRecords->GetItemText(1, 0), "4");
 }
 
-TEST_F(MeterRoad, AHangUpMidUploadIsReportedOnceAndTheWindowStaysUsable)
+// The meter's line hangs up in the middle of an upload: one box, then the window shows the port
+// closed, as CLOSE COM leaves it, and the upload it cut off has ended; OPEN COM opens again.
+TEST_F(MeterRoad, AHangUpMidUploadIsReportedOnceAndThePortShowsClosed)
 {
     meter_sim::Options options;
     options.records = meter_sim::SampleRecords(5);
     options.faults.hangupAfterRecords = 2;
     auto [sim, h, opened] = Connect(options);
     ASSERT_TRUE(opened);
-    h.Dlg().OnBnClickedUpload();
+    CQELDlg& d = h.Dlg();
+    d.OnBnClickedUpload();
     ASSERT_TRUE(sim.WaitForHangUp(std::chrono::seconds(3)));
-    ASSERT_TRUE(PumpUntil([&] { return h.Boxes().Count() >= 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return h.Boxes().Count() >= 1 && !d.m_portOpened; }));
     PumpUntil([] { return false; }, 300);  // no further boxes pile up
     EXPECT_EQ(h.Boxes().Count(), 1u);
     EXPECT_EQ(h.Boxes().Last().caption, "Application Error");
+    EXPECT_EQ(h.Boxes().Last().text.rfind("WARNING:  ReadFile() Failed", 0), 0u) << h.Boxes().Last().text;
     // A hang-up may discard what the line still held; never more than was sent arrives.
-    EXPECT_LE(h.Dlg().m_listRecords->GetItemCount(), 2);
-    EXPECT_EQ(h.Dlg().m_reportState, ReportState::Idle);
-    // The user closes the dead port with the open/close button.
-    h.Dlg().OnBnClickedOpenCom();
-    EXPECT_TRUE(PumpUntil([&] { return h.Dlg().m_serialPort.m_portHandle.load() < 0; }, 3000));
+    EXPECT_LE(d.m_listRecords->GetItemCount(), 2);
+    EXPECT_EQ(d.m_reportState, ReportState::Idle);
+    EXPECT_FALSE(d.m_serialPort.IsOpen());
+    EXPECT_FALSE(d.m_portToggle);
+    EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "OPEN COM");
+    EXPECT_EQ(StateIconShown(d.m_iconPort), 131);
+    EXPECT_EQ(d.m_progress->GetValue(), 0);
+    EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD));
+    EXPECT_FALSE(d.IsTimerRunning(IDT_REPORT));
+
+    // The port is gone: commands say so instead of writing to nothing.
+    d.OnBnClickedConnect();
+    ASSERT_EQ(h.Boxes().Count(), 2u);
+    EXPECT_EQ(h.Boxes().Last().text, "COM IS NOT OPEN!");
+    // One click on OPEN COM tries to open (the meter's line is gone for good here).
+    d.OnBnClickedOpenCom();
+    ASSERT_EQ(h.Boxes().Count(), 3u);
+    EXPECT_EQ(h.Boxes().Last().text, "COM CANN'T OPEN!");
+    EXPECT_FALSE(d.m_portToggle);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Port selection, open and close, connect and disconnect, against simulated meters.
 #include <gtest/gtest.h>
+#include <wx/gauge.h>
 #include <wx/odcombo.h>
 #include <wx/statbmp.h>
 
@@ -39,7 +40,7 @@ protected:
     }
     static bool WaitClosed(CQELDlg& d)
     {
-        return PumpUntil([&] { return d.m_serialPort.m_portHandle.load() < 0; }, 3000);
+        return PumpUntil([&] { return !d.m_serialPort.IsOpen(); }, 3000);
     }
     TempDir sysRoot;
 };
@@ -70,7 +71,7 @@ TEST_F(Ports, DropDownFillsTheListWhenTheNumberOfPortsChanges)
     EXPECT_EQ(Listed(d), Shown({a.DevicePath(), b.DevicePath()}));
     d.m_comboPort->SetSelection(1);
     d.OnBnClickedOpenCom();
-    ASSERT_GE(d.m_serialPort.m_portHandle.load(), 0);
+    ASSERT_TRUE(d.m_serialPort.IsOpen());
     EXPECT_EQ(d.m_serialPort.GetPortName(), c.DevicePath());
 
     // A port removed drops out at the next drop-down, which also closes the open port.
@@ -101,7 +102,7 @@ TEST_F(Ports, OpenAndCloseToggleCaptionIconAndFlags)
     EXPECT_TRUE(WaitClosed(d));
 
     d.OnBnClickedOpenCom();  // and open again
-    EXPECT_GE(d.m_serialPort.m_portHandle.load(), 0);
+    EXPECT_TRUE(d.m_serialPort.IsOpen());
     EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), "CLOSE COM");
     EXPECT_EQ(StateIconShown(d.m_iconPort), 130);
 
@@ -149,6 +150,33 @@ TEST_F(Ports, CommandsWithoutAnOpenPortSayNotOpenInTheLanguage)
     h.Dlg().OnBnClickedConnect();
     h.Dlg().OnBnClickedOpenCom();
     EXPECT_EQ(h.Boxes().Count(), 0u);
+}
+
+// The meter's line hangs up during an upload: after the link's one box the window shows the port
+// closed in the language (caption, icon 131) and the upload ended, as CLOSE COM leaves it.
+TEST_F(Ports, APortThatWentAwayShowsClosedInTheLanguage)
+{
+    for (const char* item : {"0", "1", "2"}) {
+        meter_sim::Options meter;
+        meter.records = meter_sim::SampleRecords(3);
+        meter.faults.hangupAfterRecords = 1;
+        auto [sim, h, opened] = Connect(meter, Language(item));
+        ASSERT_TRUE(opened) << item;
+        CQELDlg& d = h.Dlg();
+        const std::string closedCaption = d.m_language == 0   ? "OPEN COM"
+                                          : d.m_language == 1 ? d.LanguageTexts.opencom
+                                                              : "APRI COMUNICAZIONE";
+        ASSERT_NE(d.GetDlgItemText(IDC_OPEN_COM), closedCaption) << item;
+        d.OnBnClickedUpload();
+        ASSERT_TRUE(PumpUntil([&] { return !d.m_portOpened; })) << item;
+        EXPECT_EQ(h.Boxes().Count(), 1u) << item;
+        EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), closedCaption) << item;
+        EXPECT_EQ(StateIconShown(d.m_iconPort), 131) << item;
+        EXPECT_FALSE(d.m_portToggle) << item;
+        EXPECT_FALSE(d.m_serialPort.IsOpen()) << item;
+        EXPECT_EQ(d.m_progress->GetValue(), 0) << item;
+        EXPECT_TRUE(d.IsDlgItemEnabled(IDC_UPLOAD)) << item;
+    }
 }
 
 TEST_F(Ports, WithoutALanguageOpeningWorksButTheCaptionStays)

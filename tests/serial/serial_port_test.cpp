@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -25,12 +26,14 @@
 #include "core/message_box.h"
 #include "core/ui_dispatcher.h"
 #include "serial/SerialPort.h"
+#include "tests/support/processes.h"
 #include "tests/support/pty.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::ChildProcess;
 using testing_support::PtyPair;
 using testing_support::TempDir;
 
@@ -79,6 +82,28 @@ std::string PidText(pid_t pid)
     return text;
 }
 
+std::string Format(const char* format, long value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// How many descriptors of this process are open on the same file as fd (fd among them); the
+// file may have lost its name already (a pseudo-terminal whose peer has gone).
+size_t DescriptorsLike(int fd)
+{
+    struct stat like {};
+    if (fstat(fd, &like) != 0) return 0;
+    size_t count = 0;
+    for (const std::string& name : testing_support::ListFolder("/proc/self/fd")) {
+        struct stat info {};
+        count += stat(("/proc/self/fd/" + name).c_str(), &info) == 0 && info.st_dev == like.st_dev &&
+                 info.st_ino == like.st_ino;
+    }
+    return count;
+}
+
 // Whether another open of the device can take an exclusive flock on it now.
 bool OthersCanLock(const std::string& device)
 {
@@ -89,61 +114,14 @@ bool OthersCanLock(const std::string& device)
     return locked;
 }
 
-// A process of its own that stays alive until the test lets it go; when given a device, it holds
-// an exclusive flock on its own open of it meanwhile, as another serial program would.
-class OtherProcess {
-public:
-    explicit OtherProcess(const std::string& lockDevice = {})
-    {
-        int ready[2], go[2];
-        if (pipe(ready) != 0 || pipe(go) != 0) return;
-        const char* device = lockDevice.c_str();
-        const bool lock = !lockDevice.empty();
-        m_pid = fork();
-        if (m_pid == 0) {
-            close(ready[0]);
-            close(go[1]);
-            char ok = 1;
-            if (lock) {
-                const int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
-                ok = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
-            }
-            if (write(ready[1], &ok, 1) != 1) _exit(1);
-            char c;
-            while (read(go[0], &c, 1) < 0 && errno == EINTR) {}
-            _exit(0);
-        }
-        close(ready[1]);
-        close(go[0]);
-        m_go = go[1];
-        char ok = 0;
-        m_ok = m_pid > 0 && read(ready[0], &ok, 1) == 1 && ok == 1;
-        close(ready[0]);
-    }
-    ~OtherProcess() { Leave(); }
-    void Leave()
-    {
-        if (m_go >= 0) close(m_go);
-        m_go = -1;
-        if (m_pid > 0) waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
-    }
-    bool Ok() const { return m_ok; }
-    pid_t Pid() const { return m_pid; }
-
-private:
-    pid_t m_pid = -1;
-    int m_go = -1;
-    bool m_ok = false;
-};
-
-// The id of a process that has ended.
-pid_t DeadPid()
+// Another serial program: a process of its own that holds an exclusive flock on its own open of
+// the device until the test lets it go.
+std::unique_ptr<ChildProcess> ProgramHoldingTheFlock(const std::string& device)
 {
-    const pid_t child = fork();
-    if (child == 0) _exit(0);
-    waitpid(child, nullptr, 0);
-    return child;
+    return std::make_unique<ChildProcess>([device] {
+        const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        return fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    });
 }
 
 struct Note {
@@ -439,7 +417,7 @@ TEST_F(SerialPortTest, WaitingBytesComeInFewHandOversInOrder)
     for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
     HandOverCounter handOvers;
     OpenAndMonitor();
-    auto pileUp = PileUp(port.m_portHandle.load(), block);
+    auto pileUp = PileUp(pty.SlaveFd(), block);
     owner.hook = [&](UINT message, WPARAM wParam) {
         const bool first = owner.Bytes().size() == 1;
         pileUp(message, wParam);
@@ -470,7 +448,7 @@ TEST_F(SerialPortTest, WaitingBytesComeInFewHandOversInOrder)
 TEST_F(SerialPortTest, NoByteIsReadWhileABoxOfAReplyIsUp)
 {
     OpenAndMonitor();
-    const int fd = port.m_portHandle.load();
+    const int fd = pty.SlaveFd();
     size_t notesWhileUp = 0;
     size_t waitingWhileUp = 0;
     BoxWhileShown box([&] {
@@ -513,7 +491,7 @@ TEST_P(SerialPortMidBatch, WhatTheHandlerOfAByteDoesTakesEffectAtOnce)
     auto line = std::make_unique<CSerialPort>();
     ASSERT_TRUE(line->OpenPort(&owner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
     ASSERT_TRUE(line->StartMonitor());
-    const int fd = line->m_portHandle.load();
+    const int fd = pty.SlaveFd();
     owner.hook = PileUp(fd, "abcXdef", [&](WPARAM byte) {
         if (byte != 'X') return;
         switch (c.action) {
@@ -532,7 +510,7 @@ TEST_P(SerialPortMidBatch, WhatTheHandlerOfAByteDoesTakesEffectAtOnce)
     case MidBatch::Close: {
         EXPECT_EQ(owner.Bytes(), c.delivered);
         EXPECT_TRUE(owner.LastIs(WM_SERIAL_BYTE)) << "no RXFLAG after a close either";
-        ASSERT_TRUE(Pump([&] { return line->m_portHandle.load() == -1; }));
+        ASSERT_TRUE(Pump([&] { return !line->IsOpen(); }));
         // The same line again: only what comes now arrives.
         owner.notes.clear();
         owner.hook = nullptr;
@@ -552,7 +530,7 @@ TEST_P(SerialPortMidBatch, WhatTheHandlerOfAByteDoesTakesEffectAtOnce)
     case MidBatch::Destroy:
         EXPECT_EQ(owner.Bytes(), c.delivered);
         EXPECT_TRUE(owner.LastIs(WM_SERIAL_BYTE));
-        EXPECT_EQ(fcntl(fd, F_GETFD), -1) << "the line was closed";
+        EXPECT_EQ(DescriptorsLike(pty.SlaveFd()), 1u) << "the line was closed: only the peer's own is left";
         break;
     case MidBatch::Write: {
         EXPECT_EQ(ReadPeer(pty, 1), "W");
@@ -810,10 +788,10 @@ TEST_F(SerialPortTest, WritePurgesBytesNotYetRead)
 {
     OpenAndMonitor(EV_CTS);
     ASSERT_TRUE(pty.Write("stale"));
-    ASSERT_TRUE(PtyPair::WaitInputPending(port.m_portHandle.load(), 5));
+    ASSERT_TRUE(PtyPair::WaitInputPending(pty.SlaveFd(), 5));
     Send("go");
     ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1; }));
-    EXPECT_EQ(PtyPair::InputPending(port.m_portHandle.load()), 0u);
+    EXPECT_EQ(PtyPair::InputPending(pty.SlaveFd()), 0u);
     EXPECT_EQ(ReadPeer(pty, 2), "go");
     EXPECT_EQ(owner.Bytes(), "");
 }
@@ -827,7 +805,7 @@ TEST_F(SerialPortTest, PortEventIsTakenBeforeTheWriteRequest)
         if (message != WM_SERIAL_RXFLAG || !armed) return;
         armed = false;
         ASSERT_TRUE(pty.Write("B"));
-        ASSERT_TRUE(PtyPair::WaitInputPending(port.m_portHandle.load(), 1));
+        ASSERT_TRUE(PtyPair::WaitInputPending(pty.SlaveFd(), 1));
         Send("W");
     };
     ASSERT_TRUE(pty.Write("A"));
@@ -903,9 +881,9 @@ TEST_F(SerialPortTest, RequestCloseTakesEffectOnlyWhenTheMonitorHandlesIt)
     ASSERT_TRUE(Open());
     EXPECT_TRUE(port.RequestClose());
     Settle(100ms);
-    EXPECT_GE(port.m_portHandle.load(), 0) << "no monitor has handled the shutdown yet";
+    EXPECT_TRUE(port.IsOpen()) << "no monitor has handled the shutdown yet";
     ASSERT_TRUE(port.StartMonitor());
-    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    ASSERT_TRUE(Pump([&] { return !port.IsOpen(); }));
 }
 
 // The monitor waits in a notification when it is asked to close and to write: it closes the
@@ -913,17 +891,17 @@ TEST_F(SerialPortTest, RequestCloseTakesEffectOnlyWhenTheMonitorHandlesIt)
 TEST_F(SerialPortTest, ShutdownIsTakenBeforeTheWriteRequest)
 {
     OpenAndMonitor();
-    int handleInsideNotification = -2;
+    int openInsideNotification = -1;
     owner.hook = [&](UINT message, WPARAM) {
-        if (message != WM_SERIAL_BYTE || handleInsideNotification != -2) return;
+        if (message != WM_SERIAL_BYTE || openInsideNotification != -1) return;
         Send("never");
         EXPECT_TRUE(port.RequestClose());
         std::this_thread::sleep_for(50ms);
-        handleInsideNotification = port.m_portHandle.load();
+        openInsideNotification = port.IsOpen();
     };
     ASSERT_TRUE(pty.Write("x"));
-    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
-    EXPECT_GE(handleInsideNotification, 0);
+    ASSERT_TRUE(Pump([&] { return !port.IsOpen(); }));
+    EXPECT_EQ(openInsideNotification, 1);
     Settle();
     EXPECT_EQ(owner.Count(WM_SERIAL_TXDONE), 0u);
     EXPECT_EQ(ReadPeerUntilQuiet(pty), "");
@@ -936,7 +914,7 @@ TEST_F(SerialPortTest, ReopenWorksOnTheSameAndOnAnotherLine)
     ASSERT_TRUE(pty.Write("1"));
     ASSERT_TRUE(Pump([&] { return owner.Bytes() == "1"; }));
     EXPECT_TRUE(port.RequestClose());
-    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    ASSERT_TRUE(Pump([&] { return !port.IsOpen(); }));
 
     OpenAndMonitor();  // the same line again
     ASSERT_TRUE(pty.Write("2"));
@@ -1018,10 +996,9 @@ TEST_F(SerialPortTest, DestructionClosesTheLine)
     auto doomed = std::make_unique<CSerialPort>();
     ASSERT_TRUE(doomed->OpenPort(&owner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
     ASSERT_TRUE(doomed->StartMonitor());
-    const int fd = doomed->m_portHandle.load();
-    ASSERT_GE(fd, 0);
+    EXPECT_EQ(DescriptorsLike(pty.SlaveFd()), 2u);
     doomed.reset();
-    EXPECT_EQ(fcntl(fd, F_GETFD), -1) << "descriptor closed";
+    EXPECT_EQ(DescriptorsLike(pty.SlaveFd()), 1u) << "descriptor closed: only the peer's own is left";
     EXPECT_TRUE(owner.notes.empty());
 }
 
@@ -1032,7 +1009,7 @@ TEST(SerialPortLifetime, NeverOpenedObjectDoesNothingAndIsDestroyedCleanly)
     ASSERT_EQ(pipe(pipeFds), 0);
     {
         CSerialPort port;
-        EXPECT_EQ(port.m_portHandle.load(), -1);
+        EXPECT_FALSE(port.IsOpen());
         port.QueueWrite("abc", 3);
         port.QueueWriteText("abc");
         EXPECT_FALSE(port.StartMonitor());
@@ -1057,10 +1034,10 @@ TEST_P(SerialPortMissing, OpenFailsWithoutABox)
     RecordingOwner owner;
     CSerialPort port;
     EXPECT_FALSE(port.OpenPort(&owner, GetParam(), 38400, 'N', 8, 1, kConsoleMask, 512));
-    EXPECT_EQ(port.m_portHandle.load(), -1);
+    EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(boxes.Count(), 0u);
     port.QueueWrite("abc", 3);  // buffer made, no line: harmless
-    EXPECT_EQ(port.m_portHandle.load(), -1);
+    EXPECT_FALSE(port.IsOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(All, SerialPortMissing,
@@ -1083,7 +1060,7 @@ TEST_P(SerialPortNotATerminal, OneGetCommStateBoxAndStillOpen)
     {
         CSerialPort port;
         EXPECT_TRUE(port.OpenPort(nullptr, path, 38400, 'N', 8, 1, kConsoleMask, 512));
-        EXPECT_GE(port.m_portHandle.load(), 0);
+        EXPECT_TRUE(port.IsOpen());
         ASSERT_EQ(boxes.Count(), 1u);
         const platform::MessageBoxRequest box = boxes.Last();
         EXPECT_EQ(box.text, FailureText("GetCommState()", ENOTTY, path));
@@ -1118,7 +1095,7 @@ TEST_P(SerialPortBadLine, UnsupportedSettingFailsBuildCommDcb)
 {
     const BadLineCase& c = GetParam();
     EXPECT_TRUE(port.OpenPort(&owner, pty.SlavePath(), c.baud, c.parity, c.dataBits, c.stopBits, kConsoleMask, 512));
-    EXPECT_GE(port.m_portHandle.load(), 0) << "the port counts as open";
+    EXPECT_TRUE(port.IsOpen()) << "the port counts as open";
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.Last().text, FailureText("BuildCommDCB()", EINVAL, pty.SlavePath()));
 }
@@ -1148,39 +1125,96 @@ double ProcessCpuMilliseconds()
     return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
 }
 
-// The peer hangs up mid-stream: one box, the dead line is not polled again (no box storm, no
-// spinning), a write then fails once, and the port still closes normally.
-TEST_F(SerialPortTest, HangUpIsReportedOnceAndNotPolledAgain)
+// The peer hangs up mid-stream (a meter unplugged): one box, then the link lets the port go by
+// itself: closed, its lock file gone, its flock released, and the owner told once the box is
+// closed. The meter back on the same path (a link, as /dev/serial/by-id/... is) opens at once.
+TEST_F(SerialPortTest, HangUpIsReportedOnceAndThePortIsLetGo)
 {
-    OpenAndMonitor();
+    TempDir links("qel-serial-links");
+    const std::string meter = links.File("meter");
+    ASSERT_EQ(symlink(pty.SlavePath().c_str(), meter.c_str()), 0);
+    ASSERT_TRUE(port.OpenPort(&owner, meter, 38400, 'N', 8, 1, kConsoleMask, 512));
+    ASSERT_TRUE(port.StartMonitor());
+    ASSERT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+    ASSERT_FALSE(OthersCanLock(pty.SlavePath()));
+
+    // What the owner finds when it is told.
+    size_t boxesWhenLost = 0;
+    bool openWhenLost = true, lockFileWhenLost = true, flockFreeWhenLost = false;
+    owner.hook = [&](UINT message, WPARAM) {
+        if (message != WM_SERIAL_LOST) return;
+        boxesWhenLost = boxes.Count();
+        openWhenLost = port.IsOpen();
+        lockFileWhenLost = testing_support::FileExists(LockFile());
+        // The peer's own open of the device: its flock is had only once ours is given up.
+        flockFreeWhenLost = flock(pty.SlaveFd(), LOCK_EX | LOCK_NB) == 0;
+        flock(pty.SlaveFd(), LOCK_UN);
+    };
     ASSERT_TRUE(pty.Write("ab"));
     ASSERT_TRUE(Pump([&] { return owner.Bytes() == "ab"; }));
     ASSERT_TRUE(pty.Write("cd"));
     pty.CloseMaster();
-    ASSERT_TRUE(Pump([&] { return boxes.Count() == 1; }));
-    EXPECT_EQ(boxes.Last().text, FailureText("ReadFile()", EIO, pty.SlavePath()));
+    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_LOST) == 1; }));
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().text, FailureText("ReadFile()", EIO, meter));
     EXPECT_EQ(boxes.Last().caption, "Application Error");
     EXPECT_EQ(boxes.Last().style, MB_OK | MB_ICONSTOP);
+    EXPECT_EQ(boxesWhenLost, 1u) << "the owner is told after the box";
+    EXPECT_FALSE(openWhenLost);
+    EXPECT_FALSE(lockFileWhenLost);
+    EXPECT_TRUE(flockFreeWhenLost);
+    EXPECT_EQ(DescriptorsLike(pty.SlaveFd()), 1u) << "only the peer's own open of the device is left";
+    EXPECT_EQ(owner.Bytes().substr(0, 2), "ab");
+    EXPECT_EQ(owner.notes.back().lParam, Self());
 
-    // A monitor spinning on the dead line would burn the whole time on a core.
+    // Nothing more: no box, no notification, no monitor spinning on the dead line (it would burn
+    // the whole time on a core), no write.
+    const size_t notes = owner.notes.size();
     const double before = ProcessCpuMilliseconds();
     Settle(400ms);
-    const double spent = ProcessCpuMilliseconds() - before;
-    EXPECT_LT(spent, 200.0) << "the monitor keeps waking on the dead line";
-    EXPECT_EQ(boxes.Count(), 1u);
-
+    EXPECT_LT(ProcessCpuMilliseconds() - before, 200.0) << "the monitor keeps waking on the dead line";
     Send("x");
-    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 1; }));
-    ASSERT_EQ(boxes.Count(), 2u);
-    EXPECT_EQ(boxes.Last().text, FailureText("WriteFile()", EIO, pty.SlavePath()));
-    Send("y");
-    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_TXDONE) == 2; }));
     Settle();
-    EXPECT_EQ(boxes.Count(), 2u) << "a write failure is reported once";
+    EXPECT_EQ(owner.notes.size(), notes);
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_TRUE(port.RequestClose()) << "closing a port that was let go does no harm";
 
-    EXPECT_GE(port.m_portHandle.load(), 0);
-    EXPECT_TRUE(port.RequestClose());
-    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    // The meter back on the same path: another open of it works, and so does ours.
+    PtyPair back;
+    ASSERT_TRUE(back.Ok());
+    const std::string next = links.File("meter.next");
+    ASSERT_EQ(symlink(back.SlavePath().c_str(), next.c_str()), 0);
+    ASSERT_EQ(rename(next.c_str(), meter.c_str()), 0);
+    {
+        CSerialPort other;
+        EXPECT_TRUE(other.OpenPort(nullptr, meter, 38400, 'N', 8, 1, kConsoleMask, 512))
+            << other.LastOpenFailure().text;
+    }
+    ASSERT_TRUE(port.OpenPort(&owner, meter, 38400, 'N', 8, 1, kConsoleMask, 512)) << port.LastOpenFailure().text;
+    ASSERT_TRUE(port.StartMonitor());
+    owner.notes.clear();
+    ASSERT_TRUE(back.Write("ef"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "ef"; }));
+    Send("y");
+    EXPECT_EQ(ReadPeer(back, 1), "y");
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+// The owner closes the port while the box of a hang-up is up: the port is let go all the same,
+// and the owner, which knows where its port stands, is not told.
+TEST_F(SerialPortTest, APortClosedWhileItsHangUpIsShownIsNotReportedLost)
+{
+    OpenAndMonitor();
+    BoxWhileShown box([&] { EXPECT_TRUE(port.RequestClose()); });
+    ASSERT_TRUE(pty.Write("a"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "a"; }));
+    pty.CloseMaster();
+    ASSERT_TRUE(Pump([&] { return box.shown == 1 && !port.IsOpen(); }));
+    Settle();
+    EXPECT_EQ(box.shown, 1);
+    EXPECT_EQ(owner.Count(WM_SERIAL_LOST), 0u);
+    EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    EXPECT_EQ(DescriptorsLike(pty.SlaveFd()), 1u) << "the line was closed";
 }
 
 // Whether a second opener gets the line, tried by an unprivileged process (root may always open
@@ -1206,23 +1240,23 @@ int OpenAsAnotherUser(const std::string& path)
 }
 
 // The peer hangs up while a byte of a read is handled: the rest of that read is delivered, then
-// one box, and the dead line is left alone.
+// one box, and the port is let go.
 TEST_F(SerialPortTest, HangUpInTheMiddleOfAHandOver)
 {
     OpenAndMonitor();
-    owner.hook = PileUp(port.m_portHandle.load(), "abcXdef", [&](WPARAM byte) {
+    owner.hook = PileUp(pty.SlaveFd(), "abcXdef", [&](WPARAM byte) {
         if (byte == 'X') pty.CloseMaster();
     });
     ASSERT_TRUE(pty.Write("h"));
     ASSERT_TRUE(Pump([&] { return boxes.Count() == 1; }));
     EXPECT_EQ(owner.Bytes(), "habcXdef") << "what was read before the hang-up is delivered";
     EXPECT_EQ(boxes.Last().text, FailureText("ReadFile()", EIO, pty.SlavePath()));
-    const double before = ProcessCpuMilliseconds();
-    Settle(400ms);
-    EXPECT_LT(ProcessCpuMilliseconds() - before, 200.0) << "the monitor keeps waking on the dead line";
+    ASSERT_TRUE(Pump([&] { return owner.Count(WM_SERIAL_LOST) == 1; }));
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    Settle();
     EXPECT_EQ(boxes.Count(), 1u);
-    EXPECT_TRUE(port.RequestClose());
-    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    EXPECT_TRUE(owner.LastIs(WM_SERIAL_LOST));
 }
 
 TEST_F(SerialPortTest, LineIsExclusiveWhileOpenAndGivenUpOnClose)
@@ -1231,7 +1265,7 @@ TEST_F(SerialPortTest, LineIsExclusiveWhileOpenAndGivenUpOnClose)
     EXPECT_EQ(OpenAsAnotherUser(pty.SlavePath()), 0) << "the open line is not shared";
     EXPECT_TRUE(port.RequestClose());
     ASSERT_TRUE(port.StartMonitor());
-    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    ASSERT_TRUE(Pump([&] { return !port.IsOpen(); }));
     EXPECT_EQ(OpenAsAnotherUser(pty.SlavePath()), 1) << "closing gives the line up";
 }
 
@@ -1249,43 +1283,104 @@ TEST(SerialPortLockFolder, RunLockUnlessSetOtherwise)
 // Another program that holds the line already: the open is refused (what the console shows as
 // the cannot-open message), the line is not touched, nothing is delivered, and the other's lock
 // file is left as it was.
-enum class Holder { FlockOfAnotherProcess, FlockOfAnotherOpenHere, LockFileOfALiveProcess };
+enum class Holder { FlockOfAnotherProcess, FlockOfAnotherOpenHere, LockFileOfALiveProcess, LockFileThatCannotBeRead };
 
 class SerialPortHeld : public SerialPortTest, public ::testing::WithParamInterface<Holder> {};
 
+// What the program writes to standard error while it is alive.
+class StderrToFile {
+public:
+    StderrToFile()
+    {
+        std::fflush(stderr);
+        m_saved = dup(2);
+        const int fd = open(m_file.File("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        dup2(fd, 2);
+        close(fd);
+    }
+    ~StderrToFile()
+    {
+        std::fflush(stderr);
+        dup2(m_saved, 2);
+        close(m_saved);
+    }
+    std::string Text() const
+    {
+        std::fflush(stderr);
+        return testing_support::ReadFile(m_file.File("stderr"));
+    }
+
+private:
+    TempDir m_file{"qel-serial-stderr"};
+    int m_saved = -1;
+};
+
 TEST_P(SerialPortHeld, OpenIsRefused)
 {
-    std::unique_ptr<OtherProcess> other;
+    std::unique_ptr<ChildProcess> other;
     int ownOpen = -1;
+    pid_t holder = 0;
     switch (GetParam()) {
-    case Holder::FlockOfAnotherProcess: other = std::make_unique<OtherProcess>(pty.SlavePath()); break;
+    case Holder::FlockOfAnotherProcess:
+        other = ProgramHoldingTheFlock(pty.SlavePath());
+        holder = other->Pid();
+        break;
     case Holder::FlockOfAnotherOpenHere:
         ownOpen = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         ASSERT_EQ(flock(ownOpen, LOCK_EX | LOCK_NB), 0);
+        holder = getpid();
         break;
     case Holder::LockFileOfALiveProcess:
-        other = std::make_unique<OtherProcess>();
-        testing_support::WriteFile(LockFile(), PidText(other->Pid()));
+        // The form earlier releases of another terminal program write, with no flock beside it.
+        other = std::make_unique<ChildProcess>();
+        holder = other->Pid();
+        testing_support::WriteFile(LockFile(), Format("%10ld minicom tech\n", holder));
+        break;
+    case Holder::LockFileThatCannotBeRead:
+        // Nobody reads a folder as a file, root included: it counts as held.
+        ASSERT_EQ(mkdir(LockFile().c_str(), 0755), 0);
         break;
     }
     if (other) {
         ASSERT_TRUE(other->Ok());
     }
+    const bool byLockFile =
+        GetParam() == Holder::LockFileOfALiveProcess || GetParam() == Holder::LockFileThatCannotBeRead;
     const std::string lockFileBefore =
-        testing_support::FileExists(LockFile()) ? testing_support::ReadFile(LockFile()) : "";
+        GetParam() == Holder::LockFileOfALiveProcess ? testing_support::ReadFile(LockFile()) : "";
 
-    EXPECT_FALSE(Open());
-    EXPECT_EQ(port.m_portHandle.load(), -1);
+    {
+        StderrToFile errors;
+        EXPECT_FALSE(Open());
+        const CSerialPort::OpenFailure& failure = port.LastOpenFailure();
+        EXPECT_EQ(failure.step, byLockFile ? "lock file" : "flock()");
+        EXPECT_EQ(failure.holder, holder) << "the process that holds the port";
+        EXPECT_EQ(failure.lockFile, byLockFile ? LockFile() : "");
+        EXPECT_EQ(failure.error, byLockFile ? 0 : EWOULDBLOCK);
+        EXPECT_EQ(failure.text.rfind("Serial port " + pty.SlavePath() + " not opened: ", 0), 0u) << failure.text;
+        if (holder > 0) {
+            EXPECT_NE(failure.text.find("process " + std::to_string(holder)), std::string::npos) << failure.text;
+        }
+        if (byLockFile) {
+            EXPECT_NE(failure.text.find(LockFile()), std::string::npos) << failure.text;
+        }
+        EXPECT_EQ(errors.Text(), failure.text + "\n") << "the reason goes to standard error";
+    }
+    EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(DescriptorsLike(pty.SlaveFd()), ownOpen >= 0 ? 2u : 1u) << "nothing of ours is left open on the line";
     port.StartMonitor();
     ASSERT_TRUE(pty.Write("reply"));
     Settle(300ms);
     EXPECT_TRUE(owner.notes.empty());
     EXPECT_EQ(PtyPair::InputPending(pty.SlaveFd()), 5u) << "the line was not read";
-    if (lockFileBefore.empty()) {
-        EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    struct stat info {};
+    if (GetParam() == Holder::LockFileOfALiveProcess) {
+        EXPECT_EQ(testing_support::ReadFile(LockFile()), lockFileBefore) << "the other's lock file is left as it was";
+    } else if (GetParam() == Holder::LockFileThatCannotBeRead) {
+        EXPECT_TRUE(lstat(LockFile().c_str(), &info) == 0 && S_ISDIR(info.st_mode));
     } else {
-        EXPECT_EQ(testing_support::ReadFile(LockFile()), lockFileBefore);
+        EXPECT_FALSE(testing_support::FileExists(LockFile()));
     }
 
     // Once the other lets go, the line opens.
@@ -1295,20 +1390,23 @@ TEST_P(SerialPortHeld, OpenIsRefused)
         // Its process is gone: the file it left is stale now.
         EXPECT_TRUE(testing_support::FileExists(LockFile()));
     }
+    if (GetParam() == Holder::LockFileThatCannotBeRead) {
+        ASSERT_EQ(rmdir(LockFile().c_str()), 0);
+    }
     EXPECT_TRUE(port.RequestClose());
-    EXPECT_TRUE(Open());
+    EXPECT_TRUE(Open()) << port.LastOpenFailure().text;
+    EXPECT_EQ(port.LastOpenFailure().text, "");
     EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
 }
 
 INSTANTIATE_TEST_SUITE_P(All, SerialPortHeld,
                          ::testing::Values(Holder::FlockOfAnotherProcess, Holder::FlockOfAnotherOpenHere,
-                                           Holder::LockFileOfALiveProcess));
+                                           Holder::LockFileOfALiveProcess, Holder::LockFileThatCannotBeRead));
 
 // A lock file that locks nothing is removed and made again with our id.
 struct StaleCase {
     const char* name;
     std::function<void(const std::string& file)> make;
-    bool removable = true;  // else it stays, no lock file is made, and the flock alone holds
 };
 
 class SerialPortStaleLock : public SerialPortTest, public ::testing::WithParamInterface<StaleCase> {};
@@ -1319,45 +1417,53 @@ TEST_P(SerialPortStaleLock, IsTakenAndRewritten)
     OpenAndMonitor();
     struct stat info {};
     ASSERT_EQ(lstat(LockFile().c_str(), &info), 0);
-    EXPECT_EQ(S_ISREG(info.st_mode), GetParam().removable);
-    if (GetParam().removable) {
-        EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
-    }
-    if (testing_support::FileExists(LockFile() + ".target")) {
-        EXPECT_EQ(testing_support::ReadFile(LockFile() + ".target"), PidText(1)) << "what a link led to is left alone";
-    }
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
+    EXPECT_EQ(testing_support::ListFolder(lockDir.Path()).size(), 1u);
     EXPECT_FALSE(OthersCanLock(pty.SlavePath()));
     ASSERT_TRUE(pty.Write("ok"));
     ASSERT_TRUE(Pump([&] { return owner.Bytes() == "ok"; }));
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
+// The id of a reaped child that, written as 4 binary bytes, does not read as a text number.
+pid_t ReapedPidInBinaryForm()
+{
+    for (;;) {
+        const pid_t pid = testing_support::ReapedChildPid();
+        const char first = static_cast<char>(pid & 0xFF);
+        if (pid <= 0 || !(first == ' ' || (first >= '\t' && first <= '\r') || (first >= '0' && first <= '9'))) {
+            return pid;
+        }
+    }
+}
+
+using testing_support::ReapedChildPid;
+
 INSTANTIATE_TEST_SUITE_P(
     All, SerialPortStaleLock,
     ::testing::Values(
-        StaleCase{"DeadProcess", [](const std::string& f) { testing_support::WriteFile(f, PidText(DeadPid())); }},
+        StaleCase{"DeadProcess",
+                  [](const std::string& f) { testing_support::WriteFile(f, PidText(ReapedChildPid())); }},
         StaleCase{"DeadProcessBareNumber",
-                  [](const std::string& f) { testing_support::WriteFile(f, std::to_string(DeadPid())); }},
+                  [](const std::string& f) { testing_support::WriteFile(f, std::to_string(ReapedChildPid())); }},
+        StaleCase{"DeadProcessWithTextAfter",
+                  [](const std::string& f) {
+                      testing_support::WriteFile(f, Format("%10ld minicom tech\n", ReapedChildPid()));
+                  }},
         StaleCase{"OurOwnLeftOver", [](const std::string& f) { testing_support::WriteFile(f, PidText(getpid())); }},
         StaleCase{"Empty", [](const std::string& f) { testing_support::WriteFile(f, ""); }},
         StaleCase{"Garbage", [](const std::string& f) { testing_support::WriteFile(f, "locked by me\n"); }},
         StaleCase{"Zero", [](const std::string& f) { testing_support::WriteFile(f, "         0\n"); }},
         StaleCase{"Negative", [](const std::string& f) { testing_support::WriteFile(f, "-1\n"); }},
         StaleCase{"TooLarge", [](const std::string& f) { testing_support::WriteFile(f, "99999999999\n"); }},
-        StaleCase{"NumberThenGarbage", [](const std::string& f) { testing_support::WriteFile(f, "1 2\n"); }},
-        StaleCase{"BinaryId",
+        StaleCase{"DeadProcessThenGarbage",
+                  [](const std::string& f) { testing_support::WriteFile(f, Format("%ld 2\n", ReapedChildPid())); }},
+        StaleCase{"DeadProcessBinaryId",
                   [](const std::string& f) {
-                      const int pid = 1;  // alive, but not in the text form
+                      const std::int32_t pid = ReapedPidInBinaryForm();
                       testing_support::WriteFile(f, std::string(reinterpret_cast<const char*>(&pid), sizeof pid));
-                  }},
-        StaleCase{"LinkToAFileOfALiveProcess",
-                  [](const std::string& f) {
-                      // A link planted in the folder: not followed, and only the link is removed.
-                      const std::string target = f + ".target";
-                      testing_support::WriteFile(target, PidText(1));
-                      ASSERT_EQ(symlink(target.c_str(), f.c_str()), 0);
-                  }},
-        StaleCase{"Folder", [](const std::string& f) { ASSERT_EQ(mkdir(f.c_str(), 0755), 0); }, false}),
+                  }}),
     [](const ::testing::TestParamInfo<StaleCase>& info) { return std::string(info.param.name); });
 
 // While we hold the line, a later opener finds it locked both ways; once closed, both are gone and
@@ -1371,12 +1477,12 @@ TEST_F(SerialPortTest, HeldWhileOpenAndGivenUpOnClose)
         CSerialPort second;
         RecordingOwner secondOwner;
         EXPECT_FALSE(second.OpenPort(&secondOwner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
-        EXPECT_EQ(second.m_portHandle.load(), -1);
+        EXPECT_FALSE(second.IsOpen());
     }
     EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid())) << "the refused opener left our lock file";
 
     EXPECT_TRUE(port.RequestClose());
-    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    ASSERT_TRUE(Pump([&] { return !port.IsOpen(); }));
     EXPECT_FALSE(testing_support::FileExists(LockFile()));
     EXPECT_TRUE(OthersCanLock(pty.SlavePath()));
 
@@ -1403,11 +1509,11 @@ TEST_F(SerialPortTest, HeldWhileOpenAndGivenUpOnClose)
 TEST_F(SerialPortTest, ALockFileThatIsNoLongerOursStaysAtClose)
 {
     OpenAndMonitor();
-    OtherProcess other;
+    ChildProcess other;
     ASSERT_TRUE(other.Ok());
     testing_support::WriteFile(LockFile(), PidText(other.Pid()));
     EXPECT_TRUE(port.RequestClose());
-    ASSERT_TRUE(Pump([&] { return port.m_portHandle.load() == -1; }));
+    ASSERT_TRUE(Pump([&] { return !port.IsOpen(); }));
     EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(other.Pid()));
 }
 

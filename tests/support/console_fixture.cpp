@@ -106,7 +106,7 @@ bool ConsoleHarness::OpenPort(const std::string& path)
     if (index == wxNOT_FOUND) return false;
     combo->SetSelection(index);
     m_dlg->OnBnClickedOpenCom();
-    return m_dlg->m_serialPort.m_portHandle.load() >= 0;
+    return m_dlg->m_serialPort.IsOpen();
 }
 
 bool ConsoleHarness::UploadAndWait(int timeoutMs)

@@ -1,0 +1,341 @@
+// The UUCP lock file of a device, without a device: a folder of the test's own, lock files in the
+// forms other programs write, and owners that are real processes (a child the test keeps alive,
+// or one it has reaped).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "serial/lock_file.h"
+#include "tests/support/processes.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using serial::LockFile;
+using serial::LockFileCheck;
+using testing_support::ChildProcess;
+using testing_support::TempDir;
+
+constexpr uid_t kNobody = 65534;
+
+std::string Printed(const char* format, long pid)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, pid);
+    return text;
+}
+
+std::string OurLockText() { return Printed("%10ld\n", static_cast<long>(getpid())); }
+
+std::string Binary(pid_t pid)
+{
+    const std::int32_t id = pid;
+    return std::string(reinterpret_cast<const char*>(&id), sizeof id);
+}
+
+// Whether a process id written as 4 binary bytes starts like a text number (a blank or a digit
+// first), which the readers of lock files take for text.
+bool BinaryReadsAsText(pid_t pid)
+{
+    const char first = Binary(pid)[0];
+    return first == ' ' || (first >= '\t' && first <= '\r') || (first >= '0' && first <= '9');
+}
+
+// Everything a person or a program could tell about a folder entry: kind, identity, mode,
+// owner, size, contents (when this process may read them) and where a link points.
+struct Entry {
+    bool exists = false;
+    mode_t mode = 0;
+    ino_t inode = 0;
+    uid_t uid = 0;
+    off_t size = 0;
+    std::string bytes;
+    std::string linkTarget;
+    bool operator==(const Entry&) const = default;
+};
+
+Entry Look(const std::string& path)
+{
+    Entry entry;
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return entry;
+    entry.exists = true;
+    entry.mode = info.st_mode;
+    entry.inode = info.st_ino;
+    entry.uid = info.st_uid;
+    entry.size = info.st_size;
+    if (S_ISLNK(info.st_mode)) {
+        char target[4096];
+        const ssize_t n = readlink(path.c_str(), target, sizeof target);
+        if (n > 0) entry.linkTarget.assign(target, static_cast<size_t>(n));
+    } else if (S_ISREG(info.st_mode)) {
+        entry.bytes = testing_support::ReadFile(path);
+    }
+    return entry;
+}
+
+// What a Take said, wherever it ran.
+struct Taking {
+    LockFile::Result result = LockFile::Result::NotMade;
+    pid_t holderPid = 0;
+    int holderError = 0;
+    int error = 0;
+};
+
+// Takes the lock file as a user who is neither its owner nor privileged: in a child process as
+// nobody when the tests run as root (root reads every file), here otherwise. The child hands its
+// lock file back at its end, as a program does that is done with the device.
+Taking TakeAsAnotherUser(const std::string& path)
+{
+    if (geteuid() != 0) {
+        LockFile lock;
+        Taking taking{lock.Take(path), lock.Holder().pid, lock.Holder().error, lock.Error()};
+        return taking;
+    }
+    int report[2];
+    if (pipe(report) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(report[0]);
+        if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(3);
+        LockFile lock;
+        const Taking taking{lock.Take(path), lock.Holder().pid, lock.Holder().error, lock.Error()};
+        lock.Release();
+        _exit(write(report[1], &taking, sizeof taking) == sizeof taking ? 0 : 4);
+    }
+    close(report[1]);
+    Taking taking;
+    const bool got = child > 0 && read(report[0], &taking, sizeof taking) == sizeof taking;
+    close(report[0]);
+    int status = -1;
+    if (child > 0) waitpid(child, &status, 0);
+    EXPECT_TRUE(got && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other user's taking did not report";
+    return taking;
+}
+
+enum class Verdict { Held, Stale };
+enum class Owner { Live, Dead };
+
+struct ContentCase {
+    const char* name;
+    // Makes the lock file at path naming the process pid (when its form names one).
+    std::function<void(const std::string& path, pid_t pid)> make;
+    Verdict live;
+    Verdict dead;
+    bool namesItsOwner = true;        // Held: the holder's process id can be read from it
+    int unreadable = 0;               // else why it cannot be read (0: it is no regular file)
+    bool needsBinaryForm = false;     // the owner's id must not read as text in binary form
+    bool takenByAnotherUser = false;  // the file belongs to someone the taker is not
+};
+
+void PrintTo(const ContentCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(Owner owner, std::ostream* out) { *out << (owner == Owner::Live ? "live owner" : "dead owner"); }
+
+class LockFileContents : public ::testing::TestWithParam<std::tuple<ContentCase, Owner>> {};
+
+// A lock file in the way of a Take: a live owner's file refuses it and stays exactly as it was;
+// a stale one is replaced by ours, which Release removes again.
+TEST_P(LockFileContents, HeldOrTakenOver)
+{
+    const auto& [c, owner] = GetParam();
+    const Verdict expected = owner == Owner::Live ? c.live : c.dead;
+
+    // The owner: a child kept alive for the whole test, or one reaped. Children whose id would
+    // read as text in binary form are left out for the binary form.
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    pid_t pid = -1;
+    for (int attempt = 0; attempt < 100 && pid < 0; ++attempt) {
+        pid_t candidate;
+        if (owner == Owner::Live) {
+            children.push_back(std::make_unique<ChildProcess>());
+            ASSERT_TRUE(children.back()->Ok());
+            candidate = children.back()->Pid();
+        } else {
+            candidate = testing_support::ReapedChildPid();
+            ASSERT_GT(candidate, 0);
+        }
+        if (!c.needsBinaryForm || !BinaryReadsAsText(candidate)) pid = candidate;
+    }
+    ASSERT_GT(pid, 0);
+
+    // A folder like the machine's lock folder: anyone may make files in it, and only a file's
+    // owner may remove it.
+    TempDir folder("qel-lock");
+    ASSERT_EQ(chmod(folder.Path().c_str(), 01777), 0);
+    const std::string path = folder.File("LCK..ttyUSB0");
+    c.make(path, pid);
+    const Entry before = Look(path);
+    ASSERT_TRUE(before.exists);
+
+    const Taking taking = c.takenByAnotherUser ? TakeAsAnotherUser(path) : [&] {
+        LockFile lock;
+        Taking t{lock.Take(path), lock.Holder().pid, lock.Holder().error, lock.Error()};
+        if (t.result == LockFile::Result::Taken) {
+            EXPECT_TRUE(lock.Holding());
+            EXPECT_EQ(lock.Path(), path);
+            EXPECT_EQ(testing_support::ReadFile(path), OurLockText()) << "our lock file, whole";
+            lock.Release();
+            EXPECT_FALSE(Look(path).exists) << "released";
+        }
+        return t;
+    }();
+
+    if (expected == Verdict::Held) {
+        EXPECT_EQ(taking.result, LockFile::Result::Held);
+        EXPECT_EQ(taking.holderPid, c.namesItsOwner ? pid : 0);
+        EXPECT_EQ(taking.holderError, c.namesItsOwner ? 0 : c.unreadable) << "why it could not be read is kept";
+        EXPECT_EQ(Look(path), before) << "the other's file is left exactly as it was";
+        if (S_ISLNK(before.mode)) {
+            EXPECT_EQ(testing_support::ReadFile(before.linkTarget), Printed("%10ld\n", pid))
+                << "what the link leads to is left alone";
+        }
+    } else {
+        EXPECT_EQ(taking.result, LockFile::Result::Taken);
+    }
+    const std::vector<std::string> left = testing_support::ListFolder(folder.Path());
+    EXPECT_EQ(left.size(), expected == Verdict::Held ? (S_ISLNK(before.mode) ? 2u : 1u) : 0u)
+        << "no temporary file is left behind";
+}
+
+void Write(const std::string& path, const std::string& bytes) { testing_support::WriteFile(path, bytes); }
+
+const ContentCase kContents[] = {
+    {"Plain", [](const std::string& f, pid_t pid) { Write(f, Printed("%10ld\n", pid)); }, Verdict::Held,
+     Verdict::Stale},
+    {"BareNumber", [](const std::string& f, pid_t pid) { Write(f, std::to_string(pid)); }, Verdict::Held,
+     Verdict::Stale},
+    {"TextAfterThePid", [](const std::string& f, pid_t pid) { Write(f, Printed("%10ld minicom tech\n", pid)); },
+     Verdict::Held, Verdict::Stale},
+    {"ZeroPaddedWithTextAfter", [](const std::string& f, pid_t pid) { Write(f, Printed("%05ld minicom tech", pid)); },
+     Verdict::Held, Verdict::Stale},
+    {"NumberThenGarbage", [](const std::string& f, pid_t pid) { Write(f, Printed("%ld 2\n", pid)); }, Verdict::Held,
+     Verdict::Stale},
+    {"Binary", [](const std::string& f, pid_t pid) { Write(f, Binary(pid)); }, Verdict::Held, Verdict::Stale, true, 0,
+     true},
+    {"Empty", [](const std::string& f, pid_t) { Write(f, ""); }, Verdict::Stale, Verdict::Stale},
+    {"Garbage", [](const std::string& f, pid_t) { Write(f, "locked by me\n"); }, Verdict::Stale, Verdict::Stale},
+    {"Zero", [](const std::string& f, pid_t) { Write(f, "         0\n"); }, Verdict::Stale, Verdict::Stale},
+    {"Negative", [](const std::string& f, pid_t) { Write(f, "-1\n"); }, Verdict::Stale, Verdict::Stale},
+    {"BinaryNegative", [](const std::string& f, pid_t) { Write(f, Binary(-7)); }, Verdict::Stale, Verdict::Stale},
+    {"TooLarge", [](const std::string& f, pid_t) { Write(f, "99999999999\n"); }, Verdict::Stale, Verdict::Stale},
+    {"OurOwnLeftOver", [](const std::string& f, pid_t) { Write(f, OurLockText()); }, Verdict::Stale, Verdict::Stale},
+    // A link is never followed (it could lead anywhere, a device among them): it cannot be read
+    // as a lock file, so it holds.
+    {"Link",
+     [](const std::string& f, pid_t pid) {
+         Write(f + ".target", Printed("%10ld\n", pid));
+         ASSERT_EQ(symlink((f + ".target").c_str(), f.c_str()), 0);
+     },
+     Verdict::Held, Verdict::Held, false, ELOOP},
+    {"Folder", [](const std::string& f, pid_t) { ASSERT_EQ(mkdir(f.c_str(), 0755), 0); }, Verdict::Held, Verdict::Held,
+     false},
+    {"Fifo", [](const std::string& f, pid_t) { ASSERT_EQ(mkfifo(f.c_str(), 0644), 0); }, Verdict::Held, Verdict::Held,
+     false},
+    // Another user's file that only its owner may read. Root reads every file: the tests then
+    // make it as root and take the lock as nobody.
+    {"Unreadable",
+     [](const std::string& f, pid_t pid) {
+         Write(f, Printed("%10ld\n", pid));
+         ASSERT_EQ(chmod(f.c_str(), geteuid() == 0 ? 0600 : 0000), 0);
+     },
+     Verdict::Held, Verdict::Held, false, EACCES, false, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(All, LockFileContents,
+                         ::testing::Combine(::testing::ValuesIn(kContents),
+                                            ::testing::Values(Owner::Live, Owner::Dead)),
+                         [](const ::testing::TestParamInfo<LockFileContents::ParamType>& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) == Owner::Live ? "_LiveOwner" : "_DeadOwner");
+                         });
+
+// The reasons a person reads on standard error when the device is refused.
+TEST(LockFileCheck, SaysWhoHoldsTheDeviceOrWhyTheFileCannotBeRead)
+{
+    TempDir folder("qel-lock");
+    ChildProcess other;
+    ASSERT_TRUE(other.Ok());
+    const std::string path = folder.File("LCK..ttyUSB0");
+    Write(path, Printed("%10ld minicom tech\n", other.Pid()));
+    const LockFileCheck held = serial::CheckLockFile(path);
+    EXPECT_EQ(held.state, LockFileCheck::State::Held);
+    EXPECT_EQ(held.Describe(path), "held by process " + std::to_string(other.Pid()) + " (lock file " + path + ")");
+
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    EXPECT_EQ(serial::CheckLockFile(path).Describe(path),
+              "the lock file " + path + " is not a regular file: it counts as held");
+    ASSERT_EQ(rmdir(path.c_str()), 0);
+    ASSERT_EQ(symlink("/dev/null", path.c_str()), 0);
+    EXPECT_EQ(serial::CheckLockFile(path).Describe(path),
+              "the lock file " + path + " is a symbolic link, which is not followed: it counts as held");
+
+    EXPECT_EQ(serial::CheckLockFile(folder.File("LCK..ttyUSB1")).state, LockFileCheck::State::Absent);
+}
+
+// Release removes the lock file only while it is ours: not one another program put in its place.
+TEST(LockFileRelease, RemovesTheFileOnlyWhileItNamesUs)
+{
+    TempDir folder("qel-lock");
+    const std::string path = folder.File("LCK..ttyUSB0");
+    ChildProcess other;
+    ASSERT_TRUE(other.Ok());
+    {
+        LockFile lock;
+        ASSERT_EQ(lock.Take(path), LockFile::Result::Taken);
+        // Taken again by the same object: given up and made afresh.
+        ASSERT_EQ(lock.Take(path), LockFile::Result::Taken);
+        EXPECT_EQ(testing_support::ReadFile(path), OurLockText());
+        ASSERT_EQ(unlink(path.c_str()), 0);
+        Write(path, Printed("%10ld\n", other.Pid()));
+    }  // destroyed holding it
+    EXPECT_EQ(testing_support::ReadFile(path), Printed("%10ld\n", other.Pid()));
+
+    LockFile second;
+    EXPECT_EQ(second.Take(path), LockFile::Result::Held);
+    EXPECT_FALSE(second.Holding());
+    second.Release();
+    EXPECT_EQ(testing_support::ReadFile(path), Printed("%10ld\n", other.Pid()));
+}
+
+// A folder that takes no lock file: nothing is made, and why is kept.
+TEST(LockFileTake, AMissingFolderMakesNoLockFile)
+{
+    TempDir folder("qel-lock");
+    LockFile lock;
+    EXPECT_EQ(lock.Take(folder.File("missing/LCK..ttyUSB0")), LockFile::Result::NotMade);
+    EXPECT_EQ(lock.Error(), ENOENT);
+    EXPECT_FALSE(lock.Holding());
+    EXPECT_TRUE(testing_support::ListFolder(folder.Path()).empty());
+}
+
+// Another user's stale file in a folder where only a file's owner may remove it: it locks
+// nothing, so the device may be had, but no lock file can be made and theirs stays as it was.
+TEST(LockFileTake, AnotherUsersStaleFileThatCannotBeRemovedStays)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "needs a second user: runs as root, taking the lock as nobody";
+    TempDir folder("qel-lock");
+    ASSERT_EQ(chmod(folder.Path().c_str(), 01777), 0);
+    const std::string path = folder.File("LCK..ttyUSB0");
+    Write(path, Printed("%10ld\n", testing_support::ReapedChildPid()));
+    const Entry before = Look(path);
+    const Taking taking = TakeAsAnotherUser(path);
+    EXPECT_EQ(taking.result, LockFile::Result::NotMade);
+    EXPECT_EQ(taking.error, EPERM);
+    EXPECT_EQ(Look(path), before);
+    EXPECT_EQ(testing_support::ListFolder(folder.Path()).size(), 1u) << "no temporary file is left behind";
+}
+
+}  // namespace

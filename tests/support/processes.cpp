@@ -1,0 +1,60 @@
+#include "tests/support/processes.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace testing_support {
+
+ChildProcess::ChildProcess(const std::function<bool()>& prepare)
+{
+    int ready[2], go[2];
+    if (pipe(ready) != 0) return;
+    if (pipe(go) != 0) {
+        close(ready[0]);
+        close(ready[1]);
+        return;
+    }
+    m_pid = fork();
+    if (m_pid == 0) {
+        // Only its own ends of its own pipes: a child that kept the ends of another child's pipe
+        // (or a copy of a device the test opened) would keep that one from ever ending.
+        const int keepLow = std::min(ready[1], go[0]), keepHigh = std::max(ready[1], go[0]);
+        close_range(3, static_cast<unsigned>(keepLow) - 1, 0);
+        close_range(static_cast<unsigned>(keepLow) + 1, static_cast<unsigned>(keepHigh) - 1, 0);
+        close_range(static_cast<unsigned>(keepHigh) + 1, ~0U, 0);
+        const char ok = !prepare || prepare() ? 1 : 0;
+        if (write(ready[1], &ok, 1) != 1) _exit(1);
+        char c;
+        while (read(go[0], &c, 1) < 0 && errno == EINTR) {}
+        _exit(0);
+    }
+    close(ready[1]);
+    close(go[0]);
+    m_go = go[1];
+    char ok = 0;
+    m_ok = m_pid > 0 && read(ready[0], &ok, 1) == 1 && ok == 1;
+    close(ready[0]);
+}
+
+ChildProcess::~ChildProcess() { Leave(); }
+
+void ChildProcess::Leave()
+{
+    if (m_go >= 0) close(m_go);
+    m_go = -1;
+    if (m_pid > 0) waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+}
+
+pid_t ReapedChildPid()
+{
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    if (child > 0) waitpid(child, nullptr, 0);
+    return child;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,34 @@
+// Processes a test starts to stand for other programs: one that stays alive until the test lets
+// it go, and the id of one that has ended and been reaped (pid 1 is alive, so it never stands for
+// a dead one).
+#pragma once
+#include <sys/types.h>
+
+#include <functional>
+
+namespace testing_support {
+
+class ChildProcess {
+public:
+    // Starts the child. It runs prepare first (false: it failed; Ok() tells), then stays alive,
+    // holding what prepare took, until Leave or destruction.
+    explicit ChildProcess(const std::function<bool()>& prepare = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Ends the child and reaps it; its id then names no process.
+    void Leave();
+    bool Ok() const { return m_ok; }
+    pid_t Pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+    int m_go = -1;
+    bool m_ok = false;
+};
+
+// The id of a child process that has ended and been reaped.
+pid_t ReapedChildPid();
+
+}  // namespace testing_support
