@@ -52,7 +52,7 @@ void CQELApp::CallGuarded(const std::function<void()>& fn)
     try {
         fn();
     } catch (const CAutomationException& e) {
-        platform::ShowMessageBox(nullptr, e.GetErrorMessage(), AppTitle(), MB_OK | MB_ICONSTOP);
+        core::ShowMessageBox(nullptr, e.GetErrorMessage(), AppTitle(), MB_OK | MB_ICONSTOP);
     }
 }
 
@@ -69,10 +69,10 @@ std::string CQELApp::AppTitle()
 
 void CQELApp::ConnectDispatcher()
 {
-    platform::Ui().BindToCurrentThread();
-    platform::Ui().SetWaker([] {
+    core::Ui().BindToCurrentThread();
+    core::Ui().SetWaker([] {
         // Through the console base: the waker may run before a GUI application object exists.
-        if (wxAppConsole* app = wxAppConsole::GetInstance()) app->CallAfter([] { platform::Ui().RunPending(); });
+        if (wxAppConsole* app = wxAppConsole::GetInstance()) app->CallAfter([] { core::Ui().RunPending(); });
     });
 }
 

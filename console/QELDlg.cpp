@@ -376,13 +376,13 @@ void CQELDlg::EndDialog(int result)
 
 int CQELDlg::MessageBox(const std::string& text, const std::string& caption, UINT style)
 {
-    return platform::ShowMessageBox(this, text, caption, style);
+    return core::ShowMessageBox(this, text, caption, style);
 }
 
 int CQELDlg::AfxMessageBox(const std::string& text, UINT style)
 {
     if ((style & MB_ICONMASK) == 0) style |= MB_ICONEXCLAMATION;
-    return platform::ShowMessageBox(nullptr, text, CQELApp::AppTitle(), style);
+    return core::ShowMessageBox(nullptr, text, CQELApp::AppTitle(), style);
 }
 
 UINT_PTR CQELDlg::SetTimer(UINT_PTR id, UINT elapseMs)

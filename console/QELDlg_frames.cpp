@@ -35,7 +35,7 @@ std::string FrameText(const char* frame, int dataEnd, int from, int n, int limit
     std::string bytes(frame + from, static_cast<size_t>(n));
     size_t nul = bytes.find('\0');
     if (nul != std::string::npos) bytes.resize(nul);
-    return platform::MeterText(bytes, static_cast<size_t>(limit), frameEndsFirst && nul == std::string::npos);
+    return core::MeterText(bytes, static_cast<size_t>(limit), frameEndsFirst && nul == std::string::npos);
 }
 
 }  // namespace
@@ -114,7 +114,7 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
         }
         // A note announced longer than its 16-byte field goes on beyond the field.
         const bool noteGoesOn = static_cast<signed char>(m_rxBuf[44]) > 16 && record.note.size() == 16;
-        std::string note = platform::MeterText(record.note, 16, noteGoesOn);
+        std::string note = core::MeterText(record.note, 16, noteGoesOn);
         std::strncpy(m_textBuf, note.c_str(), sizeof m_textBuf - 1);
         m_textBuf[sizeof m_textBuf - 1] = '\0';
         m_strLastNote = note;

@@ -9,7 +9,7 @@
 void CQELDlg::ReadLanguageFile(const std::string& path)
 {
     // The file is read once; the language and each text are answered from what was read.
-    const platform::Profile profile = platform::Profile::Load(path);
+    const core::Profile profile = core::Profile::Load(path);
     std::string item = profile.GetString("Section1", "Item", "", 80);
     m_language = static_cast<signed char>((item.empty() ? 0 : static_cast<unsigned char>(item[0])) - '0');
     for (size_t i = 0; i < LanguageTextSet::kCount; ++i) {

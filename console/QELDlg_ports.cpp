@@ -27,7 +27,7 @@ void CQELDlg::EnumSerialPorts()
     // The table has 20 slots of 29 characters; a longer path would not fit and is left out, and
     // ports beyond the 20th are not listed.
     m_portCount = 0;
-    for (const std::string& path : platform::EnumerateSerialPorts(platform::SerialPortScanRoots())) {
+    for (const std::string& path : core::EnumerateSerialPorts(core::SerialPortScanRoots())) {
         if (m_portCount >= 20) break;
         if (path.empty() || path.size() > 29) continue;
         std::memset(m_portNames[m_portCount], 0, sizeof m_portNames[m_portCount]);

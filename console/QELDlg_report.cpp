@@ -8,7 +8,7 @@
 #include "report/excel.h"
 #include "resources/resource_ids.h"
 
-using platform::VARIANT;
+using core::VARIANT;
 
 namespace {
 
@@ -68,7 +68,7 @@ std::string CQELDlg::MakeReportName()
 bool CQELDlg::StartReportStep(_Application& app)
 {
     UpdateData(TRUE);
-    if (platform::CoInitialize(nullptr) == platform::E_INVALIDARG) {
+    if (core::CoInitialize(nullptr) == core::E_INVALIDARG) {
         MessageBox("初始化EXCEL失败!!", kCaption, MB_OK);
     }
     if (!app.CreateDispatch(kApplicationProgId)) {

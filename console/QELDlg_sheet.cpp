@@ -5,7 +5,7 @@
 #include "report/excel.h"
 #include "resources/resource_ids.h"
 
-using platform::VARIANT;
+using core::VARIANT;
 
 namespace {
 
@@ -70,7 +70,7 @@ void CQELDlg::OnBnClickedSaveOrPrint()
     if (m_lastRecordNo == 0) byLanguage("NO DATA!", LanguageTexts.norecord, "NESSUN DATO!");
 
     // 2. COM.
-    if (platform::CoInitialize(nullptr) == platform::E_INVALIDARG) AfxMessageBox(LanguageTexts.initfail, MB_OK);
+    if (core::CoInitialize(nullptr) == core::E_INVALIDARG) AfxMessageBox(LanguageTexts.initfail, MB_OK);
 
     // 3. The application.
     _Application app;

@@ -211,7 +211,7 @@ public:
     // the program has no cursor of that id; 0 removes it (0 at once, no repaint). 1 when no
     // cursor could be loaded: the button then has none.
     DWORD SetHoverCursor(int cursorId, BOOL repaint = TRUE);
-    // Opened through platform::Opener() on a click; null or "" is no link. Cut to 259 bytes,
+    // Opened through core::Opener() on a click; null or "" is no link. Cut to 259 bytes,
     // never inside a character.
     DWORD SetLinkTarget(const char* url);
     // The drop-down menu: the first popup of menu resource menuId (0: no menu), in the menu

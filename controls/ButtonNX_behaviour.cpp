@@ -274,7 +274,7 @@ void CButtonNX::SetTipText(const char* text, BOOL activate)
         m_tipHasTool = true;
         m_tipRect = GetHandle() != nullptr ? GetClientRect() : wxRect();
     }
-    m_toolTip->SetTip(wxString::FromUTF8(platform::FromCodePage(text)));
+    m_toolTip->SetTip(wxString::FromUTF8(core::FromCodePage(text)));
     m_tipActive = activate != FALSE;
     ApplyTip();
 }
@@ -326,7 +326,7 @@ DWORD CButtonNX::SetLinkTarget(const char* url)
 {
     std::memset(m_linkTarget, 0, sizeof m_linkTarget);
     if (url != nullptr) {
-        const std::string cut = platform::CutToBytes(url, sizeof m_linkTarget - 1);
+        const std::string cut = core::CutToBytes(url, sizeof m_linkTarget - 1);
         std::memcpy(m_linkTarget, cut.data(), cut.size());
     }
     return 0;
@@ -375,7 +375,7 @@ BOOL CButtonNX::OnBnClicked()
     } else if (m_menu.GetSafeHmenu() != nullptr) {
         ShowDropDown();
     } else if (m_linkTarget[0] != '\0') {
-        platform::Opener().Open(m_linkTarget);  // nothing is reported when it cannot be opened
+        core::Opener().Open(m_linkTarget);  // nothing is reported when it cannot be opened
     }
     return FALSE;  // the parent hears of the click as well
 }

@@ -80,7 +80,7 @@ void KiroMenuData::SetCaption(const char* text)
         return;
     }
     // 8-bit text from outside may be in the system code page; text of the program is UTF-8.
-    const std::u16string wide = platform::Utf8ToUtf16(platform::FromCodePage(text));
+    const std::u16string wide = platform::Utf8ToUtf16(core::FromCodePage(text));
     SetWideCaption(wide.c_str());
 }
 

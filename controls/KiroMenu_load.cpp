@@ -20,7 +20,7 @@ namespace {
 std::optional<std::u16string> Wide(const char* text)
 {
     if (text == nullptr) return std::nullopt;
-    return platform::Utf8ToUtf16(platform::FromCodePage(text));
+    return platform::Utf8ToUtf16(core::FromCodePage(text));
 }
 const WCHAR* Ptr(const std::optional<std::u16string>& text) { return text ? text->c_str() : nullptr; }
 

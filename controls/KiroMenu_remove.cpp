@@ -8,7 +8,7 @@
 
 namespace {
 
-std::u16string WideFrom8Bit(const char* text) { return platform::Utf8ToUtf16(platform::FromCodePage(text)); }
+std::u16string WideFrom8Bit(const char* text) { return platform::Utf8ToUtf16(core::FromCodePage(text)); }
 
 bool SameCaption(const WCHAR* a, const WCHAR* b)
 {
@@ -145,7 +145,7 @@ KiroMenu* KiroMenu::FindPopupByCaption(const char* caption)
 CMenu* KiroMenu::FindPopupByText(const char* text)
 {
     if (!text) return nullptr;
-    const std::string wanted = platform::FromCodePage(text);
+    const std::string wanted = core::FromCodePage(text);
     const int count = GetMenuItemCount();
     for (int i = 0; i < count; ++i) {
         // Owner-drawn items have no menu string: only plain text entries take part.

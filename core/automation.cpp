@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-namespace platform {
+namespace core {
 
 // ---- VARIANT ---------------------------------------------------------------------------------
 
@@ -233,4 +233,4 @@ std::string StatusText(HRESULT hr)
     }
 }
 
-}  // namespace platform
+}  // namespace core

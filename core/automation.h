@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace core {
 
 using HRESULT = std::int32_t;
 using DISPID = std::int32_t;
@@ -143,4 +143,4 @@ HRESULT CreateInstance(const std::string& progId, IDispatch** out);
 // The system's text for a status code; empty when there is none.
 std::string StatusText(HRESULT hr);
 
-}  // namespace platform
+}  // namespace core

@@ -5,7 +5,7 @@
 #include <iconv.h>
 #include <initializer_list>
 
-namespace platform {
+namespace core {
 namespace {
 
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
@@ -201,4 +201,4 @@ std::string MeterText(const std::string& bytes, std::size_t maxBytes, bool goesO
     return DecodeGbk(CutGbkToBytes(goesOn ? bytes + ' ' : bytes, keep));
 }
 
-}  // namespace platform
+}  // namespace core

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-namespace platform {
+namespace core {
 
 // 8-bit bytes -> UTF-8 (valid UTF-8 is kept as it is).
 std::string FromCodePage(const std::string& bytes);
@@ -30,4 +30,4 @@ std::string CutGbkToBytes(const std::string& bytes, std::size_t maxBytes);
 // a lead byte at their end has lost its trail byte and is left out.
 std::string MeterText(const std::string& bytes, std::size_t maxBytes, bool goesOn);
 
-}  // namespace platform
+}  // namespace core

@@ -6,7 +6,7 @@
 #include "core/service_slot.h"
 #include "core/ui_dispatcher.h"
 
-namespace platform {
+namespace core {
 
 namespace {
 
@@ -95,4 +95,4 @@ void RecordingMessageBoxes::Clear()
     m_boxes.clear();
 }
 
-}  // namespace platform
+}  // namespace core

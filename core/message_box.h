@@ -13,7 +13,7 @@
 
 class wxWindow;
 
-namespace platform {
+namespace core {
 
 struct MessageBoxRequest {
     wxWindow* owner = nullptr;  // nullptr: no owner window
@@ -67,4 +67,4 @@ private:
     IMessageBoxService* m_previous;
 };
 
-}  // namespace platform
+}  // namespace core

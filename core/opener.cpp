@@ -13,7 +13,7 @@
 
 #include "core/service_slot.h"
 
-namespace platform {
+namespace core {
 namespace {
 
 GioOpener& DefaultOpener()
@@ -155,4 +155,4 @@ bool RecordingOpener::Open(const std::string& target, std::string* why)
     return result ? true : Fail(why, reason);
 }
 
-}  // namespace platform
+}  // namespace core

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace core {
 
 class IOpener {
 public:
@@ -45,4 +45,4 @@ private:
     IOpener* m_previous;
 };
 
-}  // namespace platform
+}  // namespace core

@@ -11,7 +11,7 @@
 
 #include "core/codepage.h"
 
-namespace platform {
+namespace core {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
@@ -136,4 +136,4 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
     return Profile::Load(path).GetString(section, key, defaultValue, bufferSize);
 }
 
-}  // namespace platform
+}  // namespace core

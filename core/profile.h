@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-namespace platform {
+namespace core {
 
 // A profile file read once: every value is answered from the bytes it had when it was loaded,
 // so a reader of many keys opens the file once.
@@ -25,9 +25,9 @@ public:
     Profile() = default;
 
     // The value of key in section, as the file's own bytes, cut to at most bufferSize - 1 bytes
-    // on a character boundary (platform::CutToBytes); the default (cut the same way) when the
+    // on a character boundary (core::CutToBytes); the default (cut the same way) when the
     // file, the section or the key is missing. A key present with an empty value gives "". The
-    // result is then converted to UTF-8 (platform::FromCodePage). The encoding is decided for
+    // result is then converted to UTF-8 (core::FromCodePage). The encoding is decided for
     // the whole file: a file that is valid UTF-8 throughout holds UTF-8 values, any other file
     // GBK values (so a short GBK value that happens to be valid UTF-8 is still read as GBK).
     std::string GetString(const std::string& section, const std::string& key, const std::string& defaultValue,
@@ -43,4 +43,4 @@ private:
 std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
                                     std::size_t bufferSize, const std::string& path);
 
-}  // namespace platform
+}  // namespace core

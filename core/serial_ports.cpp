@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string_view>
 
-namespace platform {
+namespace core {
 namespace {
 
 namespace fs = std::filesystem;
@@ -115,4 +115,4 @@ std::vector<std::string> EnumerateSerialPorts(const SerialPortRoots& roots)
     return ports;
 }
 
-}  // namespace platform
+}  // namespace core

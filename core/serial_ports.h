@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace core {
 
 struct SerialPortRoots {
     std::string sysClassTty = "/sys/class/tty";
@@ -24,4 +24,4 @@ SerialPortRoots& SerialPortScanRoots();
 // No length limit is applied here: a caller with a fixed-size table skips what does not fit.
 std::vector<std::string> EnumerateSerialPorts(const SerialPortRoots& roots);
 
-}  // namespace platform
+}  // namespace core

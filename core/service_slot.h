@@ -4,7 +4,7 @@
 #pragma once
 #include <atomic>
 
-namespace platform {
+namespace core {
 
 template <typename Service>
 class ServiceSlot {
@@ -30,4 +30,4 @@ private:
     std::atomic<Service*> m_installed{nullptr};
 };
 
-}  // namespace platform
+}  // namespace core

@@ -1,6 +1,6 @@
 #include "core/ui_dispatcher.h"
 
-namespace platform {
+namespace core {
 
 UiDispatcher::UiDispatcher() : m_uiThread(std::this_thread::get_id()) {}
 
@@ -123,4 +123,4 @@ UiDispatcher& Ui()
     return instance;
 }
 
-}  // namespace platform
+}  // namespace core

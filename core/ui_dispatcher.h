@@ -16,7 +16,7 @@
 #include <mutex>
 #include <thread>
 
-namespace platform {
+namespace core {
 
 class UiDispatcher {
 public:
@@ -64,4 +64,4 @@ private:
 // The process's dispatcher.
 UiDispatcher& Ui();
 
-}  // namespace platform
+}  // namespace core

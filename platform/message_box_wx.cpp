@@ -26,12 +26,12 @@ long WxMessageStyle(UINT style)
     return wxStyle;
 }
 
-int WxMessageBoxService::Show(const MessageBoxRequest& request)
+int WxMessageBoxService::Show(const core::MessageBoxRequest& request)
 {
     const bool okCancel = (request.style & MB_TYPEMASK) == MB_OKCANCEL;
     if (!HaveGuiApp()) {
         // No window system to show it in: the text goes to stderr and nothing is confirmed.
-        return StderrMessageBoxService().Show(request);
+        return core::StderrMessageBoxService().Show(request);
     }
     wxMessageDialog dialog(request.owner, wxString::FromUTF8(request.text), wxString::FromUTF8(request.caption),
                            WxMessageStyle(request.style));

@@ -5,9 +5,9 @@
 namespace platform {
 
 // wx dialogs: wxMessageDialog with the caption, text, buttons and icon asked for.
-class WxMessageBoxService : public IMessageBoxService {
+class WxMessageBoxService : public core::IMessageBoxService {
 public:
-    int Show(const MessageBoxRequest& request) override;
+    int Show(const core::MessageBoxRequest& request) override;
 };
 
 // Makes the wx dialogs the default message-box service of the process.

@@ -32,7 +32,7 @@ CanberraSoundPlayer& DesktopPlayer()
     return *player;
 }
 
-constinit ServiceSlot<ISoundPlayer> g_player{[]() -> ISoundPlayer& { return DesktopPlayer(); }};
+constinit core::ServiceSlot<ISoundPlayer> g_player{[]() -> ISoundPlayer& { return DesktopPlayer(); }};
 
 bool ReadableFile(const char* path)
 {

@@ -4,21 +4,21 @@ const char* const kAutomationGenericFailureText = "An unexpected internal failur
 
 const char* CAutomationException::what() const noexcept { return m_message.c_str(); }
 
-std::string AutomationStatusMessage(platform::HRESULT sc)
+std::string AutomationStatusMessage(core::HRESULT sc)
 {
-    std::string text = platform::StatusText(sc);
+    std::string text = core::StatusText(sc);
     return text.empty() ? std::string(kAutomationGenericFailureText) : text;
 }
 
-COleException::COleException(platform::HRESULT sc) : m_sc(sc) { SetMessage(GetErrorMessage()); }
+COleException::COleException(core::HRESULT sc) : m_sc(sc) { SetMessage(GetErrorMessage()); }
 
 std::string COleException::GetErrorMessage() const { return AutomationStatusMessage(m_sc); }
 
-COleDispatchException::COleDispatchException(const platform::EXCEPINFO& info)
+COleDispatchException::COleDispatchException(const core::EXCEPINFO& info)
     : COleDispatchException(info.description, info.wCode, info.scode, info.source)
 {}
 
-COleDispatchException::COleDispatchException(std::string description, platform::WORD wCode, platform::HRESULT scError,
+COleDispatchException::COleDispatchException(std::string description, core::WORD wCode, core::HRESULT scError,
                                              std::string source)
     : m_wCode(wCode), m_scError(scError), m_strSource(std::move(source)), m_strDescription(std::move(description))
 {

@@ -24,28 +24,28 @@ private:
 // A failing status code other than a server-described exception.
 class COleException : public CAutomationException {
 public:
-    explicit COleException(platform::HRESULT sc);
+    explicit COleException(core::HRESULT sc);
     std::string GetErrorMessage() const override;
 
-    platform::HRESULT m_sc;
+    core::HRESULT m_sc;
 };
 
 // The server rejected the call and described why (DISP_E_EXCEPTION with exception information).
 class COleDispatchException : public CAutomationException {
 public:
-    explicit COleDispatchException(const platform::EXCEPINFO& info);
-    COleDispatchException(std::string description, platform::WORD wCode = 0, platform::HRESULT scError = 0,
+    explicit COleDispatchException(const core::EXCEPINFO& info);
+    COleDispatchException(std::string description, core::WORD wCode = 0, core::HRESULT scError = 0,
                           std::string source = std::string());
     std::string GetErrorMessage() const override;
 
-    platform::WORD m_wCode;
-    platform::HRESULT m_scError;
+    core::WORD m_wCode;
+    core::HRESULT m_scError;
     std::string m_strSource;
     std::string m_strDescription;
 };
 
 // The text for a status code: its status text, or the generic internal-failure text.
-std::string AutomationStatusMessage(platform::HRESULT sc);
+std::string AutomationStatusMessage(core::HRESULT sc);
 
 // The text used when nothing better describes a failure.
 extern const char* const kAutomationGenericFailureText;

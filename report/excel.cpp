@@ -1,9 +1,9 @@
 #include "report/excel.h"
 
-using platform::DISPATCH_METHOD;
-using platform::DISPATCH_PROPERTYGET;
-using platform::DISPATCH_PROPERTYPUT;
-using platform::VARIANT;
+using core::DISPATCH_METHOD;
+using core::DISPATCH_PROPERTYGET;
+using core::DISPATCH_PROPERTYPUT;
+using core::VARIANT;
 namespace id = excel_dispid;
 
 // _Application

@@ -2,12 +2,12 @@
 
 #include <utility>
 
-using platform::DISPID;
-using platform::DISPPARAMS;
-using platform::HRESULT;
-using platform::IDispatch;
-using platform::VARIANT;
-using platform::WORD;
+using core::DISPID;
+using core::DISPPARAMS;
+using core::HRESULT;
+using core::IDispatch;
+using core::VARIANT;
+using core::WORD;
 
 COleDispatchDriver::COleDispatchDriver(const COleDispatchDriver& other) : m_lpDispatch(other.m_lpDispatch)
 {
@@ -40,8 +40,8 @@ BOOL COleDispatchDriver::CreateDispatch(const std::string& progId)
 {
     ReleaseDispatch();
     IDispatch* created = nullptr;
-    const HRESULT hr = platform::CreateInstance(progId, &created);
-    if (platform::FAILED(hr) || !created) return FALSE;
+    const HRESULT hr = core::CreateInstance(progId, &created);
+    if (core::FAILED(hr) || !created) return FALSE;
     m_lpDispatch = created;
     return TRUE;
 }
@@ -61,13 +61,13 @@ void COleDispatchDriver::ReleaseDispatch()
 
 VARIANT COleDispatchDriver::InvokeHelper(DISPID id, WORD flags, const DISPPARAMS& args) const
 {
-    if (!m_lpDispatch) throw COleException(platform::E_POINTER);
+    if (!m_lpDispatch) throw COleException(core::E_POINTER);
     VARIANT result;
-    platform::EXCEPINFO excep;
+    core::EXCEPINFO excep;
     const HRESULT hr = m_lpDispatch->Invoke(id, flags, args, &result, &excep);
-    if (platform::FAILED(hr)) {
+    if (core::FAILED(hr)) {
         result.Clear();  // whatever the server left there is not handed out
-        if (hr == platform::DISP_E_EXCEPTION) throw COleDispatchException(excep);
+        if (hr == core::DISP_E_EXCEPTION) throw COleDispatchException(excep);
         throw COleException(hr);
     }
     return result;
@@ -76,6 +76,6 @@ VARIANT COleDispatchDriver::InvokeHelper(DISPID id, WORD flags, const DISPPARAMS
 IDispatch* COleDispatchDriver::InvokeForObject(DISPID id, WORD flags, const DISPPARAMS& args) const
 {
     VARIANT result = InvokeHelper(id, flags, args);
-    if (result.vt != platform::VT_DISPATCH) throw COleException(platform::DISP_E_TYPEMISMATCH);
+    if (result.vt != core::VT_DISPATCH) throw COleException(core::DISP_E_TYPEMISMATCH);
     return result.DetachDispatch();
 }

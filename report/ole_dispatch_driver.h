@@ -12,7 +12,7 @@ public:
     COleDispatchDriver() = default;
     // Takes over the reference: no AddRef here, one Release when this wrapper lets go. Not
     // explicit, so an object a call returns goes straight into a wrapper.
-    COleDispatchDriver(platform::IDispatch* dispatch) : m_lpDispatch(dispatch) {}
+    COleDispatchDriver(core::IDispatch* dispatch) : m_lpDispatch(dispatch) {}
     // Copies hold the same object, each with a reference of its own.
     COleDispatchDriver(const COleDispatchDriver& other);
     COleDispatchDriver(COleDispatchDriver&& other) noexcept;
@@ -24,27 +24,26 @@ public:
     // created; never throws an automation exception.
     BOOL CreateDispatch(const std::string& progId);
     // Puts a reference in place of the one held (taking it over; the old one is released).
-    void AttachDispatch(platform::IDispatch* dispatch);
+    void AttachDispatch(core::IDispatch* dispatch);
     // Gives the held reference to the caller; the wrapper is empty afterwards.
-    platform::IDispatch* DetachDispatch();
+    core::IDispatch* DetachDispatch();
     void ReleaseDispatch();
 
     // One Invoke call; returns its result. Throws COleDispatchException when the server
     // describes a failure (DISP_E_EXCEPTION), COleException for any other failing status (also
     // for a call on an empty wrapper).
-    platform::VARIANT InvokeHelper(platform::DISPID id, platform::WORD flags, const platform::DISPPARAMS& args) const;
+    core::VARIANT InvokeHelper(core::DISPID id, core::WORD flags, const core::DISPPARAMS& args) const;
 
-    template <std::convertible_to<platform::VARIANT>... Args>
-    platform::VARIANT InvokeHelper(platform::DISPID id, platform::WORD flags, const Args&... args) const
+    template <std::convertible_to<core::VARIANT>... Args>
+    core::VARIANT InvokeHelper(core::DISPID id, core::WORD flags, const Args&... args) const
     {
-        return InvokeHelper(id, flags, platform::DISPPARAMS{platform::VARIANT(args)...});
+        return InvokeHelper(id, flags, core::DISPPARAMS{core::VARIANT(args)...});
     }
 
     // As InvokeHelper, for a member whose result is an object: returns that reference, which
     // the caller owns (nullptr when the server returned a null object). A result that is no
     // object is a type mismatch (COleException).
-    platform::IDispatch* InvokeForObject(platform::DISPID id, platform::WORD flags,
-                                         const platform::DISPPARAMS& args) const;
+    core::IDispatch* InvokeForObject(core::DISPID id, core::WORD flags, const core::DISPPARAMS& args) const;
 
-    platform::IDispatch* m_lpDispatch = nullptr;
+    core::IDispatch* m_lpDispatch = nullptr;
 };

@@ -214,7 +214,7 @@ void CSerialPort::ClosePortHandle()
 // notification the thread is waiting in completes instead of blocking it.
 void CSerialPort::JoinMonitor(bool runLeftovers)
 {
-    platform::UiDispatcher& ui = platform::Ui();
+    core::UiDispatcher& ui = core::Ui();
     const bool onUi = ui.IsUiThread();
     if (m_monitorAlive.load()) {
         // Closing before the abort: a monitor released from a hand-over by the abort finds the
@@ -437,7 +437,7 @@ void CSerialPort::ReportCommError(const char* call)
     const int error = errno;
     const std::string text = std::string("WARNING:  ") + call + " Failed with the following error: \n" +
                              std::system_category().message(error) + "\nPort: " + m_portName + "\n";
-    platform::ShowMessageBox(nullptr, text, "Application Error", MB_OK | MB_ICONSTOP, &m_abort);
+    core::ShowMessageBox(nullptr, text, "Application Error", MB_OK | MB_ICONSTOP, &m_abort);
 }
 
 void CSerialPort::Reception::Deliver(std::size_t count, bool withTail) const
@@ -462,14 +462,14 @@ bool CSerialPort::HandOver(std::size_t count, bool withTail)
 {
     if (count == 0 && (!withTail || m_reception->tailCount == 0)) return true;
     std::shared_ptr<const Reception> reception = m_reception;
-    return platform::Ui().Invoke([reception, count, withTail] { reception->Deliver(count, withTail); }, m_abort);
+    return core::Ui().Invoke([reception, count, withTail] { reception->Deliver(count, withTail); }, m_abort);
 }
 
 void CSerialPort::Notify(UINT message, WPARAM wParam)
 {
     auto owner = m_owner;
     const LPARAM lParam = reinterpret_cast<LPARAM>(this);
-    platform::Ui().Invoke(
+    core::Ui().Invoke(
         [owner, message, wParam, lParam] {
             if (ISerialOwner* target = owner->load()) target->OnSerialNotify(message, wParam, lParam);
         },
@@ -524,7 +524,7 @@ UINT CSerialPort::MonitorThread(void* param)
                 port->ClosePortHandle();
             }
             port->m_monitorAlive = false;
-            platform::Ui().Poke();
+            core::Ui().Poke();
             return kMonitorExitCode;
         }
 
@@ -569,7 +569,7 @@ UINT CSerialPort::LetPortGo()
     // notification is not sent then, nor delivered when that happens while it waits in the queue.
     std::shared_ptr<const Reception> reception = m_reception;
     if (!reception->closing.load()) {
-        platform::Ui().Invoke(
+        core::Ui().Invoke(
             [reception] {
                 if (reception->closing.load()) return;
                 if (ISerialOwner* target = reception->owner->load()) {
@@ -579,7 +579,7 @@ UINT CSerialPort::LetPortGo()
             m_abort);
     }
     m_monitorAlive = false;
-    platform::Ui().Poke();
+    core::Ui().Poke();
     return kMonitorExitCode;
 }
 

@@ -26,7 +26,7 @@
 
 namespace spreadsheet {
 
-using namespace platform;
+using namespace core;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 namespace spreadsheet::dispid {
 
-using platform::DISPID;
+using core::DISPID;
 
 // Application
 constexpr DISPID kWorkbooks = 0x23C;    // property get

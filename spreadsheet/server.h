@@ -18,12 +18,12 @@ namespace spreadsheet {
 // The source named in the exception information of a failing call.
 inline constexpr const char* kApplicationName = "Spreadsheet";
 
-// Registers "Excel.Application" with platform::RegisterClassObject; each CreateInstance makes a
+// Registers "Excel.Application" with core::RegisterClassObject; each CreateInstance makes a
 // new application instance.
 void RegisterServer();
 
 // A new application instance (one reference for the caller).
-platform::IDispatch* CreateApplication();
+core::IDispatch* CreateApplication();
 
 // The per-user folder (mode 0700) where a new, unsaved workbook is written as BookN.xlsx when
 // the application is made visible: $XDG_RUNTIME_DIR/qel, else /tmp/qel-<uid>. Created on demand;

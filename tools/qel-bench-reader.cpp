@@ -41,9 +41,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using platform::DISPPARAMS;
-using platform::IDispatch;
-using platform::VARIANT;
+using core::DISPPARAMS;
+using core::IDispatch;
+using core::VARIANT;
 namespace id = spreadsheet::dispid;
 
 double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
@@ -68,12 +68,12 @@ struct Call {
     std::string error;
 };
 
-Call Do(IDispatch* object, platform::DISPID member, platform::WORD kind, DISPPARAMS args = {})
+Call Do(IDispatch* object, core::DISPID member, core::WORD kind, DISPPARAMS args = {})
 {
     Call call;
-    platform::EXCEPINFO excep;
-    const platform::HRESULT hr = object->Invoke(member, kind, args, &call.value, &excep);
-    call.ok = hr == platform::S_OK;
+    core::EXCEPINFO excep;
+    const core::HRESULT hr = object->Invoke(member, kind, args, &call.value, &excep);
+    call.ok = hr == core::S_OK;
     if (!call.ok) call.error = excep.description.empty() ? "call failed" : excep.description;
     return call;
 }
@@ -89,23 +89,23 @@ DISPPARAMS OpenArgs(const std::string& path)
 // first sheet, save, save a copy, close. Returns the failure's description ("" when none).
 std::string RunOnce(IDispatch* books, const std::string& path, bool createStep)
 {
-    Call book = Do(books, id::kOpen, platform::DISPATCH_METHOD, OpenArgs(path));
+    Call book = Do(books, id::kOpen, core::DISPATCH_METHOD, OpenArgs(path));
     if (!book.ok) return book.error;
     IDispatch* wb = book.value.pdispVal;
     if (createStep) {
-        Call sheets = Do(wb, id::kWorksheets, platform::DISPATCH_PROPERTYGET);
+        Call sheets = Do(wb, id::kWorksheets, core::DISPATCH_PROPERTYGET);
         if (!sheets.ok) return sheets.error;
-        Call sheet = Do(sheets.value.pdispVal, id::kItem, platform::DISPATCH_PROPERTYGET, {VARIANT::I2(1)});
+        Call sheet = Do(sheets.value.pdispVal, id::kItem, core::DISPATCH_PROPERTYGET, {VARIANT::I2(1)});
         if (!sheet.ok) return sheet.error;
-        Call range = Do(sheet.value.pdispVal, id::kRange, platform::DISPATCH_PROPERTYGET,
+        Call range = Do(sheet.value.pdispVal, id::kRange, core::DISPATCH_PROPERTYGET,
                         {VARIANT::Bstr("A1"), VARIANT::Bstr("L150000")});
         if (!range.ok) return range.error;
-        for (Call step : {Do(range.value.pdispVal, id::kSelect, platform::DISPATCH_METHOD),
-                          Do(wb, id::kSave, platform::DISPATCH_METHOD),
-                          Do(wb, id::kSaveCopyAs, platform::DISPATCH_METHOD, {VARIANT::Bstr(path + ".copy.xlsx")})})
+        for (Call step :
+             {Do(range.value.pdispVal, id::kSelect, core::DISPATCH_METHOD), Do(wb, id::kSave, core::DISPATCH_METHOD),
+              Do(wb, id::kSaveCopyAs, core::DISPATCH_METHOD, {VARIANT::Bstr(path + ".copy.xlsx")})})
             if (!step.ok) return step.error;
     }
-    Call closed = Do(wb, id::kClose, platform::DISPATCH_METHOD);
+    Call closed = Do(wb, id::kClose, core::DISPATCH_METHOD);
     return closed.ok ? std::string() : closed.error;
 }
 
@@ -114,7 +114,7 @@ std::string RunOnce(IDispatch* books, const std::string& path, bool createStep)
 int MeasureHere(const std::string& mode, const std::string& path, int repeat)
 {
     IDispatch* app = spreadsheet::CreateApplication();
-    Call books = Do(app, id::kWorkbooks, platform::DISPATCH_PROPERTYGET);
+    Call books = Do(app, id::kWorkbooks, core::DISPATCH_PROPERTYGET);
     std::vector<double> times;
     std::string failure;
     for (int i = 0; i < repeat && failure.empty(); ++i) {

@@ -125,7 +125,7 @@ bool Pump(const std::function<bool()>& done, double timeoutSeconds)
     auto start = Clock::now();
     while (!done()) {
         if (Seconds(start) > timeoutSeconds) return false;
-        platform::Ui().WaitUntil(done, std::chrono::milliseconds(2));
+        core::Ui().WaitUntil(done, std::chrono::milliseconds(2));
         wxTheApp->Yield(true);
     }
     return true;
@@ -482,8 +482,8 @@ struct Road {
     // does, then again with the forwarding owner. False (said why) when that fails.
     bool Start()
     {
-        platform::SerialPortScanRoots().sysClassTty = dir + "/no-sys";
-        platform::SerialPortScanRoots().extra = {sim.DevicePath()};
+        core::SerialPortScanRoots().sysClassTty = dir + "/no-sys";
+        core::SerialPortScanRoots().extra = {sim.DevicePath()};
         dlg.CreateDialogWindow();
         dlg.OnCbnDropdownComPort();
         dlg.m_comboPort->SetSelection(0);
@@ -514,8 +514,8 @@ struct Road {
     }
 
     std::string dir;
-    platform::RecordingMessageBoxes boxes;
-    platform::RecordingOpener opener;
+    core::RecordingMessageBoxes boxes;
+    core::RecordingOpener opener;
     meter_sim::MeterSimulator sim{UploadOf127()};
     CQELDlg dlg{nullptr};
     ForwardingOwner owner{dlg};
@@ -622,7 +622,7 @@ void PrintEmptyHandOvers(CQELDlg& dlg)
             before = ProcessUsage();
             const auto start = Clock::now();
             for (int i = 0; i < calls; ++i) {
-                platform::Ui().Invoke([] {}, never);
+                core::Ui().Invoke([] {}, never);
                 std::this_thread::sleep_until(start + kInterval * (i + 1));
             }
             after = ProcessUsage();

@@ -117,7 +117,7 @@ bool CopyFile(const std::string& from, const std::string& to)
 }
 
 // The automatic run has no desktop to hand the report to: it names it instead.
-class PrintingOpener : public platform::IOpener {
+class PrintingOpener : public core::IOpener {
 public:
     bool Open(const std::string& path, std::string*) override
     {
@@ -188,13 +188,13 @@ bool DemoApp::Prepare()
         std::cout << "simulated meter: " << port << " with " << m_options.records << " records" << std::endl;
     }
     m_options.port = port;
-    platform::SerialPortRoots& roots = platform::SerialPortScanRoots();
+    core::SerialPortRoots& roots = core::SerialPortScanRoots();
     if (const char* sys = std::getenv("QEL_DEMO_TTY_CLASS")) roots.sysClassTty = sys;
     if (const char* dev = std::getenv("QEL_DEMO_DEV")) roots.dev = dev;
     roots.extra = {port};
 
     if (m_options.automatic) {
-        platform::SetOpener(&m_opener);
+        core::SetOpener(&m_opener);
         PlanRoad();
         m_road.Start([this] {
             if (m_road.Failed()) Fail(m_road.Failure());

@@ -24,7 +24,7 @@ public:
         throw COleException(code);
         after = true;  // never reached
     }
-    platform::HRESULT code = 0;
+    core::HRESULT code = 0;
     bool before = false;
     bool after = false;
 };
@@ -32,17 +32,17 @@ public:
 TEST(Application, EventDispatchShowsAnAutomationErrorInAStopBoxUnderTheTitle)
 {
     struct Case {
-        platform::HRESULT code;
+        core::HRESULT code;
         std::string text;
     } cases[] = {
         {0, "The file \"/x/savemode.xlsx\" does not exist."},
-        {platform::E_OUTOFMEMORY, platform::StatusText(platform::E_OUTOFMEMORY)},
-        {static_cast<platform::HRESULT>(0x80001234), kAutomationGenericFailureText},
+        {core::E_OUTOFMEMORY, core::StatusText(core::E_OUTOFMEMORY)},
+        {static_cast<core::HRESULT>(0x80001234), kAutomationGenericFailureText},
     };
     QEL_REQUIRE_DISPLAY();  // the application object exists with the window system only
     ASSERT_NE(dynamic_cast<CQELApp*>(wxTheApp), nullptr);
     for (const auto& c : cases) {
-        platform::RecordingMessageBoxes boxes;
+        core::RecordingMessageBoxes boxes;
         Throwing handler;
         handler.code = c.code;
         handler.Bind(wxEVT_BUTTON, &Throwing::OnEvent, &handler);
@@ -61,7 +61,7 @@ TEST(Application, EventDispatchShowsAnAutomationErrorInAStopBoxUnderTheTitle)
 
 TEST(Application, GuardedCallsShowTheErrorAndOtherCallsRunThrough)
 {
-    platform::RecordingMessageBoxes boxes;
+    core::RecordingMessageBoxes boxes;
     int steps = 0;
     CQELApp::CallGuarded([&] { ++steps; });
     CQELApp::CallGuarded([&] {
@@ -82,7 +82,7 @@ TEST(Application, AWorkerCallRunsThroughTheApplicationObjectsEventQueue)
     std::atomic<bool> abort{false};
     std::atomic<bool> ran{false};
     bool invoked = false;
-    std::thread worker([&] { invoked = platform::Ui().Invoke([&] { ran = true; }, abort); });
+    std::thread worker([&] { invoked = core::Ui().Invoke([&] { ran = true; }, abort); });
     wxAppConsole* app = wxAppConsole::GetInstance();
     ASSERT_NE(app, nullptr);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -90,9 +90,9 @@ TEST(Application, AWorkerCallRunsThroughTheApplicationObjectsEventQueue)
         app->ProcessPendingEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    if (!ran) abort = true, platform::Ui().NotifyAbort();
+    if (!ran) abort = true, core::Ui().NotifyAbort();
     worker.join();
-    platform::Ui().SetWaker(nullptr);
+    core::Ui().SetWaker(nullptr);
     EXPECT_TRUE(ran);
     EXPECT_TRUE(invoked);
 }

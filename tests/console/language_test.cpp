@@ -108,7 +108,7 @@ TEST_F(Language, MissingKeysReadErrorAndLongTextsAreCutOnACharacter)
     EXPECT_EQ(h.Dlg().GetDlgItemText(IDC_CONNECT), "Error");
     EXPECT_EQ(h.Dlg().LanguageTexts.cut, "断开断开断开");  // 18 bytes: the 19th would split a character
     // GBK file: two-byte characters, 20 bytes cut to 18.
-    std::string gbk = platform::ToGbk("[Section1]\nItem=1\ncut=一二三四五六七八九十\n");
+    std::string gbk = core::ToGbk("[Section1]\nItem=1\ncut=一二三四五六七八九十\n");
     ConsoleHarness g(File(gbk));
     EXPECT_EQ(g.Dlg().LanguageTexts.cut, "一二三四五六七八九");
 }

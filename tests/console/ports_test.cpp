@@ -20,7 +20,7 @@ protected:
     void SetUp() override
     {
         MeterConsoleTest::SetUp();
-        auto& roots = platform::SerialPortScanRoots();
+        auto& roots = core::SerialPortScanRoots();
         roots.sysClassTty = sysRoot.Path();  // an empty tree: only the listed simulators
         roots.extra.clear();
     }
@@ -60,13 +60,13 @@ TEST_F(Ports, DropDownFillsTheListWhenTheNumberOfPortsChanges)
     EXPECT_EQ(h.Boxes().Last().caption, CQELApp::AppTitle());
     EXPECT_EQ(h.Boxes().Last().style & MB_ICONMASK, MB_ICONEXCLAMATION);
 
-    platform::SerialPortScanRoots().extra = {a.DevicePath(), b.DevicePath()};
+    core::SerialPortScanRoots().extra = {a.DevicePath(), b.DevicePath()};
     d.OnCbnDropdownComPort();
     EXPECT_EQ(Listed(d), Shown({a.DevicePath(), b.DevicePath()}));
     EXPECT_EQ(d.m_portCount, 2);
 
     // Same number, another port: the list keeps the old name, the table has the new one.
-    platform::SerialPortScanRoots().extra = {a.DevicePath(), c.DevicePath()};
+    core::SerialPortScanRoots().extra = {a.DevicePath(), c.DevicePath()};
     d.OnCbnDropdownComPort();
     EXPECT_EQ(Listed(d), Shown({a.DevicePath(), b.DevicePath()}));
     d.m_comboPort->SetSelection(1);
@@ -75,7 +75,7 @@ TEST_F(Ports, DropDownFillsTheListWhenTheNumberOfPortsChanges)
     EXPECT_EQ(d.m_serialPort.GetPortName(), c.DevicePath());
 
     // A port removed drops out at the next drop-down, which also closes the open port.
-    platform::SerialPortScanRoots().extra = {a.DevicePath()};
+    core::SerialPortScanRoots().extra = {a.DevicePath()};
     d.OnCbnDropdownComPort();
     EXPECT_EQ(Listed(d), Shown({a.DevicePath()}));
     EXPECT_FALSE(d.m_portOpened);

@@ -24,7 +24,7 @@ using namespace testing_support;
 namespace {
 
 // Records what the window showed when the report was handed to the user.
-class WatchingOpener : public platform::RecordingOpener {
+class WatchingOpener : public core::RecordingOpener {
 public:
     std::function<void()> onOpen;
     bool Open(const std::string& path, std::string* why) override
@@ -247,9 +247,9 @@ TEST_F(Report, AFailedReportStepEndsTheCycleAndTheNextUploadMakesTheReport)
             WriteFile(output, "not a folder");
         }
         if (failure == Failure::ApplicationCannotStart) {
-            platform::RegisterClassObject("Excel.Application", [](platform::IDispatch** out) {
+            core::RegisterClassObject("Excel.Application", [](core::IDispatch** out) {
                 *out = nullptr;
-                return platform::CO_E_SERVER_EXEC_FAILURE;
+                return core::CO_E_SERVER_EXEC_FAILURE;
             });
         }
         FeedRecords(h, 2);
@@ -300,9 +300,9 @@ TEST_F(Report, AFillStepThatCannotStartEndsTheCycleAtZero)
     EndUpload(h);
     for (int tick = 0; tick < 2; ++tick) Tick(h);
     ASSERT_EQ(d.m_reportState, ReportState::FillDue);
-    platform::RegisterClassObject("Excel.Application", [](platform::IDispatch** out) {
+    core::RegisterClassObject("Excel.Application", [](core::IDispatch** out) {
         *out = nullptr;
-        return platform::CO_E_SERVER_EXEC_FAILURE;
+        return core::CO_E_SERVER_EXEC_FAILURE;
     });
     Tick(h);
     ASSERT_EQ(h.Boxes().Count(), 1u);
@@ -389,9 +389,9 @@ TEST_F(Report, AMissingOutputFolderRewritesTheTemplateAndFailsAtTheCopy)
 
 TEST_F(Report, WithoutTheSpreadsheetApplicationEachStepSaysSoUnderVaro)
 {
-    platform::RegisterClassObject("Excel.Application", [](platform::IDispatch** out) {
+    core::RegisterClassObject("Excel.Application", [](core::IDispatch** out) {
         *out = nullptr;
-        return platform::CO_E_SERVER_EXEC_FAILURE;
+        return core::CO_E_SERVER_EXEC_FAILURE;
     });
     ConsoleHarness h;
     h.Call([&] { h.Dlg().OnBnClickedExport(); });
@@ -417,13 +417,13 @@ TEST_F(Report, AFailedCreateStepNeverLetsTheFillRewriteAnEarlierReport)
     // The next create step cannot start the application; the fill step then must not reopen
     // and rewrite the first report, even though the application is back by then.
     int calls = 0;
-    platform::RegisterClassObject("Excel.Application", [&calls](platform::IDispatch** out) {
+    core::RegisterClassObject("Excel.Application", [&calls](core::IDispatch** out) {
         if (calls++ == 0) {
             *out = nullptr;
-            return platform::CO_E_SERVER_EXEC_FAILURE;
+            return core::CO_E_SERVER_EXEC_FAILURE;
         }
         spreadsheet::RegisterServer();
-        return platform::CreateInstance("Excel.Application", out);
+        return core::CreateInstance("Excel.Application", out);
     });
     FeedRecords(h, 2);
     h.Opener().paths.clear();
@@ -461,13 +461,13 @@ TEST_F(Report, AnExportFailingBetweenTheTimersStepsStillEndsTheCycle)
         if (failure == Failure::CreateHitsALockedTemplate) {
             WriteFile(lock, "someone,host,/home/someone,10.12.2026 09:00,\n");
         } else {
-            platform::RegisterClassObject("Excel.Application", [failing](platform::IDispatch** out) {
+            core::RegisterClassObject("Excel.Application", [failing](core::IDispatch** out) {
                 if ((*failing)-- > 0) {
                     *out = nullptr;
-                    return platform::CO_E_SERVER_EXEC_FAILURE;
+                    return core::CO_E_SERVER_EXEC_FAILURE;
                 }
                 spreadsheet::RegisterServer();
-                return platform::CreateInstance("Excel.Application", out);
+                return core::CreateInstance("Excel.Application", out);
             });
         }
         h.Call([&] { d.OnBnClickedExport(); });
@@ -500,13 +500,13 @@ TEST_F(Report, AnExportWhoseFillCannotStartLeavesItsFileToTheTimersFill)
     ASSERT_EQ(d.m_reportState, ReportState::FillDue);
 
     int creations = 0;
-    platform::RegisterClassObject("Excel.Application", [&creations](platform::IDispatch** out) {
+    core::RegisterClassObject("Excel.Application", [&creations](core::IDispatch** out) {
         if (creations++ == 1) {  // the export's fill step
             *out = nullptr;
-            return platform::CO_E_SERVER_EXEC_FAILURE;
+            return core::CO_E_SERVER_EXEC_FAILURE;
         }
         *out = spreadsheet::CreateApplication();
-        return platform::S_OK;
+        return core::S_OK;
     });
     h.Call([&] { d.OnBnClickedExport(); });
     ASSERT_EQ(h.Boxes().Count(), 1u);
@@ -537,9 +537,9 @@ TEST_F(Report, TheStepsMakeTheirCallsWithTheirArgumentTypes)
 {
     fake::Server server;
     server.answer.object = true;
-    platform::RegisterClassObject("Excel.Application", [&server](platform::IDispatch** out) {
+    core::RegisterClassObject("Excel.Application", [&server](core::IDispatch** out) {
         *out = server.NewObject("app");
-        return platform::S_OK;
+        return core::S_OK;
     });
     ConsoleHarness h;
     CQELDlg& d = h.Dlg();
@@ -547,22 +547,21 @@ TEST_F(Report, TheStepsMakeTheirCallsWithTheirArgumentTypes)
     h.Call([&] { d.OnBnClickedExport(); });
     ASSERT_EQ(h.Boxes().Count(), 0u);
 
-    using platform::VARIANT;
+    using core::VARIANT;
     const std::string books = "app.result", book = books + ".result", sheets = book + ".result",
                       sheet = sheets + ".result", range = sheet + ".result";
-    constexpr platform::WORD G = platform::DISPATCH_PROPERTYGET, P = platform::DISPATCH_PROPERTYPUT,
-                             M = platform::DISPATCH_METHOD;
+    constexpr core::WORD G = core::DISPATCH_PROPERTYGET, P = core::DISPATCH_PROPERTYPUT, M = core::DISPATCH_METHOD;
     const VARIANT missing = VARIANT::Missing();
     auto open = [&](const std::string& file) {
-        platform::DISPPARAMS args{VARIANT::Bstr(file)};
+        core::DISPPARAMS args{VARIANT::Bstr(file)};
         args.resize(15, missing);
         return args;
     };
     struct Expected {
         std::string object;
-        platform::DISPID id;
-        platform::WORD flags;
-        platform::DISPPARAMS args;
+        core::DISPID id;
+        core::WORD flags;
+        core::DISPPARAMS args;
     };
     std::vector<Expected> expected = {
         // the create step

@@ -151,9 +151,9 @@ TEST_F(Sheet, MessagesByLanguageWhenTheApplicationCannotBeCreated)
         {"5", {}},
     };
     for (const auto& c : cases) {
-        platform::RegisterClassObject("Excel.Application", [](platform::IDispatch** out) {
+        core::RegisterClassObject("Excel.Application", [](core::IDispatch** out) {
             *out = nullptr;
-            return platform::CO_E_SERVER_EXEC_FAILURE;
+            return core::CO_E_SERVER_EXEC_FAILURE;
         });
         ConsoleHarness h(Language(c.item));
         h.Call([&] { h.Dlg().OnBnClickedSaveOrPrint(); });

@@ -24,10 +24,10 @@ TEST(LanguageFile, IsGbkAndSelectsEnglish)
 {
     const std::string bytes = FileBytes();
     ASSERT_FALSE(bytes.empty()) << kPath;
-    EXPECT_FALSE(platform::IsValidUtf8(bytes));
+    EXPECT_FALSE(core::IsValidUtf8(bytes));
     // Every byte decodes: no replacement character comes out.
-    EXPECT_EQ(platform::FromCodePage(bytes).find("\xEF\xBF\xBD"), std::string::npos);
-    EXPECT_EQ(platform::GetPrivateProfileString("Section1", "Item", "", 80, kPath), "0");
+    EXPECT_EQ(core::FromCodePage(bytes).find("\xEF\xBF\xBD"), std::string::npos);
+    EXPECT_EQ(core::GetPrivateProfileString("Section1", "Item", "", 80, kPath), "0");
 }
 
 TEST(LanguageFile, HoldsEveryKeyOnceWithAFittingChineseText)
@@ -38,16 +38,16 @@ TEST(LanguageFile, HoldsEveryKeyOnceWithAFittingChineseText)
         ASSERT_NE(key, nullptr);
         EXPECT_TRUE(seen.insert(key).second) << "duplicate key " << key;
         // Read without cutting, to see the whole text the file holds.
-        const std::string text = platform::GetPrivateProfileString("Section1", key, "Error", 256, kPath);
+        const std::string text = core::GetPrivateProfileString("Section1", key, "Error", 256, kPath);
         EXPECT_NE(text, "Error") << key;
-        const std::string gbk = platform::ToGbk(text);
+        const std::string gbk = core::ToGbk(text);
         EXPECT_LE(gbk.size(), 19u) << key;
         // The text is the file's GBK bytes decoded, and goes back to them.
         EXPECT_NE(FileBytes().find(std::string(key) + "=" + gbk + "\r\n"), std::string::npos) << key;
         // Some character beyond ASCII: a Chinese text.
         EXPECT_NE(gbk, text) << key;
         // The console reads 20-byte buffers: the text comes back whole.
-        EXPECT_EQ(platform::GetPrivateProfileString("Section1", key, "Error", 20, kPath), text) << key;
+        EXPECT_EQ(core::GetPrivateProfileString("Section1", key, "Error", 20, kPath), text) << key;
     }
     EXPECT_EQ(seen.size(), 42u);
 }
@@ -67,7 +67,7 @@ TEST(LanguageFile, MessagesReadAsExpected)
          "\xE5\x85\x89\xE5\x8A\x9F\xE7\x8E\x87\xE6\xB5\x8B\xE8\xAF\x95\xE6\x8A\xA5\xE5\x91\x8A"},  // 光功率测试报告
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(platform::GetPrivateProfileString("Section1", c.key, "Error", 20, kPath), c.text) << c.key;
+        EXPECT_EQ(core::GetPrivateProfileString("Section1", c.key, "Error", 20, kPath), c.text) << c.key;
     }
 }
 

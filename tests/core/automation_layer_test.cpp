@@ -10,7 +10,7 @@
 #include "core/automation.h"
 #include "tests/support/fake_dispatch.h"
 
-using namespace platform;
+using namespace core;
 
 namespace {
 

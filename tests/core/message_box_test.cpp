@@ -13,13 +13,13 @@
 namespace {
 
 using namespace std::chrono_literals;
-using platform::MessageBoxService;
-using platform::RecordingMessageBoxes;
-using platform::ShowMessageBox;
+using core::MessageBoxService;
+using core::RecordingMessageBoxes;
+using core::ShowMessageBox;
 
 TEST(MessageBoxes, RecordingFakeInstallsAndRestores)
 {
-    platform::IMessageBoxService* before = &MessageBoxService();
+    core::IMessageBoxService* before = &MessageBoxService();
     {
         RecordingMessageBoxes outer;
         EXPECT_EQ(&MessageBoxService(), &outer);
@@ -34,17 +34,17 @@ TEST(MessageBoxes, RecordingFakeInstallsAndRestores)
 
 TEST(MessageBoxes, NullServiceRestoresTheDefaultOne)
 {
-    platform::IMessageBoxService* standard = &MessageBoxService();
+    core::IMessageBoxService* standard = &MessageBoxService();
     RecordingMessageBoxes fake;
-    platform::IMessageBoxService* previous = platform::SetMessageBoxService(nullptr);
+    core::IMessageBoxService* previous = core::SetMessageBoxService(nullptr);
     EXPECT_EQ(previous, &fake);
     EXPECT_EQ(&MessageBoxService(), standard);
-    platform::SetMessageBoxService(&fake);  // the fake's destructor restores the default one again
+    core::SetMessageBoxService(&fake);  // the fake's destructor restores the default one again
 }
 
 TEST(MessageBoxes, WithoutAWindowServiceTheTextGoesToStderrAndNothingIsConfirmed)
 {
-    platform::SetDefaultMessageBoxService(nullptr);
+    core::SetDefaultMessageBoxService(nullptr);
     ::testing::internal::CaptureStderr();
     const int okCancel = ShowMessageBox(nullptr, "Port: /dev/ttyUSB0", "QEL", MB_OKCANCEL | MB_ICONQUESTION);
     const int ok = ShowMessageBox(nullptr, "done", "QEL", MB_OK);
@@ -80,9 +80,9 @@ TEST(MessageBoxes, WorkerBoxIsShownByTheUiThread)
     std::atomic<int> answer{0};
     std::thread worker([&] {
         answer = ShowMessageBox(nullptr, "from the worker", "Application Error", MB_OK | MB_ICONSTOP);
-        platform::Ui().Poke();
+        core::Ui().Poke();
     });
-    EXPECT_TRUE(platform::Ui().WaitUntil([&] { return answer.load() != 0; }, 10s));
+    EXPECT_TRUE(core::Ui().WaitUntil([&] { return answer.load() != 0; }, 10s));
     worker.join();
     EXPECT_EQ(answer.load(), IDCANCEL);
     ASSERT_EQ(boxes.Count(), 1u);
@@ -96,16 +96,16 @@ TEST(MessageBoxes, AbortedWorkerBoxAnswersCancel)
     boxes.Script({IDOK});
     std::atomic<bool> abort{false};
     std::atomic<bool> queued{false};
-    platform::Ui().SetWaker([&] { queued = true; });
+    core::Ui().SetWaker([&] { queued = true; });
     int answer = 0;
     std::thread worker([&] { answer = ShowMessageBox(nullptr, "never answered", "QEL", MB_OKCANCEL, &abort); });
     while (!queued.load()) std::this_thread::sleep_for(1ms);
     abort = true;
-    platform::Ui().NotifyAbort();
+    core::Ui().NotifyAbort();
     worker.join();
-    platform::Ui().SetWaker(nullptr);
+    core::Ui().SetWaker(nullptr);
     EXPECT_EQ(answer, IDCANCEL);
-    EXPECT_EQ(platform::Ui().RunPending(), 1);  // the box left behind runs without its asker
+    EXPECT_EQ(core::Ui().RunPending(), 1);  // the box left behind runs without its asker
     EXPECT_EQ(boxes.Count(), 1u);
 }
 

@@ -268,7 +268,7 @@ void OpenInChild::TestBody()
     }
 
     std::string why;
-    platform::GioOpener opener;
+    core::GioOpener opener;
     const bool opened = opener.Open(target, &why);
     record += std::string("opened=") + (opened ? "1" : "0") + "\nwhy=" + why + "\n";
     record += std::string("late=") + (FileExists(dir + "/late") ? "1" : "0") + "\n";
@@ -290,28 +290,28 @@ void OpenInChild::TestBody()
 
 TEST(Opener, DefaultIsGioAndTheFakeInstallsItselfUntilDestroyed)
 {
-    EXPECT_NE(dynamic_cast<platform::GioOpener*>(&platform::Opener()), nullptr);
+    EXPECT_NE(dynamic_cast<core::GioOpener*>(&core::Opener()), nullptr);
     {
-        platform::RecordingOpener outer;
-        EXPECT_EQ(&platform::Opener(), &outer);
-        EXPECT_TRUE(platform::Opener().Open("/tmp/a.xlsx"));
+        core::RecordingOpener outer;
+        EXPECT_EQ(&core::Opener(), &outer);
+        EXPECT_TRUE(core::Opener().Open("/tmp/a.xlsx"));
         {
-            platform::RecordingOpener inner;
+            core::RecordingOpener inner;
             inner.result = false;
             std::string why;
-            EXPECT_FALSE(platform::Opener().Open("/tmp/b.xlsx", &why));
+            EXPECT_FALSE(core::Opener().Open("/tmp/b.xlsx", &why));
             EXPECT_EQ(why, inner.reason);
-            EXPECT_FALSE(platform::Opener().Open("/tmp/c.xlsx"));
+            EXPECT_FALSE(core::Opener().Open("/tmp/c.xlsx"));
             EXPECT_EQ(inner.paths, (std::vector<std::string>{"/tmp/b.xlsx", "/tmp/c.xlsx"}));
         }
-        EXPECT_EQ(&platform::Opener(), &outer);
+        EXPECT_EQ(&core::Opener(), &outer);
         EXPECT_EQ(outer.paths, std::vector<std::string>{"/tmp/a.xlsx"});
     }
-    EXPECT_NE(dynamic_cast<platform::GioOpener*>(&platform::Opener()), nullptr);
+    EXPECT_NE(dynamic_cast<core::GioOpener*>(&core::Opener()), nullptr);
 
-    platform::RecordingOpener fake;
-    platform::IOpener* previous = platform::SetOpener(nullptr);
+    core::RecordingOpener fake;
+    core::IOpener* previous = core::SetOpener(nullptr);
     EXPECT_EQ(previous, &fake);
-    EXPECT_NE(dynamic_cast<platform::GioOpener*>(&platform::Opener()), nullptr);
-    platform::SetOpener(&fake);  // the fake's destructor puts the default back
+    EXPECT_NE(dynamic_cast<core::GioOpener*>(&core::Opener()), nullptr);
+    core::SetOpener(&fake);  // the fake's destructor puts the default back
 }

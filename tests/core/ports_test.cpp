@@ -14,8 +14,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::EnumerateSerialPorts;
-using platform::SerialPortRoots;
+using core::EnumerateSerialPorts;
+using core::SerialPortRoots;
 using Paths = std::vector<std::string>;
 
 class FakeTtyTree : public ::testing::Test {
@@ -129,11 +129,11 @@ TEST_F(FakeTtyTree, MissingOrWrongRootGivesOnlyTheExtras)
 
 TEST(SerialPortScanRoots, IsSharedAndChangeable)
 {
-    SerialPortRoots& roots = platform::SerialPortScanRoots();
+    SerialPortRoots& roots = core::SerialPortScanRoots();
     const SerialPortRoots saved = roots;
     roots.extra.push_back("/dev/pts/9");
-    EXPECT_EQ(platform::SerialPortScanRoots().extra.back(), "/dev/pts/9");
-    EXPECT_EQ(&platform::SerialPortScanRoots(), &roots);
+    EXPECT_EQ(core::SerialPortScanRoots().extra.back(), "/dev/pts/9");
+    EXPECT_EQ(&core::SerialPortScanRoots(), &roots);
     roots = saved;
 }
 

@@ -17,8 +17,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::GetPrivateProfileString;
-using platform::Profile;
+using core::GetPrivateProfileString;
+using core::Profile;
 
 const std::string kConnectUtf8 = "\xE8\xBF\x9E\xE6\x8E\xA5";  // 连接
 const std::string kConnectGbk = "\xC1\xAC\xBD\xD3";
@@ -50,7 +50,7 @@ protected:
 
 TEST_F(ProfileFile, GbkFileIsDecoded)
 {
-    Write("[Section1]\r\nItem=1\r\nconnect=" + kConnectGbk + "\r\nnorecord=" + platform::ToGbk(kNoRecordUtf8) + "\r\n");
+    Write("[Section1]\r\nItem=1\r\nconnect=" + kConnectGbk + "\r\nnorecord=" + core::ToGbk(kNoRecordUtf8) + "\r\n");
     EXPECT_EQ(Read("Section1", "Item", 80), "1");
     EXPECT_EQ(Read("Section1", "connect"), kConnectUtf8);
     EXPECT_EQ(Read("Section1", "norecord"), kNoRecordUtf8);
@@ -186,7 +186,7 @@ TEST_F(ProfileFile, LongValuesAreCutOnCharacterBoundaries)
         Write("[Section1]\ntext=" + c.raw + "\n");
         const std::string v = Read("Section1", "text");
         EXPECT_EQ(v, c.expected) << c.what;
-        EXPECT_TRUE(platform::IsValidUtf8(v)) << c.what;
+        EXPECT_TRUE(core::IsValidUtf8(v)) << c.what;
     }
 }
 

@@ -8,10 +8,10 @@
 
 namespace {
 
-using platform::CutToBytes;
-using platform::FromCodePage;
-using platform::IsValidUtf8;
-using platform::ToGbk;
+using core::CutToBytes;
+using core::FromCodePage;
+using core::IsValidUtf8;
+using core::ToGbk;
 
 // "中文" in both encodings.
 const std::string kZhongWenUtf8 = "\xE4\xB8\xAD\xE6\x96\x87";
@@ -175,13 +175,13 @@ TEST(CodePage, KnownEncodingOverridesTheGuess)
     const std::string shiGbk = "\xCA\xB1";
     ASSERT_TRUE(IsValidUtf8(shiGbk));
     EXPECT_EQ(FromCodePage(shiGbk), shiGbk);
-    EXPECT_EQ(platform::DecodeGbk(shiGbk), "\xE6\x97\xB6");
-    EXPECT_EQ(platform::DecodeGbk("\xD6\xD0\xFF"), "\xE4\xB8\xAD" + kReplacement);
+    EXPECT_EQ(core::DecodeGbk(shiGbk), "\xE6\x97\xB6");
+    EXPECT_EQ(core::DecodeGbk("\xD6\xD0\xFF"), "\xE4\xB8\xAD" + kReplacement);
 
     // The bytes of "中文" in UTF-8 read as GBK pairs: E4B8 ADE6 9687.
-    EXPECT_EQ(platform::CutUtf8ToBytes(kZhongWenUtf8, 4), kZhongWenUtf8.substr(0, 3));
-    EXPECT_EQ(platform::CutGbkToBytes(kZhongWenUtf8, 4), kZhongWenUtf8.substr(0, 4));
-    EXPECT_EQ(platform::CutGbkToBytes(kZhongWenUtf8, 3), kZhongWenUtf8.substr(0, 2));
+    EXPECT_EQ(core::CutUtf8ToBytes(kZhongWenUtf8, 4), kZhongWenUtf8.substr(0, 3));
+    EXPECT_EQ(core::CutGbkToBytes(kZhongWenUtf8, 4), kZhongWenUtf8.substr(0, 4));
+    EXPECT_EQ(core::CutGbkToBytes(kZhongWenUtf8, 3), kZhongWenUtf8.substr(0, 2));
 }
 
 TEST(CodePage, CutToBytesOfTwentyByteTexts)

@@ -11,22 +11,22 @@
 namespace {
 
 using namespace std::chrono_literals;
-using platform::UiDispatcher;
+using core::UiDispatcher;
 
 // Generous: only a missed wake-up comes near it.
 constexpr auto kPatience = 10s;
 
 TEST(UiDispatcher, ProcessInstanceBelongsToTheTestThread)
 {
-    EXPECT_TRUE(platform::Ui().IsUiThread());
+    EXPECT_TRUE(core::Ui().IsUiThread());
     // One dispatcher for the whole process: another thread reaches the same one.
     const UiDispatcher* fromOther = nullptr;
     bool other = true;
     std::thread([&] {
-        fromOther = &platform::Ui();
-        other = platform::Ui().IsUiThread();
+        fromOther = &core::Ui();
+        other = core::Ui().IsUiThread();
     }).join();
-    EXPECT_EQ(fromOther, &platform::Ui());
+    EXPECT_EQ(fromOther, &core::Ui());
     EXPECT_FALSE(other);
 }
 

@@ -9,17 +9,17 @@ namespace {
 
 TEST(WxMessageBoxes, BecomeTheDefaultServiceUntilTheDefaultIsReset)
 {
-    platform::SetMessageBoxService(nullptr);
+    core::SetMessageBoxService(nullptr);
     platform::UseWxMessageBoxes();
-    EXPECT_NE(dynamic_cast<platform::WxMessageBoxService*>(&platform::MessageBoxService()), nullptr);
+    EXPECT_NE(dynamic_cast<platform::WxMessageBoxService*>(&core::MessageBoxService()), nullptr);
     {
-        platform::RecordingMessageBoxes fake;
-        EXPECT_EQ(&platform::MessageBoxService(), &fake);
+        core::RecordingMessageBoxes fake;
+        EXPECT_EQ(&core::MessageBoxService(), &fake);
     }
-    EXPECT_NE(dynamic_cast<platform::WxMessageBoxService*>(&platform::MessageBoxService()), nullptr);
-    platform::SetMessageBoxService(nullptr);
-    platform::SetDefaultMessageBoxService(nullptr);
-    EXPECT_NE(dynamic_cast<platform::StderrMessageBoxService*>(&platform::MessageBoxService()), nullptr);
+    EXPECT_NE(dynamic_cast<platform::WxMessageBoxService*>(&core::MessageBoxService()), nullptr);
+    core::SetMessageBoxService(nullptr);
+    core::SetDefaultMessageBoxService(nullptr);
+    EXPECT_NE(dynamic_cast<core::StderrMessageBoxService*>(&core::MessageBoxService()), nullptr);
 }
 
 struct StyleCase {

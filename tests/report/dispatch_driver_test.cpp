@@ -10,7 +10,7 @@
 #include "report/excel.h"
 #include "tests/support/fake_dispatch.h"
 
-using namespace platform;
+using namespace core;
 
 namespace {
 

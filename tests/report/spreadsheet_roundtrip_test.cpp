@@ -18,7 +18,7 @@
 #include "spreadsheet/server.h"
 #include "tests/support/temp_dir.h"
 
-using platform::VARIANT;
+using core::VARIANT;
 
 namespace {
 
@@ -26,15 +26,15 @@ class SpreadsheetRoundTrip : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(platform::SUCCEEDED(platform::CoInitialize(nullptr)));
+        ASSERT_TRUE(core::SUCCEEDED(core::CoInitialize(nullptr)));
         spreadsheet::RegisterServer();
         m_dir = m_temp.Path();
     }
 
     void TearDown() override
     {
-        platform::RevokeClassObject("Excel.Application");
-        platform::CoUninitialize();
+        core::RevokeClassObject("Excel.Application");
+        core::CoUninitialize();
     }
 
     static bool HaveOpenpyxl() { return std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0; }
@@ -71,7 +71,7 @@ protected:
 TEST_F(SpreadsheetRoundTrip, TemplateOpenedWrittenSavedAndReopened)
 {
     if (!HaveOpenpyxl()) GTEST_SKIP() << "openpyxl is not installed";
-    platform::RecordingOpener opener;  // nothing is handed to the desktop in a test
+    core::RecordingOpener opener;  // nothing is handed to the desktop in a test
     const std::string templ = m_dir + "/savemode.xlsx";
     const std::string copy = m_dir + "/20240102030405.xlsx";
 
@@ -139,7 +139,7 @@ TEST_F(SpreadsheetRoundTrip, TemplateOpenedWrittenSavedAndReopened)
 
 TEST_F(SpreadsheetRoundTrip, ServerFailuresArriveAsDescribedAutomationExceptions)
 {
-    platform::RecordingOpener opener;
+    core::RecordingOpener opener;
     _Application app;
     ASSERT_EQ(app.CreateDispatch("Excel.Application"), TRUE);
     Workbooks books(app.get_Workbooks());

@@ -162,7 +162,7 @@ public:
 bool Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!platform::Ui().WaitUntil(done, 10ms)) {
+    while (!core::Ui().WaitUntil(done, 10ms)) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
     }
     return true;
@@ -175,7 +175,7 @@ std::string ReadPeer(PtyPair& pty, size_t count, std::chrono::milliseconds timeo
     std::string got;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
-        platform::Ui().RunPending();
+        core::Ui().RunPending();
         got += pty.Read(count - got.size(), 10ms);
     }
     return got;
@@ -187,7 +187,7 @@ std::string ReadPeerUntilQuiet(PtyPair& pty, std::chrono::milliseconds quiet = 2
     std::string got;
     auto quietUntil = std::chrono::steady_clock::now() + quiet;
     while (std::chrono::steady_clock::now() < quietUntil) {
-        platform::Ui().RunPending();
+        core::Ui().RunPending();
         const std::string more = pty.Read(4096, 10ms);
         if (!more.empty()) {
             got += more;
@@ -200,7 +200,7 @@ std::string ReadPeerUntilQuiet(PtyPair& pty, std::chrono::milliseconds quiet = 2
 // Runs queued notifications for a while, so that one that should not come has the chance to.
 void Settle(std::chrono::milliseconds time = 200ms)
 {
-    platform::Ui().WaitUntil([] { return false; }, time);
+    core::Ui().WaitUntil([] { return false; }, time);
 }
 
 std::string FailureText(const std::string& call, int error, const std::string& port)
@@ -214,20 +214,20 @@ class HandOverCounter {
 public:
     HandOverCounter()
     {
-        platform::Ui().SetWaker([this] { ++count; });
+        core::Ui().SetWaker([this] { ++count; });
     }
-    ~HandOverCounter() { platform::Ui().SetWaker(nullptr); }
+    ~HandOverCounter() { core::Ui().SetWaker(nullptr); }
     std::atomic<size_t> count{0};
 };
 
 // A message-box service whose box stays up while the given code runs (the user reading it).
-class BoxWhileShown : public platform::IMessageBoxService {
+class BoxWhileShown : public core::IMessageBoxService {
 public:
     explicit BoxWhileShown(std::function<void()> whileShown)
-        : m_whileShown(std::move(whileShown)), m_previous(platform::SetMessageBoxService(this))
+        : m_whileShown(std::move(whileShown)), m_previous(core::SetMessageBoxService(this))
     {}
-    ~BoxWhileShown() override { platform::SetMessageBoxService(m_previous); }
-    int Show(const platform::MessageBoxRequest&) override
+    ~BoxWhileShown() override { core::SetMessageBoxService(m_previous); }
+    int Show(const core::MessageBoxRequest&) override
     {
         ++shown;
         m_whileShown();
@@ -237,7 +237,7 @@ public:
 
 private:
     std::function<void()> m_whileShown;
-    platform::IMessageBoxService* m_previous;
+    core::IMessageBoxService* m_previous;
 };
 
 // Blocks until the process's dispatcher has a queued call, without running it.
@@ -245,9 +245,9 @@ class QueuedCallWatch {
 public:
     QueuedCallWatch()
     {
-        platform::Ui().SetWaker([this] { m_queued = true; });
+        core::Ui().SetWaker([this] { m_queued = true; });
     }
-    ~QueuedCallWatch() { platform::Ui().SetWaker(nullptr); }
+    ~QueuedCallWatch() { core::Ui().SetWaker(nullptr); }
     bool Wait(std::chrono::milliseconds timeout = 5s)
     {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -302,7 +302,7 @@ protected:
     LPARAM Self() const { return reinterpret_cast<LPARAM>(&port); }
 
     // Declared first, destroyed last: boxes of the port's destruction are still recorded.
-    platform::RecordingMessageBoxes boxes;
+    core::RecordingMessageBoxes boxes;
     TempDir lockDir{"qel-serial-lock"};
     std::string LockFile() const { return lockDir.File(LockFileOf(pty.SlavePath())); }
     PtyPair pty;
@@ -460,7 +460,7 @@ TEST_F(SerialPortTest, NoByteIsReadWhileABoxOfAReplyIsUp)
         waitingWhileUp = PtyPair::InputPending(fd);
     });
     owner.hook = PileUp(fd, "ab!cd", [&](WPARAM byte) {
-        if (byte == '!') platform::ShowMessageBox(nullptr, "reply", "QEL", MB_OK);
+        if (byte == '!') core::ShowMessageBox(nullptr, "reply", "QEL", MB_OK);
     });
     ASSERT_TRUE(pty.Write("h"));
     ASSERT_TRUE(Pump([&] { return owner.Bytes() == "hab!cdef"; }));
@@ -969,7 +969,7 @@ TEST_F(SerialPortTest, DestroyingWhileTheMonitorWaitsInANotification)
         ASSERT_TRUE(watch.Wait());
         doomed.reset();  // must neither deadlock nor deliver to the owner any more
     }
-    platform::Ui().RunPending();
+    core::Ui().RunPending();
     Settle(100ms);
     EXPECT_TRUE(owner.notes.empty());
 }
@@ -987,7 +987,7 @@ TEST_F(SerialPortTest, NotificationLeftQueuedOutlivesThePort)
         ASSERT_TRUE(watch.Wait());
         std::thread([&] { doomed.reset(); }).join();
     }
-    EXPECT_EQ(platform::Ui().RunPending(), 1);
+    EXPECT_EQ(core::Ui().RunPending(), 1);
     EXPECT_TRUE(owner.notes.empty());
 }
 
@@ -1004,7 +1004,7 @@ TEST_F(SerialPortTest, DestructionClosesTheLine)
 
 TEST(SerialPortLifetime, NeverOpenedObjectDoesNothingAndIsDestroyedCleanly)
 {
-    platform::RecordingMessageBoxes boxes;
+    core::RecordingMessageBoxes boxes;
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0);
     {
@@ -1030,7 +1030,7 @@ class SerialPortMissing : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(SerialPortMissing, OpenFailsWithoutABox)
 {
-    platform::RecordingMessageBoxes boxes;
+    core::RecordingMessageBoxes boxes;
     RecordingOwner owner;
     CSerialPort port;
     EXPECT_FALSE(port.OpenPort(&owner, GetParam(), 38400, 'N', 8, 1, kConsoleMask, 512));
@@ -1056,13 +1056,13 @@ TEST_P(SerialPortNotATerminal, OneGetCommStateBoxAndStillOpen)
         ASSERT_GE(tempFd, 0);
         path = tempPath;
     }
-    platform::RecordingMessageBoxes boxes;
+    core::RecordingMessageBoxes boxes;
     {
         CSerialPort port;
         EXPECT_TRUE(port.OpenPort(nullptr, path, 38400, 'N', 8, 1, kConsoleMask, 512));
         EXPECT_TRUE(port.IsOpen());
         ASSERT_EQ(boxes.Count(), 1u);
-        const platform::MessageBoxRequest box = boxes.Last();
+        const core::MessageBoxRequest box = boxes.Last();
         EXPECT_EQ(box.text, FailureText("GetCommState()", ENOTTY, path));
         EXPECT_EQ(box.caption, "Application Error");
         EXPECT_EQ(box.style, MB_OK | MB_ICONSTOP);

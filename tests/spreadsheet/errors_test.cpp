@@ -23,14 +23,14 @@ Outcome OpenFile(const std::string& path)
 {
     Ref app(spreadsheet::CreateApplication());
     Ref books = Get(app.get(), id::kWorkbooks);
-    CallResult r = Invoke(books.get(), id::kOpen, platform::DISPATCH_METHOD, OpenArgs(path));
+    CallResult r = Invoke(books.get(), id::kOpen, core::DISPATCH_METHOD, OpenArgs(path));
     return {r.hr, r.excep.description};
 }
 
 Outcome SaveCopy(const std::string& source, const std::string& target)
 {
     Session s = OpenBook(source);
-    CallResult r = Invoke(s.book.get(), id::kSaveCopyAs, platform::DISPATCH_METHOD, {S(target)});
+    CallResult r = Invoke(s.book.get(), id::kSaveCopyAs, core::DISPATCH_METHOD, {S(target)});
     return {r.hr, r.excep.description};
 }
 
@@ -38,7 +38,7 @@ Outcome SaveInPlace(const std::string& path)
 {
     Session s = OpenBook(path);
     PutCell(s.sheet.get(), 9, 9, S("changed"));
-    CallResult r = Invoke(s.book.get(), id::kSave, platform::DISPATCH_METHOD);
+    CallResult r = Invoke(s.book.get(), id::kSave, core::DISPATCH_METHOD);
     return {r.hr, r.excep.description};
 }
 
@@ -78,7 +78,7 @@ class Errors : public TempFolder {
 protected:
     void ExpectFailure(const Outcome& o, const std::string& path, const std::string& reason)
     {
-        EXPECT_EQ(o.hr, platform::DISP_E_EXCEPTION) << o.description;
+        EXPECT_EQ(o.hr, core::DISP_E_EXCEPTION) << o.description;
         EXPECT_NE(o.description.find(path), std::string::npos) << o.description;
         EXPECT_NE(o.description.find(reason), std::string::npos) << o.description;
     }
@@ -175,7 +175,7 @@ TEST_F(Errors, ReferencesPastTheSheetAreBadReferences)
         sheetWith(path, c.rows);
         const Outcome o = OpenFile(path);
         if (!c.reason) {
-            EXPECT_EQ(o.hr, platform::S_OK) << o.description;
+            EXPECT_EQ(o.hr, core::S_OK) << o.description;
             continue;
         }
         ExpectFailure(o, path, c.reason);
@@ -201,7 +201,7 @@ TEST_F(Errors, LockedWorkbookOpensButIsNotOverwritten)
     const auto listing = Listing();
 
     // Opening reads only: it is allowed.
-    EXPECT_EQ(OpenFile(path).hr, platform::S_OK);
+    EXPECT_EQ(OpenFile(path).hr, core::S_OK);
     ExpectFailure(SaveInPlace(path), path, "lock file");
     // A copy onto the locked file fails the same way; a copy elsewhere works.
     const std::string other = Path("other.xlsx");
@@ -210,7 +210,7 @@ TEST_F(Errors, LockedWorkbookOpensButIsNotOverwritten)
     ExpectFailure(SaveCopy(other, path), path, "open in a desktop spreadsheet");
     EXPECT_EQ(ReadFile(path), before);
     EXPECT_EQ(Listing(), withOther);
-    EXPECT_EQ(SaveCopy(path, Path("free.xlsx")).hr, platform::S_OK);
+    EXPECT_EQ(SaveCopy(path, Path("free.xlsx")).hr, core::S_OK);
     (void)listing;
 }
 
@@ -244,16 +244,16 @@ TEST_F(Errors, UnwritableFolderAndFileAreReportedAndLeftAlone)
 TEST_F(Errors, SaveOfANeverSavedWorkbookAndCallsOnAClosedOne)
 {
     Session s = NewBook();
-    CallResult save = Invoke(s.book.get(), id::kSave, platform::DISPATCH_METHOD);
-    EXPECT_EQ(save.hr, platform::DISP_E_EXCEPTION);
+    CallResult save = Invoke(s.book.get(), id::kSave, core::DISPATCH_METHOD);
+    EXPECT_EQ(save.hr, core::DISP_E_EXCEPTION);
     EXPECT_NE(save.excep.description.find("never been saved"), std::string::npos) << save.excep.description;
 
     Method(s.app.get(), id::kQuit);  // closes without saving
-    CallResult afterQuit = Invoke(s.book.get(), id::kSaveCopyAs, platform::DISPATCH_METHOD, {S(Path("x.xlsx"))});
-    EXPECT_EQ(afterQuit.hr, platform::DISP_E_EXCEPTION);
+    CallResult afterQuit = Invoke(s.book.get(), id::kSaveCopyAs, core::DISPATCH_METHOD, {S(Path("x.xlsx"))});
+    EXPECT_EQ(afterQuit.hr, core::DISP_E_EXCEPTION);
     EXPECT_NE(afterQuit.excep.description.find("closed"), std::string::npos) << afterQuit.excep.description;
-    CallResult cell = Invoke(s.sheet.get(), id::kCells, platform::DISPATCH_PROPERTYGET);
-    EXPECT_EQ(cell.hr, platform::DISP_E_EXCEPTION);
+    CallResult cell = Invoke(s.sheet.get(), id::kCells, core::DISPATCH_PROPERTYGET);
+    EXPECT_EQ(cell.hr, core::DISP_E_EXCEPTION);
     EXPECT_FALSE(std::filesystem::exists(Path("x.xlsx")));
 }
 

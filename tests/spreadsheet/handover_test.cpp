@@ -28,9 +28,9 @@ namespace id = spreadsheet::dispid;
 
 std::string Described(IDispatch* app)
 {
-    CallResult r = Invoke(app, id::kVisible, platform::DISPATCH_PROPERTYPUT, {VARIANT::Bool(true)});
-    if (r.hr != platform::DISP_E_EXCEPTION) return "(the call gave " + std::to_string(r.hr) + ")";
-    CallResult visible = Invoke(app, id::kVisible, platform::DISPATCH_PROPERTYGET);
+    CallResult r = Invoke(app, id::kVisible, core::DISPATCH_PROPERTYPUT, {VARIANT::Bool(true)});
+    if (r.hr != core::DISP_E_EXCEPTION) return "(the call gave " + std::to_string(r.hr) + ")";
+    CallResult visible = Invoke(app, id::kVisible, core::DISPATCH_PROPERTYGET);
     return r.excep.description + (visible.value.boolVal ? " (and the application is visible)" : "");
 }
 

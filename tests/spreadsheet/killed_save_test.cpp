@@ -128,9 +128,9 @@ TEST_P(KilledSave, LeavesNothingAfterTheNextSaveAndNoFileHalfWritten)
         spreadsheet::SetSavePointHook(StopHere);
         Session s = OpenBook(tmpl);
         PutCell(s.sheet.get(), 1, 1, S("killed save"));
-        const CallResult r = c.inPlace ? Invoke(s.book.get(), id::kSave, platform::DISPATCH_METHOD)
-                                       : Invoke(s.book.get(), id::kSaveCopyAs, platform::DISPATCH_METHOD, {S(target)});
-        ::_exit(r.hr == platform::S_OK ? 0 : 4);  // never reached when stopped and killed
+        const CallResult r = c.inPlace ? Invoke(s.book.get(), id::kSave, core::DISPATCH_METHOD)
+                                       : Invoke(s.book.get(), id::kSaveCopyAs, core::DISPATCH_METHOD, {S(target)});
+        ::_exit(r.hr == core::S_OK ? 0 : 4);  // never reached when stopped and killed
     }
     int status = 0;
     ASSERT_EQ(::waitpid(saver, &status, WUNTRACED), saver);

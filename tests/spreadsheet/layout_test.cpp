@@ -37,7 +37,7 @@ protected:
         TempFolder::TearDown();
     }
 
-    void Format(IDispatch* sheet, const std::string& a, const std::string& b, platform::DISPID member, VARIANT v)
+    void Format(IDispatch* sheet, const std::string& a, const std::string& b, core::DISPID member, VARIANT v)
     {
         Ref r = RangeOf(sheet, a, b);
         Put(r.get(), member, {std::move(v)});
@@ -109,14 +109,14 @@ protected:
 
 TEST_F(Layout, SaveOrPrintSheetIsHandedOverAndReadsBackAsLaidOut)
 {
-    platform::RecordingOpener opener;
+    core::RecordingOpener opener;
     {
         Session s = NewBook();
         BuildSheet(s.sheet.get(), 120, true);
         Put(s.app.get(), id::kVisible, {VARIANT::Bool(true)});
         Put(s.app.get(), id::kUserControl, {VARIANT::Bool(true)});
-        CallResult userControl = Invoke(s.app.get(), id::kUserControl, platform::DISPATCH_PROPERTYGET);
-        EXPECT_EQ(userControl.value.vt, platform::VT_BOOL);
+        CallResult userControl = Invoke(s.app.get(), id::kUserControl, core::DISPATCH_PROPERTYGET);
+        EXPECT_EQ(userControl.value.vt, core::VT_BOOL);
         EXPECT_TRUE(userControl.value.boolVal);
     }
     ASSERT_EQ(opener.paths.size(), 1u);
@@ -245,7 +245,7 @@ TEST_F(Layout, HandOverOfASavedWorkbookOpensItsFile)
 {
     const std::string path = Path("report.xlsx");
     WriteForeignWorkbook(path);
-    platform::RecordingOpener opener;
+    core::RecordingOpener opener;
     Session s = OpenBook(path);
     Put(s.app.get(), id::kVisible, {VARIANT::Bool(true)});
     ASSERT_EQ(opener.paths.size(), 1u);
@@ -257,7 +257,7 @@ TEST_F(Layout, HandOverOfASavedWorkbookOpensItsFile)
 
 TEST_F(Layout, NewWorkbooksAreNumberedAndAFailedHandOverIsReported)
 {
-    platform::RecordingOpener opener;
+    core::RecordingOpener opener;
     {
         Session a = NewBook();
         Session b = NewBook();
@@ -307,15 +307,15 @@ TEST_F(Layout, NewWorkbooksAreNumberedAndAFailedHandOverIsReported)
 
     opener.result = false;
     Session c = NewBook();
-    CallResult r = Invoke(c.app.get(), id::kVisible, platform::DISPATCH_PROPERTYPUT, {VARIANT::Bool(true)});
-    EXPECT_EQ(r.hr, platform::DISP_E_EXCEPTION);
+    CallResult r = Invoke(c.app.get(), id::kVisible, core::DISPATCH_PROPERTYPUT, {VARIANT::Bool(true)});
+    EXPECT_EQ(r.hr, core::DISP_E_EXCEPTION);
     // The book was written before the hand-over failed: the message says where it is.
     ASSERT_EQ(opener.paths.size(), 4u);
     EXPECT_EQ(r.excep.description, "The workbook was saved as \"" + opener.paths[3] +
                                        "\", but no application could open it: the test opener refused it. Open the "
                                        "file by hand.");
     EXPECT_TRUE(std::filesystem::exists(opener.paths[3]));
-    CallResult visible = Invoke(c.app.get(), id::kVisible, platform::DISPATCH_PROPERTYGET);
+    CallResult visible = Invoke(c.app.get(), id::kVisible, core::DISPATCH_PROPERTYGET);
     EXPECT_FALSE(visible.value.boolVal);
 }
 

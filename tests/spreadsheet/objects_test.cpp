@@ -8,20 +8,20 @@ namespace sheet_test {
 namespace {
 
 namespace id = spreadsheet::dispid;
-using platform::DISPATCH_METHOD;
-using platform::DISPATCH_PROPERTYGET;
-using platform::DISPATCH_PROPERTYPUT;
+using core::DISPATCH_METHOD;
+using core::DISPATCH_PROPERTYGET;
+using core::DISPATCH_PROPERTYPUT;
 
 class Objects : public TempFolder {};
 
 TEST_F(Objects, RegisteredClassGivesANewApplicationPerInstance)
 {
-    ASSERT_TRUE(platform::SUCCEEDED(platform::CoInitialize(nullptr)));
+    ASSERT_TRUE(core::SUCCEEDED(core::CoInitialize(nullptr)));
     spreadsheet::RegisterServer();
     IDispatch* first = nullptr;
     IDispatch* second = nullptr;
-    ASSERT_EQ(platform::CreateInstance("Excel.Application", &first), platform::S_OK);
-    ASSERT_EQ(platform::CreateInstance("Excel.Application", &second), platform::S_OK);
+    ASSERT_EQ(core::CreateInstance("Excel.Application", &first), core::S_OK);
+    ASSERT_EQ(core::CreateInstance("Excel.Application", &second), core::S_OK);
     Ref a(first), b(second);
     ASSERT_TRUE(a && b);
     EXPECT_NE(a.get(), b.get());
@@ -35,8 +35,8 @@ TEST_F(Objects, RegisteredClassGivesANewApplicationPerInstance)
     EXPECT_TRUE(booksA.Last());
     EXPECT_TRUE(a.Last());
     EXPECT_TRUE(b.Last());
-    platform::RevokeClassObject("Excel.Application");
-    platform::CoUninitialize();
+    core::RevokeClassObject("Excel.Application");
+    core::CoUninitialize();
 }
 
 TEST_F(Objects, ChildObjectsKeepTheirWorkbookAlive)
@@ -86,8 +86,8 @@ TEST_F(Objects, ItemIsRelativeToTheRangeAndAcceptsEveryNumberType)
 struct BadCall {
     const char* what;
     int object;  // 0 app, 1 books, 2 book, 3 sheets, 4 sheet, 5 range, 6 interior
-    platform::DISPID member;
-    platform::WORD flags;
+    core::DISPID member;
+    core::WORD flags;
     DISPPARAMS args;
     HRESULT expected;
 };
@@ -99,11 +99,11 @@ TEST_F(Objects, UnknownMembersAndBadArgumentsAreRefused)
     Ref interior = Get(range.get(), id::kInterior);
     IDispatch* objects[] = {s.app.get(),   s.books.get(), s.book.get(),  s.sheets.get(),
                             s.sheet.get(), range.get(),   interior.get()};
-    using platform::DISP_E_BADINDEX;
-    using platform::DISP_E_BADPARAMCOUNT;
-    using platform::DISP_E_EXCEPTION;
-    using platform::DISP_E_MEMBERNOTFOUND;
-    using platform::DISP_E_TYPEMISMATCH;
+    using core::DISP_E_BADINDEX;
+    using core::DISP_E_BADPARAMCOUNT;
+    using core::DISP_E_EXCEPTION;
+    using core::DISP_E_MEMBERNOTFOUND;
+    using core::DISP_E_TYPEMISMATCH;
     const std::vector<BadCall> cases = {
         {"app unknown", 0, 0x7777, DISPATCH_METHOD, {}, DISP_E_MEMBERNOTFOUND},
         {"books unknown", 1, 0x7777, DISPATCH_METHOD, {}, DISP_E_MEMBERNOTFOUND},
@@ -161,9 +161,9 @@ TEST_F(Objects, CallsWithoutAResultVariantStillWork)
 {
     Session s = NewBook();
     // A property get whose result the caller does not take creates nothing it keeps.
-    EXPECT_EQ(s.sheet.get()->Invoke(id::kCells, DISPATCH_PROPERTYGET, {}, nullptr, nullptr), platform::S_OK);
+    EXPECT_EQ(s.sheet.get()->Invoke(id::kCells, DISPATCH_PROPERTYGET, {}, nullptr, nullptr), core::S_OK);
     // An exception without exception information is still reported by its code.
-    EXPECT_EQ(s.book.get()->Invoke(id::kSave, DISPATCH_METHOD, {}, nullptr, nullptr), platform::DISP_E_EXCEPTION);
+    EXPECT_EQ(s.book.get()->Invoke(id::kSave, DISPATCH_METHOD, {}, nullptr, nullptr), core::DISP_E_EXCEPTION);
     EXPECT_TRUE(s.sheet.Last());
 }
 

@@ -122,7 +122,7 @@ Outcome OpenMeasured(const std::string& path)
     Ref app(spreadsheet::CreateApplication());
     Ref books = Get(app.get(), id::kWorkbooks);
     const long before = PeakMemoryKb();
-    CallResult r = Invoke(books.get(), id::kOpen, platform::DISPATCH_METHOD, OpenArgs(path));
+    CallResult r = Invoke(books.get(), id::kOpen, core::DISPATCH_METHOD, OpenArgs(path));
     return {r.hr, r.excep.description, (PeakMemoryKb() - before) / 1024};
 }
 
@@ -146,7 +146,7 @@ TEST_F(PackageBounds, HostilePackagesAreRefusedWithoutUnpackingWhatTheyDeclare)
     for (const std::string& path : {bomb, declared}) {
         SCOPED_TRACE(path);
         const Outcome o = OpenMeasured(path);
-        EXPECT_EQ(o.hr, platform::DISP_E_EXCEPTION) << o.description;
+        EXPECT_EQ(o.hr, core::DISP_E_EXCEPTION) << o.description;
         EXPECT_NE(o.description.find(path), std::string::npos) << o.description;
         EXPECT_NE(o.description.find("not a valid .xlsx"), std::string::npos) << o.description;
         EXPECT_LT(o.peakGrowthMb, 64) << o.description;
@@ -207,7 +207,7 @@ TEST_F(PackageBounds, DeclaredSizesAreCheckedAndHeldTo)
     WriteForeignWorkbook(big);
     DeclareSize(big, "xl/worksheets/sheet1.xml", static_cast<std::uint32_t>(defaults.xmlPart + 1));
     const Outcome refused = OpenMeasured(big);
-    EXPECT_EQ(refused.hr, platform::DISP_E_EXCEPTION);
+    EXPECT_EQ(refused.hr, core::DISP_E_EXCEPTION);
     EXPECT_EQ(refused.description, "\"" + big +
                                        "\" is not a valid .xlsx workbook: the part xl/worksheets/sheet1.xml unpacks to "
                                        "more than " +
@@ -219,7 +219,7 @@ TEST_F(PackageBounds, DeclaredSizesAreCheckedAndHeldTo)
     const std::size_t held = ReadPackage(small).at("xl/worksheets/sheet1.xml").size();
     DeclareSize(small, "xl/worksheets/sheet1.xml", static_cast<std::uint32_t>(held / 2));
     const Outcome lying = OpenMeasured(small);
-    EXPECT_EQ(lying.hr, platform::DISP_E_EXCEPTION);
+    EXPECT_EQ(lying.hr, core::DISP_E_EXCEPTION);
     EXPECT_NE(lying.description.find(small), std::string::npos) << lying.description;
     EXPECT_NE(lying.description.find("the part xl/worksheets/sheet1.xml holds more than its directory entry declares"),
               std::string::npos)

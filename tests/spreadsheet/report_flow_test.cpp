@@ -110,7 +110,7 @@ print(ws["A1"].value, ws["A10"].value, ws["C11"].number_format)
 TEST_F(ReportFlow, FillStepWritesHeaderAndRecordsInTheTemplateFormats)
 {
     CreateStep();
-    platform::RecordingOpener opener;
+    core::RecordingOpener opener;
     FillStep(127);
     ASSERT_EQ(opener.paths.size(), 1u);
     EXPECT_EQ(opener.paths[0], m_report);
@@ -149,8 +149,8 @@ TEST_F(ReportFlow, CreateStepWithoutTheTemplateFailsAtTheOpening)
     std::filesystem::remove(m_template);
     Ref app(spreadsheet::CreateApplication());
     Ref books = Get(app.get(), id::kWorkbooks);
-    CallResult r = Invoke(books.get(), id::kOpen, platform::DISPATCH_METHOD, OpenArgs(m_template));
-    EXPECT_EQ(r.hr, platform::DISP_E_EXCEPTION);
+    CallResult r = Invoke(books.get(), id::kOpen, core::DISPATCH_METHOD, OpenArgs(m_template));
+    EXPECT_EQ(r.hr, core::DISP_E_EXCEPTION);
     EXPECT_EQ(r.excep.source, spreadsheet::kApplicationName);
     EXPECT_NE(r.excep.description.find(m_template), std::string::npos) << r.excep.description;
     EXPECT_TRUE(std::filesystem::is_empty(m_dir / "savefile"));
@@ -163,8 +163,8 @@ TEST_F(ReportFlow, CreateStepWithoutTheOutputFolderFailsAtTheCopy)
     Ref range = RangeOf(s.sheet.get(), "A1", "L150000");
     Method(range.get(), id::kSelect);
     Method(s.book.get(), id::kSave);
-    CallResult r = Invoke(s.book.get(), id::kSaveCopyAs, platform::DISPATCH_METHOD, {S(m_report)});
-    EXPECT_EQ(r.hr, platform::DISP_E_EXCEPTION);
+    CallResult r = Invoke(s.book.get(), id::kSaveCopyAs, core::DISPATCH_METHOD, {S(m_report)});
+    EXPECT_EQ(r.hr, core::DISP_E_EXCEPTION);
     EXPECT_NE(r.excep.description.find("does not exist"), std::string::npos) << r.excep.description;
     EXPECT_NE(r.excep.description.find(m_report), std::string::npos) << r.excep.description;
     EXPECT_FALSE(std::filesystem::exists(m_dir / "savefile"));

@@ -17,11 +17,11 @@
 
 namespace sheet_test {
 
-using platform::DISPPARAMS;
-using platform::EXCEPINFO;
-using platform::HRESULT;
-using platform::IDispatch;
-using platform::VARIANT;
+using core::DISPPARAMS;
+using core::EXCEPINFO;
+using core::HRESULT;
+using core::IDispatch;
+using core::VARIANT;
 
 // One reference to an object; Last() releases it and checks it was the only one.
 class Ref {
@@ -57,7 +57,7 @@ struct CallResult {
     EXCEPINFO excep;
 };
 
-inline CallResult Invoke(IDispatch* obj, platform::DISPID id, platform::WORD flags, DISPPARAMS args = {})
+inline CallResult Invoke(IDispatch* obj, core::DISPID id, core::WORD flags, DISPPARAMS args = {})
 {
     CallResult r;
     r.hr = obj->Invoke(id, flags, args, &r.value, &r.excep);
@@ -65,22 +65,22 @@ inline CallResult Invoke(IDispatch* obj, platform::DISPID id, platform::WORD fla
 }
 
 // Calls that must succeed.
-inline Ref Get(IDispatch* obj, platform::DISPID id, DISPPARAMS args = {})
+inline Ref Get(IDispatch* obj, core::DISPID id, DISPPARAMS args = {})
 {
-    CallResult r = Invoke(obj, id, platform::DISPATCH_PROPERTYGET, std::move(args));
-    EXPECT_EQ(r.hr, platform::S_OK) << "get 0x" << std::hex << id << ": " << r.excep.description;
+    CallResult r = Invoke(obj, id, core::DISPATCH_PROPERTYGET, std::move(args));
+    EXPECT_EQ(r.hr, core::S_OK) << "get 0x" << std::hex << id << ": " << r.excep.description;
     return Ref(r.value.DetachDispatch());
 }
-inline Ref Method(IDispatch* obj, platform::DISPID id, DISPPARAMS args = {})
+inline Ref Method(IDispatch* obj, core::DISPID id, DISPPARAMS args = {})
 {
-    CallResult r = Invoke(obj, id, platform::DISPATCH_METHOD, std::move(args));
-    EXPECT_EQ(r.hr, platform::S_OK) << "method 0x" << std::hex << id << ": " << r.excep.description;
-    return Ref(r.value.vt == platform::VT_DISPATCH ? r.value.DetachDispatch() : nullptr);
+    CallResult r = Invoke(obj, id, core::DISPATCH_METHOD, std::move(args));
+    EXPECT_EQ(r.hr, core::S_OK) << "method 0x" << std::hex << id << ": " << r.excep.description;
+    return Ref(r.value.vt == core::VT_DISPATCH ? r.value.DetachDispatch() : nullptr);
 }
-inline void Put(IDispatch* obj, platform::DISPID id, DISPPARAMS args)
+inline void Put(IDispatch* obj, core::DISPID id, DISPPARAMS args)
 {
-    CallResult r = Invoke(obj, id, platform::DISPATCH_PROPERTYPUT, std::move(args));
-    EXPECT_EQ(r.hr, platform::S_OK) << "put 0x" << std::hex << id << ": " << r.excep.description;
+    CallResult r = Invoke(obj, id, core::DISPATCH_PROPERTYPUT, std::move(args));
+    EXPECT_EQ(r.hr, core::S_OK) << "put 0x" << std::hex << id << ": " << r.excep.description;
 }
 
 inline VARIANT S(const std::string& text) { return VARIANT::Bstr(text); }

@@ -56,7 +56,7 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
-        platform::Ui().WaitUntil(done, std::chrono::milliseconds(5));
+        core::Ui().WaitUntil(done, std::chrono::milliseconds(5));
         if (wxAppConsole* app = wxAppConsole::GetInstance(); app != nullptr && HaveDisplay()) app->Yield(true);
     }
     return true;
@@ -82,7 +82,7 @@ ConsoleHarness::ConsoleHarness(const ConsoleOptions& options)
 ConsoleHarness::~ConsoleHarness()
 {
     m_dlg.reset();
-    platform::Ui().RunPending();
+    core::Ui().RunPending();
     CSerialPort::SetLockFolder(m_oldLockFolder);
     if (chdir(m_oldCwd.c_str()) != 0) {}
 }
@@ -96,7 +96,7 @@ void ConsoleHarness::Call(const std::function<void()>& handler) { CQELApp::CallG
 
 bool ConsoleHarness::OpenPort(const std::string& path)
 {
-    auto& roots = platform::SerialPortScanRoots();
+    auto& roots = core::SerialPortScanRoots();
     roots.sysClassTty = m_dir.File("no-sys");  // never the machine's own ports
     roots.extra = {path};
     m_dlg->OnCbnDropdownComPort();
@@ -126,7 +126,7 @@ std::vector<std::string> ConsoleHarness::Texts() const
 
 void MeterConsoleTest::SetUp()
 {
-    m_savedRoots = platform::SerialPortScanRoots();
+    m_savedRoots = core::SerialPortScanRoots();
     QEL_REQUIRE_DISPLAY();
 }
 
@@ -134,7 +134,7 @@ void MeterConsoleTest::TearDown()
 {
     m_harness.reset();
     m_sim.reset();
-    platform::SerialPortScanRoots() = m_savedRoots;
+    core::SerialPortScanRoots() = m_savedRoots;
 }
 
 MeterConsoleTest::Link MeterConsoleTest::Connect(const meter_sim::Options& meter, const ConsoleOptions& console)

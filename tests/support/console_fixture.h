@@ -53,8 +53,8 @@ public:
     ~ConsoleHarness();
 
     CQELDlg& Dlg() { return *m_dlg; }
-    platform::RecordingMessageBoxes& Boxes() { return m_boxes; }
-    platform::RecordingOpener& Opener() { return m_opener; }
+    core::RecordingMessageBoxes& Boxes() { return m_boxes; }
+    core::RecordingOpener& Opener() { return m_opener; }
     const TempDir& Folder() const { return m_dir; }
 
     // Feeds bytes to the reply parser as the serial link would.
@@ -73,8 +73,8 @@ private:
     TempDir m_lockDir;  // the ports' lock files
     std::string m_oldCwd;
     std::string m_oldLockFolder;
-    platform::RecordingMessageBoxes m_boxes;
-    platform::RecordingOpener m_opener;
+    core::RecordingMessageBoxes m_boxes;
+    core::RecordingOpener m_opener;
     std::unique_ptr<CQELDlg> m_dlg;
 };
 
@@ -95,7 +95,7 @@ protected:
     static ConsoleOptions Language(const std::string& item);
 
 private:
-    platform::SerialPortRoots m_savedRoots;
+    core::SerialPortRoots m_savedRoots;
     std::unique_ptr<meter_sim::MeterSimulator> m_sim;
     std::unique_ptr<ConsoleHarness> m_harness;
 };

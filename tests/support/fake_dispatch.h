@@ -12,7 +12,7 @@
 
 namespace fake {
 
-using namespace platform;
+using namespace core;
 
 struct Call {
     std::string object;  // name of the object that was called

@@ -22,7 +22,7 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     const char* display = std::getenv("DISPLAY");
     g_display = display != nullptr && *display != '\0';
-    platform::Ui().BindToCurrentThread();
+    core::Ui().BindToCurrentThread();
     const int rc = testing_support::WithLeakCheck(RUN_ALL_TESTS());
     std::fflush(nullptr);
     std::_Exit(rc);

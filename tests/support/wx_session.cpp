@@ -49,7 +49,7 @@ void RunTestsUnderWx(int argc, char** argv, const std::function<wxApp*()>& makeA
     if (!started) std::_Exit(2);
     delete wxLog::SetActiveTarget(new wxLogStderr);  // the application may have made its own
     wxInitAllImageHandlers();
-    platform::Ui().BindToCurrentThread();
+    core::Ui().BindToCurrentThread();
     if (setUp) setUp();
     const int rc = WithLeakCheck(RUN_ALL_TESTS());
     // Leave without tearing GTK down: some tests leave windows whose destruction at exit is noisy.

@@ -47,19 +47,19 @@ protected:
     {
         QEL_REQUIRE_DISPLAY();
         harness = std::make_unique<ConsoleHarness>();
-        auto& roots = platform::SerialPortScanRoots();
+        auto& roots = core::SerialPortScanRoots();
         saved = roots;
         roots.sysClassTty = harness->Folder().File("no-sys");
         roots.extra.clear();
-        previousBoxes = platform::SetMessageBoxService(nullptr);
+        previousBoxes = core::SetMessageBoxService(nullptr);
         CQELApp::ConnectDispatcher();
     }
     void TearDown() override
     {
         if (!harness) return;
-        platform::Ui().SetWaker(nullptr);
-        platform::SetMessageBoxService(previousBoxes);
-        platform::SerialPortScanRoots() = saved;
+        core::Ui().SetWaker(nullptr);
+        core::SetMessageBoxService(previousBoxes);
+        core::SerialPortScanRoots() = saved;
         harness.reset();
     }
 
@@ -104,8 +104,8 @@ protected:
     }
 
     std::unique_ptr<ConsoleHarness> harness;
-    platform::SerialPortRoots saved;
-    platform::IMessageBoxService* previousBoxes = nullptr;
+    core::SerialPortRoots saved;
+    core::IMessageBoxService* previousBoxes = nullptr;
 };
 
 }  // namespace testing_support

@@ -44,7 +44,7 @@ protected:
         unlink(next.c_str());
         EXPECT_EQ(symlink(meters.back()->DevicePath().c_str(), next.c_str()), 0);
         EXPECT_EQ(rename(next.c_str(), MeterPath().c_str()), 0);
-        platform::SerialPortScanRoots().extra = {MeterPath()};
+        core::SerialPortScanRoots().extra = {MeterPath()};
         return *meters.back();
     }
     std::string MeterPath() const { return harness->Folder().File("meter"); }

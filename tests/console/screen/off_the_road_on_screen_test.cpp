@@ -89,7 +89,7 @@ TEST_F(OffTheRoad, TheTypedPortIsTheOneThatOpens)
     first.identification = "METER ONE";
     second.identification = "METER TWO";
     meter_sim::MeterSimulator one(first), two(second);
-    platform::SerialPortScanRoots().extra = {one.DevicePath(), two.DevicePath()};
+    core::SerialPortScanRoots().extra = {one.DevicePath(), two.DevicePath()};
 
     InputRoad road;
     PointerRestsOverTheWindow(road);
@@ -138,7 +138,7 @@ TEST_F(OffTheRoad, SpaceTwiceOnUploadKeepsTheWindowAndGivesTheFocusBack)
     o.records = meter_sim::SampleRecords(40);
     o.pace = true;  // about 0.7 s on the wire: the second Space comes while the records do
     meter_sim::MeterSimulator sim(o);
-    platform::SerialPortScanRoots().extra = {sim.DevicePath()};
+    core::SerialPortScanRoots().extra = {sim.DevicePath()};
 
     InputRoad road;
     PointerRestsOverTheWindow(road);
@@ -174,7 +174,7 @@ TEST_F(OffTheRoad, AFailedReportIsTriedAgainOnceTheTemplateIsBack)
     meter_sim::Options o;
     o.records = meter_sim::SampleRecords(3);
     meter_sim::MeterSimulator sim(o);
-    platform::SerialPortScanRoots().extra = {sim.DevicePath()};
+    core::SerialPortScanRoots().extra = {sim.DevicePath()};
     const std::string templatePath = harness->Folder().File("savemode.xlsx");
     const std::string kept = harness->Folder().File("kept.xlsx");
     ASSERT_EQ(::rename(templatePath.c_str(), kept.c_str()), 0);
@@ -218,7 +218,7 @@ TEST_F(OffTheRoad, CloseComEndsAnUploadThatTheMeterNeverAnswers)
     meter_sim::Options o;
     o.records = meter_sim::SampleRecords(2);
     meter_sim::MeterSimulator sim(o);
-    platform::SerialPortScanRoots().extra = {silent.SlavePath(), sim.DevicePath()};
+    core::SerialPortScanRoots().extra = {silent.SlavePath(), sim.DevicePath()};
 
     InputRoad road;
     Pick(road, 0, 2);
@@ -304,7 +304,7 @@ TEST_P(HeldPort, IsNotOpenedUntilTheOtherProgramLetsGo)
     StderrCapture errors;
     meter_sim::MeterSimulator sim;
     const std::string path = sim.DevicePath();
-    platform::SerialPortScanRoots().extra = {path};
+    core::SerialPortScanRoots().extra = {path};
     ASSERT_TRUE(Hold(path));  // the other program, there first
     bool keptOut = false;
     std::string lockFileText;
@@ -356,7 +356,7 @@ TEST_F(OffTheRoad, AReportNothingOpensIsNamedInTheBox)
     meter_sim::Options o;
     o.records = meter_sim::SampleRecords(2);
     meter_sim::MeterSimulator sim(o);
-    platform::SerialPortScanRoots().extra = {sim.DevicePath()};
+    core::SerialPortScanRoots().extra = {sim.DevicePath()};
     harness->Opener().result = false;
     harness->Opener().reason = "no application is registered for files of the type "
                                "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";

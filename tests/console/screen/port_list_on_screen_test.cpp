@@ -29,25 +29,22 @@ protected:
     void SetUp() override
     {
         QEL_REQUIRE_DISPLAY();
-        auto& roots = platform::SerialPortScanRoots();
+        auto& roots = core::SerialPortScanRoots();
         saved = roots;
         roots.sysClassTty = (fs::path(sys.Path()) / "class/tty").string();
         roots.dev = "/dev";
         roots.extra.clear();
         fs::create_directories(roots.sysClassTty);
     }
-    void TearDown() override { platform::SerialPortScanRoots() = saved; }
+    void TearDown() override { core::SerialPortScanRoots() = saved; }
 
     // A port with a driver in the fake tree, as a plugged-in adapter shows there.
     void Plug(const std::string& name)
     {
-        const fs::path dev = fs::path(platform::SerialPortScanRoots().sysClassTty) / name / "device";
+        const fs::path dev = fs::path(core::SerialPortScanRoots().sysClassTty) / name / "device";
         fs::create_directories(dev / "driver");
     }
-    void Unplug(const std::string& name)
-    {
-        fs::remove_all(fs::path(platform::SerialPortScanRoots().sysClassTty) / name);
-    }
+    void Unplug(const std::string& name) { fs::remove_all(fs::path(core::SerialPortScanRoots().sysClassTty) / name); }
 
     static std::vector<std::string> Entries(CQELDlg& d)
     {
@@ -71,7 +68,7 @@ protected:
     static void AfterClosing() { PumpEvents(250); }
 
     TempDir sys;
-    platform::SerialPortRoots saved;
+    core::SerialPortRoots saved;
 };
 
 TEST(PortListText, DeviceNamesLoseTheirFolderOtherPathsStayWhole)
@@ -148,7 +145,7 @@ TEST_F(PortListOnScreen, TheChosenPortReadsWholeInTheEntryInEveryLanguage)
 {
     Plug("ttyUSB0");
     Plug("ttyACM0");
-    platform::SerialPortScanRoots().extra = {"/dev/pts/12"};
+    core::SerialPortScanRoots().extra = {"/dev/pts/12"};
     for (const char* item : {"0", "1", "2"}) {
         SCOPED_TRACE(std::string("language ") + item);
         ConsoleOptions o;

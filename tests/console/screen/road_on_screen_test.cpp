@@ -48,7 +48,7 @@ protected:
         meter_sim::Options o;
         o.records = meter_sim::SampleRecords(kRecords);
         sim = std::make_unique<meter_sim::MeterSimulator>(o);
-        platform::SerialPortScanRoots().extra = {sim->DevicePath()};
+        core::SerialPortScanRoots().extra = {sim->DevicePath()};
     }
 
     std::string Value(int id) { return Dlg().GetDlgItemText(id); }

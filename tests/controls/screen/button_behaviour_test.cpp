@@ -219,7 +219,7 @@ TEST_F(ButtonBehaviour, CheckMessagesOnCheckBoxesAndPushButtons)
 TEST_F(ButtonBehaviour, ClickRunsTheButtonsHandlingBeforeTheDialogs)
 {
     platform::RecordingSoundPlayer player;
-    platform::RecordingOpener opener;
+    core::RecordingOpener opener;
     button->SetSounds("/sounds/click.wav", nullptr, TRUE, FALSE);
     button->SetLinkTarget("https://example.invalid/manual");
     std::vector<std::string> seen;
@@ -254,7 +254,7 @@ TEST_F(ButtonBehaviour, ClickRunsTheButtonsHandlingBeforeTheDialogs)
 
 TEST_F(ButtonBehaviour, ClickOnACheckBoxTogglesAndStillNotifies)
 {
-    platform::RecordingOpener opener;
+    core::RecordingOpener opener;
     button->PreSubclassWindow(BS_AUTOCHECKBOX);
     button->SetLinkTarget("https://example.invalid/");
     std::vector<int> statesSeenByDialog;
@@ -474,7 +474,7 @@ TEST_F(ButtonBehaviour, TooltipHasOneToolInactiveUntilActivated)
 
     // 8-bit text of the system code page.
     button->SetTipText("\xC9\xCF\xB4\xAB", TRUE);  // GBK
-    EXPECT_EQ(button->GetToolTipText().utf8_string(), platform::FromCodePage("\xC9\xCF\xB4\xAB"));
+    EXPECT_EQ(button->GetToolTipText().utf8_string(), core::FromCodePage("\xC9\xCF\xB4\xAB"));
 }
 
 TEST_F(ButtonBehaviour, TooltipTextFromTheStringTable)
@@ -730,7 +730,7 @@ TEST_F(ButtonDropDown, AttachMenuLoadsReplacesAndRemoves)
 
 TEST_F(ButtonDropDown, ClickDropsTheMenuDownUnderTheButtonAndPostsTheChoice)
 {
-    platform::RecordingOpener opener;
+    core::RecordingOpener opener;
     ASSERT_EQ(button->AttachMenu(kDropMenu, dialog, 0, 0, 16, 15, RGB(192, 192, 192), TRUE), 0u);
     button->SetLinkTarget("https://example.invalid/");  // the menu wins over the link
     button->SetMenuNotify(dialog, kNotifyMessage, 77);

@@ -96,10 +96,10 @@ protected:
         std::filesystem::create_directories(tree.File("sys/ttyFAKE0/device/driver"));
         std::filesystem::create_directories(tree.File("dev"));
         std::filesystem::create_symlink(other.SlavePath(), tree.File("dev/ttyFAKE0"));
-        platform::SerialPortRoots roots;
+        core::SerialPortRoots roots;
         roots.sysClassTty = tree.File("sys");
         roots.dev = tree.File("dev");
-        ASSERT_EQ(platform::EnumerateSerialPorts(roots), std::vector<std::string>{tree.File("dev/ttyFAKE0")});
+        ASSERT_EQ(core::EnumerateSerialPorts(roots), std::vector<std::string>{tree.File("dev/ttyFAKE0")});
     }
 
     TempDir tree{"qel-demo-ports"};
