@@ -51,48 +51,4 @@ int StderrMessageBoxService::Show(const MessageBoxRequest& request)
     return (request.style & MB_TYPEMASK) == MB_OKCANCEL ? IDCANCEL : IDOK;
 }
 
-RecordingMessageBoxes::RecordingMessageBoxes() : m_previous(SetMessageBoxService(this)) {}
-
-RecordingMessageBoxes::~RecordingMessageBoxes() { SetMessageBoxService(m_previous); }
-
-int RecordingMessageBoxes::Show(const MessageBoxRequest& request)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_boxes.push_back(request);
-    if (m_answers.empty()) return IDOK;
-    const int answer = m_answers.front();
-    m_answers.pop_front();
-    return answer;
-}
-
-void RecordingMessageBoxes::Script(std::initializer_list<int> answers)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_answers.insert(m_answers.end(), answers.begin(), answers.end());
-}
-
-std::vector<MessageBoxRequest> RecordingMessageBoxes::Boxes() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_boxes;
-}
-
-size_t RecordingMessageBoxes::Count() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_boxes.size();
-}
-
-MessageBoxRequest RecordingMessageBoxes::Last() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_boxes.empty() ? MessageBoxRequest{} : m_boxes.back();
-}
-
-void RecordingMessageBoxes::Clear()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_boxes.clear();
-}
-
 }  // namespace core

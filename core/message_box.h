@@ -1,13 +1,10 @@
 // The message-box service: every message of the program reaches the user through it.
-// The program makes wx dialogs the default (platform/message_box_wx.h); tests install the
-// recording fake with scripted answers. Without either, the text goes to stderr.
+// The program makes wx dialogs the default (platform/message_box_wx.h); tests install a
+// recording fake with scripted answers (tests/support). Without either, the text goes to stderr.
 // A box asked for on another thread is shown by the UI thread while the asking thread waits.
 #pragma once
 #include <atomic>
-#include <deque>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "core/winapi.h"
 
@@ -46,25 +43,6 @@ int ShowMessageBox(wxWindow* owner, const std::string& text, const std::string& 
 class StderrMessageBoxService : public IMessageBoxService {
 public:
     int Show(const MessageBoxRequest& request) override;
-};
-
-// Test fake: records every box and answers from a script (IDOK when the script is empty).
-class RecordingMessageBoxes : public IMessageBoxService {
-public:
-    RecordingMessageBoxes();            // installs itself
-    ~RecordingMessageBoxes() override;  // restores the previous service
-    int Show(const MessageBoxRequest& request) override;
-    void Script(std::initializer_list<int> answers);
-    std::vector<MessageBoxRequest> Boxes() const;
-    size_t Count() const;
-    MessageBoxRequest Last() const;
-    void Clear();
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<MessageBoxRequest> m_boxes;
-    std::deque<int> m_answers;
-    IMessageBoxService* m_previous;
 };
 
 }  // namespace core

@@ -145,14 +145,4 @@ bool GioOpener::Open(const std::string& target, std::string* why)
     return OpenFile(file.get(), why);
 }
 
-RecordingOpener::RecordingOpener() : m_previous(SetOpener(this)) {}
-
-RecordingOpener::~RecordingOpener() { SetOpener(m_previous == &DefaultOpener() ? nullptr : m_previous); }
-
-bool RecordingOpener::Open(const std::string& target, std::string* why)
-{
-    paths.push_back(target);
-    return result ? true : Fail(why, reason);
-}
-
 }  // namespace core

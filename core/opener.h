@@ -2,7 +2,6 @@
 // link's scheme, opens it.
 #pragma once
 #include <string>
-#include <vector>
 
 namespace core {
 
@@ -28,21 +27,6 @@ IOpener& Opener();
 class GioOpener : public IOpener {
 public:
     bool Open(const std::string& target, std::string* why = nullptr) override;
-};
-
-// Test fake: records the targets, opens nothing. Installs itself; restores the previous on
-// destruction. When `result` is false, Open fails with `reason`.
-class RecordingOpener : public IOpener {
-public:
-    RecordingOpener();
-    ~RecordingOpener() override;
-    bool Open(const std::string& target, std::string* why = nullptr) override;
-    std::vector<std::string> paths;
-    bool result = true;
-    std::string reason = "the test opener refused it";
-
-private:
-    IOpener* m_previous;
 };
 
 }  // namespace core

@@ -214,23 +214,4 @@ bool CanberraSoundPlayer::PlaySound(const char* sound, HMODULE module, DWORD fla
     return played;
 }
 
-// ---------------------------------------------------------------- test fake
-
-RecordingSoundPlayer::RecordingSoundPlayer() : m_previous(SetSoundPlayer(this)) {}
-
-RecordingSoundPlayer::~RecordingSoundPlayer() { SetSoundPlayer(m_previous == &DesktopPlayer() ? nullptr : m_previous); }
-
-bool RecordingSoundPlayer::PlaySound(const char* sound, HMODULE module, DWORD flags)
-{
-    Call call;
-    if (sound != nullptr && IsIntResource(sound))
-        call.resourceId = IntResourceId(sound);
-    else if (sound != nullptr)
-        call.sound = sound;
-    call.module = module;
-    call.flags = flags;
-    calls.push_back(call);
-    return result;
-}
-
 }  // namespace platform

@@ -5,7 +5,6 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "core/winapi.h"
 #include "platform/resource_name.h"
@@ -62,25 +61,5 @@ private:
 // the user's own in the temporary directory. Empty when the registry has no such sound or the
 // file cannot be written. name: a resource name or a MakeIntResource id.
 std::string SoundResourceFile(const char* name);
-
-// Test fake: records every call, plays nothing. Installs itself; restores the previous on
-// destruction.
-class RecordingSoundPlayer : public ISoundPlayer {
-public:
-    struct Call {
-        std::string sound;   // the file or resource name; empty for a resource id
-        int resourceId = 0;  // the id of a MakeIntResource sound, else 0
-        HMODULE module = nullptr;
-        DWORD flags = 0;
-    };
-    RecordingSoundPlayer();
-    ~RecordingSoundPlayer() override;
-    bool PlaySound(const char* sound, HMODULE module, DWORD flags) override;
-    std::vector<Call> calls;
-    bool result = true;
-
-private:
-    ISoundPlayer* m_previous;
-};
 
 }  // namespace platform

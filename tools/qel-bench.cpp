@@ -67,6 +67,8 @@
 #include "core/serial_ports.h"
 #include "core/ui_dispatcher.h"
 #include "resources/resource_ids.h"
+#include "tests/support/recording_message_boxes.h"
+#include "tests/support/recording_opener.h"
 #include "tools/sim/meter_sim.h"
 
 // Last: Xlib's macros (None, Success, Bool, ...) stay out of the headers above.
@@ -514,8 +516,8 @@ struct Road {
     }
 
     std::string dir;
-    core::RecordingMessageBoxes boxes;
-    core::RecordingOpener opener;
+    testing_support::RecordingMessageBoxes boxes;
+    testing_support::RecordingOpener opener;
     meter_sim::MeterSimulator sim{UploadOf127()};
     CQELDlg dlg{nullptr};
     ForwardingOwner owner{dlg};

@@ -11,6 +11,7 @@
 #include "core/message_box.h"
 #include "core/ui_dispatcher.h"
 #include "report/automation_exception.h"
+#include "tests/support/recording_message_boxes.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -42,7 +43,7 @@ TEST(Application, EventDispatchShowsAnAutomationErrorInAStopBoxUnderTheTitle)
     QEL_REQUIRE_DISPLAY();  // the application object exists with the window system only
     ASSERT_NE(dynamic_cast<CQELApp*>(wxTheApp), nullptr);
     for (const auto& c : cases) {
-        core::RecordingMessageBoxes boxes;
+        testing_support::RecordingMessageBoxes boxes;
         Throwing handler;
         handler.code = c.code;
         handler.Bind(wxEVT_BUTTON, &Throwing::OnEvent, &handler);
@@ -61,7 +62,7 @@ TEST(Application, EventDispatchShowsAnAutomationErrorInAStopBoxUnderTheTitle)
 
 TEST(Application, GuardedCallsShowTheErrorAndOtherCallsRunThrough)
 {
-    core::RecordingMessageBoxes boxes;
+    testing_support::RecordingMessageBoxes boxes;
     int steps = 0;
     CQELApp::CallGuarded([&] { ++steps; });
     CQELApp::CallGuarded([&] {

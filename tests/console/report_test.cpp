@@ -15,6 +15,7 @@
 #include "tests/support/fake_dispatch.h"
 #include "tests/support/meter_frames.h"
 #include "tests/support/pty.h"
+#include "tests/support/recording_opener.h"
 #include "tests/support/test_support.h"
 #include "tests/support/xlsx_readback.h"
 #include "tools/sim/meter_sim.h"
@@ -24,7 +25,7 @@ using namespace testing_support;
 namespace {
 
 // Records what the window showed when the report was handed to the user.
-class WatchingOpener : public core::RecordingOpener {
+class WatchingOpener : public testing_support::RecordingOpener {
 public:
     std::function<void()> onOpen;
     bool Open(const std::string& path, std::string* why) override

@@ -9,13 +9,14 @@
 
 #include "core/message_box.h"
 #include "core/ui_dispatcher.h"
+#include "tests/support/recording_message_boxes.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using core::MessageBoxService;
-using core::RecordingMessageBoxes;
 using core::ShowMessageBox;
+using testing_support::RecordingMessageBoxes;
 
 TEST(MessageBoxes, RecordingFakeInstallsAndRestores)
 {

@@ -28,7 +28,8 @@
 #include <unistd.h>
 
 #include "core/opener.h"
-#include "tests/support/child_test.h"
+#include "tests/support/recording_opener.h"
+#include "tests/support/run_in_child.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -292,11 +293,11 @@ TEST(Opener, DefaultIsGioAndTheFakeInstallsItselfUntilDestroyed)
 {
     EXPECT_NE(dynamic_cast<core::GioOpener*>(&core::Opener()), nullptr);
     {
-        core::RecordingOpener outer;
+        testing_support::RecordingOpener outer;
         EXPECT_EQ(&core::Opener(), &outer);
         EXPECT_TRUE(core::Opener().Open("/tmp/a.xlsx"));
         {
-            core::RecordingOpener inner;
+            testing_support::RecordingOpener inner;
             inner.result = false;
             std::string why;
             EXPECT_FALSE(core::Opener().Open("/tmp/b.xlsx", &why));
@@ -309,7 +310,7 @@ TEST(Opener, DefaultIsGioAndTheFakeInstallsItselfUntilDestroyed)
     }
     EXPECT_NE(dynamic_cast<core::GioOpener*>(&core::Opener()), nullptr);
 
-    core::RecordingOpener fake;
+    testing_support::RecordingOpener fake;
     core::IOpener* previous = core::SetOpener(nullptr);
     EXPECT_EQ(previous, &fake);
     EXPECT_NE(dynamic_cast<core::GioOpener*>(&core::Opener()), nullptr);

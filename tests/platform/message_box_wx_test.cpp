@@ -4,6 +4,7 @@
 
 #include "core/message_box.h"
 #include "platform/message_box_wx.h"
+#include "tests/support/recording_message_boxes.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ TEST(WxMessageBoxes, BecomeTheDefaultServiceUntilTheDefaultIsReset)
     platform::UseWxMessageBoxes();
     EXPECT_NE(dynamic_cast<platform::WxMessageBoxService*>(&core::MessageBoxService()), nullptr);
     {
-        core::RecordingMessageBoxes fake;
+        testing_support::RecordingMessageBoxes fake;
         EXPECT_EQ(&core::MessageBoxService(), &fake);
     }
     EXPECT_NE(dynamic_cast<platform::WxMessageBoxService*>(&core::MessageBoxService()), nullptr);

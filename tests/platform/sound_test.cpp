@@ -11,6 +11,7 @@
 
 #include "platform/resources.h"
 #include "platform/sound.h"
+#include "tests/support/recording_sound_player.h"
 
 namespace {
 
@@ -102,10 +103,10 @@ TEST(SoundPlayer, RecordingPlayerInstallsItselfAndRestoresThePrevious)
 {
     platform::ISoundPlayer* desktop = &platform::SoundPlayer();
     {
-        platform::RecordingSoundPlayer outer;
+        testing_support::RecordingSoundPlayer outer;
         EXPECT_EQ(&platform::SoundPlayer(), &outer);
         {
-            platform::RecordingSoundPlayer inner;
+            testing_support::RecordingSoundPlayer inner;
             inner.result = false;
             EXPECT_FALSE(platform::PlaySound("a.wav", nullptr, platform::SND_FILENAME));
             EXPECT_FALSE(platform::PlaySound(platform::MakeIntResource(12), platform::AppResourceModule(),

@@ -16,6 +16,7 @@
 #include "report/automation_exception.h"
 #include "report/excel.h"
 #include "spreadsheet/server.h"
+#include "tests/support/recording_opener.h"
 #include "tests/support/temp_dir.h"
 
 using core::VARIANT;
@@ -71,7 +72,7 @@ protected:
 TEST_F(SpreadsheetRoundTrip, TemplateOpenedWrittenSavedAndReopened)
 {
     if (!HaveOpenpyxl()) GTEST_SKIP() << "openpyxl is not installed";
-    core::RecordingOpener opener;  // nothing is handed to the desktop in a test
+    testing_support::RecordingOpener opener;  // nothing is handed to the desktop in a test
     const std::string templ = m_dir + "/savemode.xlsx";
     const std::string copy = m_dir + "/20240102030405.xlsx";
 
@@ -139,7 +140,7 @@ TEST_F(SpreadsheetRoundTrip, TemplateOpenedWrittenSavedAndReopened)
 
 TEST_F(SpreadsheetRoundTrip, ServerFailuresArriveAsDescribedAutomationExceptions)
 {
-    core::RecordingOpener opener;
+    testing_support::RecordingOpener opener;
     _Application app;
     ASSERT_EQ(app.CreateDispatch("Excel.Application"), TRUE);
     Workbooks books(app.get_Workbooks());

@@ -28,6 +28,7 @@
 #include "serial/SerialPort.h"
 #include "tests/support/processes.h"
 #include "tests/support/pty.h"
+#include "tests/support/recording_message_boxes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -302,7 +303,7 @@ protected:
     LPARAM Self() const { return reinterpret_cast<LPARAM>(&port); }
 
     // Declared first, destroyed last: boxes of the port's destruction are still recorded.
-    core::RecordingMessageBoxes boxes;
+    testing_support::RecordingMessageBoxes boxes;
     TempDir lockDir{"qel-serial-lock"};
     std::string LockFile() const { return lockDir.File(LockFileOf(pty.SlavePath())); }
     PtyPair pty;
@@ -1004,7 +1005,7 @@ TEST_F(SerialPortTest, DestructionClosesTheLine)
 
 TEST(SerialPortLifetime, NeverOpenedObjectDoesNothingAndIsDestroyedCleanly)
 {
-    core::RecordingMessageBoxes boxes;
+    testing_support::RecordingMessageBoxes boxes;
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0);
     {
@@ -1030,7 +1031,7 @@ class SerialPortMissing : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(SerialPortMissing, OpenFailsWithoutABox)
 {
-    core::RecordingMessageBoxes boxes;
+    testing_support::RecordingMessageBoxes boxes;
     RecordingOwner owner;
     CSerialPort port;
     EXPECT_FALSE(port.OpenPort(&owner, GetParam(), 38400, 'N', 8, 1, kConsoleMask, 512));
@@ -1056,7 +1057,7 @@ TEST_P(SerialPortNotATerminal, OneGetCommStateBoxAndStillOpen)
         ASSERT_GE(tempFd, 0);
         path = tempPath;
     }
-    core::RecordingMessageBoxes boxes;
+    testing_support::RecordingMessageBoxes boxes;
     {
         CSerialPort port;
         EXPECT_TRUE(port.OpenPort(nullptr, path, 38400, 'N', 8, 1, kConsoleMask, 512));

@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 #include "tests/spreadsheet/spreadsheet_fixture.h"
-#include "tests/support/child_test.h"
+#include "tests/support/run_in_child.h"
 #include "tests/support/xlsx_readback.h"
 
 namespace sheet_test {

@@ -8,6 +8,7 @@
 #include "spreadsheet/palette.h"
 #include "spreadsheet/workbook.h"
 #include "tests/spreadsheet/spreadsheet_fixture.h"
+#include "tests/support/recording_opener.h"
 #include "tests/support/xlsx_readback.h"
 
 namespace sheet_test {
@@ -109,7 +110,7 @@ protected:
 
 TEST_F(Layout, SaveOrPrintSheetIsHandedOverAndReadsBackAsLaidOut)
 {
-    core::RecordingOpener opener;
+    testing_support::RecordingOpener opener;
     {
         Session s = NewBook();
         BuildSheet(s.sheet.get(), 120, true);
@@ -245,7 +246,7 @@ TEST_F(Layout, HandOverOfASavedWorkbookOpensItsFile)
 {
     const std::string path = Path("report.xlsx");
     WriteForeignWorkbook(path);
-    core::RecordingOpener opener;
+    testing_support::RecordingOpener opener;
     Session s = OpenBook(path);
     Put(s.app.get(), id::kVisible, {VARIANT::Bool(true)});
     ASSERT_EQ(opener.paths.size(), 1u);
@@ -257,7 +258,7 @@ TEST_F(Layout, HandOverOfASavedWorkbookOpensItsFile)
 
 TEST_F(Layout, NewWorkbooksAreNumberedAndAFailedHandOverIsReported)
 {
-    core::RecordingOpener opener;
+    testing_support::RecordingOpener opener;
     {
         Session a = NewBook();
         Session b = NewBook();

@@ -5,6 +5,7 @@
 
 #include "core/opener.h"
 #include "tests/spreadsheet/spreadsheet_fixture.h"
+#include "tests/support/recording_opener.h"
 #include "tests/support/xlsx_readback.h"
 
 namespace sheet_test {
@@ -110,7 +111,7 @@ print(ws["A1"].value, ws["A10"].value, ws["C11"].number_format)
 TEST_F(ReportFlow, FillStepWritesHeaderAndRecordsInTheTemplateFormats)
 {
     CreateStep();
-    core::RecordingOpener opener;
+    testing_support::RecordingOpener opener;
     FillStep(127);
     ASSERT_EQ(opener.paths.size(), 1u);
     EXPECT_EQ(opener.paths[0], m_report);

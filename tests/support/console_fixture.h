@@ -14,6 +14,8 @@
 #include "core/message_box.h"
 #include "core/opener.h"
 #include "core/serial_ports.h"
+#include "tests/support/recording_message_boxes.h"
+#include "tests/support/recording_opener.h"
 #include "tests/support/temp_dir.h"
 #include "tools/sim/meter_sim.h"
 
@@ -53,8 +55,8 @@ public:
     ~ConsoleHarness();
 
     CQELDlg& Dlg() { return *m_dlg; }
-    core::RecordingMessageBoxes& Boxes() { return m_boxes; }
-    core::RecordingOpener& Opener() { return m_opener; }
+    testing_support::RecordingMessageBoxes& Boxes() { return m_boxes; }
+    testing_support::RecordingOpener& Opener() { return m_opener; }
     const TempDir& Folder() const { return m_dir; }
 
     // Feeds bytes to the reply parser as the serial link would.
@@ -73,8 +75,8 @@ private:
     TempDir m_lockDir;  // the ports' lock files
     std::string m_oldCwd;
     std::string m_oldLockFolder;
-    core::RecordingMessageBoxes m_boxes;
-    core::RecordingOpener m_opener;
+    testing_support::RecordingMessageBoxes m_boxes;
+    testing_support::RecordingOpener m_opener;
     std::unique_ptr<CQELDlg> m_dlg;
 };
 

@@ -23,6 +23,8 @@
 #include "platform/sound.h"
 #include "tests/controls/menu_resources.h"
 #include "tests/support/pixel_canvas.h"
+#include "tests/support/recording_opener.h"
+#include "tests/support/recording_sound_player.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/test_support.h"
 
@@ -218,8 +220,8 @@ TEST_F(ButtonBehaviour, CheckMessagesOnCheckBoxesAndPushButtons)
 
 TEST_F(ButtonBehaviour, ClickRunsTheButtonsHandlingBeforeTheDialogs)
 {
-    platform::RecordingSoundPlayer player;
-    core::RecordingOpener opener;
+    testing_support::RecordingSoundPlayer player;
+    testing_support::RecordingOpener opener;
     button->SetSounds("/sounds/click.wav", nullptr, TRUE, FALSE);
     button->SetLinkTarget("https://example.invalid/manual");
     std::vector<std::string> seen;
@@ -254,7 +256,7 @@ TEST_F(ButtonBehaviour, ClickRunsTheButtonsHandlingBeforeTheDialogs)
 
 TEST_F(ButtonBehaviour, ClickOnACheckBoxTogglesAndStillNotifies)
 {
-    core::RecordingOpener opener;
+    testing_support::RecordingOpener opener;
     button->PreSubclassWindow(BS_AUTOCHECKBOX);
     button->SetLinkTarget("https://example.invalid/");
     std::vector<int> statesSeenByDialog;
@@ -321,7 +323,7 @@ TEST_F(ButtonBehaviour, HoverTrackingCases)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        platform::RecordingSoundPlayer player;
+        testing_support::RecordingSoundPlayer player;
         button->SetFlatLook(c.flat, FALSE);
         EXPECT_EQ(button->SetTrackAlways(c.trackAlways), 0u);
         button->SetSounds("hover.wav", nullptr, FALSE, TRUE);
@@ -613,7 +615,7 @@ TEST_F(ButtonBehaviour, SoundRecordsAndTheirFlags)
     EXPECT_STREQ(button->m_sounds[1].sound, "/usr/share/sounds/click.wav");
 
     // Played with the record as it is.
-    platform::RecordingSoundPlayer player;
+    testing_support::RecordingSoundPlayer player;
     button->SetSounds(platform::MakeIntResource(9501), platform::AppResourceModule(), TRUE, TRUE);
     Click(button);
     ASSERT_EQ(player.calls.size(), 1u);
@@ -730,7 +732,7 @@ TEST_F(ButtonDropDown, AttachMenuLoadsReplacesAndRemoves)
 
 TEST_F(ButtonDropDown, ClickDropsTheMenuDownUnderTheButtonAndPostsTheChoice)
 {
-    core::RecordingOpener opener;
+    testing_support::RecordingOpener opener;
     ASSERT_EQ(button->AttachMenu(kDropMenu, dialog, 0, 0, 16, 15, RGB(192, 192, 192), TRUE), 0u);
     button->SetLinkTarget("https://example.invalid/");  // the menu wins over the link
     button->SetMenuNotify(dialog, kNotifyMessage, 77);

@@ -1,4 +1,4 @@
-#include "tests/support/child_test.h"
+#include "tests/support/run_in_child.h"
 
 #include <fcntl.h>
 #include <limits.h>
