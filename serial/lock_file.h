@@ -2,7 +2,7 @@
 // "LCK..<device>" in the lock folder that names the process holding the device.
 //
 // Reading one: the owner is the leading decimal number of the file (blanks before it allowed,
-// anything after it ignored: "%10d\n", "%10ld minicom <user>\n" and "%05d ..." all name their
+// anything after it ignored: "%10d\n", "%10ld <program> <user>\n" and "%05d ..." all name their
 // process); a file of exactly 4 bytes that does not start that way holds a binary process id in
 // host order. The lock is stale only when the file names no process at all (no number, 0, or a
 // number beyond any process id) or when the process it names has ended (kill(pid, 0) fails with

@@ -216,9 +216,9 @@ const ContentCase kContents[] = {
      Verdict::Stale},
     {"BareNumber", [](const std::string& f, pid_t pid) { Write(f, std::to_string(pid)); }, Verdict::Held,
      Verdict::Stale},
-    {"TextAfterThePid", [](const std::string& f, pid_t pid) { Write(f, Printed("%10ld minicom tech\n", pid)); },
+    {"TextAfterThePid", [](const std::string& f, pid_t pid) { Write(f, Printed("%10ld termapp tech\n", pid)); },
      Verdict::Held, Verdict::Stale},
-    {"ZeroPaddedWithTextAfter", [](const std::string& f, pid_t pid) { Write(f, Printed("%05ld minicom tech", pid)); },
+    {"ZeroPaddedWithTextAfter", [](const std::string& f, pid_t pid) { Write(f, Printed("%05ld termapp tech", pid)); },
      Verdict::Held, Verdict::Stale},
     {"NumberThenGarbage", [](const std::string& f, pid_t pid) { Write(f, Printed("%ld 2\n", pid)); }, Verdict::Held,
      Verdict::Stale},
@@ -268,7 +268,7 @@ TEST(LockFileCheck, SaysWhoHoldsTheDeviceOrWhyTheFileCannotBeRead)
     ChildProcess other;
     ASSERT_TRUE(other.Ok());
     const std::string path = folder.File("LCK..ttyUSB0");
-    Write(path, Printed("%10ld minicom tech\n", other.Pid()));
+    Write(path, Printed("%10ld termapp tech\n", other.Pid()));
     const LockFileCheck held = serial::CheckLockFile(path);
     EXPECT_EQ(held.state, LockFileCheck::State::Held);
     EXPECT_EQ(held.Describe(path), "held by process " + std::to_string(other.Pid()) + " (lock file " + path + ")");

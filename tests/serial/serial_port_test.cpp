@@ -1335,7 +1335,7 @@ TEST_P(SerialPortHeld, OpenIsRefused)
         // The form earlier releases of another terminal program write, with no flock beside it.
         other = std::make_unique<ChildProcess>();
         holder = other->Pid();
-        testing_support::WriteFile(LockFile(), Format("%10ld minicom tech\n", holder));
+        testing_support::WriteFile(LockFile(), Format("%10ld termapp tech\n", holder));
         break;
     case Holder::LockFileThatCannotBeRead:
         // Nobody reads a folder as a file, root included: it counts as held.
@@ -1450,7 +1450,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const std::string& f) { testing_support::WriteFile(f, std::to_string(ReapedChildPid())); }},
         StaleCase{"DeadProcessWithTextAfter",
                   [](const std::string& f) {
-                      testing_support::WriteFile(f, Format("%10ld minicom tech\n", ReapedChildPid()));
+                      testing_support::WriteFile(f, Format("%10ld termapp tech\n", ReapedChildPid()));
                   }},
         StaleCase{"OurOwnLeftOver", [](const std::string& f) { testing_support::WriteFile(f, PidText(getpid())); }},
         StaleCase{"Empty", [](const std::string& f) { testing_support::WriteFile(f, ""); }},
