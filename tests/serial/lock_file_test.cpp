@@ -3,7 +3,6 @@
 // or one it has reaped).
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -27,8 +26,6 @@ using serial::LockFile;
 using serial::LockFileCheck;
 using testing_support::ChildProcess;
 using testing_support::TempDir;
-
-constexpr uid_t kNobody = 65534;
 
 std::string Printed(const char* format, long pid)
 {
@@ -99,29 +96,16 @@ struct Taking {
 // lock file back at its end, as a program does that is done with the device.
 Taking TakeAsAnotherUser(const std::string& path)
 {
-    if (geteuid() != 0) {
-        LockFile lock;
-        Taking taking{lock.Take(path), lock.Holder().pid, lock.Holder().error, lock.Error()};
-        return taking;
-    }
-    int report[2];
-    if (pipe(report) != 0) return {};
-    const pid_t child = fork();
-    if (child == 0) {
-        close(report[0]);
-        if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(3);
+    const std::optional<std::string> report = testing_support::AsAnotherUser([&] {
         LockFile lock;
         const Taking taking{lock.Take(path), lock.Holder().pid, lock.Holder().error, lock.Error()};
         lock.Release();
-        _exit(write(report[1], &taking, sizeof taking) == sizeof taking ? 0 : 4);
-    }
-    close(report[1]);
+        return std::string(reinterpret_cast<const char*>(&taking), sizeof taking);
+    });
     Taking taking;
-    const bool got = child > 0 && read(report[0], &taking, sizeof taking) == sizeof taking;
-    close(report[0]);
-    int status = -1;
-    if (child > 0) waitpid(child, &status, 0);
-    EXPECT_TRUE(got && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other user's taking did not report";
+    const bool got = report && report->size() == sizeof taking;
+    if (got) std::memcpy(&taking, report->data(), sizeof taking);
+    EXPECT_TRUE(got) << "the other user's taking did not report";
     return taking;
 }
 

@@ -1227,17 +1227,12 @@ int OpenAsAnotherUser(const std::string& path)
         return second.OpenPort(nullptr, path, 38400, 'N', 8, 1, kConsoleMask, 512);
     }
     if (chmod(path.c_str(), 0666) != 0) return -1;
-    const pid_t child = fork();
-    if (child < 0) return -1;
-    if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+    const std::optional<std::string> opened = testing_support::AsAnotherUser([&] {
         // Only the device matters here: no box may be shown from the child.
-        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        _exit(fd >= 0 ? 1 : 0);
-    }
-    int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) > 1) return -1;
-    return WEXITSTATUS(status);
+        return std::string(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK) >= 0 ? "1" : "0");
+    });
+    if (!opened || opened->size() != 1) return -1;
+    return *opened == "1" ? 1 : 0;
 }
 
 // The peer hangs up while a byte of a read is handled: the rest of that read is delivered, then

@@ -3,10 +3,10 @@
 #include <functional>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/spreadsheet/spreadsheet_fixture.h"
+#include "tests/support/processes.h"
 #include "tests/support/xlsx_readback.h"
 
 namespace sheet_test {
@@ -46,32 +46,14 @@ Outcome SaveInPlace(const std::string& path)
 // gives up its rights (root reads and writes anything); else in this process.
 Outcome AsUnprivileged(const std::function<Outcome()>& call)
 {
-    if (::geteuid() != 0) return call();
-    int fds[2];
-    if (::pipe(fds) != 0) return {};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        Outcome o;
-        if (::setgid(65534) == 0 && ::setuid(65534) == 0)
-            o = call();
-        else
-            o.description = "cannot drop privileges";
-        const std::string msg = std::to_string(o.hr) + "\n" + o.description;
-        (void)!::write(fds[1], msg.data(), msg.size());
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string msg;
-    char buf[512];
-    ssize_t n;
-    while ((n = ::read(fds[0], buf, sizeof buf)) > 0) msg.append(buf, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    const std::size_t nl = msg.find('\n');
+    const std::optional<std::string> msg = testing_support::AsAnotherUser([&] {
+        const Outcome o = call();
+        return std::to_string(o.hr) + "\n" + o.description;
+    });
+    if (!msg) return {0, "cannot drop privileges"};
+    const std::size_t nl = msg->find('\n');
     if (nl == std::string::npos) return {0, "child failed"};
-    return {static_cast<HRESULT>(std::stol(msg.substr(0, nl))), msg.substr(nl + 1)};
+    return {static_cast<HRESULT>(std::stol(msg->substr(0, nl))), msg->substr(nl + 1)};
 }
 
 class Errors : public TempFolder {

@@ -57,4 +57,45 @@ pid_t ReapedChildPid()
     return child;
 }
 
+std::optional<std::string> AsAnotherUser(const std::function<std::string()>& fn)
+{
+    if (geteuid() != 0) return fn();
+    constexpr uid_t kNobody = 65534;
+    int report[2];
+    if (pipe(report) != 0) return std::nullopt;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(report[0]);
+        if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(3);
+        const std::string result = fn();
+        std::size_t done = 0;
+        while (done < result.size()) {
+            const ssize_t n = write(report[1], result.data() + done, result.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) _exit(4);
+            done += static_cast<std::size_t>(n);
+        }
+        _exit(0);
+    }
+    close(report[1]);
+    if (child < 0) {
+        close(report[0]);
+        return std::nullopt;
+    }
+    std::string result;
+    char buf[512];
+    for (;;) {
+        const ssize_t n = read(report[0], buf, sizeof buf);
+        if (n > 0) {
+            result.append(buf, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    close(report[0]);
+    int status = -1;
+    if (waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0) return result;
+    return std::nullopt;
+}
+
 }  // namespace testing_support

@@ -5,6 +5,8 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <optional>
+#include <string>
 
 namespace testing_support {
 
@@ -30,5 +32,10 @@ private:
 
 // The id of a child process that has ended and been reaped.
 pid_t ReapedChildPid();
+
+// Runs fn as a user without root's rights and gives what it returned: when this process is root
+// (who may read, write and open anything), in a child process that becomes nobody first; else
+// here. Empty when the child could not give its rights up or did not report.
+std::optional<std::string> AsAnotherUser(const std::function<std::string()>& fn);
 
 }  // namespace testing_support
