@@ -452,9 +452,6 @@ bool CQELDlg::IsDlgItemEnabled(int id) const
 LRESULT CQELDlg::OnSerialNotify(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_SERIAL_BYTE) return OnSerialByte(wParam, lParam);
-    if (message == WM_SERIAL_LOST) {
-        OnSerialPortLost();
-        return 0;
-    }
+    if (message == WM_SERIAL_LOST) OnSerialPortLost();
     return 0;  // the link's other notifications get the default handling: nothing
 }

@@ -201,6 +201,9 @@ private:
     void OnClose(wxCloseEvent& event);
     void OnWindowTimer(wxTimerEvent& event);
     void SetPortCaption(bool open);
+    // The port's state where the window shows it: the open/close button's caption in the current
+    // language and the port-state icon (130 open, 131 closed).
+    void ShowPortState(bool open);
     void ShowNotOpenMessage();
     // Asks the confirmation of the language (OK/Cancel under "QEL") and tests the port; true: send.
     bool ConfirmForPort(const char* english, const std::string& chinese, const char* italian);

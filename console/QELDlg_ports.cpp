@@ -61,8 +61,7 @@ void CQELDlg::OnCbnDropdownComPort()
             for (int i = 0; i < m_portCount; ++i) m_comboPort->Append(wxString::FromUTF8(PortListText(m_portNames[i])));
         }
     }
-    SetPortCaption(false);
-    if (m_iconPort != nullptr && m_hIconPortClosed.IsOk()) m_iconPort->SetIcon(m_hIconPortClosed);
+    ShowPortState(false);
 }
 
 void CQELDlg::OnBnClickedOpenCom()
@@ -84,9 +83,8 @@ void CQELDlg::OnBnClickedOpenCom()
             m_inFrame = false;
             m_rxCount = 0;
             m_serialPort.StartMonitor();
-            SetPortCaption(true);
+            ShowPortState(true);
             m_portOpened = true;
-            if (m_iconPort != nullptr && m_hIconPortOpen.IsOk()) m_iconPort->SetIcon(m_hIconPortOpen);
         } else {
             if (const char* text =
                     ByLanguage(m_language, "COM CANN'T OPEN!", LanguageTexts.contopen, "PORTA SERIALE NON APERTA!")) {
@@ -98,8 +96,7 @@ void CQELDlg::OnBnClickedOpenCom()
     if (!m_portToggle) {
         m_serialPort.RequestClose();
         EndUploadWithPort();
-        SetPortCaption(false);
-        if (m_iconPort != nullptr && m_hIconPortClosed.IsOk()) m_iconPort->SetIcon(m_hIconPortClosed);
+        ShowPortState(false);
         m_portOpened = false;
     }
 }
@@ -111,8 +108,14 @@ void CQELDlg::OnSerialPortLost()
     m_portToggle = false;
     m_portOpened = false;
     EndUploadWithPort();
-    SetPortCaption(false);
-    if (m_iconPort != nullptr && m_hIconPortClosed.IsOk()) m_iconPort->SetIcon(m_hIconPortClosed);
+    ShowPortState(false);
+}
+
+void CQELDlg::ShowPortState(bool open)
+{
+    SetPortCaption(open);
+    const wxIcon& icon = open ? m_hIconPortOpen : m_hIconPortClosed;
+    if (m_iconPort != nullptr && icon.IsOk()) m_iconPort->SetIcon(icon);
 }
 
 void CQELDlg::ShowNotOpenMessage()

@@ -507,7 +507,7 @@ UINT CSerialPort::MonitorThread(void* param)
         if (readsInput) WaitWhileGathering(port, gatheredUntil);
         std::array<pollfd, 3> events = port->m_waitEvents;
         const int fd = port->m_portHandle.load();
-        events[1].fd = fd >= 0 ? fd : -1;
+        events[1].fd = fd;  // -1 when no port is open: not polled
         events[1].events = readsInput ? POLLIN : 0;
         for (pollfd& entry : events) entry.revents = 0;
 
