@@ -3,7 +3,7 @@
 set -euo pipefail
 PKGS_BUILD="g++ cmake ninja-build pkg-config clang-format libwxgtk3.2-dev libgtk-3-dev libzip-dev libpugixml-dev libcanberra-dev libgtest-dev libgmock-dev libglib2.0-dev libx11-dev"
 PKGS_RUN="shared-mime-info fonts-wqy-microhei xvfb xauth"
-PKGS_TEST="libreoffice-calc-nogui python3 python3-openpyxl poppler-utils"
+PKGS_TEST="libreoffice-calc-nogui python3 python3-openpyxl poppler-utils strace"
 want="$PKGS_BUILD $PKGS_RUN"
 case "${1:-all}" in
   run) ;;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "core/file_system.h"
 #include "core/message_box.h"
 #include "core/ui_dispatcher.h"
 
@@ -191,6 +192,7 @@ CSerialPort::~CSerialPort()
     ClosePortHandle();
     CloseEvent(m_shutdownEvent);
     CloseEvent(m_writeEvent);
+    CloseEvent(m_wakeEvent);
 }
 
 void CSerialPort::DetachOwner() { m_owner->store(nullptr); }
@@ -199,7 +201,7 @@ std::string CSerialPort::GetPortName() const { return m_portName; }
 
 void CSerialPort::ClosePortHandle()
 {
-    const int fd = m_portHandle.exchange(-1);
+    const int fd = m_portHandle.load();
     if (fd < 0) return;
     // The lock file goes while the device is still locked, and only while it is still ours.
     m_lockFile.Release();
@@ -208,6 +210,9 @@ void CSerialPort::ClosePortHandle()
     ::ioctl(fd, TIOCNXCL);
     ::flock(fd, LOCK_UN);
     ::close(fd);
+    // Closed means all of it given up: the handle goes last, so that whoever sees the port closed
+    // (IsOpen) finds the lock file, the flock and the descriptor released.
+    m_portHandle.store(-1);
 }
 
 // Ends a monitor thread that is still alive. On the UI thread the wait runs queued calls, so a
@@ -237,6 +242,8 @@ BOOL CSerialPort::OpenPort(ISerialOwner* owner, const std::string& portPath, UIN
 
     PrepareEvent(m_writeEvent);
     PrepareEvent(m_shutdownEvent);
+    PrepareEvent(m_wakeEvent);
+    m_heldBack = HeldBack();
     m_waitEvents[0] = pollfd{m_shutdownEvent, POLLIN, 0};
     m_waitEvents[1] = pollfd{-1, POLLIN, 0};
     m_waitEvents[2] = pollfd{m_writeEvent, POLLIN, 0};
@@ -320,7 +327,7 @@ bool CSerialPort::TakeDevice(const std::string& portPath)
     const int fd = ::open(portPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        RefuseOpen("open()", error, 0, {}, std::string("open() failed: ") + std::strerror(error));
+        RefuseOpen("open()", error, 0, {}, "open() failed: " + core::ErrorText(error));
         return false;
     }
     // A program that opened the device before us and locked it; one that locks it later finds
@@ -422,9 +429,30 @@ void CSerialPort::QueueWriteText(const char* text)
     QueueWrite(text, static_cast<int>(std::strlen(text)));
 }
 
-BOOL CSerialPort::ResumeMonitor() { return TRUE; }
+BOOL CSerialPort::ResumeMonitor()
+{
+    if (m_reception && m_reception->suspended.exchange(false)) SignalEvent(m_wakeEvent);
+    return TRUE;
+}
 
-BOOL CSerialPort::SuspendMonitor() { return TRUE; }
+BOOL CSerialPort::SuspendMonitor()
+{
+    const std::shared_ptr<Reception> reception = m_reception;
+    if (!reception || !m_monitorAlive.load() || reception->suspended.exchange(true)) return TRUE;
+    SignalEvent(m_wakeEvent);
+    core::UiDispatcher& ui = core::Ui();
+    const auto still = [this, &reception] { return reception->parked.load() || !m_monitorAlive.load(); };
+    if (ui.IsUiThread()) {
+        // Inside one of the link's hand-overs the monitor waits for it to end: the hand-over
+        // stops at its next notification and the monitor takes nothing more once it returns.
+        // Elsewhere the wait runs what the monitor queues meanwhile (a hand-over in flight, its
+        // failure box), so that it can reach its still point.
+        if (!reception->delivering.load()) ui.WaitUntil(still);
+    } else {
+        while (!still()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return TRUE;
+}
 
 UINT CSerialPort::GetWriteCapacity() const { return m_writeBufferSize; }
 
@@ -436,33 +464,46 @@ void CSerialPort::ReportCommError(const char* call)
 {
     const int error = errno;
     const std::string text = std::string("WARNING:  ") + call + " Failed with the following error: \n" +
-                             std::system_category().message(error) + "\nPort: " + m_portName + "\n";
+                             core::ErrorText(error) + "\nPort: " + m_portName + "\n";
     core::ShowMessageBox(nullptr, text, "Application Error", MB_OK | MB_ICONSTOP, &m_abort);
 }
 
-void CSerialPort::Reception::Deliver(std::size_t count, bool withTail) const
+void CSerialPort::Reception::Deliver(std::size_t from, std::size_t count, bool withTail)
 {
     const std::size_t total = count + (withTail ? tailCount : 0);
-    for (std::size_t k = 0; k < total; ++k) {
+    delivering = true;
+    std::size_t k = from;
+    for (; k < total; ++k) {
+        // A suspension holds the rest back for the monitor to hand over once it is resumed.
+        if (suspended.load()) {
+            heldBack = true;
+            break;
+        }
         // A shutdown asked for while a notification ran ends the hand-over there: what follows
         // would not have been read yet by a reader taking one byte at a time. The first goes in
         // any case, as the byte that reader would have had in hand.
-        if (k > 0 && closing.load()) return;
+        if (k > from && closing.load()) break;
         ISerialOwner* target = owner->load();
-        if (target == nullptr) return;
+        if (target == nullptr) break;
         if (k < count) {
             target->OnSerialNotify(WM_SERIAL_BYTE, bytes[k], lParam);
         } else {
             target->OnSerialNotify(tail[k - count], 0, lParam);
         }
     }
+    reached = k;
+    delivering = false;
 }
 
-bool CSerialPort::HandOver(std::size_t count, bool withTail)
+bool CSerialPort::HandOver(std::size_t count, bool withTail, std::size_t from)
 {
-    if (count == 0 && (!withTail || m_reception->tailCount == 0)) return true;
-    std::shared_ptr<const Reception> reception = m_reception;
-    return core::Ui().Invoke([reception, count, withTail] { reception->Deliver(count, withTail); }, m_abort);
+    const std::shared_ptr<Reception> reception = m_reception;
+    if (from >= count + (withTail ? reception->tailCount : 0)) return true;
+    reception->heldBack = false;
+    const bool ran =
+        core::Ui().Invoke([reception, from, count, withTail] { reception->Deliver(from, count, withTail); }, m_abort);
+    if (ran && reception->heldBack.load()) m_heldBack = HeldBack{true, reception->reached.load(), count, withTail};
+    return ran;
 }
 
 void CSerialPort::Notify(UINT message, WPARAM wParam)
@@ -501,17 +542,37 @@ UINT CSerialPort::MonitorThread(void* param)
     const bool readsInput = (mask & (EV_RXCHAR | EV_RXFLAG)) != 0;
     std::chrono::steady_clock::time_point gatheredUntil{};
     for (;;) {
+        // Suspended, the monitor waits for its shutdown or its resumption alone: the port and a
+        // write request are not looked at.
+        const bool suspended = port->Suspended();
+        if (!suspended && port->m_heldBack.any) {
+            // Resumed: what a suspension held back goes first, before anything more is read.
+            const HeldBack rest = port->m_heldBack;
+            port->m_heldBack = HeldBack();
+            port->HandOver(rest.count, rest.withTail, rest.from);
+            if (port->m_heldBack.any) continue;
+            if (port->m_portFailed.load()) return port->LetPortGo();
+            gatheredUntil = std::chrono::steady_clock::now() + kGatherTime;
+            continue;
+        }
         // Bytes that keep coming are gathered for a while after each hand-over before the port
         // is looked at again; a write request ends the gathering (the input is drained before a
         // write), and so does a shutdown, which the wait below then takes first.
-        if (readsInput) WaitWhileGathering(port, gatheredUntil);
-        std::array<pollfd, 3> events = port->m_waitEvents;
+        if (readsInput && !suspended) WaitWhileGathering(port, gatheredUntil);
+        std::array<pollfd, 4> events{port->m_waitEvents[0], port->m_waitEvents[1], port->m_waitEvents[2],
+                                     pollfd{port->m_wakeEvent, POLLIN, 0}};
         const int fd = port->m_portHandle.load();
-        events[1].fd = fd;  // -1 when no port is open: not polled
+        events[1].fd = suspended ? -1 : fd;  // -1 when no port is open: not polled
         events[1].events = readsInput ? POLLIN : 0;
+        if (suspended) events[2].fd = -1;
         for (pollfd& entry : events) entry.revents = 0;
+        if (suspended) {
+            port->m_reception->parked = true;
+            core::Ui().Poke();
+        }
 
         const int ready = ::poll(events.data(), events.size(), -1);
+        if (suspended) port->m_reception->parked = false;
         if (ready < 0) {
             if (errno == EINTR) continue;
             // Cannot wait at all: behave as on shutdown rather than spin.
@@ -543,6 +604,8 @@ UINT CSerialPort::MonitorThread(void* param)
                 }
             }
             port->HandOver(held, true);
+            // A suspension that came while the bytes were handed over holds the rest back.
+            if (port->m_heldBack.any) continue;
             // The device went away (its one box has been shown): the port is let go at once, so
             // that nothing keeps it (a USB adapter plugged in again gets its old name only once
             // the old device is closed) and no failure repeats.
@@ -555,7 +618,11 @@ UINT CSerialPort::MonitorThread(void* param)
         if (events[2].revents) {
             WritePending(port);
             if (port->m_portFailed.load()) return port->LetPortGo();
+            continue;
         }
+
+        // Asked to look at the suspension again.
+        if (events[3].revents) ResetEvent(port->m_wakeEvent);
     }
 }
 
@@ -608,8 +675,9 @@ std::size_t CSerialPort::ReadPendingBytes(CSerialPort* port, bool keepLast)
                 continue;
             }
             if (emptied && keepLast) return count;
-            // A hand-over given up may still run and read the buffer: nothing more is read into it.
-            if (!port->HandOver(count, false)) return 0;
+            // A hand-over given up may still run and read the buffer: nothing more is read into it;
+            // nor while what it held back for a suspension waits there.
+            if (!port->HandOver(count, false) || port->m_heldBack.any) return 0;
             continue;
         }
         if (got < 0 && error == EINTR) continue;

@@ -94,6 +94,12 @@ public:
     // Nothing happens before the first OpenPort, or when count is not within 1..GetWriteCapacity().
     void QueueWrite(const char* bytes, int count);
     void QueueWriteText(const char* text);
+    // Holds the monitor still: from the moment SuspendMonitor returns it takes no byte from the port
+    // (the bytes wait in the system's queue, where a hang-up waits too) and writes nothing (a frame
+    // handed over waits); a shutdown is still taken. Called inside one of the link's own
+    // notifications, the rest of that hand-over waits as well. ResumeMonitor lets it go on: what
+    // was held back and what waits in the port are delivered once each and in order. Neither
+    // nests, and both do nothing while no monitor runs; both return TRUE.
     BOOL ResumeMonitor();
     BOOL SuspendMonitor();
     UINT GetWriteCapacity() const;
@@ -126,6 +132,7 @@ private:
     std::atomic<bool> m_monitorAlive{false};
     int m_writeEvent = -1;                 // eventfd: a frame waits to be written
     int m_shutdownEvent = -1;              // eventfd: close the port and end (stays signalled)
+    int m_wakeEvent = -1;                  // eventfd: the monitor is to look at its suspension again
     std::array<pollfd, 3> m_waitEvents{};  // shutdown, port, write request
     SerialTimeouts m_timeouts;
     termios m_lineSettings{};
@@ -151,21 +158,41 @@ private:
     struct Reception {
         std::shared_ptr<std::atomic<ISerialOwner*>> owner;
         LPARAM lParam = 0;
-        std::atomic<bool> closing{false};  // a shutdown was asked for: the line is not read any more
-        std::array<UINT, 5> tail{};        // the notifications after each wake, in order
+        std::atomic<bool> closing{false};     // a shutdown was asked for: the line is not read any more
+        std::atomic<bool> suspended{false};   // the monitor is to hold still (SuspendMonitor)
+        std::atomic<bool> parked{false};      // the monitor holds still and takes nothing
+        std::atomic<bool> delivering{false};  // a hand-over runs on the UI thread
+        // Where the last hand-over stopped (the next notification's index) and whether it stopped
+        // because the monitor was suspended; written on the UI thread, read by the monitor after
+        // the hand-over has run.
+        std::atomic<std::size_t> reached{0};
+        std::atomic<bool> heldBack{false};
+        std::array<UINT, 5> tail{};  // the notifications after each wake, in order
         std::size_t tailCount = 0;
         std::array<BYTE, kReadBufferSize> bytes{};
 
-        // On the UI thread: the first count bytes, then the tail when asked.
-        void Deliver(std::size_t count, bool withTail) const;
+        // On the UI thread: the first count bytes, then the tail when asked, from the notification
+        // at index from on.
+        void Deliver(std::size_t from, std::size_t count, bool withTail);
     };
     std::shared_ptr<Reception> m_reception;
 
     bool Closing() const { return m_reception && m_reception->closing.load(); }
     void Notify(UINT message, WPARAM wParam = 0);
-    // Hands the first count bytes of the read buffer (and the tail, when asked) to the owner in
-    // one call and waits until it has run; false when the wait was given up.
-    bool HandOver(std::size_t count, bool withTail);
+    // Hands the first count bytes of the read buffer (and the tail, when asked), from the
+    // notification at index from on, to the owner in one call and waits until it has run; false
+    // when the wait was given up. What a suspension held back is kept in m_heldBack.
+    bool HandOver(std::size_t count, bool withTail, std::size_t from = 0);
+    // A hand-over that a suspension stopped: the rest is delivered once the monitor is resumed.
+    // Monitor thread only.
+    struct HeldBack {
+        bool any = false;
+        std::size_t from = 0;
+        std::size_t count = 0;
+        bool withTail = false;
+    };
+    HeldBack m_heldBack;
+    bool Suspended() const { return m_reception && m_reception->suspended.load(); }
     void JoinMonitor(bool runLeftovers);
     void ClosePortHandle();
     // The steps of OpenPort, under m_lock: taking the device (false: m_openFailure says why) and

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/file_system.h"
+
 namespace serial {
 
 namespace {
@@ -44,6 +46,15 @@ std::string LockFileName(const std::string& devicePath)
 
 long long LockFileNumber(std::string_view bytes)
 {
+    // A binary id fills 4 bytes in host order. A process id is below 2^22, so one of its bytes is
+    // 0, and no text lock holds a NUL: a 4-byte file with a NUL is binary, also when its first
+    // byte happens to be a digit or a blank (process 22320 is the bytes "0W\0\0").
+    const auto binary = [&] {
+        std::int32_t id = 0;
+        std::memcpy(&id, bytes.data(), sizeof id);
+        return static_cast<long long>(id);
+    };
+    if (bytes.size() == 4 && bytes.find('\0') != std::string_view::npos) return binary();
     std::size_t at = 0;
     while (at < bytes.size() && IsBlank(bytes[at])) ++at;
     if (at < bytes.size() && IsDigit(bytes[at])) {
@@ -53,11 +64,7 @@ long long LockFileNumber(std::string_view bytes)
         }
         return number;
     }
-    if (bytes.size() == 4) {
-        std::int32_t binary = 0;
-        std::memcpy(&binary, bytes.data(), sizeof binary);
-        return binary;
-    }
+    if (bytes.size() == 4) return binary();
     return -1;
 }
 
@@ -75,7 +82,7 @@ std::string LockFileCheck::Describe(const std::string& path) const
     if (error == ELOOP)
         return "the lock file " + path + " is a symbolic link, which is not followed: it counts as held";
     if (error != 0) {
-        return "the lock file " + path + " cannot be read (" + std::strerror(error) + "): it counts as held";
+        return "the lock file " + path + " cannot be read (" + core::ErrorText(error) + "): it counts as held";
     }
     return "the lock file " + path + " is not a regular file: it counts as held";
 }
@@ -139,6 +146,100 @@ LockFileCheck CheckLockFile(const std::string& path)
     return check;
 }
 
+namespace {
+
+void (*g_judgedHook)(const std::string&) = nullptr;
+
+bool SameFile(const struct stat& info, dev_t device, ino_t inode)
+{
+    return info.st_dev == device && info.st_ino == inode;
+}
+
+// Writes the whole content to fd; 0 or the errno.
+int WriteAll(int fd, const char* content, std::size_t length)
+{
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(fd, content + done, length - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return ENOSPC;
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+// Makes the lock file at path with the content, whole before it has its name: a file without a
+// name (O_TMPFILE), written and then linked to the lock file's name, so that nothing of it is left
+// when the process ends halfway; where the folder makes no such file, a temporary "LTMP.XXXXXX"
+// linked and removed. The link fails with EEXIST when the name is taken. 0 (and the file's
+// identity in made) or the errno.
+int MakeLockFile(const std::string& folder, const std::string& path, const char* content, std::size_t length,
+                 struct stat& made)
+{
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        int error = ::fchmod(fd, 0644) == 0 ? WriteAll(fd, content, length) : errno;
+        if (error == 0 && ::fstat(fd, &made) != 0) error = errno;
+        if (error == 0) error = core::NameOpenFile(fd, path);
+        ::close(fd);
+        // A file that cannot be named this way is made the named way, which says what is wrong.
+        if (error != ENOENT) return error;
+    }
+    std::string temporary = folder + "/LTMP.XXXXXX";
+    fd = ::mkstemp(temporary.data());
+    if (fd < 0) return errno;
+    int error = ::fchmod(fd, 0644) == 0 ? WriteAll(fd, content, length) : errno;
+    if (error == 0 && ::fstat(fd, &made) != 0) error = errno;
+    ::close(fd);
+    if (error == 0 && ::link(temporary.c_str(), path.c_str()) != 0) error = errno;
+    ::unlink(temporary.c_str());
+    return error;
+}
+
+// What became of a lock file that was to be removed.
+enum class Removal {
+    Removed,   // it was the file meant, and it is gone
+    Gone,      // there was no file at the name any more
+    Replaced,  // another file had taken the name: it is back at its name, untouched
+    Failed,    // it could not be moved (the errno in error): it stays
+};
+
+// Removes the lock file at path only when it is the file meant (isMeant, asked of the file once it
+// is out of everyone's way). The file is first renamed to a private name of the lock folder, so
+// that a file another program puts at the name meanwhile is never the one removed: what was moved
+// is looked at there, removed when it is the one meant, else linked back to its name (while the
+// name is free; a third file at the name by then is the one that holds the device).
+template <typename IsMeant>
+Removal RemoveLockFile(const std::string& folder, const std::string& path, IsMeant isMeant, int& error)
+{
+    std::string aside = folder + "/LTMP.XXXXXX";
+    const int placeholder = ::mkstemp(aside.data());
+    if (placeholder < 0) {
+        error = errno;
+        return Removal::Failed;
+    }
+    ::close(placeholder);
+    if (::rename(path.c_str(), aside.c_str()) != 0) {
+        error = errno;
+        ::unlink(aside.c_str());
+        if (error == ENOENT) return Removal::Gone;
+        return Removal::Failed;
+    }
+    struct stat moved {};
+    if (::lstat(aside.c_str(), &moved) == 0 && isMeant(aside, moved)) {
+        ::unlink(aside.c_str());
+        return Removal::Removed;
+    }
+    ::link(aside.c_str(), path.c_str());
+    ::unlink(aside.c_str());
+    return Removal::Replaced;
+}
+
+}  // namespace
+
+void SetLockFileJudgedHook(void (*hook)(const std::string& path)) { g_judgedHook = hook; }
+
 LockFile::~LockFile() { Release(); }
 
 LockFile::Result LockFile::Take(const std::string& path)
@@ -152,29 +253,21 @@ LockFile::Result LockFile::Take(const std::string& path)
     char content[16];
     const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
     for (int attempt = 0; attempt < 3; ++attempt) {
-        std::string temporary = folder + "/LTMP.XXXXXX";
-        const int fd = ::mkstemp(temporary.data());
-        if (fd < 0) {
-            m_error = errno;
-            return Result::NotMade;
-        }
-        bool written = ::fchmod(fd, 0644) == 0;
-        if (written) {
-            ssize_t n;
-            while ((n = ::write(fd, content, static_cast<std::size_t>(length))) < 0 && errno == EINTR) {}
-            written = n == length;
-            if (n >= 0 && !written) errno = ENOSPC;
-        }
-        int error = errno;
-        ::close(fd);
-        const int linked = written ? ::link(temporary.c_str(), path.c_str()) : -1;
-        if (written) error = errno;
-        ::unlink(temporary.c_str());
-        if (linked == 0) {
+        struct stat made {};
+        const int error = MakeLockFile(folder, path, content, static_cast<std::size_t>(length), made);
+        if (error == 0) {
             m_path = path;
+            m_folder = folder;
+            m_device = made.st_dev;
+            m_inode = made.st_ino;
+            // The lock file's name on disk as well; a folder that cannot be synced is only noted.
+            if (const int synced = core::SyncFolder(folder)) {
+                std::fprintf(stderr, "Note: the lock folder %s was not synced: %s\n", folder.c_str(),
+                             core::ErrorText(synced).c_str());
+            }
             return Result::Taken;
         }
-        if (!written || error != EEXIST) {
+        if (error != EEXIST) {
             m_error = error;
             return Result::NotMade;
         }
@@ -185,18 +278,22 @@ LockFile::Result LockFile::Take(const std::string& path)
             return Result::Held;
         }
         if (check.state == LockFileCheck::State::Absent) continue;  // gone meanwhile
-        // Stale, or a leftover of ours: removed only while it is still the file judged, not one
+        // Stale, or a leftover of ours: removed only when it is still the file judged, not one
         // another program has put in its place since.
-        struct stat now {};
-        if (::lstat(path.c_str(), &now) != 0) {
-            if (errno == ENOENT) continue;
-            m_error = errno;
-            return Result::NotMade;
-        }
-        if (now.st_dev != check.device || now.st_ino != check.inode) continue;
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        if (g_judgedHook != nullptr) g_judgedHook(path);
+        int removeError = 0;
+        const auto judged = [&](const std::string&, const struct stat& moved) {
+            return SameFile(moved, check.device, check.inode);
+        };
+        switch (RemoveLockFile(folder, path, judged, removeError)) {
+        case Removal::Removed:
+        case Removal::Gone:
+        // The file now at the name came after the judging: it is judged in its turn (a live
+        // owner's holds the device).
+        case Removal::Replaced: continue;
+        case Removal::Failed:
             // Another user's stale file in a sticky folder: it locks nothing, but it stays.
-            m_error = errno;
+            m_error = removeError;
             return Result::NotMade;
         }
     }
@@ -211,13 +308,14 @@ LockFile::Result LockFile::Take(const std::string& path)
 void LockFile::Release()
 {
     if (m_path.empty()) return;
-    const LockFileCheck check = CheckLockFile(m_path);
-    struct stat now {};
-    if (check.state == LockFileCheck::State::Ours && ::lstat(m_path.c_str(), &now) == 0 && now.st_dev == check.device &&
-        now.st_ino == check.inode) {
-        ::unlink(m_path.c_str());
-    }
+    // Only the file this object made, and only while it names this process.
+    int error = 0;
+    const auto ours = [this](const std::string& moved, const struct stat& info) {
+        return SameFile(info, m_device, m_inode) && CheckLockFile(moved).state == LockFileCheck::State::Ours;
+    };
+    RemoveLockFile(m_folder, m_path, ours, error);
     m_path.clear();
+    m_folder.clear();
 }
 
 }  // namespace serial

@@ -62,13 +62,15 @@ public:
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;
 
-    // Makes the lock file at path with this process's id ("%10d\n"): written whole into a fresh
-    // temporary file of its folder, then linked to the lock file's name, which fails when the
-    // name exists, so that no one ever reads a half-written lock file. A stale file in the way,
-    // or one left over by this process, is removed first, and only while it is still the file
-    // that was judged. A lock file already taken by this object is given up first.
+    // Makes the lock file at path with this process's id ("%10d\n"): written whole into a file of
+    // its folder that has no name yet, then linked to the lock file's name, which fails when the
+    // name exists, so that no one ever reads a half-written lock file; the folder is then synced.
+    // A stale file in the way, or one left over by this process, is removed first, and only when
+    // it is still the file that was judged: it is moved to a private name first and looked at
+    // there, and a file another program put in its place meanwhile goes back to its name and
+    // holds the device. A lock file already taken by this object is given up first.
     Result Take(const std::string& path);
-    // Removes the lock file, and only while it still names this process.
+    // Removes the lock file, and only when it is still the file made and names this process.
     void Release();
 
     bool Holding() const { return !m_path.empty(); }
@@ -80,8 +82,15 @@ public:
 
 private:
     std::string m_path;  // the lock file this object made; empty when none
+    std::string m_folder;
+    dev_t m_device = 0;  // the file made, so that only it is ever removed
+    ino_t m_inode = 0;
     LockFileCheck m_holder;
     int m_error = 0;
 };
+
+// For tests: called with the lock file's path after Take has judged a file in the way stale (or a
+// leftover of this process) and before it removes it; nullptr for none.
+void SetLockFileJudgedHook(void (*hook)(const std::string& path));
 
 }  // namespace serial

@@ -7,17 +7,20 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "serial/lock_file.h"
 #include "tests/support/processes.h"
+#include "tests/support/run_in_child.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -42,12 +45,17 @@ std::string Binary(pid_t pid)
     return std::string(reinterpret_cast<const char*>(&id), sizeof id);
 }
 
-// Whether a process id written as 4 binary bytes starts like a text number (a blank or a digit
-// first), which the readers of lock files take for text.
-bool BinaryReadsAsText(pid_t pid)
+// Process ids whose 4 binary bytes start like a text number: a digit, or a blank.
+bool BinaryStartsWithADigit(pid_t pid)
 {
     const char first = Binary(pid)[0];
-    return first == ' ' || (first >= '\t' && first <= '\r') || (first >= '0' && first <= '9');
+    return first >= '0' && first <= '9';
+}
+
+bool BinaryStartsWithABlank(pid_t pid)
+{
+    const char first = Binary(pid)[0];
+    return first == ' ' || (first >= '\t' && first <= '\r');
 }
 
 // Everything a person or a program could tell about a folder entry: kind, identity, mode,
@@ -118,10 +126,10 @@ struct ContentCase {
     std::function<void(const std::string& path, pid_t pid)> make;
     Verdict live;
     Verdict dead;
-    bool namesItsOwner = true;        // Held: the holder's process id can be read from it
-    int unreadable = 0;               // else why it cannot be read (0: it is no regular file)
-    bool needsBinaryForm = false;     // the owner's id must not read as text in binary form
-    bool takenByAnotherUser = false;  // the file belongs to someone the taker is not
+    bool namesItsOwner = true;             // Held: the holder's process id can be read from it
+    int unreadable = 0;                    // else why it cannot be read (0: it is no regular file)
+    bool (*ownerWanted)(pid_t) = nullptr;  // the owner's id must be one of these (nullptr: any)
+    bool takenByAnotherUser = false;       // the file belongs to someone the taker is not
 };
 
 void PrintTo(const ContentCase& c, std::ostream* out) { *out << c.name; }
@@ -136,23 +144,23 @@ TEST_P(LockFileContents, HeldOrTakenOver)
     const auto& [c, owner] = GetParam();
     const Verdict expected = owner == Owner::Live ? c.live : c.dead;
 
-    // The owner: a child kept alive for the whole test, or one reaped. Children whose id would
-    // read as text in binary form are left out for the binary form.
-    std::vector<std::unique_ptr<ChildProcess>> children;
+    // The owner: a child kept alive for the whole test, or one reaped. Where the case wants ids of
+    // a kind (their binary form starting with a digit, say), children are made until one is.
+    std::unique_ptr<ChildProcess> live;
     pid_t pid = -1;
-    for (int attempt = 0; attempt < 100 && pid < 0; ++attempt) {
+    for (int attempt = 0; attempt < 5000 && pid < 0; ++attempt) {
         pid_t candidate;
         if (owner == Owner::Live) {
-            children.push_back(std::make_unique<ChildProcess>());
-            ASSERT_TRUE(children.back()->Ok());
-            candidate = children.back()->Pid();
+            live = std::make_unique<ChildProcess>();
+            ASSERT_TRUE(live->Ok());
+            candidate = live->Pid();
         } else {
             candidate = testing_support::ReapedChildPid();
             ASSERT_GT(candidate, 0);
         }
-        if (!c.needsBinaryForm || !BinaryReadsAsText(candidate)) pid = candidate;
+        if (c.ownerWanted == nullptr || c.ownerWanted(candidate)) pid = candidate;
     }
-    ASSERT_GT(pid, 0);
+    ASSERT_GT(pid, 0) << "no child had an id of the kind wanted";
 
     // A folder like the machine's lock folder: anyone may make files in it, and only a file's
     // owner may remove it.
@@ -206,8 +214,13 @@ const ContentCase kContents[] = {
      Verdict::Held, Verdict::Stale},
     {"NumberThenGarbage", [](const std::string& f, pid_t pid) { Write(f, Printed("%ld 2\n", pid)); }, Verdict::Held,
      Verdict::Stale},
-    {"Binary", [](const std::string& f, pid_t pid) { Write(f, Binary(pid)); }, Verdict::Held, Verdict::Stale, true, 0,
-     true},
+    {"Binary", [](const std::string& f, pid_t pid) { Write(f, Binary(pid)); }, Verdict::Held, Verdict::Stale},
+    // A binary id whose first byte reads as a digit or a blank is binary all the same: its high
+    // bytes are NUL, which no text lock holds (process 22320 is "0W\0\0", not a text 0).
+    {"BinaryStartingWithADigit", [](const std::string& f, pid_t pid) { Write(f, Binary(pid)); }, Verdict::Held,
+     Verdict::Stale, true, 0, BinaryStartsWithADigit},
+    {"BinaryStartingWithABlank", [](const std::string& f, pid_t pid) { Write(f, Binary(pid)); }, Verdict::Held,
+     Verdict::Stale, true, 0, BinaryStartsWithABlank},
     {"Empty", [](const std::string& f, pid_t) { Write(f, ""); }, Verdict::Stale, Verdict::Stale},
     {"Garbage", [](const std::string& f, pid_t) { Write(f, "locked by me\n"); }, Verdict::Stale, Verdict::Stale},
     {"Zero", [](const std::string& f, pid_t) { Write(f, "         0\n"); }, Verdict::Stale, Verdict::Stale},
@@ -234,7 +247,7 @@ const ContentCase kContents[] = {
          Write(f, Printed("%10ld\n", pid));
          ASSERT_EQ(chmod(f.c_str(), geteuid() == 0 ? 0600 : 0000), 0);
      },
-     Verdict::Held, Verdict::Held, false, EACCES, false, true},
+     Verdict::Held, Verdict::Held, false, EACCES, nullptr, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(All, LockFileContents,
@@ -269,6 +282,103 @@ TEST(LockFileCheck, SaysWhoHoldsTheDeviceOrWhyTheFileCannotBeRead)
     EXPECT_EQ(serial::CheckLockFile(folder.File("LCK..ttyUSB1")).state, LockFileCheck::State::Absent);
 }
 
+// The number a lock file's bytes name, as the programs that write them mean it.
+TEST(LockFileNumber, ReadsTextAndBinaryIdsAsTheirWritersMeanThem)
+{
+    const struct {
+        std::string bytes;
+        long long number;
+    } cases[] = {
+        {"      1234\n", 1234},
+        {"1234", 1234},                       // 4 bytes of text, no NUL: text
+        {"  42 termapp tech\n", 42},          // text after the number
+        {"00042", 42},                        // zero-padded
+        {"0\n", 0},                           // a text 0: names no process
+        {std::string("0W\0\0", 4), 0x5730},   // binary 22320: its first byte is '0'
+        {std::string("1\0\0\0", 4), 0x31},    // binary 49
+        {std::string(" 1\0\0", 4), 0x3120},   // a blank, then a digit: binary 12576
+        {std::string("\n7\0\0", 4), 0x370a},  // binary
+        {std::string("\0\0\0\0", 4), 0},      // binary 0
+        {"abcd", 0x64636261},                 // 4 bytes that are no text number
+        {std::string("12\0\0\0", 5), 12},     // not 4 bytes: the text is read
+        {"", -1},
+        {"locked\n", -1},
+        {"-5\n", -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(serial::LockFileNumber(c.bytes), c.number) << testing::PrintToString(c.bytes);
+    }
+}
+
+// What Take finds at the lock file's name between judging a file stale and removing it. The
+// stale file is only ever removed while it is the one judged: a live lock another program put in
+// its place meanwhile stays, byte for byte, and holds the device; a file put there is judged in
+// its turn; nothing else is left behind.
+std::function<void(const std::string&)> g_betweenJudgingAndRemoval;
+
+void BetweenJudgingAndRemoval(const std::string& path)
+{
+    if (g_betweenJudgingAndRemoval) g_betweenJudgingAndRemoval(path);
+}
+
+TEST(LockFileTake, ALiveLockPutInPlaceOfTheStaleOneIsNeverRemoved)
+{
+    ChildProcess other;
+    ASSERT_TRUE(other.Ok());
+    const pid_t dead = testing_support::ReapedChildPid();
+    ASSERT_GT(dead, 0);
+    enum class Swap { Nothing, LiveLock, Removed, StaleAgain };
+    const struct {
+        const char* name;
+        Swap swap;
+        LockFile::Result result;
+    } cases[] = {
+        {"nothing comes between", Swap::Nothing, LockFile::Result::Taken},
+        {"a live lock takes the stale one's place", Swap::LiveLock, LockFile::Result::Held},
+        {"the stale file goes meanwhile", Swap::Removed, LockFile::Result::Taken},
+        // Judged in its turn, and stale as well: removed.
+        {"another stale file takes its place", Swap::StaleAgain, LockFile::Result::Taken},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir folder("qel-lock");
+        const std::string path = folder.File("LCK..ttyUSB0");
+        Write(path, Printed("%10ld\n", dead));
+        Entry swappedIn;
+        bool swapped = false;
+        g_betweenJudgingAndRemoval = [&](const std::string& judged) {
+            ASSERT_EQ(judged, path);
+            if (std::exchange(swapped, true) || c.swap == Swap::Nothing) return;  // once
+            if (c.swap == Swap::Removed) {
+                ASSERT_EQ(unlink(path.c_str()), 0);
+                return;
+            }
+            // As a program writes its lock: a file of its own, renamed over the name.
+            const std::string theirs = folder.File("LCK..theirs");
+            Write(theirs, Printed("%10ld termapp tech\n", c.swap == Swap::LiveLock ? other.Pid() : dead));
+            ASSERT_EQ(rename(theirs.c_str(), path.c_str()), 0);
+            swappedIn = Look(path);
+        };
+        serial::SetLockFileJudgedHook(BetweenJudgingAndRemoval);
+        LockFile lock;
+        const LockFile::Result result = lock.Take(path);
+        serial::SetLockFileJudgedHook(nullptr);
+        g_betweenJudgingAndRemoval = nullptr;
+
+        EXPECT_EQ(result, c.result);
+        if (c.result == LockFile::Result::Held) {
+            EXPECT_EQ(Look(path), swappedIn) << "the file put in place is back at its name, as it was";
+            EXPECT_FALSE(lock.Holding());
+            EXPECT_EQ(lock.Holder().pid, other.Pid());
+        } else {
+            EXPECT_EQ(testing_support::ReadFile(path), OurLockText());
+        }
+        lock.Release();
+        const std::vector<std::string> left = testing_support::ListFolder(folder.Path());
+        EXPECT_EQ(left.size(), c.result == LockFile::Result::Held ? 1u : 0u) << "nothing else is left behind";
+    }
+}
+
 // Release removes the lock file only while it is ours: not one another program put in its place.
 TEST(LockFileRelease, RemovesTheFileOnlyWhileItNamesUs)
 {
@@ -292,6 +402,37 @@ TEST(LockFileRelease, RemovesTheFileOnlyWhileItNamesUs)
     EXPECT_FALSE(second.Holding());
     second.Release();
     EXPECT_EQ(testing_support::ReadFile(path), Printed("%10ld\n", other.Pid()));
+}
+
+// Our lock file is on disk under its name when Take says so: the lock folder is synced after
+// the file took its name. Seen in the system calls of a child process, traced by strace.
+class TakeInChild : public ::testing::Test {
+public:
+    void TestBody() override
+    {
+        LockFile lock;
+        ASSERT_EQ(lock.Take(std::string(std::getenv("QEL_LOCK_SYNC_CHILD")) + "/LCK..ttyUSB0"),
+                  LockFile::Result::Taken);
+    }
+};
+
+[[maybe_unused]] const bool g_inChild =
+    std::getenv("QEL_LOCK_SYNC_CHILD") != nullptr &&
+    (::testing::RegisterTest("TakeInChild", "Take", nullptr, nullptr, __FILE__, __LINE__,
+                             []() -> TakeInChild* { return new TakeInChild; }),
+     true);
+
+TEST(LockFileTake, TheLockFolderIsSyncedOnceOurFileHasItsName)
+{
+    TempDir folder("qel-lock");
+    const testing_support::TracedChild traced =
+        testing_support::TraceChildTest("TakeInChild.Take", {{"QEL_LOCK_SYNC_CHILD", folder.Path()}}, folder.Path(),
+                                        "fsync,fdatasync,link,linkat,rename,renameat,renameat2");
+    ASSERT_EQ(traced.status, 0) << traced.output;
+    const testing_support::NamingInTrace naming =
+        testing_support::FindNaming(traced.calls, folder.Path(), "LCK..ttyUSB0");
+    ASSERT_GE(naming.named, 0) << "no call gave the lock file its name";
+    EXPECT_GT(naming.folderSynced, naming.named) << "the lock folder was not synced after";
 }
 
 // A folder that takes no lock file: nothing is made, and why is kept.

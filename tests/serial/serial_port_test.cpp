@@ -909,6 +909,125 @@ TEST_F(SerialPortTest, ShutdownIsTakenBeforeTheWriteRequest)
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
+// ---- suspending the monitor ----
+
+enum class SuspendAt {
+    BeforeTheBytes,       // from the UI thread, before anything arrives
+    InsideAByte,          // inside the notification of a byte, in the middle of a hand-over
+    WhileAHandOverWaits,  // from the UI thread while a hand-over is queued and not run yet
+};
+
+struct SuspendCase {
+    const char* name;
+    SuspendAt at;
+    bool frame;    // a frame is handed over while suspended
+    int suspends;  // SuspendMonitor calls (they do not nest: one ResumeMonitor ends them)
+    const char* deliveredBefore;
+};
+
+class SerialPortSuspend : public SerialPortTest, public ::testing::WithParamInterface<SuspendCase> {};
+
+// Suspended, the monitor takes no byte from the port (they wait in its queue) and writes
+// nothing; resumed, every byte is delivered once and in order, what a suspension held back of a
+// hand-over first, and the frame that waited is written once.
+TEST_P(SerialPortSuspend, NothingIsTakenWhileSuspendedAndEverythingOnceAfter)
+{
+    const SuspendCase& c = GetParam();
+    OpenAndMonitor();
+    const int fd = pty.SlaveFd();
+    const auto suspend = [&] {
+        for (int i = 0; i < c.suspends; ++i) EXPECT_TRUE(port.SuspendMonitor());
+    };
+    std::string sent;
+    switch (c.at) {
+    case SuspendAt::BeforeTheBytes:
+        suspend();
+        ASSERT_TRUE(pty.Write("abcXdef"));
+        break;
+    case SuspendAt::InsideAByte:
+        owner.hook = PileUp(fd, "bcXdef", [&](WPARAM byte) {
+            if (byte == 'X') suspend();
+        });
+        ASSERT_TRUE(pty.Write("a"));
+        ASSERT_TRUE(Pump([&] { return owner.Bytes() == c.deliveredBefore; }));
+        break;
+    case SuspendAt::WhileAHandOverWaits: {
+        QueuedCallWatch watch;
+        ASSERT_TRUE(pty.Write("abcXdef"));
+        ASSERT_TRUE(watch.Wait());
+        suspend();
+        break;
+    }
+    }
+    sent = "abcXdef";
+    if (c.frame) Send("W");
+    ASSERT_TRUE(pty.Write("ghi"));
+    sent += "ghi";
+
+    Settle(300ms);
+    EXPECT_EQ(owner.Bytes(), c.deliveredBefore) << "nothing is delivered while suspended";
+    EXPECT_EQ(owner.Count(WM_SERIAL_TXDONE), 0u);
+    EXPECT_EQ(pty.Read(1, 100ms), "") << "nothing is written while suspended";
+    EXPECT_GE(PtyPair::InputPending(fd), 3u) << "the bytes wait in the port's queue";
+
+    EXPECT_TRUE(port.ResumeMonitor());
+    ASSERT_TRUE(Pump([&] {
+        return owner.Bytes().size() >= sent.size() && (!c.frame || owner.Count(WM_SERIAL_TXDONE));
+    })) << owner.Bytes();
+    if (c.frame) {
+        EXPECT_EQ(ReadPeer(pty, 1), "W");
+    }
+    Settle();
+    EXPECT_EQ(owner.Bytes(), sent) << "each byte once, in order";
+    EXPECT_EQ(owner.Count(WM_SERIAL_TXDONE), c.frame ? 1u : 0u);
+    EXPECT_EQ(ReadPeerUntilQuiet(pty), "") << "the frame is written once";
+    // The bytes that waited are read before the write, which purges the line.
+    EXPECT_TRUE(owner.LastIs(c.frame ? WM_SERIAL_TXDONE : WM_SERIAL_RXFLAG));
+
+    // Running again as before.
+    ASSERT_TRUE(pty.Write("jk"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == sent + "jk"; }));
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, SerialPortSuspend,
+    ::testing::Values(SuspendCase{"BeforeTheBytes", SuspendAt::BeforeTheBytes, false, 1, ""},
+                      SuspendCase{"BeforeTheBytesWithAFrame", SuspendAt::BeforeTheBytes, true, 1, ""},
+                      SuspendCase{"TwiceThenResumedOnce", SuspendAt::BeforeTheBytes, true, 2, ""},
+                      SuspendCase{"InsideAByte", SuspendAt::InsideAByte, false, 1, "abcX"},
+                      SuspendCase{"InsideAByteWithAFrame", SuspendAt::InsideAByte, true, 1, "abcX"},
+                      SuspendCase{"WhileAHandOverWaits", SuspendAt::WhileAHandOverWaits, true, 1, ""}),
+    [](const ::testing::TestParamInfo<SuspendCase>& info) { return std::string(info.param.name); });
+
+// Without a monitor there is nothing to hold: both calls say TRUE and change nothing. A monitor
+// that is suspended still takes its shutdown, and its object can be destroyed.
+TEST_F(SerialPortTest, SuspendWithoutAMonitorDoesNothingAndASuspendedMonitorStillCloses)
+{
+    EXPECT_TRUE(port.SuspendMonitor());
+    EXPECT_TRUE(port.ResumeMonitor());
+    EXPECT_TRUE(port.ResumeMonitor());
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(port.SuspendMonitor());
+    ASSERT_TRUE(port.StartMonitor());
+    ASSERT_TRUE(pty.Write("ab"));
+    ASSERT_TRUE(Pump([&] { return owner.Bytes() == "ab"; })) << "a monitor started later runs";
+
+    EXPECT_TRUE(port.SuspendMonitor());
+    EXPECT_TRUE(port.RequestClose());
+    ASSERT_TRUE(Pump([&] { return !port.IsOpen(); }));
+    EXPECT_FALSE(testing_support::FileExists(LockFile()));
+    EXPECT_TRUE(port.ResumeMonitor());
+
+    auto other = std::make_unique<CSerialPort>();
+    RecordingOwner otherOwner;
+    ASSERT_TRUE(other->OpenPort(&otherOwner, pty.SlavePath(), 38400, 'N', 8, 1, kConsoleMask, 512));
+    ASSERT_TRUE(other->StartMonitor());
+    EXPECT_TRUE(other->SuspendMonitor());
+    other.reset();
+    EXPECT_TRUE(OthersCanLock(pty.SlavePath())) << "destroyed while suspended, the line is given up";
+}
+
 TEST_F(SerialPortTest, ReopenWorksOnTheSameAndOnAnotherLine)
 {
     OpenAndMonitor();
@@ -1499,6 +1618,31 @@ TEST_F(SerialPortTest, HeldWhileOpenAndGivenUpOnClose)
     EXPECT_TRUE(OthersCanLock(pty.SlavePath()));
     EXPECT_FALSE(OthersCanLock(other.SlavePath()));
     EXPECT_EQ(testing_support::ReadFile(lockDir.File(LockFileOf(other.SlavePath()))), PidText(getpid()));
+}
+
+// Closed means all of it given up: at the moment IsOpen() turns false the lock file is gone and
+// another opener can take the flock, so a caller that sees the port closed never meets its locks.
+TEST_F(SerialPortTest, ThePortIsSeenClosedOnlyOnceItsLocksAreGivenUp)
+{
+    int stillHeld = 0;
+    for (int round = 0; round < 300; ++round) {
+        OpenAndMonitor();
+        std::atomic<bool> watching{false};
+        bool lockFileLeft = false;
+        bool flockLeft = false;
+        std::thread watcher([&] {
+            watching = true;
+            while (port.IsOpen()) {}
+            lockFileLeft = testing_support::FileExists(LockFile());
+            flockLeft = !OthersCanLock(pty.SlavePath());
+        });
+        while (!watching.load()) std::this_thread::yield();
+        EXPECT_TRUE(port.RequestClose());
+        ASSERT_TRUE(Pump([&] { return !port.IsOpen(); }));
+        watcher.join();
+        stillHeld += lockFileLeft || flockLeft;
+    }
+    EXPECT_EQ(stillHeld, 0) << "rounds in which the port looked closed while a lock was still held";
 }
 
 // A lock file that someone else put in place of ours while we held the line is not ours to remove.

@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
+#include <sstream>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
@@ -16,9 +19,13 @@ extern char** environ;
 
 namespace testing_support {
 
-std::pair<int, std::string> RunChildTest(const std::string& test,
-                                         const std::map<std::string, std::optional<std::string>>& env,
-                                         const std::string& cwd)
+namespace {
+
+// Runs the test `test` of this program in a child process, under the command given first (none:
+// the program itself).
+std::pair<int, std::string> RunUnder(const std::vector<std::string>& command, const std::string& test,
+                                     const std::map<std::string, std::optional<std::string>>& env,
+                                     const std::string& cwd)
 {
     char exe[PATH_MAX] = {};
     const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
@@ -34,8 +41,13 @@ std::pair<int, std::string> RunChildTest(const std::string& test,
     std::vector<char*> envp;
     for (std::string& s : strings) envp.push_back(s.data());
     envp.push_back(nullptr);
-    std::string filter = "--gtest_filter=" + test;
-    char* argv[] = {exe, filter.data(), const_cast<char*>("--gtest_color=no"), nullptr};
+    std::vector<std::string> args = command;
+    args.push_back(exe);
+    args.push_back("--gtest_filter=" + test);
+    args.push_back("--gtest_color=no");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     const std::string log = cwd + "/child.log";
     const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (out < 0) return {-1, "no log file"};
@@ -44,7 +56,7 @@ std::pair<int, std::string> RunChildTest(const std::string& test,
     if (pid == 0) {
         ::dup2(out, STDOUT_FILENO);
         ::dup2(out, STDERR_FILENO);
-        if (::chdir(cwd.c_str()) == 0) ::execve(exe, argv, envp.data());
+        if (::chdir(cwd.c_str()) == 0) ::execvpe(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(out);
@@ -60,6 +72,72 @@ std::pair<int, std::string> RunChildTest(const std::string& test,
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(log)};
+}
+
+}  // namespace
+
+std::pair<int, std::string> RunChildTest(const std::string& test,
+                                         const std::map<std::string, std::optional<std::string>>& env,
+                                         const std::string& cwd)
+{
+    return RunUnder({}, test, env, cwd);
+}
+
+TracedChild TraceChildTest(const std::string& test, const std::map<std::string, std::optional<std::string>>& env,
+                           const std::string& cwd, const std::string& calls)
+{
+    const std::string trace = cwd + "/child.trace";
+    TracedChild traced;
+    std::tie(traced.status, traced.output) = RunUnder(
+        {"strace", "-f", "-qq", "-y", "-e", "signal=none", "-e", "trace=" + calls, "-o", trace}, test, env, cwd);
+    std::istringstream lines(ReadFile(trace));
+    std::string line;
+    while (std::getline(lines, line)) traced.calls.push_back(line);
+    return traced;
+}
+
+NamingInTrace FindNaming(const std::vector<std::string>& calls, const std::string& folder, const std::string& name)
+{
+    NamingInTrace found;
+    const std::string target = "\"" + folder + "/" + name + "\"";
+    // "1234  call(arguments) = result", the process id first (strace -f), the result aligned.
+    const auto callOf = [](const std::string& line) {
+        std::size_t at = line.find_first_not_of("0123456789");
+        at = line.find_first_not_of(' ', at == std::string::npos ? line.size() : at);
+        const std::size_t paren = line.find('(', at == std::string::npos ? line.size() : at);
+        return paren == std::string::npos ? std::string() : line.substr(at, paren - at);
+    };
+    const auto succeeded = [](const std::string& line) {
+        const std::size_t equals = line.rfind(" = ");
+        return equals != std::string::npos && line.compare(equals, std::string::npos, " = 0") == 0;
+    };
+    // "fsync(3</the/folder>)": the descriptor is the folder itself.
+    const auto syncsFolder = [&folder](const std::string& line) {
+        const std::size_t open = line.find("fsync(");
+        const std::size_t angle = open == std::string::npos ? open : line.find('<', open);
+        return angle != std::string::npos && line.compare(angle, folder.size() + 3, "<" + folder + ">)") == 0;
+    };
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const std::string& line = calls[i];
+        const std::string call = callOf(line);
+        const bool fsync = call == "fsync" || call == "fdatasync";
+        if (found.named < 0) {
+            // A file synced for an earlier save, whose folder was synced since, is not this one.
+            if (fsync && succeeded(line)) found.fileSynced = syncsFolder(line) ? -1 : static_cast<int>(i);
+            const bool naming =
+                call == "linkat" || call == "link" || call == "rename" || call == "renameat" || call == "renameat2";
+            // The name is the last path of the call: what it links or renames to.
+            const std::size_t at = line.rfind(target);
+            if (naming && succeeded(line) && at != std::string::npos && at > line.find('"')) {
+                found.named = static_cast<int>(i);
+            }
+        } else if (fsync && succeeded(line) && syncsFolder(line)) {
+            found.folderSynced = static_cast<int>(i);
+            break;
+        }
+    }
+    if (found.named < 0) found.fileSynced = -1;
+    return found;
 }
 
 }  // namespace testing_support

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace testing_support {
 
@@ -14,5 +15,26 @@ namespace testing_support {
 std::pair<int, std::string> RunChildTest(const std::string& test,
                                          const std::map<std::string, std::optional<std::string>>& env,
                                          const std::string& cwd);
+
+// As RunChildTest, with the child traced by strace: the system calls named in calls (strace's
+// "-e trace=" list), of every thread, each descriptor shown with its path ("fsync(5</tmp/x>)").
+// The trace's lines are returned in their order; the exit status is the child's.
+struct TracedChild {
+    int status = -1;
+    std::string output;
+    std::vector<std::string> calls;
+};
+TracedChild TraceChildTest(const std::string& test, const std::map<std::string, std::optional<std::string>>& env,
+                           const std::string& cwd, const std::string& calls);
+
+// Where a traced child put a file on disk under its name folder/name: the call that gave it the
+// name (a link or rename to it that succeeded), the last fsync of a file before it, and the first
+// fsync of the folder itself after it; -1 for each that is not in the trace.
+struct NamingInTrace {
+    int named = -1;
+    int fileSynced = -1;
+    int folderSynced = -1;
+};
+NamingInTrace FindNaming(const std::vector<std::string>& calls, const std::string& folder, const std::string& name);
 
 }  // namespace testing_support
