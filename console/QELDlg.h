@@ -2,6 +2,7 @@
 // uploads its records into the records table and turns them into a spreadsheet report.
 #pragma once
 #include <array>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -126,6 +127,9 @@ public:
     // over afterwards may still raise an automation error, which leaves the step.
     void FillReport();
     std::string MakeReportName();
+    // The clock MakeReportName reads (the local time of std::time by default); for tests and the
+    // demo, which make reports in one and the same second. nullptr: the default again.
+    static void SetReportClock(std::time_t (*clock)());
     void OnBnClickedSaveOrPrint();
 
     // ---- window services used by the handlers

@@ -54,11 +54,15 @@ struct ReportBook {
     Range range;
 };
 
+std::time_t (*g_reportClock)() = nullptr;
+
 }  // namespace
+
+void CQELDlg::SetReportClock(std::time_t (*clock)()) { g_reportClock = clock; }
 
 std::string CQELDlg::MakeReportName()
 {
-    std::time_t now = std::time(nullptr);
+    std::time_t now = g_reportClock != nullptr ? g_reportClock() : std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     return Format("%04d%02d%02d%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
@@ -89,7 +93,15 @@ bool CQELDlg::CreateReportFile()
     m_strReportPath = m_strOutputDir + m_strReportName + ".xlsx";
 
     report.book.Save();
-    report.book.SaveCopyAs(VARIANT::Bstr(m_strReportPath));
+    // The report is a new file: where another report already has the name (one made in the same
+    // second, by this or another copy of the program), the copy takes the next free name
+    // ("...-2.xlsx"), and the name and path follow the file actually written.
+    const VARIANT saved = report.book.SaveCopyAs(VARIANT::Bstr(m_strReportPath));
+    if (saved.vt == core::VT_BSTR && !saved.bstrVal.empty() && saved.bstrVal != m_strReportPath) {
+        m_strReportPath = saved.bstrVal;
+        const std::string file = m_strReportPath.substr(m_strReportPath.rfind('/') + 1);
+        m_strReportName = file.substr(0, file.rfind(".xlsx"));
+    }
     report.book.Close(report.missing, VARIANT::Bstr(m_strTemplatePath), report.missing);
     app.put_Visible(false);
     report.books.Close();

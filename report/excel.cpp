@@ -53,9 +53,9 @@ LPDISPATCH _Workbook::get_Sheets() { return InvokeForObject(id::Workbook_Sheets,
 
 void _Workbook::Save() { InvokeHelper(id::Workbook_Save, DISPATCH_METHOD, {}); }
 
-void _Workbook::SaveCopyAs(const VARIANT& Filename)
+VARIANT _Workbook::SaveCopyAs(const VARIANT& Filename)
 {
-    InvokeHelper(id::Workbook_SaveCopyAs, DISPATCH_METHOD, Filename);
+    return InvokeHelper(id::Workbook_SaveCopyAs, DISPATCH_METHOD, Filename);
 }
 
 void _Workbook::Close(const VARIANT& SaveChanges, const VARIANT& Filename, const VARIANT& RouteWorkbook)

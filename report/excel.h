@@ -48,7 +48,8 @@ public:
     LPDISPATCH get_Worksheets();
     LPDISPATCH get_Sheets();
     void Save();
-    void SaveCopyAs(const core::VARIANT& Filename);
+    // The server's result: the path of the file the copy went to (VT_BSTR), where it says.
+    core::VARIANT SaveCopyAs(const core::VARIANT& Filename);
     void Close(const core::VARIANT& SaveChanges, const core::VARIANT& Filename, const core::VARIANT& RouteWorkbook);
 };
 

@@ -545,9 +545,13 @@ protected:
             if (!IsMethod(flags)) break;
             ArgCount(args, 1, 1);
             {
+                // A copy goes to a new file: a file of that name already there is never
+                // replaced, the copy takes the next free numbered name instead. The result names
+                // the file written.
                 const std::string path = AbsolutePath(AsText(args[0]));
                 CheckOpen();
-                m_at.book->book->SaveTo(path);
+                const std::string saved = m_at.book->book->SaveAsNew(path);
+                Return(result, VARIANT::Bstr(saved));
             }
             return S_OK;
         case dispid::kClose:

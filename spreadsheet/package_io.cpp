@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include "core/file_system.h"
 #include "spreadsheet/workbook.h"
 
 namespace spreadsheet {
@@ -26,6 +27,8 @@ namespace spreadsheet {
 namespace {
 
 constexpr zip_int64_t kMaxParts = 65535;
+// The most numbered names a new file tries ("NAME.xlsx", "NAME-2.xlsx", ... "NAME-999.xlsx").
+constexpr int kMaxNumberedNames = 999;
 
 // "192 MB", or the bytes of a bound that is no whole number of megabytes.
 std::string MegaBytes(std::uint64_t bytes)
@@ -43,7 +46,7 @@ std::string ErrnoText(int err)
     case ENOSPC: return "the disk is full";
     case EROFS: return "the file system is read-only";
     case EDQUOT: return "the disk quota is exhausted";
-    default: return std::strerror(err);
+    default: return core::ErrorText(err);
     }
 }
 
@@ -202,17 +205,7 @@ int CreateUnnamedTemporary(const std::string& folder)
     return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
 }
 
-// Gives the open unnamed file fd the name `to` (which must not exist); 0 or the errno. Through
-// /proc, as any process may; else through the descriptor itself, which needs a privilege (both
-// fail with ENOENT when neither way is open).
-int NameOpenFile(int fd, const std::string& to)
-{
-    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
-    if (errno != ENOENT) return errno;
-    if (::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0) return 0;
-    return errno;
-}
+using core::NameOpenFile;
 
 // Six letters or digits for a temporary name.
 std::string RandomLetters()
@@ -255,6 +248,29 @@ int FillFile(int fd, const std::string& bytes, mode_t mode)
         done += static_cast<std::size_t>(n);
     }
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) return errno;
+    return 0;
+}
+
+// After a file took its name in the folder: the folder's entry goes to disk as well, or a power
+// cut could still lose the file the save said it made. A folder that cannot be synced does not
+// undo the save (the file is whole and in place); it is noted.
+void SyncFolderOfSave(const std::string& folder)
+{
+    if (const int err = core::SyncFolder(folder)) {
+        std::fprintf(stderr, "Note: the folder %s was not synced after a save: %s\n", Quoted(folder).c_str(),
+                     ErrnoText(err).c_str());
+    }
+}
+
+// Moves the named temporary to the name `to` only where no file has that name: 0 or the errno
+// (EEXIST when the name is taken). Where the file system cannot refuse a rename so, a second
+// name (link) is made and the temporary one removed, which refuses the same way.
+int MoveToNewName(const std::string& temp, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    if (::link(temp.c_str(), to.c_str()) != 0) return errno;
+    ::unlink(temp.c_str());
     return 0;
 }
 
@@ -574,6 +590,7 @@ void WriteFileAtomically(const std::string& requested, const std::string& bytes)
             const int err = NameOpenFile(fd, path);
             if (err == 0) {
                 ::close(fd);
+                SyncFolderOfSave(folder);
                 return;
             }
             named = err == EEXIST && NameTemporary(fd, folder, target, temp) == 0;
@@ -592,6 +609,91 @@ void WriteFileAtomically(const std::string& requested, const std::string& bytes)
     AtSavePoint(SavePoint::Named);
     if (::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
     ::close(fd);  // the data is on disk (fsync) and in place; closing only gives up the lock
+    SyncFolderOfSave(folder);
+}
+
+std::string NumberedName(const std::string& path, int number)
+{
+    if (number <= 1) return path;
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    const std::string suffix = "-" + std::to_string(number);
+    return hasExtension ? path.substr(0, dot) + suffix + path.substr(dot) : path + suffix;
+}
+
+std::string WriteNewFile(const std::string& requested, const std::string& bytes)
+{
+    const std::string folder = ParentFolder(requested);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        throw XlsxError("Cannot save " + Quoted(requested) + ": the folder " + Quoted(folder) + " does not exist.");
+    const mode_t mode = DefaultFileMode();
+    RemoveAbandonedTemporaries(folder);
+
+    // A name is taken by any entry of that name (a link too, wherever it leads) and by a desktop
+    // spreadsheet's lock file for it. Whether a free name is had is decided by the step that gives
+    // the finished file its name, which fails when the name exists: of two saves racing for one
+    // name, one gets it and the other goes on to the next.
+    const auto lockedByDesktop = [](const std::string& name) {
+        struct stat lock {};
+        return ::lstat(LockFileFor(name).c_str(), &lock) == 0;
+    };
+    std::string temp;
+    int fd = -1;
+    auto fail = [&](int err) {
+        if (!temp.empty()) ::unlink(temp.c_str());
+        ::close(fd);
+        if (err == EEXIST) {
+            throw XlsxError("Cannot save " + Quoted(requested) + ": it and every name from " +
+                            Quoted(NumberedName(requested, 2)) + " to " +
+                            Quoted(NumberedName(requested, kMaxNumberedNames)) + " are taken.");
+        }
+        throw XlsxError("Cannot save " + Quoted(requested) + ": " + ErrnoText(err) + ".");
+    };
+    const auto takeFreeName = [&](auto&& name) -> std::string {
+        for (int number = 1; number <= kMaxNumberedNames; ++number) {
+            const std::string candidate = NumberedName(requested, number);
+            if (lockedByDesktop(candidate)) continue;
+            const int err = name(candidate);
+            if (err == 0) return candidate;
+            if (err != EEXIST) {
+                errno = err;
+                return {};
+            }
+        }
+        errno = EEXIST;
+        return {};
+    };
+
+    // As WriteFileAtomically: whole and on disk before it has a name, without a name where the
+    // file system allows.
+    fd = CreateUnnamedTemporary(folder);
+    if (fd >= 0) {
+        if (::flock(fd, LOCK_EX) == 0) {
+            if (const int err = FillFile(fd, bytes, mode)) fail(err);
+            AtSavePoint(SavePoint::Written);
+            const std::string saved = takeFreeName([fd](const std::string& name) { return NameOpenFile(fd, name); });
+            if (!saved.empty()) {
+                ::close(fd);
+                SyncFolderOfSave(folder);
+                return saved;
+            }
+            if (errno == EEXIST) fail(EEXIST);
+        }
+        // Cannot be named so: the named way, which tells what is wrong if that fails too.
+        ::close(fd);
+    }
+    fd = CreateLockedTemporary(folder, FileName(requested), temp);
+    if (fd < 0) throw XlsxError("Cannot save " + Quoted(requested) + ": " + ErrnoText(errno) + ".");
+    if (const int err = FillFile(fd, bytes, mode)) fail(err);
+    AtSavePoint(SavePoint::Written);
+    AtSavePoint(SavePoint::Named);
+    const std::string saved = takeFreeName([&temp](const std::string& name) { return MoveToNewName(temp, name); });
+    if (saved.empty()) fail(errno);
+    ::close(fd);
+    SyncFolderOfSave(folder);
+    return saved;
 }
 
 }  // namespace spreadsheet

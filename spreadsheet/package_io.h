@@ -38,11 +38,22 @@ std::string PackParts(const std::vector<std::string>& order, const std::unordere
 // Writes the bytes to path atomically. Throws XlsxError; on failure nothing is left behind and
 // the old file is intact. The bytes go to a temporary file in the same folder that has no name
 // (O_TMPFILE) and is put on disk; then a new target takes it as its name (a link), an old one is
-// replaced by it through a temporary name and a rename. Where the file system makes no file
+// replaced by it through a temporary name and a rename; the folder is then put on disk too (a
+// folder that cannot be is noted on standard error: the file is in place all the same). Where the file system makes no file
 // without a name, or one cannot be named, the temporary file is named from the start. A named
 // temporary file is locked (flock) while its save lasts; one that a killed save left behind is
 // removed by the next save into the folder, of whatever target.
 void WriteFileAtomically(const std::string& requested, const std::string& bytes);
+
+// Writes the bytes to a new file and returns its path: path itself where no file has that name,
+// else the first free one of "NAME-2.EXT", "NAME-3.EXT", ... (up to NAME-999.EXT); an existing
+// file is never replaced. A name with a desktop spreadsheet's lock file beside it counts as taken.
+// The file is whole and on disk before it gets its name, as with WriteFileAtomically, and the
+// step that names it is the one that finds the name taken, so two saves racing for one name each
+// end with a file of their own. Throws XlsxError; on failure nothing is left behind.
+std::string WriteNewFile(const std::string& path, const std::string& bytes);
+// path with "-number" before its extension; path itself for number 1.
+std::string NumberedName(const std::string& path, int number);
 
 // The moments of a save at which a test may stop it (and kill it there): the temporary file holds
 // every byte, on disk, and is not in place yet (it may have no name); the temporary file has a

@@ -267,4 +267,6 @@ void Workbook::DropCalculationChain()
 
 void Workbook::SaveTo(const std::string& path) { WriteFileAtomically(path, Build()); }
 
+std::string Workbook::SaveAsNew(const std::string& path) { return WriteNewFile(path, Build()); }
+
 }  // namespace spreadsheet

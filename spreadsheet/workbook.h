@@ -192,6 +192,9 @@ public:
     // Writes the workbook to path atomically (see WriteFileAtomically). Throws XlsxError; on
     // failure nothing is left behind and the old file is intact.
     void SaveTo(const std::string& path);
+    // Writes the workbook to a new file, path or the first free numbered name beside it (see
+    // WriteNewFile), and returns the path written. An existing file is never replaced.
+    std::string SaveAsNew(const std::string& path);
     // True when something changed since the last load or save.
     bool Modified() const { return m_modified; }
     void ClearModified() { m_modified = false; }

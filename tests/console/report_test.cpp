@@ -341,6 +341,44 @@ TEST_F(Report, AReportNothingOpensIsNamedInTheBoxAndTheCycleEnds)
     EXPECT_EQ(book->SheetAt(0)->CellText(13, 1), "2");
 }
 
+// Two reports made in the same second: the second never replaces the first. It takes the next
+// free name, its box names the file it went to, and each file keeps its own records.
+std::time_t OneSecond() { return 1796989628; }
+
+TEST_F(Report, TwoReportsOfOneSecondEachKeepTheirOwnFile)
+{
+    CQELDlg::SetReportClock(OneSecond);
+    ConsoleHarness h;
+    CQELDlg& d = h.Dlg();
+    h.Opener().result = false;
+    h.Opener().reason = "no application";
+    const std::string stamp = d.MakeReportName();
+    std::vector<std::string> boxes, paths;
+    for (const int records : {3, 5}) {
+        d.m_listRecords->DeleteAllItems();
+        FeedRecords(h, records);
+        h.Boxes().Clear();
+        h.Call([&] { d.OnBnClickedExport(); });
+        ASSERT_EQ(h.Boxes().Count(), 1u);
+        boxes.push_back(h.Boxes().Last().text);
+        paths.push_back(d.m_strReportPath);
+        EXPECT_EQ(d.m_strReportPath, d.m_strOutputDir + d.m_strReportName + ".xlsx");
+    }
+    CQELDlg::SetReportClock(nullptr);
+
+    EXPECT_EQ(paths[0], d.m_strOutputDir + stamp + ".xlsx");
+    EXPECT_EQ(paths[1], d.m_strOutputDir + stamp + "-2.xlsx");
+    EXPECT_EQ(ListFolder(h.Folder().File("savefile")), (std::vector<std::string>{stamp + "-2.xlsx", stamp + ".xlsx"}));
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_NE(boxes[i].find("\"" + paths[i] + "\""), std::string::npos) << boxes[i];
+        const int records = i == 0 ? 3 : 5;
+        const auto book = spreadsheet::Workbook::Load(paths[i]);
+        // Column A numbers the records from row 11 on, two rows each.
+        EXPECT_EQ(book->SheetAt(0)->CellText(11 + 2 * (records - 1), 1), std::to_string(records)) << paths[i];
+        EXPECT_EQ(book->SheetAt(0)->CellText(11 + 2 * records, 1), "") << paths[i];
+    }
+}
+
 // A meter that never answers the upload, or one unplugged in the middle of it: closing the port,
 // by CLOSE COM or by dropping the port list down, ends the upload.
 TEST_F(Report, ClosingThePortEndsAnUploadThatWaitsForTheMeter)

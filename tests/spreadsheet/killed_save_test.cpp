@@ -3,17 +3,11 @@
 // folder, of another name, leaves nothing of the killed one behind; the file the killed save
 // would have replaced is whole, and so is the one the next save makes.
 #include <fcntl.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstddef>
 #include <filesystem>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -34,42 +28,6 @@ SavePoint g_stopAt = SavePoint::Written;
 void StopHere(SavePoint point)
 {
     if (point == g_stopAt) ::raise(SIGSTOP);
-}
-
-// What the file system of the save offers.
-enum class Files {
-    Unnamed,     // files without a name, and naming them through /proc
-    NoUnnamed,   // no files without a name (as a file system without O_TMPFILE)
-    Unnameable,  // files without a name that cannot be named (no /proc, no privilege)
-};
-
-// Makes the system calls of this process from now on fail as on such a file system: opening a
-// file without a name with EOPNOTSUPP, or every link with ENOENT. False when the kernel refuses
-// the filter.
-bool Offer(Files files)
-{
-    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the flags are read as the low word of the argument");
-    const auto refuse = [](int err) { return SECCOMP_RET_ERRNO | (static_cast<__u32>(err) & SECCOMP_RET_DATA); };
-    sock_filter noUnnamed[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args) + 2 * sizeof(__u64)),
-        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, __O_TMPFILE, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, refuse(EOPNOTSUPP)),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    sock_filter unnameable[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_linkat, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, refuse(ENOENT)),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    if (files == Files::Unnamed) return true;
-    sock_fprog program = files == Files::NoUnnamed
-                             ? sock_fprog{static_cast<unsigned short>(std::size(noUnnamed)), noUnnamed}
-                             : sock_fprog{static_cast<unsigned short>(std::size(unnameable)), unnameable};
-    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program, 0, 0) == 0;
 }
 
 // Temporary files of a save, by their names.

@@ -4,8 +4,17 @@
 #include <fstream>
 #include <sstream>
 
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <zip.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <iterator>
 
 namespace sheet_test {
 
@@ -27,6 +36,56 @@ std::vector<std::string> TempFolder::Listing() const
         names.push_back(std::filesystem::relative(entry.path(), m_dir).string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+void PrintTo(Files files, std::ostream* out)
+{
+    switch (files) {
+    case Files::Unnamed: *out << "files without a name"; break;
+    case Files::NoUnnamed: *out << "no files without a name"; break;
+    case Files::Unnameable: *out << "files without a name that cannot be named"; break;
+    case Files::NoRenameGuard: *out << "no files without a name, no rename without replacing"; break;
+    }
+}
+
+bool Offer(Files files)
+{
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the flags are read as the low word of the argument");
+    const auto refuse = [](int err) { return SECCOMP_RET_ERRNO | (static_cast<__u32>(err) & SECCOMP_RET_DATA); };
+    // openat with O_TMPFILE: EOPNOTSUPP; with noRenameGuard also renameat2 with RENAME_NOREPLACE:
+    // EINVAL, as a file system that cannot refuse to replace a name.
+    sock_filter noUnnamed[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args) + 2 * sizeof(__u64)),
+        // The bit of its own that O_TMPFILE has beside O_DIRECTORY, which opening a folder sets.
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, __O_TMPFILE & ~O_DIRECTORY, 0, 4),
+        BPF_STMT(BPF_RET | BPF_K, refuse(EOPNOTSUPP)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_renameat2, 0, 2),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args) + 4 * sizeof(__u64)),
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, RENAME_NOREPLACE, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, refuse(EINVAL)),
+    };
+    sock_filter unnameable[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_linkat, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, refuse(ENOENT)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{};
+    switch (files) {
+    case Files::Unnamed: return true;
+    case Files::NoUnnamed:
+        // Without the renameat2 part: the jump at the O_TMPFILE test goes past it to allow.
+        noUnnamed[5] = BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW);
+        program = {static_cast<unsigned short>(std::size(noUnnamed)), noUnnamed};
+        break;
+    case Files::NoRenameGuard: program = {static_cast<unsigned short>(std::size(noUnnamed)), noUnnamed}; break;
+    case Files::Unnameable: program = {static_cast<unsigned short>(std::size(unnameable)), unnameable}; break;
+    }
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program, 0, 0) == 0;
 }
 
 std::vector<std::pair<std::string, std::string>> OneSheetParts(const std::string& styles, const std::string& sheet)

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -149,6 +150,20 @@ protected:
 private:
     std::unique_ptr<testing_support::TempDir> m_temp;
 };
+
+// What the file system of a save offers.
+enum class Files {
+    Unnamed,        // files without a name, and naming them through /proc
+    NoUnnamed,      // no files without a name (as a file system without O_TMPFILE)
+    Unnameable,     // files without a name that cannot be named (no /proc, no privilege)
+    NoRenameGuard,  // no files without a name, and no rename that refuses to replace a name
+};
+void PrintTo(Files files, std::ostream* out);
+
+// Makes the system calls of this process from now on fail as on such a file system: opening a
+// file without a name with EOPNOTSUPP, every link with ENOENT, or a rename with RENAME_NOREPLACE
+// with EINVAL. It cannot be undone: for a child process. False when the kernel refuses the filter.
+bool Offer(Files files);
 
 // Package helpers.
 using Parts = std::map<std::string, std::string>;

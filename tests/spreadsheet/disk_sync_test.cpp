@@ -1,0 +1,53 @@
+// A save is on disk when it says so: the file's bytes (fsync of the file) before it takes its name,
+// and the folder's entry (fsync of the folder) after, for a new file and for one replaced. Seen in
+// the system calls of a child process that saves, traced by strace.
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "tests/spreadsheet/spreadsheet_fixture.h"
+#include "tests/support/run_in_child.h"
+
+namespace sheet_test {
+namespace {
+
+namespace id = spreadsheet::dispid;
+
+class SaveInChild : public ::testing::Test {
+public:
+    void TestBody() override
+    {
+        const std::string dir = std::getenv("QEL_SYNC_CHILD");
+        Session s = OpenBook(dir + "/savemode.xlsx");
+        ASSERT_TRUE(s.sheet);
+        PutCell(s.sheet.get(), 1, 1, S("saved"));
+        Method(s.book.get(), id::kSave);
+        Method(s.book.get(), id::kSaveCopyAs, {S(dir + "/20261211115348.xlsx")});
+    }
+};
+
+[[maybe_unused]] const bool g_inChild =
+    std::getenv("QEL_SYNC_CHILD") != nullptr &&
+    (::testing::RegisterTest("SaveInChild", "Save", nullptr, nullptr, __FILE__, __LINE__,
+                             []() -> SaveInChild* { return new SaveInChild; }),
+     true);
+
+TEST_F(TempFolder, ASavedFileAndItsFolderEntryGoToDisk)
+{
+    const std::string dir = m_dir.string();
+    std::filesystem::copy_file(std::string(QEL_SOURCE_DIR) + "/data/savemode.xlsx", m_dir / "savemode.xlsx");
+    const testing_support::TracedChild traced =
+        testing_support::TraceChildTest("SaveInChild.Save", {{"QEL_SYNC_CHILD", dir}, {"GTEST_OUTPUT", std::nullopt}},
+                                        dir, "fsync,fdatasync,link,linkat,rename,renameat,renameat2");
+    ASSERT_EQ(traced.status, 0) << traced.output;
+    for (const char* name : {"savemode.xlsx", "20261211115348.xlsx"}) {
+        SCOPED_TRACE(name);
+        const testing_support::NamingInTrace naming = testing_support::FindNaming(traced.calls, dir, name);
+        ASSERT_GE(naming.named, 0) << "no call gave the file its name";
+        EXPECT_GE(naming.fileSynced, 0) << "the file's bytes were not synced before it took its name";
+        EXPECT_GT(naming.folderSynced, naming.named) << "the folder was not synced after the file took its name";
+    }
+}
+
+}  // namespace
+}  // namespace sheet_test
