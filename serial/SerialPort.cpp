@@ -596,6 +596,12 @@ UINT CSerialPort::MonitorThread(void* param)
             // notifications, in one hand-over; after a hang-up its box comes between the two.
             std::size_t held = 0;
             if (readsInput && (revents & (POLLIN | POLLHUP | POLLERR))) held = ReadPendingBytes(port, !hangUp);
+            if (port->m_heldBack.any) {
+                // Suspended in the middle of the reads: the rest of that hand-over waits, and the
+                // wake's notifications after it (a hang-up is seen again once resumed).
+                port->m_heldBack.withTail = true;
+                continue;
+            }
             if (hangUp && !port->m_portFailed.load()) {
                 port->m_portFailed = true;
                 if (!port->Closing()) {

@@ -923,6 +923,7 @@ struct SuspendCase {
     bool frame;    // a frame is handed over while suspended
     int suspends;  // SuspendMonitor calls (they do not nest: one ResumeMonitor ends them)
     const char* deliveredBefore;
+    std::size_t bulk = 0;  // bytes after "abcXdef": a burst longer than one read takes
 };
 
 class SerialPortSuspend : public SerialPortTest, public ::testing::WithParamInterface<SuspendCase> {};
@@ -938,14 +939,16 @@ TEST_P(SerialPortSuspend, NothingIsTakenWhileSuspendedAndEverythingOnceAfter)
     const auto suspend = [&] {
         for (int i = 0; i < c.suspends; ++i) EXPECT_TRUE(port.SuspendMonitor());
     };
-    std::string sent;
+    std::string bulk;
+    for (std::size_t i = 0; i < c.bulk; ++i) bulk += static_cast<char>('a' + i % 23);  // no X
+    std::string sent = "abcXdef" + bulk;
     switch (c.at) {
     case SuspendAt::BeforeTheBytes:
         suspend();
-        ASSERT_TRUE(pty.Write("abcXdef"));
+        ASSERT_TRUE(pty.Write(sent));
         break;
     case SuspendAt::InsideAByte:
-        owner.hook = PileUp(fd, "bcXdef", [&](WPARAM byte) {
+        owner.hook = PileUp(fd, sent.substr(1), [&](WPARAM byte) {
             if (byte == 'X') suspend();
         });
         ASSERT_TRUE(pty.Write("a"));
@@ -953,13 +956,12 @@ TEST_P(SerialPortSuspend, NothingIsTakenWhileSuspendedAndEverythingOnceAfter)
         break;
     case SuspendAt::WhileAHandOverWaits: {
         QueuedCallWatch watch;
-        ASSERT_TRUE(pty.Write("abcXdef"));
+        ASSERT_TRUE(pty.Write(sent));
         ASSERT_TRUE(watch.Wait());
         suspend();
         break;
     }
     }
-    sent = "abcXdef";
     if (c.frame) Send("W");
     ASSERT_TRUE(pty.Write("ghi"));
     sent += "ghi";
@@ -997,6 +999,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SuspendCase{"TwiceThenResumedOnce", SuspendAt::BeforeTheBytes, true, 2, ""},
                       SuspendCase{"InsideAByte", SuspendAt::InsideAByte, false, 1, "abcX"},
                       SuspendCase{"InsideAByteWithAFrame", SuspendAt::InsideAByte, true, 1, "abcX"},
+                      // More than one read takes: what waits in the port beside what is held back.
+                      SuspendCase{"InsideAByteOfALongBurst", SuspendAt::InsideAByte, true, 1, "abcX", 8000},
                       SuspendCase{"WhileAHandOverWaits", SuspendAt::WhileAHandOverWaits, true, 1, ""}),
     [](const ::testing::TestParamInfo<SuspendCase>& info) { return std::string(info.param.name); });
 
