@@ -1,5 +1,7 @@
 // The console against the meter simulator over a real pseudo-terminal: connect, disconnect and
 // upload, with faults on the line.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <wx/gauge.h>
 
@@ -91,22 +93,25 @@ TEST_F(MeterRoad, ATruncatedRecordSwallowsTheNextFrameAndReceptionRecovers)
 }
 
 // The meter's line hangs up in the middle of an upload: one box, then the window shows the port
-// closed, as CLOSE COM leaves it, and the upload it cut off has ended; OPEN COM opens again.
+// closed, as CLOSE COM leaves it, and the upload it cut off has ended; OPEN COM tries to open
+// again. The meter is opened by a link that goes with its line, so its path is gone for good.
 TEST_F(MeterRoad, AHangUpMidUploadIsReportedOnceAndThePortShowsClosed)
 {
     meter_sim::Options options;
     options.records = meter_sim::SampleRecords(5);
     options.faults.hangupAfterRecords = 2;
-    auto [sim, h, opened] = Connect(options);
+    auto [sim, h, opened] = ConnectByLink(options);
     ASSERT_TRUE(opened);
     CQELDlg& d = h.Dlg();
     d.OnBnClickedUpload();
     ASSERT_TRUE(sim.WaitForHangUp(std::chrono::seconds(3)));
+    ASSERT_EQ(unlink(MeterLink().c_str()), 0);
     ASSERT_TRUE(PumpUntil([&] { return h.Boxes().Count() >= 1 && !d.m_portOpened; }));
     PumpUntil([] { return false; }, 300);  // no further boxes pile up
     EXPECT_EQ(h.Boxes().Count(), 1u);
     EXPECT_EQ(h.Boxes().Last().caption, "Application Error");
     EXPECT_EQ(h.Boxes().Last().text.rfind("WARNING:  ReadFile() Failed", 0), 0u) << h.Boxes().Last().text;
+    EXPECT_NE(h.Boxes().Last().text.find("Port: " + MeterLink() + "\n"), std::string::npos) << h.Boxes().Last().text;
     // A hang-up may discard what the line still held; never more than was sent arrives.
     EXPECT_LE(d.m_listRecords->GetItemCount(), 2);
     EXPECT_EQ(d.m_reportState, ReportState::Idle);

@@ -404,8 +404,8 @@ TEST_F(SerialPortTest, DetachedOwnerHearsNothing)
     ASSERT_TRUE(pty.Write("abc"));
     Send("x");
     EXPECT_EQ(ReadPeer(pty, 1), "x") << "the link still works";
+    EXPECT_TRUE(Pump([&] { return PtyPair::InputPending(pty.SlaveFd()) == 0; })) << "the bytes were read";
     Settle(300ms);
-    EXPECT_EQ(PtyPair::InputPending(pty.SlaveFd()), 0u) << "the bytes were read";
     EXPECT_TRUE(owner.notes.empty());
 }
 
@@ -526,7 +526,7 @@ TEST_P(SerialPortMidBatch, WhatTheHandlerOfAByteDoesTakesEffectAtOnce)
     case MidBatch::Detach:
         EXPECT_EQ(owner.Bytes(), c.delivered);
         EXPECT_TRUE(owner.LastIs(WM_SERIAL_BYTE));
-        EXPECT_EQ(PtyPair::InputPending(fd), 0u) << "the line is still read";
+        EXPECT_TRUE(Pump([&] { return PtyPair::InputPending(fd) == 0; })) << "the line is still read";
         break;
     case MidBatch::Destroy:
         EXPECT_EQ(owner.Bytes(), c.delivered);
@@ -1490,6 +1490,7 @@ TEST_P(SerialPortHeld, OpenIsRefused)
     EXPECT_EQ(DescriptorsLike(pty.SlaveFd()), ownOpen >= 0 ? 2u : 1u) << "nothing of ours is left open on the line";
     port.StartMonitor();
     ASSERT_TRUE(pty.Write("reply"));
+    ASSERT_TRUE(PtyPair::WaitInputPending(pty.SlaveFd(), 5));
     Settle(300ms);
     EXPECT_TRUE(owner.notes.empty());
     EXPECT_EQ(PtyPair::InputPending(pty.SlaveFd()), 5u) << "the line was not read";
@@ -1513,7 +1514,10 @@ TEST_P(SerialPortHeld, OpenIsRefused)
         ASSERT_EQ(rmdir(LockFile().c_str()), 0);
     }
     EXPECT_TRUE(port.RequestClose());
-    EXPECT_TRUE(Open()) << port.LastOpenFailure().text;
+    const bool reopened = Open();
+    if (!reopened && GetParam() == Holder::LockFileOfALiveProcess && testing_support::PidsMayHaveGoneRoundSince(holder))
+        GTEST_SKIP() << "the other's id may have gone to a new process: " << port.LastOpenFailure().text;
+    EXPECT_TRUE(reopened) << port.LastOpenFailure().text;
     EXPECT_EQ(port.LastOpenFailure().text, "");
     EXPECT_EQ(testing_support::ReadFile(LockFile()), PidText(getpid()));
 }
@@ -1532,8 +1536,17 @@ class SerialPortStaleLock : public SerialPortTest, public ::testing::WithParamIn
 
 TEST_P(SerialPortStaleLock, IsTakenAndRewritten)
 {
-    GetParam().make(LockFile());
-    OpenAndMonitor();
+    // A process that has ended is a child reaped while the file is made. Should its id have gone
+    // to another process before the open looked, the refusal was right: the file is made again.
+    bool opened = false;
+    for (int attempt = 0; attempt < 5 && !opened; ++attempt) {
+        const pid_t before = testing_support::ReapedChildPid();
+        GetParam().make(LockFile());
+        opened = Open();
+        if (!opened && !testing_support::PidsMayHaveGoneRoundSince(before)) break;
+    }
+    ASSERT_TRUE(opened) << port.LastOpenFailure().text;
+    ASSERT_TRUE(port.StartMonitor());
     struct stat info {};
     ASSERT_EQ(lstat(LockFile().c_str(), &info), 0);
     EXPECT_TRUE(S_ISREG(info.st_mode));

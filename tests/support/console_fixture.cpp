@@ -139,11 +139,29 @@ void MeterConsoleTest::TearDown()
 
 MeterConsoleTest::Link MeterConsoleTest::Connect(const meter_sim::Options& meter, const ConsoleOptions& console)
 {
+    return Start(meter, console, false);
+}
+
+MeterConsoleTest::Link MeterConsoleTest::ConnectByLink(const meter_sim::Options& meter, const ConsoleOptions& console)
+{
+    return Start(meter, console, true);
+}
+
+MeterConsoleTest::Link MeterConsoleTest::Start(const meter_sim::Options& meter, const ConsoleOptions& console,
+                                               bool byLink)
+{
     m_harness.reset();
     m_sim.reset();
+    m_link.clear();
     m_sim = std::make_unique<meter_sim::MeterSimulator>(meter);
     m_harness = std::make_unique<ConsoleHarness>(console);
-    const bool opened = m_harness->OpenPort(m_sim->DevicePath());
+    std::string port = m_sim->DevicePath();
+    if (byLink) {
+        m_link = m_harness->Folder().File("meter");
+        if (symlink(port.c_str(), m_link.c_str()) != 0) ADD_FAILURE() << "no link " << m_link << " to " << port;
+        port = m_link;
+    }
+    const bool opened = m_harness->OpenPort(port);
     return Link{*m_sim, *m_harness, opened};
 }
 

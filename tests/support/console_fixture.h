@@ -94,10 +94,20 @@ protected:
     void TearDown() override;
     Link Connect(const meter_sim::Options& meter = meter_sim::Options(),
                  const ConsoleOptions& console = ConsoleOptions());
+    // As Connect, but the console opens the meter by a link in its working folder (as
+    // /dev/serial/by-id/... names a USB meter), MeterLink(). A test whose meter goes away for
+    // good removes the link with the line: the pty's own path is soon another pty's, made by
+    // this or by another test program running beside it.
+    Link ConnectByLink(const meter_sim::Options& meter = meter_sim::Options(),
+                       const ConsoleOptions& console = ConsoleOptions());
+    const std::string& MeterLink() const { return m_link; }
     static ConsoleOptions Language(const std::string& item);
 
 private:
+    Link Start(const meter_sim::Options& meter, const ConsoleOptions& console, bool byLink);
+
     core::SerialPortRoots m_savedRoots;
+    std::string m_link;
     std::unique_ptr<meter_sim::MeterSimulator> m_sim;
     std::unique_ptr<ConsoleHarness> m_harness;
 };

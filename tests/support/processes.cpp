@@ -57,6 +57,12 @@ pid_t ReapedChildPid()
     return child;
 }
 
+bool PidsMayHaveGoneRoundSince(pid_t pid)
+{
+    const pid_t later = ReapedChildPid();
+    return later <= 0 || later <= pid;
+}
+
 std::optional<std::string> AsAnotherUser(const std::function<std::string()>& fn)
 {
     if (geteuid() != 0) return fn();

@@ -33,6 +33,14 @@ private:
 // The id of a child process that has ended and been reaped.
 pid_t ReapedChildPid();
 
+// Whether the kernel's process ids may have gone round since `pid` (the id of a child of this
+// process, ended or not) was handed out, so that an id handed out since then, a reaped child's
+// too, may have gone to another process meanwhile. The kernel hands ids out in turn and starts
+// again from the lowest only at its limit: a child made now that gets a higher id shows they
+// have not. A test that lets a reaped child's id stand for a process that has ended checks this
+// once it has used the id: other programs make processes all the while.
+bool PidsMayHaveGoneRoundSince(pid_t pid);
+
 // Runs fn as a user without root's rights and gives what it returned: when this process is root
 // (who may read, write and open anything), in a child process that becomes nobody first; else
 // here. Empty when the child could not give its rights up or did not report.

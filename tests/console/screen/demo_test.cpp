@@ -1,5 +1,7 @@
 // The demo's automatic run: the console with the simulated meter, walked with real input on the shown window,
 // ends with a report that LibreOffice reads with the records in it.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,10 +20,12 @@ TEST(Demo, AutomaticRunOnScreenEndsWithTheReportPath)
 {
     QEL_REQUIRE_DISPLAY();
     TempDir work;
-    // The port scan sees no port of the machine: the list holds the simulator alone.
-    const std::string command = "QEL_DEMO_TTY_CLASS=" + work.File("no-sys") + " timeout 120 " +
-                                std::string(QEL_BINARY_DIR) + "/tools/qel-demo --auto --records 4 --workdir " +
-                                work.File("demo") + " 2>&1";
+    // The port scan sees no port of the machine: the list holds the simulator alone. The lock
+    // file of its line goes to a folder of the test's own, not the machine's.
+    ASSERT_EQ(mkdir(work.File("lock").c_str(), 0755), 0);
+    const std::string command =
+        "QEL_DEMO_TTY_CLASS=" + work.File("no-sys") + " QEL_DEMO_LOCK_DIR=" + work.File("lock") + " timeout 120 " +
+        std::string(QEL_BINARY_DIR) + "/tools/qel-demo --auto --records 4 --workdir " + work.File("demo") + " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string output;

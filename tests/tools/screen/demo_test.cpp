@@ -36,8 +36,9 @@ struct DemoRun {
     std::string output;   // standard output and error together
 };
 
-// Runs the demo in the folder of the fake tree with the arguments, its port scan on that tree, and
-// waits for its end (at most the deadline; then it is killed and counted as not exited).
+// Runs the demo in the folder of the fake tree with the arguments, its port scan and its ports'
+// lock files on that tree, and waits for its end (at most the deadline; then it is killed and
+// counted as not exited).
 DemoRun RunDemo(const TempDir& tree, const std::vector<std::string>& args, std::chrono::seconds deadline)
 {
     std::vector<std::string> env;
@@ -47,6 +48,7 @@ DemoRun RunDemo(const TempDir& tree, const std::vector<std::string>& args, std::
     }
     env.push_back("QEL_DEMO_TTY_CLASS=" + tree.File("sys"));
     env.push_back("QEL_DEMO_DEV=" + tree.File("dev"));
+    env.push_back("QEL_DEMO_LOCK_DIR=" + tree.File("lock"));
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -95,6 +97,7 @@ protected:
         ASSERT_TRUE(other.Ok());
         std::filesystem::create_directories(tree.File("sys/ttyFAKE0/device/driver"));
         std::filesystem::create_directories(tree.File("dev"));
+        std::filesystem::create_directories(tree.File("lock"));
         std::filesystem::create_symlink(other.SlavePath(), tree.File("dev/ttyFAKE0"));
         core::SerialPortRoots roots;
         roots.sysClassTty = tree.File("sys");
