@@ -966,6 +966,8 @@ TEST_P(SerialPortSuspend, NothingIsTakenWhileSuspendedAndEverythingOnceAfter)
     ASSERT_TRUE(pty.Write("ghi"));
     sent += "ghi";
 
+    // The bytes reach the line; a while more for a monitor that would take them.
+    EXPECT_TRUE(PtyPair::WaitInputPending(fd, 3));
     Settle(300ms);
     EXPECT_EQ(owner.Bytes(), c.deliveredBefore) << "nothing is delivered while suspended";
     EXPECT_EQ(owner.Count(WM_SERIAL_TXDONE), 0u);

@@ -26,7 +26,7 @@ Outcome OpenFile(const std::string& path)
     Ref app(spreadsheet::CreateApplication());
     Ref books = Get(app.get(), id::kWorkbooks);
     CallResult r = Invoke(books.get(), id::kOpen, core::DISPATCH_METHOD, OpenArgs(path));
-    return {r.hr, r.excep.description};
+    return {r.hr, r.excep.description, {}};
 }
 
 Outcome SaveCopy(const std::string& source, const std::string& target)
@@ -41,7 +41,7 @@ Outcome SaveInPlace(const std::string& path)
     Session s = OpenBook(path);
     PutCell(s.sheet.get(), 9, 9, S("changed"));
     CallResult r = Invoke(s.book.get(), id::kSave, core::DISPATCH_METHOD);
-    return {r.hr, r.excep.description};
+    return {r.hr, r.excep.description, {}};
 }
 
 // Runs the call as a user without rights on the test's files: as root, in a child process that
@@ -52,10 +52,10 @@ Outcome AsUnprivileged(const std::function<Outcome()>& call)
         const Outcome o = call();
         return std::to_string(o.hr) + "\n" + o.description;
     });
-    if (!msg) return {0, "cannot drop privileges"};
+    if (!msg) return {0, "cannot drop privileges", {}};
     const std::size_t nl = msg->find('\n');
-    if (nl == std::string::npos) return {0, "child failed"};
-    return {static_cast<HRESULT>(std::stol(msg->substr(0, nl))), msg->substr(nl + 1)};
+    if (nl == std::string::npos) return {0, "child failed", {}};
+    return {static_cast<HRESULT>(std::stol(msg->substr(0, nl))), msg->substr(nl + 1), {}};
 }
 
 class Errors : public TempFolder {

@@ -1,7 +1,10 @@
 #include "tests/support/wx_session.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
@@ -11,6 +14,7 @@
 
 #include "core/ui_dispatcher.h"
 #include "tests/support/leak_check.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/test_support.h"
 
 namespace testing_support {
@@ -24,6 +28,12 @@ bool HaveDisplay() { return g_display; }
 void RunTestsUnderWx(int argc, char** argv, const std::function<wxApp*()>& makeApp, const std::function<void()>& setUp)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    // The user's runtime folder of the test program, a private one of its own: what the program
+    // hands to the desktop there (new workbooks, as BookN.xlsx) goes with the program's end
+    // instead of piling up in the machine's folder. Set before any thread reads the environment.
+    auto runtime = std::make_unique<TempDir>("qel-test-runtime");
+    ::chmod(runtime->Path().c_str(), 0700);
+    ::setenv("XDG_RUNTIME_DIR", runtime->Path().c_str(), 1);
     const char* display = std::getenv("DISPLAY");
     g_display = display != nullptr && *display != '\0';
     bool started = false;
@@ -52,6 +62,7 @@ void RunTestsUnderWx(int argc, char** argv, const std::function<wxApp*()>& makeA
     core::Ui().BindToCurrentThread();
     if (setUp) setUp();
     const int rc = WithLeakCheck(RUN_ALL_TESTS());
+    runtime.reset();
     // Leave without tearing GTK down: some tests leave windows whose destruction at exit is noisy.
     std::fflush(nullptr);
     std::_Exit(rc);

@@ -21,6 +21,7 @@
 #include "resources/resource_ids.h"
 #include "tests/console/screen/console_on_screen.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/processes.h"
 #include "tests/support/pty.h"
 #include "tests/support/real_input.h"
 #include "tests/support/temp_dir.h"
@@ -256,12 +257,14 @@ enum class Holder { LineLock, LockFile };
 class HeldPort : public OffTheRoad, public ::testing::WithParamInterface<Holder> {
 protected:
     // The other program's hold on the line: an open descriptor with the line's lock, or a lock
-    // file naming a live process (this one's parent). Returns whether it is held.
+    // file naming a live process (a child the test starts and ends). Returns whether it is held.
     bool Hold(const std::string& path)
     {
         if (GetParam() == Holder::LockFile) {
+            other = std::make_unique<testing_support::ChildProcess>();
+            if (!other->Ok()) return false;
             char text[16];
-            std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getppid()));
+            std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(other->Pid()));
             WriteFile(LockFile(path), text);
             return FileExists(LockFile(path));
         }
@@ -273,6 +276,7 @@ protected:
         if (holder >= 0) ::close(holder);
         holder = -1;
         ::unlink(LockFile(path).c_str());
+        other.reset();
     }
     // The line's lock as a program started now would try to take it; -1 when it is held.
     static int LockLine(const std::string& path)
@@ -294,9 +298,11 @@ protected:
     void TearDown() override
     {
         if (holder >= 0) ::close(holder);
+        other.reset();
         OffTheRoad::TearDown();
     }
     int holder = -1;
+    std::unique_ptr<testing_support::ChildProcess> other;
 };
 
 TEST_P(HeldPort, IsNotOpenedUntilTheOtherProgramLetsGo)
