@@ -158,9 +158,8 @@ BOOL CQELDlg::OnInitDialog()
     // 6. The language list.
     if (m_comboLanguage != nullptr) {
         m_comboLanguage->Clear();
-        m_comboLanguage->Append(wxString::FromUTF8("中文"));
-        m_comboLanguage->Append("ENGLISH");
-        m_comboLanguage->Append("ITALIANO");
+        for (int i = 0; i < kLanguageCount; ++i)
+            m_comboLanguage->Append(wxString::FromUTF8(LanguageAtListIndex(i)->listEntry));
     }
 
     // 7. Paths from the current directory.
@@ -174,7 +173,7 @@ BOOL CQELDlg::OnInitDialog()
     ApplyLanguage();
     // Without a language the template's captions stay; they too get the room they need. A
     // language's captions got it as they were applied.
-    if (m_language < 0 || m_language > 2) {
+    if (Language() == nullptr) {
         if (const platform::DialogTemplate* tmpl = platform::FindDialogTemplate(IDD_QEL_DIALOG))
             platform::FitLabels(this, *tmpl, m_dialogUnits);
     }

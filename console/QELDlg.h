@@ -5,6 +5,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <wx/dialog.h>
@@ -204,13 +205,18 @@ private:
     void OnCharHook(wxKeyEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnWindowTimer(wxTimerEvent& event);
+    // The current language's table: the one place the language byte is read; nullptr when it
+    // names no language.
+    const LanguageTable* Language() const { return LanguageOfByte(m_language); }
+    // The current language's text; nullopt without a language, when nothing is to be shown.
+    std::optional<std::string> LanguageText(ShownText LanguageTable::*text) const;
     void SetPortCaption(bool open);
     // The port's state where the window shows it: the open/close button's caption in the current
     // language and the port-state icon (130 open, 131 closed).
     void ShowPortState(bool open);
     void ShowNotOpenMessage();
-    // Asks the confirmation of the language (OK/Cancel under "QEL") and tests the port; true: send.
-    bool ConfirmForPort(const char* english, const std::string& chinese, const char* italian);
+    // Asks the current language's question (OK/Cancel under "QEL") and tests the port; true: send.
+    bool ConfirmForPort(ShownText LanguageTable::*question);
     void SendCalibration(BYTE code);
     // The first steps of both report steps: members refreshed, COM, the spreadsheet application;
     // false (after its message) when the application cannot be created.

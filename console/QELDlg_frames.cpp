@@ -73,14 +73,11 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
     if (static_cast<BYTE>(-sum) != static_cast<BYTE>(m_rxBuf[length - 2])) return 0;
 
     const BYTE code = static_cast<BYTE>(m_rxBuf[2]);
+    // The replies that say their text in the current language (nothing without one), under "QEL".
+    // The others say the same in every language.
     const std::string qel = "QEL";
-    auto byLanguage = [&](const char* english, const std::string& chinese, const std::string& italian) {
-        switch (m_language) {
-        case 0: MessageBox(english, qel); break;
-        case 1: MessageBox(chinese, qel); break;
-        case 2: MessageBox(italian, qel); break;
-        default: break;
-        }
+    auto say = [&](ShownText LanguageTable::*text) {
+        if (auto shown = LanguageText(text)) MessageBox(*shown, qel);
     };
 
     switch (code) {
@@ -90,12 +87,12 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
         std::strncpy(m_textBuf, text.c_str(), sizeof m_textBuf - 1);
         m_textBuf[sizeof m_textBuf - 1] = '\0';
         m_strMeterId = text;
-        byLanguage("CONNECT SUCESS!", LanguageTexts.conok, "CONNESSIONE  RIUSCITA!");
+        say(&LanguageTable::connected);
         if (m_iconMeter != nullptr && m_hIconMeterOn.IsOk()) m_iconMeter->SetIcon(m_hIconMeterOn);
         break;
     }
     case RSP_DISCONNECTED:
-        byLanguage("CUT SUCESS!", LanguageTexts.cutok, "INTERRUZIONE RIUSCITA!");
+        say(&LanguageTable::disconnected);
         if (m_iconMeter != nullptr && m_hIconMeterOff.IsOk()) m_iconMeter->SetIcon(m_hIconMeterOff);
         break;
     case RSP_RECORD: {
@@ -138,10 +135,10 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
         }
         break;
     case RSP_DELETED:
-        byLanguage("DEL ALL!", LanguageTexts.dellallok, LanguageTexts.dellallok);
+        say(&LanguageTable::deletedAll);
         if (m_iconMeter != nullptr && m_hIconMeterOn.IsOk()) m_iconMeter->SetIcon(m_hIconMeterOn);
         break;
-    case RSP_TIME_SET: byLanguage("TIME SET SUCESS!", LanguageTexts.settimeok, "IMPOSTAZIONE RIUSCITA!"); break;
+    case RSP_TIME_SET: say(&LanguageTable::timeSetDone); break;
     case RSP_CALIBRATED:
     case RSP_FTCAL_DONE: MessageBox(LanguageTexts.calok, CQELApp::AppTitle()); break;
     case RSP_RESET_DONE: MessageBox("OK", CQELApp::AppTitle()); break;

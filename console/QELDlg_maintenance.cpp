@@ -36,16 +36,11 @@ unsigned long ReadUnsigned(const std::string& text)
 
 }  // namespace
 
-bool CQELDlg::ConfirmForPort(const char* english, const std::string& chinese, const char* italian)
+bool CQELDlg::ConfirmForPort(ShownText LanguageTable::*question)
 {
-    const char* text = nullptr;
-    switch (m_language) {
-    case 0: text = english; break;
-    case 1: text = chinese.c_str(); break;
-    case 2: text = italian; break;
-    default: return false;
-    }
-    if (MessageBox(text, "QEL", MB_OKCANCEL) != IDOK) return false;
+    const std::optional<std::string> text = LanguageText(question);
+    if (!text) return false;
+    if (MessageBox(*text, "QEL", MB_OKCANCEL) != IDOK) return false;
     if (!PortIsOpen()) {
         ShowNotOpenMessage();
         return false;
@@ -55,13 +50,15 @@ bool CQELDlg::ConfirmForPort(const char* english, const std::string& chinese, co
 
 void CQELDlg::OnBnClickedDeleteAll()
 {
-    if (ConfirmForPort("DELETE ALL DATA?", LanguageTexts.notarizedel, "CANCELLA DATI?")) SendCommand(CMD_DELETE_ALL);
+    if (ConfirmForPort(&LanguageTable::confirmDeleteAll)) SendCommand(CMD_DELETE_ALL);
 }
 
 void CQELDlg::OnBnClickedReset()
 {
-    if (ConfirmForPort("RESET THE INSTRUMENT?", LanguageTexts.rst, "AZZERA STRUMENTO?")) {
-        SendCommand(m_language == 1 ? CMD_RESET_CHINESE : CMD_RESET);
+    if (ConfirmForPort(&LanguageTable::confirmReset)) {
+        // The question was asked in a language, which chooses the command.
+        const LanguageTable* language = Language();
+        SendCommand(language != nullptr ? language->resetCommand : CMD_RESET);
     }
 }
 
@@ -72,8 +69,7 @@ void CQELDlg::SendCalibration(BYTE code)
     BYTE data[5];
     data[0] = static_cast<BYTE>(m_wavelengthIndex);
     std::memcpy(data + 1, &m_calValueSent, 4);  // IEEE single, least significant byte first
-    // Italian has no question of its own: it is asked in English.
-    if (ConfirmForPort("A you sure?", LanguageTexts.notarizecal, "A you sure?")) SendCommandData(data, 5, code);
+    if (ConfirmForPort(&LanguageTable::confirmCalibrate)) SendCommandData(data, 5, code);
 }
 
 void CQELDlg::OnBnClickedPowerCalibrate() { SendCalibration(CMD_CALIBRATE); }

@@ -8,20 +8,6 @@
 #include "core/serial_ports.h"
 #include "resources/resource_ids.h"
 
-namespace {
-
-const char* ByLanguage(signed char language, const char* english, const std::string& chinese, const char* italian)
-{
-    switch (language) {
-    case 0: return english;
-    case 1: return chinese.c_str();
-    case 2: return italian;
-    default: return nullptr;
-    }
-}
-
-}  // namespace
-
 void CQELDlg::EnumSerialPorts()
 {
     // The table has 20 slots of 29 characters; a longer path would not fit and is left out, and
@@ -68,10 +54,7 @@ void CQELDlg::OnBnClickedOpenCom()
 {
     const int index = m_comboPort != nullptr ? m_comboPort->GetSelection() : wxNOT_FOUND;
     if (index == wxNOT_FOUND || index < 0 || index >= 20) {
-        if (const char* text = ByLanguage(m_language, "PLEASE SELSECT THE COM PORT!", LanguageTexts.selcomno,
-                                          "SELEZIONARE NUMERO DI PORTA!")) {
-            AfxMessageBox(text, MB_OK);
-        }
+        if (auto text = LanguageText(&LanguageTable::selectPort)) AfxMessageBox(*text, MB_OK);
         return;
     }
     m_portToggle = !m_portToggle;
@@ -86,10 +69,7 @@ void CQELDlg::OnBnClickedOpenCom()
             ShowPortState(true);
             m_portOpened = true;
         } else {
-            if (const char* text =
-                    ByLanguage(m_language, "COM CANN'T OPEN!", LanguageTexts.contopen, "PORTA SERIALE NON APERTA!")) {
-                AfxMessageBox(text, MB_OK);
-            }
+            if (auto text = LanguageText(&LanguageTable::portCannotOpen)) AfxMessageBox(*text, MB_OK);
             m_portToggle = false;
         }
     }
@@ -120,10 +100,7 @@ void CQELDlg::ShowPortState(bool open)
 
 void CQELDlg::ShowNotOpenMessage()
 {
-    if (const char* text =
-            ByLanguage(m_language, "COM IS NOT OPEN!", LanguageTexts.comnotopen, "PORTA SERIALE NON APERTA!")) {
-        AfxMessageBox(text, MB_OK);
-    }
+    if (auto text = LanguageText(&LanguageTable::portNotOpen)) AfxMessageBox(*text, MB_OK);
 }
 
 void CQELDlg::OnBnClickedConnect()

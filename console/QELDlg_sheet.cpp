@@ -13,21 +13,6 @@ constexpr int kCentre = -4108;
 constexpr int kRight = -4152;
 constexpr int kLeft = -4131;
 
-// A text of the language file written into a cell (row and column counted from 1).
-struct Label {
-    int row;
-    int column;
-    std::string LanguageTextSet::*text;
-};
-
-// The title and the labels of the header block, then the column headings.
-constexpr Label kHeaderLabels[] = {{1, 1, &LanguageTextSet::report},  {2, 1, &LanguageTextSet::company},
-                                   {3, 1, &LanguageTextSet::qeltype}, {4, 1, &LanguageTextSet::qelno},
-                                   {2, 4, &LanguageTextSet::tester},  {3, 4, &LanguageTextSet::mark}};
-constexpr Label kHeadings[] = {{6, 1, &LanguageTextSet::no},       {6, 2, &LanguageTextSet::lamda},
-                               {6, 3, &LanguageTextSet::powerdbm}, {6, 5, &LanguageTextSet::timedata},
-                               {6, 4, &LanguageTextSet::ref},      {6, 6, &LanguageTextSet::mark}};
-
 // The header block's alignments: horizontal as given, vertically centred.
 constexpr struct {
     const char* from;
@@ -56,18 +41,14 @@ constexpr struct {
 
 void CQELDlg::OnBnClickedSaveOrPrint()
 {
-    const signed char lang = m_language;
-    auto byLanguage = [&](const char* english, const std::string& chinese, const char* italian) {
-        switch (lang) {
-        case 0: AfxMessageBox(english, MB_OK); break;
-        case 1: AfxMessageBox(chinese, MB_OK); break;
-        case 2: AfxMessageBox(italian, MB_OK); break;
-        default: break;
-        }
+    // The sheet's messages and labels are the language's as the button is pressed.
+    const LanguageTable* language = Language();
+    auto say = [&](ShownText LanguageTable::*text) {
+        if (language != nullptr) AfxMessageBox((language->*text).In(LanguageTexts), MB_OK);
     };
 
     // 1. No data: said, and the sheet is built all the same.
-    if (m_lastRecordNo == 0) byLanguage("NO DATA!", LanguageTexts.norecord, "NESSUN DATO!");
+    if (m_lastRecordNo == 0) say(&LanguageTable::noData);
 
     // 2. COM.
     if (core::CoInitialize(nullptr) == core::E_INVALIDARG) AfxMessageBox(LanguageTexts.initfail, MB_OK);
@@ -75,8 +56,7 @@ void CQELDlg::OnBnClickedSaveOrPrint()
     // 3. The application.
     _Application app;
     if (!app.CreateDispatch(kApplicationProgId)) {
-        byLanguage("CANN'T CREAT Excel APPLATION!", LanguageTexts.contcreat,
-                   "APPLICAZIONE EXCEL NON PUO ESSERE CREATO!");
+        say(&LanguageTable::cannotCreateApplication);
         return;
     }
     const VARIANT missing = VARIANT::Missing();
@@ -110,11 +90,12 @@ void CQELDlg::OnBnClickedSaveOrPrint()
         range.AttachDispatch(sheet.get_Range(VARIANT::Bstr(cell), missing));
         range.put_Value2(VARIANT::Bstr(GetDlgItemText(editId)));
     };
-    auto labels = [&](const auto& table) {
+    auto labels = [&](std::span<const SheetLabel> LanguageTable::*table) {
+        if (language == nullptr || (language->*table).empty()) return;
         cells();
-        for (const Label& label : table) put(label.row, label.column, VARIANT::Bstr(LanguageTexts.*label.text));
+        for (const SheetLabel& label : language->*table)
+            put(label.row, label.column, VARIANT::Bstr(label.text.In(LanguageTexts)));
     };
-    const bool chinese = lang == 1;
 
     // 5. Layout: widths, merges, title and labels, wrap, alignments, fills, header values.
     const struct {
@@ -131,7 +112,7 @@ void CQELDlg::OnBnClickedSaveOrPrint()
         select(m[0], m[1]);
         range.Merge(VARIANT::I4(0));
     }
-    if (chinese) labels(kHeaderLabels);
+    labels(&LanguageTable::sheetLabels);
     range.AttachDispatch(sheet.get_UsedRange());
     range.put_WrapText(VARIANT::I4(1));
     for (const auto& a : kHeaderAlignments) align(a.from, a.to, a.horizontal);
@@ -139,7 +120,7 @@ void CQELDlg::OnBnClickedSaveOrPrint()
     for (const auto& v : kHeaderValues) value(v.cell, v.editId);
     select("D6", "D106");
     range.put_NumberFormat(VARIANT::Bstr("@"));
-    if (chinese) labels(kHeadings);
+    labels(&LanguageTable::sheetHeadings);
 
     // 6. One row per record: the running number, then subitems 1 to 6.
     if (m_lastRecordNo > 0) cells();

@@ -178,4 +178,42 @@ TEST_F(Language, ChangingTheLanguageEmptiesTheTableAndFollowsThePortState)
     EXPECT_EQ(d.GetDlgItemText(IDC_EDIT_COMPANY), "ACME");
 }
 
+// The list holds the three languages in its order whatever the file chose, and choosing an entry
+// applies that language, also when the file named none; closing the list with no entry chosen
+// changes nothing.
+TEST_F(Language, TheListOffersTheThreeLanguagesAndChoosingOneAppliesIt)
+{
+    ConsoleHarness h(File(ShippedLanguageFile("x")));
+    CQELDlg& d = h.Dlg();
+    ASSERT_EQ(d.m_comboLanguage->GetCount(), 3u);
+    EXPECT_EQ(d.m_comboLanguage->GetString(0).utf8_string(), "中文");
+    EXPECT_EQ(d.m_comboLanguage->GetString(1).utf8_string(), "ENGLISH");
+    EXPECT_EQ(d.m_comboLanguage->GetString(2).utf8_string(), "ITALIANO");
+
+    d.m_comboLanguage->SetSelection(wxNOT_FOUND);
+    d.OnCbnCloseupLanguage();
+    EXPECT_EQ(d.m_language, 'x' - '0');
+    EXPECT_EQ(d.GetDlgItemText(IDC_CONNECT), "連接  ");
+    EXPECT_EQ(d.m_listRecords->GetColumnCount(), 0);
+
+    struct Case {
+        int entry;
+        int language;
+        const char* connect;
+        const char* openCom;
+        int columns;
+    } cases[] = {{2, 2, "CONNESSIONE", "APRI COMUNICAZIONE", 5},
+                 {0, 1, "连接", "打开串口", 16},
+                 {1, 0, "CONNECT", "OPEN COM", 12}};
+    for (const Case& c : cases) {
+        d.m_comboLanguage->SetSelection(c.entry);
+        d.OnCbnCloseupLanguage();
+        EXPECT_EQ(d.m_language, c.language) << c.entry;
+        EXPECT_EQ(d.m_comboLanguage->GetSelection(), c.entry);
+        EXPECT_EQ(d.GetDlgItemText(IDC_CONNECT), c.connect);
+        EXPECT_EQ(d.GetDlgItemText(IDC_OPEN_COM), c.openCom);
+        EXPECT_EQ(d.m_listRecords->GetColumnCount(), c.columns) << c.entry;
+    }
+}
+
 }  // namespace

@@ -188,6 +188,16 @@ TEST_F(Maintenance, ResetIsSentAs0x28WithTheChineseTexts)
     EXPECT_TRUE(PumpUntil([&] { return sim.ResetCount() == 1; }));
 }
 
+TEST_F(Maintenance, ItalianResetsWithTheCommandOfEnglish)
+{
+    auto [sim, h, opened] = Connect({}, Language("2"));
+    ASSERT_TRUE(opened);
+    Bytes frame = Sent(sim, [&] { h.Dlg().OnBnClickedReset(); });
+    EXPECT_EQ(frame, (Bytes{0x10, 0x03, 0x11, 0xDC, 0x01}));
+    EXPECT_EQ(h.Boxes().Boxes()[0].text, "AZZERA STRUMENTO?");
+    EXPECT_TRUE(PumpUntil([&] { return sim.ResetCount() == 1; }));
+}
+
 TEST_F(Maintenance, WithoutALanguageTheConfirmingCommandsDoNothing)
 {
     auto [sim, h, opened] = Connect({}, Language("7"));
