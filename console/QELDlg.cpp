@@ -124,24 +124,26 @@ void CQELDlg::OnInitDialogEvent(wxInitDialogEvent&)
 
 BOOL CQELDlg::OnInitDialog()
 {
-    // 1. Bind the controls of the data exchange and fill them from the members.
+    // Bind the controls of the data exchange and fill them from the members.
     UpdateData(FALSE);
 
-    // 2. The About entry of the window's menu.
+    // The window menu's About entry, shown as the client area's context menu (when the string
+    // table holds its text).
     std::string about = platform::LoadStringResource(IDS_ABOUTBOX);
     if (!about.empty()) {
         m_systemMenu = std::make_unique<wxMenu>();
         m_systemMenu->Append(IDM_ABOUTBOX, wxString::FromUTF8(about));
     }
 
-    // 3. The window icons.
+    // The window's icons, which also stand for it minimised.
     if (m_hIcon.IsOk()) {
         wxIconBundle icons;
         icons.AddIcon(m_hIcon);
         SetIcons(icons);
     }
 
-    // 4. Port and meter state icons.
+    // Load the port and meter state icons; both show their "off" state: port closed, meter not
+    // connected.
     m_hIconPortOpen = platform::LoadIconResource(IDI_PORT_OPEN);
     m_hIconPortClosed = platform::LoadIconResource(IDI_PORT_CLOSED);
     m_hIconMeterOn = platform::LoadIconResource(IDI_METER_ON);
@@ -149,26 +151,26 @@ BOOL CQELDlg::OnInitDialog()
     if (m_iconPort != nullptr && m_hIconPortClosed.IsOk()) m_iconPort->SetIcon(m_hIconPortClosed);
     if (m_iconMeter != nullptr && m_hIconMeterOff.IsOk()) m_iconMeter->SetIcon(m_hIconMeterOff);
 
-    // 5. Port and receiver state.
+    // The port starts closed and the receiver empty, with no record in the table.
     m_portToggle = false;
     m_portOpened = false;
     m_rxCount = 0;
     m_lastRecordNo = 0;
 
-    // 6. The language list.
+    // Fill the language list with its entries, in list order.
     if (m_comboLanguage != nullptr) {
         m_comboLanguage->Clear();
         for (int i = 0; i < kLanguageCount; ++i)
             m_comboLanguage->Append(wxString::FromUTF8(LanguageAtListIndex(i)->listEntry));
     }
 
-    // 7. Paths from the current directory.
+    // The language file, the report template and the report folder are in the current directory.
     std::string dir = CurrentDirectory();
     std::string languagePath = dir + "/language.ini";
     m_strTemplatePath = dir + "/savemode.xlsx";
     m_strOutputDir = dir + "/savefile/";
 
-    // 8. and 9. The language file and the texts of the language.
+    // Read the language file and show the texts of its language.
     ReadLanguageFile(languagePath);
     ApplyLanguage();
     // Without a language the template's captions stay; they too get the room they need. A
@@ -178,12 +180,12 @@ BOOL CQELDlg::OnInitDialog()
             platform::FitLabels(this, *tmpl, m_dialogUnits);
     }
 
-    // 10. Progress bar.
+    // The progress bar runs from 0 to 100 and starts empty.
     if (m_progress != nullptr) m_progress->SetRange(100);
     m_progressPos = 0;
     if (m_progress != nullptr) m_progress->SetValue(m_progressPos);
 
-    // 11. The icon buttons: one icon each, in the 3-D look.
+    // Attach the icon buttons: one icon each, in the 3-D look.
     static const struct {
         int control;
         int icon;
@@ -202,7 +204,7 @@ BOOL CQELDlg::OnInitDialog()
         m_buttons[i]->SetFlatLook(FALSE, TRUE);
     }
 
-    // 12. The records table's look: grey background, a font 1.2 times the list's own.
+    // The records table's look: grey background, a font 1.2 times the list's own.
     if (m_listRecords != nullptr) {
         m_listRecords->SetBkColor(wxColour(204, 204, 204));
         wxFont font = m_listRecords->GetFont();

@@ -44,7 +44,8 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
 {
     const char b = static_cast<char>(static_cast<BYTE>(wParam));
 
-    // 1. and 2. Collect: a 0x10 starts a frame only while none is in progress.
+    // Collect the frame: a 0x10 starts one only while none is in progress; a byte outside a frame
+    // is dropped.
     if (!m_inFrame) {
         if (static_cast<BYTE>(b) != FRAME_START) return 0;
         m_inFrame = true;
@@ -54,7 +55,7 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
     }
     m_rxBuf[m_rxCount++] = b;
 
-    // 3. The frame is complete when it holds L + 2 bytes.
+    // The frame is complete when it holds L + 2 bytes.
     const int L = static_cast<signed char>(m_rxBuf[1]);
     if (L + 2 > FRAME_CAPACITY) {
         // Announces more than one frame can hold: dropped; wait for the next start byte.
@@ -64,7 +65,8 @@ LRESULT CQELDlg::OnSerialByte(WPARAM wParam, LPARAM)
     }
     if (m_rxCount < L + 2) return 0;
 
-    // 4. to 6. Test the checksum, act on a good frame, end the frame in either case.
+    // End the frame, and act on it only when its checksum (the byte before the last) is the negated
+    // sum of its first L bytes.
     const int length = m_rxCount;
     m_inFrame = false;
     m_rxCount = 0;

@@ -47,13 +47,14 @@ void CQELDlg::OnBnClickedSaveOrPrint()
         if (language != nullptr) AfxMessageBox((language->*text).In(LanguageTexts), MB_OK);
     };
 
-    // 1. No data: said, and the sheet is built all the same.
+    // No data: said, and the sheet is built all the same.
     if (m_lastRecordNo == 0) say(&LanguageTable::noData);
 
-    // 2. COM.
+    // Initialise COM; a failure is said in the language file's text, whatever the language, and
+    // the sheet goes on.
     if (core::CoInitialize(nullptr) == core::E_INVALIDARG) AfxMessageBox(LanguageTexts.initfail, MB_OK);
 
-    // 3. The application.
+    // Create the spreadsheet application: without it there is no sheet.
     _Application app;
     if (!app.CreateDispatch(kApplicationProgId)) {
         say(&LanguageTable::cannotCreateApplication);
@@ -61,7 +62,7 @@ void CQELDlg::OnBnClickedSaveOrPrint()
     }
     const VARIANT missing = VARIANT::Missing();
 
-    // 4. A new workbook and its first sheet.
+    // Add a new workbook and take its first sheet.
     Workbooks books(app.get_Workbooks());
     _Workbook book(books.Add(missing));
     Worksheets sheets(book.get_Sheets());
@@ -97,7 +98,7 @@ void CQELDlg::OnBnClickedSaveOrPrint()
             put(label.row, label.column, VARIANT::Bstr(label.text.In(LanguageTexts)));
     };
 
-    // 5. Layout: widths, merges, title and labels, wrap, alignments, fills, header values.
+    // Layout: widths, merges, title and labels, wrap, alignments, fills, header values.
     const struct {
         const char* from;
         const char* to;
@@ -122,7 +123,7 @@ void CQELDlg::OnBnClickedSaveOrPrint()
     range.put_NumberFormat(VARIANT::Bstr("@"));
     labels(&LanguageTable::sheetHeadings);
 
-    // 6. One row per record: the running number, then subitems 1 to 6.
+    // One row per record: the running number, then subitems 1 to 6.
     if (m_lastRecordNo > 0) cells();
     for (int j = 0; j < m_lastRecordNo; ++j) {
         const int r = j + 7;
@@ -133,7 +134,8 @@ void CQELDlg::OnBnClickedSaveOrPrint()
         }
     }
 
-    // 7. Finish and hand the application to the user.
+    // Centre the table, give the power column its number format, and hand the application to the
+    // user: shown, and under the user's control.
     align("A6", "E1010", kCentre);
     select("C6", "C106");
     range.put_NumberFormat(VARIANT::Bstr("00.00"));
