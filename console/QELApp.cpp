@@ -9,6 +9,7 @@
 #include <wx/log.h>
 
 #include "console/QELDlg.h"
+#include "console/program_end.h"
 #include "core/message_box.h"
 #include "core/ui_dispatcher.h"
 #include "platform/message_box_wx.h"
@@ -18,6 +19,8 @@
 
 bool CQELApp::OnInit()
 {
+    // First: from here on a termination signal ends the program as EXIT does.
+    ProgramEnd().Watch();
     // The application's title comes from the program file's name, not from a name of its own.
     SetAppName(AppTitle());
     SetAppDisplayName(AppTitle());
@@ -37,9 +40,18 @@ BOOL CQELApp::InitInstance()
 {
     CQELDlg dlg(nullptr);
     SetTopWindow(&dlg);
+    ProgramEnd().SetMainDialog(&dlg);
     dlg.DoModal();
+    ProgramEnd().SetMainDialog(nullptr);
     SetTopWindow(nullptr);
     return FALSE;
+}
+
+CProgramEnd& CQELApp::ProgramEnd()
+{
+    // Never destroyed: the handlers stay until the process ends.
+    static CProgramEnd* end = new CProgramEnd;
+    return *end;
 }
 
 void CQELApp::HandleEvent(wxEvtHandler* handler, wxEventFunction func, wxEvent& event) const
