@@ -19,8 +19,6 @@
 
 bool CQELApp::OnInit()
 {
-    // First: from here on a termination signal ends the program as EXIT does.
-    ProgramEnd().Watch();
     // The application's title comes from the program file's name, not from a name of its own.
     SetAppName(AppTitle());
     SetAppDisplayName(AppTitle());
@@ -38,6 +36,9 @@ int CQELApp::OnRun()
 
 BOOL CQELApp::InitInstance()
 {
+    // From here on a termination signal ends the program as EXIT does (a program of the tree
+    // that runs no main window keeps the signals as they are).
+    ProgramEnd().Watch();
     CQELDlg dlg(nullptr);
     SetTopWindow(&dlg);
     ProgramEnd().SetMainDialog(&dlg);

@@ -26,8 +26,9 @@ public:
     // Registers what the program runs with: wx message boxes, resources, the spreadsheet application.
     static void RegisterServices();
 
-    // The end on a termination signal (console/program_end.h). OnInit starts it watching; it
-    // lives until the process ends, so that a signal in the last steps of the exit does no harm.
+    // The end on a termination signal (console/program_end.h). InitInstance starts it watching;
+    // it lives until the process ends, so that a signal in the last steps of the exit does no
+    // harm.
     static CProgramEnd& ProgramEnd();
 
     // InitInstance: runs the main dialog modally (a termination signal ends the run as EXIT
