@@ -7,7 +7,8 @@
 // path longer than its port table holds, missing, no terminal) is refused before anything starts,
 // with exit status 2, as are unknown arguments. The rest of the list is the machine's ports, or
 // those of the folders that QEL_DEMO_TTY_CLASS (for /sys/class/tty) and QEL_DEMO_DEV (for /dev)
-// name. With --auto the demo walks the main road on
+// name; the ports' lock files go to /run/lock, or to the folder QEL_DEMO_LOCK_DIR names (a test's
+// own, which leaves the machine's alone). With --auto the demo walks the main road on
 // the shown window with the mouse and keyboard events a person's hands send (through the display
 // server): it drops the port list down and clicks the meter's entry, clicks OPEN COM and CONNECT,
 // clicks OK in the box that answers, types a report header, clicks UPLOAD DATA, waits for the
@@ -19,8 +20,7 @@
 // are refused before the window opens, with exit status 2.
 //
 // A termination signal (SIGTERM, SIGHUP, SIGINT) ends the demo as EXIT ends the console; it
-// prints "ended by signal N" and its exit status is 0. QEL_DEMO_LOCK_DIR names the folder of the
-// ports' lock files for the demo (the console's is /run/lock).
+// prints "ended by signal N" and its exit status is 0.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,6 +50,7 @@
 #include "core/opener.h"
 #include "core/serial_ports.h"
 #include "resources/resource_ids.h"
+#include "serial/SerialPort.h"
 #include "tests/support/real_input.h"
 #include "tools/sim/meter_sim.h"
 
@@ -207,8 +208,8 @@ bool DemoApp::Prepare()
     core::SerialPortRoots& roots = core::SerialPortScanRoots();
     if (const char* sys = std::getenv("QEL_DEMO_TTY_CLASS")) roots.sysClassTty = sys;
     if (const char* dev = std::getenv("QEL_DEMO_DEV")) roots.dev = dev;
+    if (const char* locks = std::getenv("QEL_DEMO_LOCK_DIR")) CSerialPort::SetLockFolder(locks);
     roots.extra = {port};
-    if (const char* lock = std::getenv("QEL_DEMO_LOCK_DIR")) CSerialPort::SetLockFolder(lock);
 
     if (m_options.automatic) {
         core::SetOpener(&m_opener);
