@@ -9,6 +9,7 @@
 #include <wx/log.h>
 
 #include "console/QELDlg.h"
+#include "console/program_end.h"
 #include "core/message_box.h"
 #include "core/ui_dispatcher.h"
 #include "platform/message_box_wx.h"
@@ -35,11 +36,23 @@ int CQELApp::OnRun()
 
 BOOL CQELApp::InitInstance()
 {
+    // From here on a termination signal ends the program as EXIT does (a program of the tree
+    // that runs no main window keeps the signals as they are).
+    ProgramEnd().Watch();
     CQELDlg dlg(nullptr);
     SetTopWindow(&dlg);
+    ProgramEnd().SetMainDialog(&dlg);
     dlg.DoModal();
+    ProgramEnd().SetMainDialog(nullptr);
     SetTopWindow(nullptr);
     return FALSE;
+}
+
+CProgramEnd& CQELApp::ProgramEnd()
+{
+    // Never destroyed: the handlers stay until the process ends.
+    static CProgramEnd* end = new CProgramEnd;
+    return *end;
 }
 
 void CQELApp::HandleEvent(wxEvtHandler* handler, wxEventFunction func, wxEvent& event) const

@@ -7,6 +7,8 @@
 
 #include "core/winapi.h"
 
+class CProgramEnd;
+
 class CQELApp : public wxApp {
 public:
     bool OnInit() override;
@@ -24,6 +26,12 @@ public:
     // Registers what the program runs with: wx message boxes, resources, the spreadsheet application.
     static void RegisterServices();
 
-    // InitInstance: runs the main dialog modally; the process then ends.
+    // The end on a termination signal (console/program_end.h). InitInstance starts it watching;
+    // it lives until the process ends, so that a signal in the last steps of the exit does no
+    // harm.
+    static CProgramEnd& ProgramEnd();
+
+    // InitInstance: runs the main dialog modally (a termination signal ends the run as EXIT
+    // does); the process then ends.
     BOOL InitInstance();
 };

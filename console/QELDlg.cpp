@@ -315,7 +315,7 @@ void CQELDlg::OnPaint(wxPaintEvent& event)
 void CQELDlg::OnButton(wxCommandEvent& event)
 {
     switch (event.GetId()) {
-    case IDC_EXIT: EndDialog(IDOK); break;
+    case IDC_EXIT: OnBnClickedExit(); break;
     case IDC_OPEN_COM: OnBnClickedOpenCom(); break;
     case IDC_CONNECT: OnBnClickedConnect(); break;
     case IDC_DISCONNECT: OnBnClickedDisconnect(); break;
@@ -330,6 +330,8 @@ void CQELDlg::OnButton(wxCommandEvent& event)
     default: event.Skip(); break;
     }
 }
+
+void CQELDlg::OnBnClickedExit() { EndDialog(IDOK); }
 
 void CQELDlg::OnRadio(wxCommandEvent& event)
 {

@@ -73,6 +73,8 @@ public:
     void OnPaint(wxPaintEvent& event);
     const wxIcon& OnQueryDragIcon() const { return m_hIcon; }
     void OnContextMenu(wxContextMenuEvent& event);
+    // EXIT: the window's run ends with IDOK (a termination signal ends the program this way too).
+    void OnBnClickedExit();
     // The window menu's entries (the About entry), shown as the client area's context menu.
     const wxMenu* SystemMenu() const { return m_systemMenu.get(); }
 

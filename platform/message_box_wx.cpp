@@ -4,6 +4,7 @@
 #include <wx/msgdlg.h>
 
 #include "platform/gui_app.h"
+#include "platform/modal_runs.h"
 
 namespace platform {
 
@@ -29,8 +30,9 @@ long WxMessageStyle(UINT style)
 int WxMessageBoxService::Show(const core::MessageBoxRequest& request)
 {
     const bool okCancel = (request.style & MB_TYPEMASK) == MB_OKCANCEL;
-    if (!HaveGuiApp()) {
-        // No window system to show it in: the text goes to stderr and nothing is confirmed.
+    if (!HaveGuiApp() || ModalRuns::AnyRefusing()) {
+        // No window system to show it in, or the program is ending: the text goes to stderr and
+        // nothing is confirmed.
         return core::StderrMessageBoxService().Show(request);
     }
     wxMessageDialog dialog(request.owner, wxString::FromUTF8(request.text), wxString::FromUTF8(request.caption),

@@ -4,7 +4,9 @@
 
 namespace platform {
 
-// wx dialogs: wxMessageDialog with the caption, text, buttons and icon asked for.
+// wx dialogs: wxMessageDialog with the caption, text, buttons and icon asked for. Without a
+// display, and while the program is ending (a ModalRuns refuses modal runs), no box is shown: the
+// text goes to stderr and nothing is confirmed, as core::StderrMessageBoxService does.
 class WxMessageBoxService : public core::IMessageBoxService {
 public:
     int Show(const core::MessageBoxRequest& request) override;

@@ -1,6 +1,6 @@
 // The demo: the console in a working folder of its own with a simulated meter in its port list.
 //
-//   qel-demo [--port PATH] [--records N] [--workdir DIR] [--auto]
+//   qel-demo [--port PATH] [--records N] [--workdir DIR] [--auto | --auto-until STEP]
 //
 // The working folder gets language.ini, savemode.xlsx and savefile/. The simulator (or the device
 // given with --port) is listed first in the port list. A --port device the console cannot use (a
@@ -14,7 +14,13 @@
 // clicks OK in the box that answers, types a report header, clicks UPLOAD DATA, waits for the
 // report, clicks EXIT and prints the report's full path on its last line. A step that fails (what
 // it waits for does not come, or a message box comes instead of the report) ends the run with its
-// message and exit status 1.
+// message and exit status 1. With --auto-until the run walks the road only until the step named
+// STEP (one of the road's steps, "click CONNECT" for example) is ready, prints "[hold] STEP" and
+// waits without acting it; the program then ends as a person or a signal ends it. Unknown steps
+// are refused before the window opens, with exit status 2.
+//
+// A termination signal (SIGTERM, SIGHUP, SIGINT) ends the demo as EXIT ends the console; it
+// prints "ended by signal N" and its exit status is 0.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +31,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -38,6 +45,7 @@
 
 #include "console/QELApp.h"
 #include "console/QELDlg.h"
+#include "console/program_end.h"
 #include "core/message_box.h"
 #include "core/opener.h"
 #include "core/serial_ports.h"
@@ -53,10 +61,13 @@ struct DemoOptions {
     std::string workdir;
     int records = 12;
     bool automatic = false;
+    std::string until;  // the step the automatic run stops before; "" for the whole road
 };
 
 // Read from the command line before the application starts.
 DemoOptions g_options;
+// The step of --auto-until is none of the road's: the demo ends with exit status 2.
+bool g_unknownStep = false;
 
 // The longest device path the console's port table holds.
 constexpr std::size_t kPortPathChars = sizeof(CQELDlg::m_portNames[0]) - 1;
@@ -88,6 +99,9 @@ bool ReadArguments(int argc, char** argv)
         const bool hasValue = i + 1 < argc;
         if (a == "--auto") {
             g_options.automatic = true;
+        } else if (a == "--auto-until" && hasValue) {
+            g_options.automatic = true;
+            g_options.until = argv[++i];
         } else if (a == "--port" && hasValue) {
             g_options.port = argv[++i];
         } else if (a == "--records" && hasValue) {
@@ -95,7 +109,7 @@ bool ReadArguments(int argc, char** argv)
         } else if (a == "--workdir" && hasValue) {
             g_options.workdir = argv[++i];
         } else {
-            std::cerr << "usage: qel-demo [--port PATH] [--records N] [--workdir DIR] [--auto]\n";
+            std::cerr << "usage: qel-demo [--port PATH] [--records N] [--workdir DIR] [--auto | --auto-until STEP]\n";
             return false;
         }
     }
@@ -137,7 +151,8 @@ public:
 
 private:
     bool Prepare();
-    void PlanRoad();
+    // Plans the road (up to the step of --auto-until); false when that step is none of it.
+    bool PlanRoad();
     CQELDlg* Dlg() const { return dynamic_cast<CQELDlg*>(GetTopWindow()); }
     wxWindow* Item(int id) const { return Dlg() != nullptr ? Dlg()->FindWindow(id) : nullptr; }
     void Fail(const std::string& why);
@@ -198,7 +213,11 @@ bool DemoApp::Prepare()
 
     if (m_options.automatic) {
         core::SetOpener(&m_opener);
-        PlanRoad();
+        if (!PlanRoad()) {
+            std::cerr << "qel-demo: the road has no step \"" << m_options.until << "\"\n";
+            g_unknownStep = true;
+            return false;
+        }
         m_road.Start([this] {
             if (m_road.Failed()) Fail(m_road.Failure());
         });
@@ -210,17 +229,35 @@ int DemoApp::OnRun()
 {
     CQELApp::OnRun();
     m_road.Stop();
+    if (const int signal = ProgramEnd().Signal(); signal != 0) {
+        std::cout << "ended by signal " << signal << std::endl;
+        return 0;
+    }
     if (m_options.automatic) {
-        if (m_failed || m_reportPath.empty()) return 1;
+        if (m_failed) return 1;
+        if (!m_options.until.empty()) return 0;  // a held road makes no report
+        if (m_reportPath.empty()) return 1;
         std::cout << m_reportPath << std::endl;
     }
     return 0;
 }
 
 // The road a person walks, step by step: each step waits for what a person would see first.
-void DemoApp::PlanRoad()
+bool DemoApp::PlanRoad()
 {
     using namespace testing_support;
+    // Adds the road's steps up to the one that --auto-until names, which only tells that it is
+    // ready; none after it.
+    bool held = false;
+    const auto then = [this, &held](const std::string& name, std::function<bool()> ready, std::function<void()> act,
+                                    int timeoutMs = 10000) {
+        if (held) return;
+        if (name == m_options.until) {
+            held = true;
+            act = [name] { std::cout << "[hold] " << name << std::endl; };
+        }
+        m_road.Then(name, std::move(ready), std::move(act), timeoutMs);
+    };
     const auto shownText = [this](int id) { return Dlg() != nullptr ? Dlg()->GetDlgItemText(id) : std::string(); };
     const auto clickItem = [this](int id) { return [this, id] { ClickWindow(Item(id)); }; };
     const auto popup = [this]() -> wxVListBox* {
@@ -233,14 +270,14 @@ void DemoApp::PlanRoad()
     };
     const std::string entry = CQELDlg::PortListText(m_options.port);
 
-    m_road.Then(
+    then(
         "click the port list's arrow", [this] { return Dlg() != nullptr && Dlg()->IsShownOnScreen(); },
         [this] {
             platform::DropDownList* list = Dlg()->m_comboPort;
             const wxRect r = list->GetScreenRect();
             ClickAt(wxPoint(r.GetRight() - list->GetButtonSize().x / 2, r.y + r.height / 2));
         });
-    m_road.Then(
+    then(
         "click the meter's entry",
         [this, entry] {
             platform::DropDownList* list = Dlg()->m_comboPort;
@@ -251,7 +288,7 @@ void DemoApp::PlanRoad()
                 popup()->GetItemRect(static_cast<size_t>(Dlg()->m_comboPort->FindString(wxString::FromUTF8(entry))));
             ClickAt(popup()->ClientToScreen(wxPoint(r.x + r.width / 2, r.y + r.height / 2)));
         });
-    m_road.Then(
+    then(
         "click OPEN COM",
         [this, entry] {
             platform::DropDownList* list = Dlg()->m_comboPort;
@@ -261,9 +298,9 @@ void DemoApp::PlanRoad()
             std::cout << "port: " << m_options.port << std::endl;
             clickItem(IDC_OPEN_COM)();
         });
-    m_road.Then(
+    then(
         "click CONNECT", [this] { return Dlg()->m_portOpened; }, clickItem(IDC_CONNECT));
-    m_road.Then(
+    then(
         "click OK in the box", [] { return !ShownMessageBoxButton().IsEmpty(); }, clickBox);
     const struct {
         int id;
@@ -276,7 +313,7 @@ void DemoApp::PlanRoad()
     int previous = 0;
     std::string previousText;
     for (const auto& field : header) {
-        m_road.Then(
+        then(
             "click a header field",
             [this, previous, previousText, shownText] {
                 return ShownMessageBoxButton().IsEmpty() && (previous == 0 || shownText(previous) == previousText);
@@ -284,12 +321,12 @@ void DemoApp::PlanRoad()
             clickItem(field.id));
         const std::string text = field.text;
         const int id = field.id;
-        m_road.Then(
+        then(
             "type into it", [this, id] { return HasFocusWithin(Item(id)); }, [text] { TypeText(text); });
         previous = field.id;
         previousText = field.text;
     }
-    m_road.Then(
+    then(
         "click UPLOAD DATA", [previous, previousText, shownText] { return shownText(previous) == previousText; },
         [this, clickItem] {
             std::cout << "meter: " << Dlg()->m_strMeterId << std::endl;
@@ -298,7 +335,7 @@ void DemoApp::PlanRoad()
         });
     // The upload button comes back when the report is filled and handed over. A box shown instead
     // tells why there is no report.
-    m_road.Then(
+    then(
         "click EXIT when the report is made",
         [this] {
             return (Dlg()->IsDlgItemEnabled(IDC_UPLOAD) && !m_opener.opened.empty()) ||
@@ -314,6 +351,7 @@ void DemoApp::PlanRoad()
             clickItem(IDC_EXIT)();
         },
         120000);
+    return m_options.until.empty() || held;
 }
 
 void DemoApp::Fail(const std::string& why)
@@ -338,5 +376,6 @@ int main(int argc, char** argv)
     if (!ReadArguments(argc, argv)) return 2;
     // The toolkit sees no argument of the demo's.
     int wxArgc = 1;
-    return wxEntry(wxArgc, argv);
+    const int status = wxEntry(wxArgc, argv);
+    return g_unknownStep ? 2 : status;
 }
