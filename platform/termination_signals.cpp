@@ -34,6 +34,9 @@ void OnTerminationSignal(int signal)
     errno = savedErrno;
 }
 
+// SIGPIPE: nothing. The write that raised it fails with EPIPE, and the caller goes on.
+void OnBrokenPipe(int) {}
+
 bool MakePipe()
 {
     if (g_pipe[0] >= 0) return true;
@@ -82,6 +85,15 @@ bool TerminationSignals::Start(std::function<void(int)> onSignal)
     }
     m_handled = std::move(handled);
     m_previous = std::move(previous);
+    struct sigaction pipeNow {};
+    if (::sigaction(SIGPIPE, nullptr, &pipeNow) == 0 &&
+        ((pipeNow.sa_flags & SA_SIGINFO) != 0 || (pipeNow.sa_handler != SIG_IGN))) {
+        struct sigaction nothing {};
+        nothing.sa_handler = OnBrokenPipe;
+        sigemptyset(&nothing.sa_mask);
+        nothing.sa_flags = SA_RESTART;
+        m_pipeHandled = ::sigaction(SIGPIPE, &nothing, &m_previousPipe) == 0;
+    }
     m_source = g_unix_fd_add(
         g_pipe[0], G_IO_IN,
         [](gint, GIOCondition, gpointer self) -> gboolean {
@@ -96,6 +108,8 @@ void TerminationSignals::Stop()
 {
     if (g_watcher != this) return;
     for (size_t i = 0; i < m_handled.size(); ++i) ::sigaction(m_handled[i], &m_previous[i], nullptr);
+    if (m_pipeHandled) ::sigaction(SIGPIPE, &m_previousPipe, nullptr);
+    m_pipeHandled = false;
     g_writeEnd.store(-1);
     if (m_source != 0) g_source_remove(m_source);
     m_source = 0;

@@ -32,6 +32,10 @@ public:
     // stay ignored) and watches the pipe from the default main context: onSignal(signal) runs on
     // the thread that runs that context, once for each signal that came. False, with nothing
     // changed, when the pipe or a handler cannot be made or another object watches already.
+    // While it watches, a write to a pipe whose reader has gone (standard error into a pager
+    // closed with the terminal) fails with EPIPE instead of ending the program before it has
+    // given its port up: SIGPIPE gets a handler that does nothing (a handler rather than
+    // SIG_IGN, which a program started from here would inherit), unless it is ignored already.
     bool Start(std::function<void(int)> onSignal);
     // Gives each signal back the disposition it had before Start and stops watching the pipe;
     // a signal that came and was not yet handled is dropped.
@@ -47,7 +51,9 @@ private:
     std::function<void(int)> m_onSignal;
     std::vector<int> m_handled;
     std::vector<struct sigaction> m_previous;  // one per handled signal, in the same order
-    unsigned m_source = 0;                     // the main context's source of the pipe
+    struct sigaction m_previousPipe {};        // SIGPIPE's, when it was given the handler
+    bool m_pipeHandled = false;
+    unsigned m_source = 0;  // the main context's source of the pipe
 };
 
 }  // namespace platform

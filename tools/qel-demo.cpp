@@ -8,7 +8,9 @@
 // with exit status 2, as are unknown arguments. The rest of the list is the machine's ports, or
 // those of the folders that QEL_DEMO_TTY_CLASS (for /sys/class/tty) and QEL_DEMO_DEV (for /dev)
 // name; the ports' lock files go to /run/lock, or to the folder QEL_DEMO_LOCK_DIR names (a test's
-// own, which leaves the machine's alone). With --auto the demo walks the main road on
+// own, which leaves the machine's alone). QEL_DEMO_REPORT_TIME (seconds since 1970) is the time
+// its reports are named by, for runs that make their reports in one and the same second. With
+// --auto the demo walks the main road on
 // the shown window with the mouse and keyboard events a person's hands send (through the display
 // server): it drops the port list down and clicks the meter's entry, clicks OPEN COM and CONNECT,
 // clicks OK in the box that answers, types a report header, clicks UPLOAD DATA, waits for the
@@ -30,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -66,6 +69,8 @@ struct DemoOptions {
 
 // Read from the command line before the application starts.
 DemoOptions g_options;
+// The time the reports are named by, where QEL_DEMO_REPORT_TIME sets one.
+std::time_t g_reportTime = 0;
 // The step of --auto-until is none of the road's: the demo ends with exit status 2.
 bool g_unknownStep = false;
 
@@ -209,6 +214,10 @@ bool DemoApp::Prepare()
     if (const char* sys = std::getenv("QEL_DEMO_TTY_CLASS")) roots.sysClassTty = sys;
     if (const char* dev = std::getenv("QEL_DEMO_DEV")) roots.dev = dev;
     if (const char* locks = std::getenv("QEL_DEMO_LOCK_DIR")) CSerialPort::SetLockFolder(locks);
+    if (const char* time = std::getenv("QEL_DEMO_REPORT_TIME")) {
+        g_reportTime = static_cast<std::time_t>(std::strtoll(time, nullptr, 10));
+        CQELDlg::SetReportClock([] { return g_reportTime; });
+    }
     roots.extra = {port};
 
     if (m_options.automatic) {

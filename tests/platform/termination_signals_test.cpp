@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -178,6 +179,47 @@ TEST_F(TerminationSignalsTest, ASignalIgnoredAtTheStartStaysIgnored)
         EXPECT_EQ(m_calls, std::vector<int>{SIGTERM});
         m_signals.Stop();
     }
+}
+
+// While it watches, a write into a pipe whose reader has gone fails with EPIPE and the program
+// goes on; a program started meanwhile has SIGPIPE as it should, neither ignored nor handled.
+// Stop gives SIGPIPE its disposition back.
+TEST_F(TerminationSignalsTest, ABrokenPipeFailsTheWriteInsteadOfEndingTheProgram)
+{
+    struct sigaction before {};
+    sigaction(SIGPIPE, nullptr, &before);
+    signal(SIGPIPE, SIG_DFL);
+    ASSERT_TRUE(Start());
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    errno = 0;
+    EXPECT_EQ(write(ends[1], "x", 1), -1);  // would end this process with the default
+    EXPECT_EQ(errno, EPIPE);
+    close(ends[1]);
+    ASSERT_EQ(raise(SIGPIPE), 0);
+
+    // A started program: bit 13 (SIGPIPE) is in neither its ignored nor its caught signals.
+    testing_support::TempDir dir;
+    const std::string status = dir.File("status");
+    ASSERT_EQ(std::system(("grep -E '^Sig(Ign|Cgt)' /proc/self/status > " + status).c_str()), 0);
+    const std::string seen = ReadFile(status);
+    for (const char* line : {"SigIgn:", "SigCgt:"}) {
+        const std::size_t at = seen.find(line);
+        ASSERT_NE(at, std::string::npos) << seen;
+        const unsigned long long mask = std::stoull(seen.substr(at + 7, 17), nullptr, 16);
+        EXPECT_EQ(mask & (1ull << (SIGPIPE - 1)), 0u) << line << " " << seen;
+    }
+
+    m_signals.Stop();
+    EXPECT_EQ(Disposition(SIGPIPE), SIG_DFL);
+    // One ignored at the start stays so, and keeps being so after Stop.
+    signal(SIGPIPE, SIG_IGN);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(Disposition(SIGPIPE), SIG_IGN);
+    m_signals.Stop();
+    EXPECT_EQ(Disposition(SIGPIPE), SIG_IGN);
+    sigaction(SIGPIPE, &before, nullptr);
 }
 
 // One watcher at a time: a second is refused and changes nothing; once the first stops, another

@@ -20,6 +20,7 @@
 #include "tests/support/pty.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_support.h"
+#include "tests/support/xlsx_readback.h"
 #include "tools/sim/meter_sim.h"
 
 extern char** environ;
@@ -39,7 +40,8 @@ struct DemoRun {
 // Runs the demo in the folder of the fake tree with the arguments, its port scan and its ports'
 // lock files on that tree, and waits for its end (at most the deadline; then it is killed and
 // counted as not exited).
-DemoRun RunDemo(const TempDir& tree, const std::vector<std::string>& args, std::chrono::seconds deadline)
+DemoRun RunDemo(const TempDir& tree, const std::vector<std::string>& args, std::chrono::seconds deadline,
+                const std::vector<std::string>& moreEnv = {})
 {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -49,6 +51,7 @@ DemoRun RunDemo(const TempDir& tree, const std::vector<std::string>& args, std::
     env.push_back("QEL_DEMO_TTY_CLASS=" + tree.File("sys"));
     env.push_back("QEL_DEMO_DEV=" + tree.File("dev"));
     env.push_back("QEL_DEMO_LOCK_DIR=" + tree.File("lock"));
+    env.insert(env.end(), moreEnv.begin(), moreEnv.end());
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -183,6 +186,42 @@ TEST_F(DemoPorts, AReportThatCannotBeSavedEndsTheRunWithTheBox)
     EXPECT_NE(run.output.find(work + "/savefile"), std::string::npos) << run.output;
     EXPECT_GE(sim.CommandCount(), 2u);  // connect and upload
     EXPECT_EQ(other.ReadUntilQuiet(), "");
+}
+
+// Two copies of the program in one working folder, each with its own meter (3 and 5 records),
+// making their reports in the same second: the second never replaces the first. It takes the
+// next free name, names the file it went to, and each report holds its own records.
+TEST_F(DemoPorts, TwoCopiesInOneFolderInTheSameSecondEachKeepTheirReport)
+{
+    QEL_REQUIRE_DISPLAY();
+    const std::string work = tree.File("work");
+    std::filesystem::create_directories(work);
+    std::vector<std::string> reports;
+    for (const int records : {3, 5}) {
+        SCOPED_TRACE(std::to_string(records) + " records");
+        meter_sim::Options options;
+        options.records = meter_sim::SampleRecords(records);
+        meter_sim::MeterSimulator sim(options);
+        const DemoRun run = RunDemo(tree, {"--auto", "--port", sim.DevicePath(), "--workdir", work},
+                                    std::chrono::seconds(90), {"QEL_DEMO_REPORT_TIME=1796989628"});
+        ASSERT_TRUE(run.exited) << run.output;
+        ASSERT_EQ(run.code, 0) << run.output;
+        const std::string output = run.output.substr(0, run.output.find_last_not_of('\n') + 1);
+        const std::string report = output.substr(output.rfind('\n') + 1);
+        EXPECT_NE(run.output.find("[open] " + report + "\n"), std::string::npos)
+            << "the report handed over is the one made: " << run.output;
+        reports.push_back(report);
+    }
+    ASSERT_EQ(reports.size(), 2u);
+    const std::string first = reports[0];
+    ASSERT_GT(first.size(), 5u);
+    EXPECT_EQ(first.rfind(work + "/savefile/", 0), 0u) << first;
+    EXPECT_EQ(reports[1], first.substr(0, first.size() - 5) + "-2.xlsx");
+    EXPECT_EQ(ListFolder(work + "/savefile").size(), 2u);
+    // Column A numbers the records, from row 11 on, one number every second row.
+    const std::string count = "print(sum(1 for r in range(11, 300) if isinstance(wb.active.cell(r, 1).value, int)))";
+    EXPECT_EQ(RunOpenpyxl(count, reports[0]), "3\n");
+    EXPECT_EQ(RunOpenpyxl(count, reports[1]), "5\n");
 }
 
 }  // namespace
