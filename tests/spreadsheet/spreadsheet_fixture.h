@@ -164,6 +164,9 @@ void PrintTo(Files files, std::ostream* out);
 // file without a name with EOPNOTSUPP, every link with ENOENT, or a rename with RENAME_NOREPLACE
 // with EINVAL. It cannot be undone: for a child process. False when the kernel refuses the filter.
 bool Offer(Files files);
+// Makes every fsync and fdatasync of this process from now on fail with err, as on a disk that
+// fails its writes. It cannot be undone: for a child process. False when the kernel refuses.
+bool FailSyncs(int err);
 
 // Package helpers.
 using Parts = std::map<std::string, std::string>;
