@@ -84,9 +84,9 @@ protected:
             "the window has the focus", [&] { return HasFocusWithin(&Dlg()); }, nullptr);
     }
 
-    // Runs the road inside the window's modal run; the road's last step ends the run with EXIT. A
-    // road that stalls, or takes longer than limitMs, ends the run rather than the test program.
-    void Walk(InputRoad& road, int limitMs)
+    // Runs the road inside the window's modal run and returns how the run ended. A road that
+    // stalls, or takes longer than limitMs, ends the run (with -2) rather than the test program.
+    int RunRoad(InputRoad& road, int limitMs)
     {
         wxTimer guard;
         guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
@@ -100,7 +100,12 @@ protected:
         guard.Stop();
         road.Stop();
         EXPECT_FALSE(road.Failed()) << road.Failure();
-        EXPECT_EQ(result, IDOK) << "the road did not end with EXIT";
+        return result;
+    }
+    // Runs the road inside the window's modal run; the road's last step ends the run with EXIT.
+    void Walk(InputRoad& road, int limitMs)
+    {
+        EXPECT_EQ(RunRoad(road, limitMs), IDOK) << "the road did not end with EXIT";
     }
 
     std::unique_ptr<ConsoleHarness> harness;

@@ -63,22 +63,7 @@ protected:
 
     // Runs the window modally while the road walks; returns how the run ended (-2: it did not
     // end within the limit, or the road stalled).
-    int Run(InputRoad& road, int limitMs = 30000)
-    {
-        wxTimer guard;
-        guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-            if (Dlg().IsModal()) Dlg().EndModal(-2);
-        });
-        road.Start([&] {
-            if (road.Failed()) guard.StartOnce(10);
-        });
-        guard.StartOnce(limitMs);
-        const int result = Dlg().DoModal();
-        guard.Stop();
-        road.Stop();
-        EXPECT_FALSE(road.Failed()) << road.Failure();
-        return result;
-    }
+    int Run(InputRoad& road, int limitMs = 30000) { return RunRoad(road, limitMs); }
     // The ports' lock files now in the harness's lock folder.
     static std::vector<std::string> LockFiles()
     {
