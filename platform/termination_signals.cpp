@@ -37,6 +37,22 @@ void OnTerminationSignal(int signal)
 // SIGPIPE: nothing. The write that raised it fails with EPIPE, and the caller goes on.
 void OnBrokenPipe(int) {}
 
+// Whether the disposition is "ignored" (a handler of its own, even one taking SA_SIGINFO, is not).
+bool Ignored(const struct sigaction& disposition)
+{
+    return (disposition.sa_flags & SA_SIGINFO) == 0 && disposition.sa_handler == SIG_IGN;
+}
+
+// The disposition that runs handler; a call the signal interrupts goes on.
+struct sigaction HandledBy(void (*handler)(int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return action;
+}
+
 bool MakePipe()
 {
     if (g_pipe[0] >= 0) return true;
@@ -63,17 +79,14 @@ bool TerminationSignals::Start(std::function<void(int)> onSignal)
     for (int signal : kTerminationSignals) {
         struct sigaction now {};
         if (::sigaction(signal, nullptr, &now) != 0) return false;
-        if ((now.sa_flags & SA_SIGINFO) == 0 && now.sa_handler == SIG_IGN) continue;  // stays ignored
+        if (Ignored(now)) continue;  // stays ignored
         handled.push_back(signal);
         previous.push_back(now);
     }
     m_onSignal = std::move(onSignal);
     g_watcher = this;
     g_writeEnd.store(g_pipe[1]);
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;  // a call the signal interrupts goes on
+    const struct sigaction action = HandledBy(OnTerminationSignal);
     for (size_t i = 0; i < handled.size(); ++i) {
         if (::sigaction(handled[i], &action, nullptr) != 0) {
             for (size_t j = 0; j < i; ++j) ::sigaction(handled[j], &previous[j], nullptr);
@@ -86,12 +99,8 @@ bool TerminationSignals::Start(std::function<void(int)> onSignal)
     m_handled = std::move(handled);
     m_previous = std::move(previous);
     struct sigaction pipeNow {};
-    if (::sigaction(SIGPIPE, nullptr, &pipeNow) == 0 &&
-        ((pipeNow.sa_flags & SA_SIGINFO) != 0 || (pipeNow.sa_handler != SIG_IGN))) {
-        struct sigaction nothing {};
-        nothing.sa_handler = OnBrokenPipe;
-        sigemptyset(&nothing.sa_mask);
-        nothing.sa_flags = SA_RESTART;
+    if (::sigaction(SIGPIPE, nullptr, &pipeNow) == 0 && !Ignored(pipeNow)) {
+        const struct sigaction nothing = HandledBy(OnBrokenPipe);
         m_pipeHandled = ::sigaction(SIGPIPE, &nothing, &m_previousPipe) == 0;
     }
     m_source = g_unix_fd_add(

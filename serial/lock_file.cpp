@@ -150,23 +150,16 @@ namespace {
 
 void (*g_judgedHook)(const std::string&) = nullptr;
 
+// The folder of a lock file, where its temporary files go too.
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
 bool SameFile(const struct stat& info, dev_t device, ino_t inode)
 {
     return info.st_dev == device && info.st_ino == inode;
-}
-
-// Writes the whole content to fd; 0 or the errno.
-int WriteAll(int fd, const char* content, std::size_t length)
-{
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(fd, content + done, length - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return ENOSPC;
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
 }
 
 // Makes the lock file at path with the content, whole before it has its name: a file without a
@@ -177,10 +170,15 @@ int WriteAll(int fd, const char* content, std::size_t length)
 int MakeLockFile(const std::string& folder, const std::string& path, const char* content, std::size_t length,
                  struct stat& made)
 {
+    // Readable by every serial program, whatever the umask; the content whole; its identity.
+    const auto fill = [&](int fd) {
+        if (::fchmod(fd, 0644) != 0) return errno;
+        if (const int error = core::WriteAll(fd, content, length)) return error;
+        return ::fstat(fd, &made) == 0 ? 0 : errno;
+    };
     int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
     if (fd >= 0) {
-        int error = ::fchmod(fd, 0644) == 0 ? WriteAll(fd, content, length) : errno;
-        if (error == 0 && ::fstat(fd, &made) != 0) error = errno;
+        int error = fill(fd);
         if (error == 0) error = core::NameOpenFile(fd, path);
         ::close(fd);
         // A file that cannot be named this way is made the named way, which says what is wrong.
@@ -189,8 +187,7 @@ int MakeLockFile(const std::string& folder, const std::string& path, const char*
     std::string temporary = folder + "/LTMP.XXXXXX";
     fd = ::mkstemp(temporary.data());
     if (fd < 0) return errno;
-    int error = ::fchmod(fd, 0644) == 0 ? WriteAll(fd, content, length) : errno;
-    if (error == 0 && ::fstat(fd, &made) != 0) error = errno;
+    int error = fill(fd);
     ::close(fd);
     if (error == 0 && ::link(temporary.c_str(), path.c_str()) != 0) error = errno;
     ::unlink(temporary.c_str());
@@ -247,8 +244,7 @@ LockFile::Result LockFile::Take(const std::string& path)
     Release();
     m_holder = LockFileCheck();
     m_error = 0;
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    const std::string folder = FolderOf(path);
 
     char content[16];
     const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
@@ -257,7 +253,6 @@ LockFile::Result LockFile::Take(const std::string& path)
         const int error = MakeLockFile(folder, path, content, static_cast<std::size_t>(length), made);
         if (error == 0) {
             m_path = path;
-            m_folder = folder;
             m_device = made.st_dev;
             m_inode = made.st_ino;
             // The lock file's name on disk as well; a folder that cannot be synced is only noted.
@@ -313,9 +308,8 @@ void LockFile::Release()
     const auto ours = [this](const std::string& moved, const struct stat& info) {
         return SameFile(info, m_device, m_inode) && CheckLockFile(moved).state == LockFileCheck::State::Ours;
     };
-    RemoveLockFile(m_folder, m_path, ours, error);
+    RemoveLockFile(FolderOf(m_path), m_path, ours, error);
     m_path.clear();
-    m_folder.clear();
 }
 
 }  // namespace serial

@@ -82,7 +82,6 @@ public:
 
 private:
     std::string m_path;  // the lock file this object made; empty when none
-    std::string m_folder;
     dev_t m_device = 0;  // the file made, so that only it is ever removed
     ino_t m_inode = 0;
     LockFileCheck m_holder;

@@ -238,17 +238,16 @@ int NameTemporary(int fd, const std::string& folder, const std::string& target, 
 // Writes every byte to fd, gives it the mode and puts it on disk; 0 or the errno.
 int FillFile(int fd, const std::string& bytes, mode_t mode)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    if (const int err = core::WriteAll(fd, bytes.data(), bytes.size())) return err;
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) return errno;
     return 0;
+}
+
+// A save goes into a folder that is there; the program never makes one.
+void RequireFolderOfSave(const std::string& requested, const std::string& folder)
+{
+    if (!IsFolder(folder))
+        throw XlsxError("Cannot save " + Quoted(requested) + ": the folder " + Quoted(folder) + " does not exist.");
 }
 
 // After a file took its name in the folder: the folder's entry goes to disk as well, or a power
@@ -549,9 +548,8 @@ void WriteFileAtomically(const std::string& requested, const std::string& bytes)
         }
     }
     const std::string folder = ParentFolder(path);
+    RequireFolderOfSave(requested, folder);
     struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        throw XlsxError("Cannot save " + Quoted(requested) + ": the folder " + Quoted(folder) + " does not exist.");
     mode_t mode = DefaultFileMode();
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) throw XlsxError("Cannot save " + Quoted(requested) + ": it is a folder.");
@@ -625,9 +623,7 @@ std::string NumberedName(const std::string& path, int number)
 std::string WriteNewFile(const std::string& requested, const std::string& bytes)
 {
     const std::string folder = ParentFolder(requested);
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        throw XlsxError("Cannot save " + Quoted(requested) + ": the folder " + Quoted(folder) + " does not exist.");
+    RequireFolderOfSave(requested, folder);
     const mode_t mode = DefaultFileMode();
     RemoveAbandonedTemporaries(folder);
 

@@ -39,10 +39,10 @@ std::string PackParts(const std::vector<std::string>& order, const std::unordere
 // the old file is intact. The bytes go to a temporary file in the same folder that has no name
 // (O_TMPFILE) and is put on disk; then a new target takes it as its name (a link), an old one is
 // replaced by it through a temporary name and a rename; the folder is then put on disk too (a
-// folder that cannot be is noted on standard error: the file is in place all the same). Where the file system makes no file
-// without a name, or one cannot be named, the temporary file is named from the start. A named
-// temporary file is locked (flock) while its save lasts; one that a killed save left behind is
-// removed by the next save into the folder, of whatever target.
+// folder that cannot be is noted on standard error: the file is in place all the same). Where
+// the file system makes no file without a name, or one cannot be named, the temporary file is
+// named from the start. A named temporary file is locked (flock) while its save lasts; one that
+// a killed save left behind is removed by the next save into the folder, of whatever target.
 void WriteFileAtomically(const std::string& requested, const std::string& bytes);
 
 // Writes the bytes to a new file and returns its path: path itself where no file has that name,
