@@ -242,10 +242,8 @@ class OpenInChild : public ::testing::Test {
     void TestBody() override;
 };
 
-const bool g_inChild = std::getenv("QEL_OPENER_CHILD") != nullptr &&
-                       (::testing::RegisterTest("GioOpenerInChild", "Open", nullptr, nullptr, __FILE__, __LINE__,
-                                                []() -> OpenInChild* { return new OpenInChild; }),
-                        true);
+const bool g_inChild =
+    testing_support::RegisterChildTest<OpenInChild>("QEL_OPENER_CHILD", "GioOpenerInChild", "Open", __FILE__, __LINE__);
 
 void OpenInChild::TestBody()
 {

@@ -417,10 +417,7 @@ public:
 };
 
 [[maybe_unused]] const bool g_inChild =
-    std::getenv("QEL_LOCK_SYNC_CHILD") != nullptr &&
-    (::testing::RegisterTest("TakeInChild", "Take", nullptr, nullptr, __FILE__, __LINE__,
-                             []() -> TakeInChild* { return new TakeInChild; }),
-     true);
+    testing_support::RegisterChildTest<TakeInChild>("QEL_LOCK_SYNC_CHILD", "TakeInChild", "Take", __FILE__, __LINE__);
 
 TEST(LockFileTake, TheLockFolderIsSyncedOnceOurFileHasItsName)
 {

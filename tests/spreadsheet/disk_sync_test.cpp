@@ -29,10 +29,7 @@ public:
 };
 
 [[maybe_unused]] const bool g_inChild =
-    std::getenv("QEL_SYNC_CHILD") != nullptr &&
-    (::testing::RegisterTest("SaveInChild", "Save", nullptr, nullptr, __FILE__, __LINE__,
-                             []() -> SaveInChild* { return new SaveInChild; }),
-     true);
+    testing_support::RegisterChildTest<SaveInChild>("QEL_SYNC_CHILD", "SaveInChild", "Save", __FILE__, __LINE__);
 
 TEST_F(TempFolder, ASavedFileAndItsFolderEntryGoToDisk)
 {
@@ -73,11 +70,8 @@ public:
     }
 };
 
-[[maybe_unused]] const bool g_failingSyncChild =
-    std::getenv("QEL_FAILING_SYNC_CHILD") != nullptr &&
-    (::testing::RegisterTest("FailingSyncInChild", "Save", nullptr, nullptr, __FILE__, __LINE__,
-                             []() -> FailingSyncInChild* { return new FailingSyncInChild; }),
-     true);
+[[maybe_unused]] const bool g_failingSyncChild = testing_support::RegisterChildTest<FailingSyncInChild>(
+    "QEL_FAILING_SYNC_CHILD", "FailingSyncInChild", "Save", __FILE__, __LINE__);
 
 TEST_F(TempFolder, ASaveWhoseFileCannotReachTheDiskFailsAndPutsNothingInPlace)
 {

@@ -95,10 +95,8 @@ class ShowInChild : public ::testing::Test {
     void TestBody() override;
 };
 
-const bool g_inChild = std::getenv("QEL_HANDOVER_CHILD") != nullptr &&
-                       (::testing::RegisterTest("HandOverInChild", "Show", nullptr, nullptr, __FILE__, __LINE__,
-                                                []() -> ShowInChild* { return new ShowInChild; }),
-                        true);
+const bool g_inChild = testing_support::RegisterChildTest<ShowInChild>("QEL_HANDOVER_CHILD", "HandOverInChild", "Show",
+                                                                       __FILE__, __LINE__);
 
 void ShowInChild::TestBody()
 {

@@ -2,9 +2,7 @@
 // numbered name beside it; whatever had the name stays exactly as it was. Two processes racing
 // for one name each end with a file of their own, on every kind of file system a save knows.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +11,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -20,6 +20,7 @@
 
 #include "spreadsheet/package_io.h"
 #include "tests/spreadsheet/spreadsheet_fixture.h"
+#include "tests/support/processes.h"
 #include "tests/support/xlsx_readback.h"
 
 namespace sheet_test {
@@ -35,47 +36,13 @@ struct Saved {
     std::string description;
 };
 
-// Writes the text whole to fd; for a child's report.
-void WriteAll(int fd, const std::string& text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-std::string ReadAll(int fd)
-{
-    std::string text;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    return text;
-}
-
 // A child process that opens the template, writes its mark into A1 and saves a copy as target on
 // the file system given; it starts saving when the gate (a pipe) is closed, so that several start
-// together. The report comes back through the pipe returned.
-struct Saver {
-    pid_t pid = -1;
-    int report = -1;
-};
-
-Saver StartSaver(Files files, const std::string& tmpl, const std::string& target, const std::string& mark,
-                 const int gate[2])
+// together, and reports its result.
+std::unique_ptr<testing_support::ReportingChild>
+StartSaver(Files files, const std::string& tmpl, const std::string& target, const std::string& mark, const int gate[2])
 {
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0) return {};
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pipeEnds[0]);
+    return std::make_unique<testing_support::ReportingChild>([=] {
         ::close(gate[1]);  // the gate opens when the test closes its end
         if (!Offer(files)) ::_exit(3);
         Session s = OpenBook(tmpl);
@@ -84,34 +51,23 @@ Saver StartSaver(Files files, const std::string& tmpl, const std::string& target
         while (::read(gate[0], &ignored, 1) < 0 && errno == EINTR) {}
         const CallResult r = Invoke(s.book.get(), id::kSaveCopyAs, core::DISPATCH_METHOD, {S(target)});
         const std::string saved = r.value.vt == core::VT_BSTR ? r.value.bstrVal : std::string("(no path)");
-        WriteAll(pipeEnds[1], std::to_string(r.hr) + "\n" + saved + "\n" + r.excep.description);
-        ::_exit(0);
-    }
-    ::close(pipeEnds[1]);
-    if (child < 0) {
-        ::close(pipeEnds[0]);
-        return {};
-    }
-    return {child, pipeEnds[0]};
+        return std::to_string(r.hr) + "\n" + saved + "\n" + r.excep.description;
+    });
 }
 
-Saved Finish(const Saver& saver)
+Saved Finish(testing_support::ReportingChild& saver)
 {
     Saved saved;
-    if (saver.pid < 0) return saved;
-    const std::string text = ReadAll(saver.report);
-    ::close(saver.report);
-    int status = 0;
-    ::waitpid(saver.pid, &status, 0);
-    const std::size_t first = text.find('\n');
-    const std::size_t second = first == std::string::npos ? first : text.find('\n', first + 1);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || second == std::string::npos) {
-        saved.description = "the saver ended with status " + std::to_string(status);
+    const std::optional<std::string> report = saver.Wait();
+    const std::size_t first = report ? report->find('\n') : std::string::npos;
+    const std::size_t second = first == std::string::npos ? first : report->find('\n', first + 1);
+    if (second == std::string::npos) {
+        saved.description = "the saver did not report";
         return saved;
     }
-    saved.hr = static_cast<HRESULT>(std::stol(text.substr(0, first)));
-    saved.path = text.substr(first + 1, second - first - 1);
-    saved.description = text.substr(second + 1);
+    saved.hr = static_cast<HRESULT>(std::stol(report->substr(0, first)));
+    saved.path = report->substr(first + 1, second - first - 1);
+    saved.description = report->substr(second + 1);
     return saved;
 }
 
@@ -120,10 +76,10 @@ Saved SaveCopyIn(Files files, const std::string& tmpl, const std::string& target
 {
     int gate[2];
     if (::pipe(gate) != 0) return {};
-    const Saver saver = StartSaver(files, tmpl, target, mark, gate);
+    const auto saver = StartSaver(files, tmpl, target, mark, gate);
     ::close(gate[0]);
     ::close(gate[1]);
-    return Finish(saver);
+    return Finish(*saver);
 }
 
 bool FileSystemMakesUnnamedFiles(const fs::path& folder)
@@ -234,16 +190,16 @@ TEST_P(RacingSaves, EachEndsWithAFileOfItsOwn)
             if (name != "savemode.xlsx") fs::remove(Path(name));
         int gate[2];
         ASSERT_EQ(::pipe(gate), 0);
-        std::vector<Saver> savers;
+        std::vector<std::unique_ptr<testing_support::ReportingChild>> savers;
         for (int i = 0; i < kSavers; ++i) {
             savers.push_back(StartSaver(files, tmpl, target, "saver " + std::to_string(i), gate));
-            ASSERT_GT(savers.back().pid, 0);
+            ASSERT_TRUE(savers.back()->Started());
         }
         ::close(gate[0]);
         ::close(gate[1]);  // all start now
         std::map<std::string, int> byPath;
         for (int i = 0; i < kSavers; ++i) {
-            const Saved saved = Finish(savers[static_cast<std::size_t>(i)]);
+            const Saved saved = Finish(*savers[static_cast<std::size_t>(i)]);
             ASSERT_EQ(saved.hr, core::S_OK) << saved.description;
             EXPECT_TRUE(byPath.emplace(saved.path, i).second) << "two savers were told " << saved.path;
         }

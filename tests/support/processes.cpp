@@ -3,8 +3,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cerrno>
+
+#include "core/file_system.h"
 
 namespace testing_support {
 
@@ -63,45 +67,63 @@ bool PidsMayHaveGoneRoundSince(pid_t pid)
     return later <= 0 || later <= pid;
 }
 
-std::optional<std::string> AsAnotherUser(const std::function<std::string()>& fn)
+ReportingChild::ReportingChild(const std::function<std::string()>& fn)
 {
-    if (geteuid() != 0) return fn();
-    constexpr uid_t kNobody = 65534;
     int report[2];
-    if (pipe(report) != 0) return std::nullopt;
-    const pid_t child = fork();
-    if (child == 0) {
+    if (pipe(report) != 0) return;
+    m_pid = fork();
+    if (m_pid == 0) {
         close(report[0]);
-        if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(3);
         const std::string result = fn();
-        std::size_t done = 0;
-        while (done < result.size()) {
-            const ssize_t n = write(report[1], result.data() + done, result.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) _exit(4);
-            done += static_cast<std::size_t>(n);
-        }
-        _exit(0);
+        _exit(core::WriteAll(report[1], result.data(), result.size()) == 0 ? 0 : 4);
     }
     close(report[1]);
-    if (child < 0) {
+    if (m_pid < 0) {
         close(report[0]);
-        return std::nullopt;
+        return;
     }
+    m_report = report[0];
+}
+
+ReportingChild::~ReportingChild()
+{
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+    close(m_report);
+}
+
+std::optional<std::string> ReportingChild::Wait()
+{
+    if (m_pid <= 0) return std::nullopt;
     std::string result;
     char buf[512];
     for (;;) {
-        const ssize_t n = read(report[0], buf, sizeof buf);
+        const ssize_t n = read(m_report, buf, sizeof buf);
         if (n > 0) {
             result.append(buf, static_cast<std::size_t>(n));
         } else if (n == 0 || errno != EINTR) {
             break;
         }
     }
-    close(report[0]);
+    close(m_report);
+    m_report = -1;
     int status = -1;
-    if (waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0) return result;
+    const bool reaped = waitpid(m_pid, &status, 0) == m_pid;
+    m_pid = -1;
+    if (reaped && WIFEXITED(status) && WEXITSTATUS(status) == 0) return result;
     return std::nullopt;
+}
+
+std::optional<std::string> AsAnotherUser(const std::function<std::string()>& fn)
+{
+    if (geteuid() != 0) return fn();
+    constexpr uid_t kNobody = 65534;
+    ReportingChild child([&] {
+        if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(3);
+        return fn();
+    });
+    return child.Wait();
 }
 
 }  // namespace testing_support

@@ -30,6 +30,25 @@ private:
     bool m_ok = false;
 };
 
+// A child process that runs fn and reports what it returned through a pipe. Wait reads the report
+// and reaps the child: the report, or nothing when the child did not end with status 0 (fn may
+// end it with a status of its own). A child not waited for is killed and reaped at destruction.
+class ReportingChild {
+public:
+    explicit ReportingChild(const std::function<std::string()>& fn);
+    ~ReportingChild();
+    ReportingChild(const ReportingChild&) = delete;
+    ReportingChild& operator=(const ReportingChild&) = delete;
+
+    bool Started() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
+    std::optional<std::string> Wait();
+
+private:
+    pid_t m_pid = -1;
+    int m_report = -1;
+};
+
 // The id of a child process that has ended and been reaped.
 pid_t ReapedChildPid();
 

@@ -1,11 +1,14 @@
 // Runs one test of the running test program in a child process of its own: for what a library
 // reads once per process (the desktop's applications and types), each case gets a fresh one.
 #pragma once
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace testing_support {
 
@@ -15,6 +18,17 @@ namespace testing_support {
 std::pair<int, std::string> RunChildTest(const std::string& test,
                                          const std::map<std::string, std::optional<std::string>>& env,
                                          const std::string& cwd);
+
+// Registers the test suite.name, made by T, only in a process whose environment holds the variable
+// env: the child that RunChildTest or TraceChildTest starts for it with that variable set. A
+// normal run of the program does not have the test. Returns whether it was registered.
+template <typename T>
+bool RegisterChildTest(const char* env, const char* suite, const char* name, const char* file, int line)
+{
+    if (std::getenv(env) == nullptr) return false;
+    ::testing::RegisterTest(suite, name, nullptr, nullptr, file, line, []() -> T* { return new T; });
+    return true;
+}
 
 // As RunChildTest, with the child traced by strace: the system calls named in calls (strace's
 // "-e trace=" list), of every thread, each descriptor shown with its path ("fsync(5</tmp/x>)").
