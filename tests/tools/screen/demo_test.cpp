@@ -21,9 +21,8 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_support.h"
 #include "tests/support/xlsx_readback.h"
+#include "tests/tools/screen/started_program.h"
 #include "tools/sim/meter_sim.h"
-
-extern char** environ;
 
 using namespace testing_support;
 
@@ -43,51 +42,22 @@ struct DemoRun {
 DemoRun RunDemo(const TempDir& tree, const std::vector<std::string>& args, std::chrono::seconds deadline,
                 const std::vector<std::string>& moreEnv = {})
 {
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        if (entry.rfind("QEL_DEMO_", 0) != 0) env.push_back(entry);
-    }
-    env.push_back("QEL_DEMO_TTY_CLASS=" + tree.File("sys"));
-    env.push_back("QEL_DEMO_DEV=" + tree.File("dev"));
-    env.push_back("QEL_DEMO_LOCK_DIR=" + tree.File("lock"));
+    std::vector<std::string> env = {"QEL_DEMO_TTY_CLASS=" + tree.File("sys"), "QEL_DEMO_DEV=" + tree.File("dev"),
+                                    "QEL_DEMO_LOCK_DIR=" + tree.File("lock")};
     env.insert(env.end(), moreEnv.begin(), moreEnv.end());
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> strings = {kDemo};
-    strings.insert(strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : strings) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
+    Program demo(kDemo, args, tree.Path(), env);
     DemoRun run;
-    const std::string log = tree.File("demo.log");
-    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (out < 0) return run;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(out, STDOUT_FILENO);
-        ::dup2(out, STDERR_FILENO);
-        if (::chdir(tree.Path().c_str()) == 0) ::execve(kDemo.c_str(), argv.data(), envp.data());
-        ::_exit(127);
+    if (demo.Pid() <= 0) return run;
+    std::optional<int> status = demo.WaitForEnd(deadline);
+    if (!status) {
+        ::kill(demo.Pid(), SIGKILL);
+        status = demo.WaitForEnd(std::chrono::seconds(60));
+        run.output = "(killed at the deadline)\n";
     }
-    ::close(out);
-    if (pid < 0) return run;
-    int status = 0;
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > end) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            run.output = "(killed at the deadline)\n";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    run.exited = WIFEXITED(status);
-    run.code = run.exited ? WEXITSTATUS(status) : WTERMSIG(status);
-    run.output += ReadFile(log);
+    if (!status) return run;
+    run.exited = WIFEXITED(*status);
+    run.code = run.exited ? WEXITSTATUS(*status) : WTERMSIG(*status);
+    run.output += demo.Output();
     return run;
 }
 
